@@ -1,0 +1,27 @@
+#pragma once
+
+// The reference platform: SQLite user defaults, a thread-pool dispatcher,
+// standard error and output for the log.
+
+#include <filesystem>
+#include <memory>
+
+#include "tavrino/export.hpp"
+#include "tavrino/platform/platform.hpp"
+
+namespace tavrino::platform {
+
+struct LinuxPlatformOptions {
+  // Where the user-defaults suites live. Empty: $TAVRINO_DATA_DIR, else
+  // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino.
+  std::filesystem::path dataDirectory;
+  // The time base. Null: the system clock.
+  std::shared_ptr<Clock> clock;
+};
+
+// Returns the data directory the options resolve to.
+TAVRINO_EXPORT std::filesystem::path resolveDataDirectory(const LinuxPlatformOptions& options);
+
+TAVRINO_EXPORT std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options = {});
+
+}  // namespace tavrino::platform

@@ -1,0 +1,60 @@
+#pragma once
+
+// Platform: every host service the SDK uses, each behind its own interface.
+// The SDK reaches them only through platform::current(). A host on another
+// system installs its own implementation; tests install the Linux one over a
+// temporary directory and a manual clock.
+//
+// Thread-safety: the services say what they allow. install() must not race
+// with SDK calls in flight: call it at start-up (or between tests).
+
+#include <memory>
+
+#include "tavrino/export.hpp"
+#include "tavrino/platform/clock.hpp"
+#include "tavrino/platform/dispatch.hpp"
+#include "tavrino/platform/log.hpp"
+#include "tavrino/platform/user_defaults.hpp"
+
+namespace tavrino::platform {
+
+class TAVRINO_EXPORT Platform {
+ public:
+  virtual ~Platform();
+
+  virtual Clock& clock() = 0;
+  virtual Log& log() = 0;
+  virtual Dispatch& dispatch() = 0;
+  virtual UserDefaults& userDefaults() = 0;
+};
+
+// Forwards every call to another platform. Subclass it to replace one
+// service and keep the rest (a test that captures the log, say).
+class TAVRINO_EXPORT PlatformWrapper : public Platform {
+ public:
+  explicit PlatformWrapper(std::unique_ptr<Platform> target) : target_(std::move(target)) {}
+
+  Platform& target() { return *target_; }
+
+  Clock& clock() override { return target_->clock(); }
+  Log& log() override { return target_->log(); }
+  Dispatch& dispatch() override { return target_->dispatch(); }
+  UserDefaults& userDefaults() override { return target_->userDefaults(); }
+
+ private:
+  std::unique_ptr<Platform> target_;
+};
+
+// Returns the installed platform, installing makeDefaultPlatform() on first
+// use when none was installed.
+TAVRINO_EXPORT Platform& current();
+
+// Replaces the installed platform. The previous one is destroyed, which
+// finishes its queued background work first.
+TAVRINO_EXPORT void install(std::unique_ptr<Platform> platform);
+
+// Supplied by the platform library the host links (the Linux one builds
+// makeLinuxPlatform() with default options).
+std::unique_ptr<Platform> makeDefaultPlatform();
+
+}  // namespace tavrino::platform

@@ -1,0 +1,71 @@
+#pragma once
+
+// UserDefaults: named suites of persistent key-value pairs whose values are
+// property-list values (text, data, numbers, booleans, lists, maps).
+//
+// A write is visible to the next read at once, from any thread of the process
+// and from another process that opens the same suite, and it survives a crash
+// of the process. Reads are served from memory.
+//
+// Thread-safety: every method may be called from any thread. A transaction
+// excludes other threads of this process and other processes from the suite
+// until it ends.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tavrino/export.hpp"
+#include "tavrino/value.hpp"
+
+namespace tavrino::platform {
+
+class TAVRINO_EXPORT UserDefaultsSuite {
+ public:
+  virtual ~UserDefaultsSuite();
+
+  virtual const std::string& name() const = 0;
+
+  // Returns the value stored under key, or nothing.
+  virtual std::optional<Value> object(std::string_view key) = 0;
+
+  // Returns the text stored under key; nothing when absent or not a text.
+  std::optional<std::string> string(std::string_view key);
+
+  // Stores value under key, replacing any earlier value. A null value removes
+  // the key.
+  virtual void set(std::string_view key, const Value& value) = 0;
+
+  virtual void remove(std::string_view key) = 0;
+
+  // Returns every entry in key order.
+  virtual std::vector<std::pair<std::string, Value>> dictionaryRepresentation() = 0;
+
+  // Runs body as one transaction: reads inside see the latest state of every
+  // process, the writes commit together, and no other thread or process
+  // writes the suite in between. Transactions nest (the inner one joins the
+  // outer). Use it for read-modify-write sequences and groups of writes.
+  virtual void transaction(const std::function<void()>& body) = 0;
+
+  // Returns true iff the suite is backed by storage. A suite the platform
+  // refused (a bad name, an unreadable file) lives in memory only, for the
+  // life of the process.
+  virtual bool isPersistent() const = 0;
+};
+
+class TAVRINO_EXPORT UserDefaults {
+ public:
+  virtual ~UserDefaults();
+
+  // Returns the suite with the given name, opening it on first use; the same
+  // object for the same name. Never null: a name that is empty, contains "/"
+  // or NUL, or begins with "." is refused with a log line and gets a suite
+  // that lives in memory only.
+  virtual std::shared_ptr<UserDefaultsSuite> suite(std::string_view name) = 0;
+};
+
+}  // namespace tavrino::platform

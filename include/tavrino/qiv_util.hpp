@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavrino/export.hpp"
+#include "tavrino/value.hpp"
+
+namespace tavrino {
+
+// The SDK's log and the cookie functions that banner scripts call by name.
+class TAVRINO_EXPORT QivUtil {
+ public:
+  // Writes "tavrino_log : " + message to the platform log, only while the
+  // store's "qivtest" is present and not empty.
+  static void addLog(std::string_view message);
+
+  // Renders a map for log lines: "map_string is empty", or for each entry
+  // "\nkey : " + key + " , value : " + value (the value part left out for null).
+  static std::string mapToString(const Value& parameters);
+  static std::string mapToString(const StringMap& parameters);
+
+  // Banner-script functions; each takes the function's parameter map.
+  void sc(const Value& params);
+  std::string gc(const Value& params);
+  void ic(const Value& params);
+  void sv(const Value& params);
+  void gv(const Value& params);
+  void avf(const Value& params);
+};
+
+}  // namespace tavrino

@@ -1,0 +1,89 @@
+#pragma once
+
+// The process-wide state every subsystem reads: the shared configuration, the
+// step list and its callback, the push-click callback. One copy per process,
+// guarded by one mutex; tavrino::resetProcessStateForTesting() restores the
+// initial values.
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tavrino/value.hpp"
+
+namespace tavrino {
+
+inline constexpr const char* kDefaultTrackingHost = "track.tavrino.invalid";
+
+struct SharedConfiguration {
+  std::string baseUrl = std::string("//") + kDefaultTrackingHost + "/";
+  std::string companyId = "0";
+  std::string sscookie = "0";
+  std::string secureOnly = "0";
+  std::string clickCookieMinutes = "1440";
+  std::string bannerTime = "60";
+  std::int64_t visitTimeoutSeconds = 1800;
+  std::string virtualFlag = "0";
+  std::string orientationFlag = "0";
+  std::size_t itemTextLimit = 13000;
+  std::string decimalChar = ".";
+  std::string runc, runa, runv, runi, runar;
+  std::string vto;                 // "_vto" text; empty until the first page view
+  std::string requestTimeoutText;  // "_req_to"; empty until the first page view
+  std::string pushRequestTimeout;  // "_push_req_to"
+  std::string currentPageName;
+  std::optional<Value> allowedFunctions;                // map text -> any
+  std::optional<std::vector<std::string>> allowedDomains;
+  std::vector<std::string> pendingItems;
+  std::vector<std::string> pageItems;
+};
+
+using StepCallback = std::function<void(const std::vector<std::string>&)>;
+using PushClickCallback = std::function<void(const Value&)>;
+
+// Keeps at most this many steps (the oldest go first) so a long-running host
+// does not grow the list without bound.
+inline constexpr std::size_t kMaxSteps = 1000;
+
+class ProcessState {
+ public:
+  // Runs fn with the configuration under the lock and returns its result.
+  // REQUIRES: fn does not call back into ProcessState.
+  template <typename Fn>
+  auto withConfig(Fn&& fn) {
+    std::lock_guard lock(mu_);
+    return fn(config_);
+  }
+  SharedConfiguration config() {
+    std::lock_guard lock(mu_);
+    return config_;
+  }
+
+  // Appends a step; calls the step callback with the whole list unless
+  // notify is false (construction).
+  void appendStep(std::string step, bool notify = true);
+  std::vector<std::string> steps();
+  void setStepCallback(StepCallback callback);
+
+  void setPushClickCallback(PushClickCallback callback);
+  PushClickCallback pushClickCallback();
+
+  void reset();
+
+ private:
+  std::mutex mu_;
+  SharedConfiguration config_;
+  std::vector<std::string> steps_;
+  std::shared_ptr<StepCallback> stepCallback_;
+  std::shared_ptr<PushClickCallback> pushClickCallback_;
+};
+
+ProcessState& processState();
+
+// Shorthand for processState().appendStep(step).
+void recordStep(std::string step);
+
+}  // namespace tavrino
