@@ -1,0 +1,21 @@
+#include "support/temp_dir.hpp"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace tavrino::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tavrino-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace tavrino::testing
