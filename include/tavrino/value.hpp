@@ -27,13 +27,13 @@ using Data = std::vector<std::uint8_t>;
 // lists, maps and data as compact JSON.
 TAVRINO_EXPORT std::string describe(const Value& value);
 
-// Parses text as a decimal number the way the SDK's readers do: optional
-// blanks, an optional sign, digits with an optional fraction, nothing after.
-// Returns false iff the text is not such a number.
+// Parses text as a decimal number the way the SDK's readers do: an optional
+// sign, digits with an optional fraction and exponent, nothing else (no
+// blanks, no "inf" or "nan"). Returns true iff the text is such a number.
 TAVRINO_EXPORT bool parseNumber(std::string_view text, double* out);
 
 // Parses text as a decimal whole number (optional sign, digits only).
-// Returns false iff the text is not one or does not fit in 64 bits.
+// Returns true iff the text is one that fits in 64 bits.
 TAVRINO_EXPORT bool parseInteger(std::string_view text, std::int64_t* out);
 
 }  // namespace tavrino

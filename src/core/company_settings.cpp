@@ -1,0 +1,7 @@
+#include "tavrino/util/settings.hpp"
+
+namespace tavrino::Util {
+
+void getCompanySettings() {}
+
+}  // namespace tavrino::Util

@@ -1,0 +1,45 @@
+// Holds the installed platform.
+
+#include <atomic>
+#include <mutex>
+
+#include "tavrino/platform/platform.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+std::mutex& registryMutex() {
+  static std::mutex mu;
+  return mu;
+}
+std::unique_ptr<Platform>& installed() {
+  static std::unique_ptr<Platform> platform;
+  return platform;
+}
+std::atomic<Platform*> currentPlatform{nullptr};
+
+}  // namespace
+
+Platform& current() {
+  if (Platform* p = currentPlatform.load(std::memory_order_acquire)) return *p;
+  std::lock_guard lock(registryMutex());
+  if (!installed()) {
+    installed() = makeDefaultPlatform();
+    currentPlatform.store(installed().get(), std::memory_order_release);
+  }
+  return *installed();
+}
+
+void install(std::unique_ptr<Platform> platform) {
+  std::unique_ptr<Platform> previous;
+  {
+    std::lock_guard lock(registryMutex());
+    previous = std::move(installed());
+    installed() = std::move(platform);
+    currentPlatform.store(installed().get(), std::memory_order_release);
+  }
+  // Destroyed outside the lock: its background work may still call current().
+  previous.reset();
+}
+
+}  // namespace tavrino::platform

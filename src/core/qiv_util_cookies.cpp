@@ -1,0 +1,79 @@
+// The cookie functions that banner scripts call by name.
+
+#include <cmath>
+#include <string>
+
+#include "tavrino/platform/platform.hpp"
+#include "tavrino/qiv_util.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+struct CookieParameters {
+  std::string name, value, timeout;
+};
+
+std::string entryText(const Value& params, const char* key) {
+  if (!params.is_object()) return {};
+  const auto it = params.find(key);
+  return it == params.end() ? std::string() : describe(*it);
+}
+
+CookieParameters readParameters(const Value& params) {
+  return {entryText(params, "cookie_name"), entryText(params, "cookie_value"),
+          entryText(params, "cookie_timeout")};
+}
+
+// A timeout in minutes; "0" or no number means no lifetime (expiry 0). A
+// fractional timeout counts its whole seconds.
+std::int64_t expiryFromMinutes(const std::string& timeout) {
+  double minutes = 0;
+  if (!parseNumber(timeout, &minutes) || minutes == 0) return 0;
+  constexpr double kLimit = 1e15;  // keeps the arithmetic inside 64 bits
+  const double seconds = std::clamp(std::trunc(minutes * 60), -kLimit, kLimit);
+  return platform::current().clock().epochSeconds() + static_cast<std::int64_t>(seconds);
+}
+
+std::string beforeFirstBlank(const std::string& text) { return text.substr(0, text.find(' ')); }
+
+}  // namespace
+
+void QivUtil::sc(const Value& params) {
+  addLog("set cookie called");
+  const auto p = readParameters(params);
+  const std::int64_t expiry = expiryFromMinutes(p.timeout);
+  addLog("cookie attr --> cookie_name : " + p.name + " cookie_value : " + p.value);
+  Util::setCookieToQIVDefaults(p.name, p.value + " " + std::to_string(expiry));
+}
+
+std::string QivUtil::gc(const Value& params) {
+  addLog("get cookie called");
+  const auto p = readParameters(params);
+  addLog("cookie attr --> cookie_name : " + p.name);
+  return beforeFirstBlank(Util::readDefault(p.name));
+}
+
+void QivUtil::ic(const Value& params) {
+  addLog("incremental cookie called");
+  const auto p = readParameters(params);
+  auto suite = Util::qivDefaults();
+  suite->transaction([&] {
+    std::string current = suite->string(p.name).value_or("");
+    if (current.empty()) current = p.value;
+    current = beforeFirstBlank(current);
+    double number = 0;
+    // Values beyond 64 bits are left as they are rather than wrapped.
+    if (parseNumber(current, &number) && std::abs(number) < 9e18) {
+      current = std::to_string(static_cast<std::int64_t>(number) + 1);
+    }
+    const std::int64_t expiry = expiryFromMinutes(p.timeout);
+    addLog("cookie attr --> cookie_name : " + p.name + " cookie_value : " + current);
+    suite->set(p.name, current + " " + std::to_string(expiry));
+  });
+}
+
+void QivUtil::sv(const Value&) {}
+void QivUtil::gv(const Value&) {}
+
+}  // namespace tavrino

@@ -1,0 +1,60 @@
+#include "tavrino/platform/linux.hpp"
+
+#include <cstdlib>
+
+#include "platform/linux_dispatch.hpp"
+#include "platform/linux_log.hpp"
+#include "platform/sqlite_user_defaults.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+class LinuxPlatform final : public Platform {
+ public:
+  explicit LinuxPlatform(LinuxPlatformOptions options)
+      : clock_(options.clock ? options.clock : std::make_shared<SystemClock>()),
+        log_(std::make_unique<LinuxLog>(clock_)),
+        dispatch_(std::make_unique<LinuxDispatch>(clock_)),
+        userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)) {}
+
+  ~LinuxPlatform() override {
+    // Background work may still use every other service: finish it first.
+    dispatch_->shutdown();
+  }
+
+  Clock& clock() override { return *clock_; }
+  Log& log() override { return *log_; }
+  Dispatch& dispatch() override { return *dispatch_; }
+  UserDefaults& userDefaults() override { return *userDefaults_; }
+
+ private:
+  std::shared_ptr<Clock> clock_;
+  std::unique_ptr<Log> log_;
+  std::unique_ptr<LinuxDispatch> dispatch_;
+  std::unique_ptr<UserDefaults> userDefaults_;
+};
+
+std::filesystem::path fromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+}  // namespace
+
+std::filesystem::path resolveDataDirectory(const LinuxPlatformOptions& options) {
+  if (!options.dataDirectory.empty()) return options.dataDirectory;
+  if (auto dir = fromEnvironment("TAVRINO_DATA_DIR"); !dir.empty()) return dir;
+  if (auto dir = fromEnvironment("XDG_DATA_HOME"); !dir.empty()) return dir / "tavrino";
+  if (auto home = fromEnvironment("HOME"); !home.empty()) {
+    return home / ".local" / "share" / "tavrino";
+  }
+  return std::filesystem::temp_directory_path() / "tavrino";
+}
+
+std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options) {
+  return std::make_unique<LinuxPlatform>(std::move(options));
+}
+
+std::unique_ptr<Platform> makeDefaultPlatform() { return makeLinuxPlatform(); }
+
+}  // namespace tavrino::platform

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "support/sdk_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class ClientTest : public testing::SdkTest {};
+
+TEST_F(ClientTest, CompanyIdTakesTheSecondDashPieceOfANonNumber) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"abc-1234-x", "1234"}, {"1234", "1234"}, {"1-2", "2"}, {"abc", "abc"}, {"-5", "-5"}};
+  for (const auto& [given, expected] : cases) {
+    Tavrino client("//t.example/", given, "0");
+    EXPECT_EQ(Util::readDefault("_s"), expected) << given;
+  }
+  EXPECT_EQ(Util::readDefault("_cburl"), "//t.example/");
+}
+
+TEST_F(ClientTest, ConstructionRecordsStepsWithoutCallingBack) {
+  int calls = 0;
+  std::vector<std::string> seen;
+  {
+    Tavrino first("//t/", "1", "0");
+    first.setStepCallback([&](const std::vector<std::string>& steps) {
+      ++calls;
+      seen = steps;
+    });
+  }
+  Tavrino second("//t/", "1", "0", "0");
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(second.getSteps(),
+            (std::vector<std::string>{"Create Instance convenience init", "Create Instance",
+                                      "Create Instance"}));
+}
+
+TEST_F(ClientTest, SettersWriteTheirStoreKeys) {
+  Tavrino client("//t/", "1", "0");
+  client.setApiKey("key");
+  client.enableAppInbox();
+  client.disableAppInbox();
+  client.setAppGroupName("group.demo");
+  client.setAppInboxHistorySize(50);
+  client.setDefaultTimeout(60);
+  EXPECT_EQ(Util::readDefault("qiv_api_key"), "key");
+  EXPECT_EQ(Util::readDefault("_enable_inbox"), "1");
+  EXPECT_EQ(Util::readDefault("_disable_inbox"), "1");
+  EXPECT_EQ(Util::readDefault("qiv_inbox_groupname"), "group.demo");
+  EXPECT_EQ(Util::readDefault("_inbox_history_size"), "50");
+  EXPECT_EQ(Util::readDefault("_inbox_default_timeout"), "60");
+
+  EXPECT_FALSE(Tavrino::isEnabledHash());
+  Tavrino::enable_hash("sha");
+  EXPECT_TRUE(Tavrino::isEnabledHash());
+  EXPECT_EQ(Util::readDefault("_disable_hash"), "0");
+  Tavrino::disable_hash();
+  EXPECT_FALSE(Tavrino::isEnabledHash());
+  EXPECT_EQ(Util::readDefault("_disable_hash"), "1");
+
+  EXPECT_TRUE(client.application(nullptr, "com.example.share"));
+  EXPECT_FALSE(client.application(nullptr, kKeyboardExtensionPointIdentifier));
+}
+
+TEST_F(ClientTest, StatePersistsAcrossARestart) {
+  {
+    Tavrino client("//t/", "abc-77", "0");
+    client.setApiKey("k");
+    Util::setCookieToQIVDefaults("uid", "visitor-1");
+  }
+  restartPlatform();
+  EXPECT_EQ(Tavrino::getuid(), "visitor-1");
+  EXPECT_EQ(Util::readDefault("_s"), "77");
+  EXPECT_EQ(Util::readDefault("qiv_api_key"), "k");
+}
+
+TEST_F(ClientTest, SettingsFetchIsScheduledOnlyWhenNotFetchedYet) {
+  Tavrino off("//t/", "1", "0", "0");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "");
+  EXPECT_EQ(dispatch().runUntilIdle(), 0u);
+
+  Tavrino on("//t/", "1", "0", "1");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
+  EXPECT_EQ(dispatch().runUntilIdle(), 1u);
+
+  Util::removeCookieFromQIVDefaults("_enable_settings");
+  Util::setCookieToQIVDefaults("_company_settings", "1 1800000000");
+  Tavrino again("//t/", "1", "0", "1");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "");
+  EXPECT_EQ(dispatch().runUntilIdle(), 0u);
+}
+
+}  // namespace
+}  // namespace tavrino

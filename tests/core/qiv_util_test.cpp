@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "support/sdk_test.hpp"
+#include "tavrino/qiv_util.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class QivUtilTest : public testing::SdkTest {
+ protected:
+  QivUtil util;
+  const std::string now = std::to_string(testing::kTestEpoch);
+};
+
+TEST_F(QivUtilTest, SetAndGetCookieWithMinuteTimeouts) {
+  util.sc({{"cookie_name", "a"}, {"cookie_value", "x"}, {"cookie_timeout", "10"}});
+  EXPECT_EQ(Util::readDefault("a"), "x " + std::to_string(testing::kTestEpoch + 600));
+  EXPECT_EQ(util.gc({{"cookie_name", "a"}}), "x");
+  util.sc({{"cookie_name", "a"}, {"cookie_value", "x"}, {"cookie_timeout", "0"}});
+  EXPECT_EQ(Util::readDefault("a"), "x 0");
+  util.sc({{"cookie_name", "b"}, {"cookie_value", 7}, {"cookie_timeout", 1.5}});
+  EXPECT_EQ(Util::readDefault("b"), "7 " + std::to_string(testing::kTestEpoch + 90));
+  util.sc({{"cookie_name", "c"}, {"cookie_value", "y"}, {"cookie_timeout", "soon"}});
+  EXPECT_EQ(Util::readDefault("c"), "y 0");
+  EXPECT_EQ(util.gc({{"cookie_name", "absent"}}), "");
+  Util::setCookieToQIVDefaults("plain", "noblank");
+  EXPECT_EQ(util.gc({{"cookie_name", "plain"}}), "noblank");
+}
+
+TEST_F(QivUtilTest, IncrementCookie) {
+  util.ic({{"cookie_name", "n"}, {"cookie_value", "0"}, {"cookie_timeout", "0"}});
+  EXPECT_EQ(Util::readDefault("n"), "1 0");
+  Util::setCookieToQIVDefaults("n", "5 100");
+  util.ic({{"cookie_name", "n"}, {"cookie_timeout", "1"}});
+  EXPECT_EQ(Util::readDefault("n"), "6 " + std::to_string(testing::kTestEpoch + 60));
+  Util::setCookieToQIVDefaults("s", "abc 100");
+  util.ic({{"cookie_name", "s"}, {"cookie_timeout", "0"}});
+  EXPECT_EQ(Util::readDefault("s"), "abc 0");
+  Util::setCookieToQIVDefaults("big", "1e300");  // beyond 64 bits: kept, not wrapped
+  util.ic({{"cookie_name", "big"}});
+  EXPECT_EQ(Util::readDefault("big"), "1e300 0");
+  util.ic(Value("not a map"));  // no crash; empty name, empty value
+  EXPECT_EQ(Util::readDefault(""), " 0");
+}
+
+TEST_F(QivUtilTest, LogsOnlyWhileQivtestIsSet) {
+  QivUtil::addLog("hidden");
+  EXPECT_TRUE(log().lines().empty());
+  enableDebugLog();
+  QivUtil::addLog("shown");
+  EXPECT_EQ(log().lines(), std::vector<std::string>{"tavrino_log : shown"});
+  Util::setCookieToQIVDefaults("qivtest", "");
+  QivUtil::addLog("hidden again");
+  EXPECT_EQ(log().lines().size(), 1u);
+}
+
+TEST_F(QivUtilTest, MapToStringRendersEntriesInOrder) {
+  EXPECT_EQ(QivUtil::mapToString(Value::object()), "map_string is empty");
+  EXPECT_EQ(QivUtil::mapToString(StringMap{}), "map_string is empty");
+  Value map = {{"b", 1}, {"a", nullptr}, {"c", "x"}};
+  EXPECT_EQ(QivUtil::mapToString(map), "\nkey : b , value : 1\nkey : a\nkey : c , value : x");
+  EXPECT_EQ(QivUtil::mapToString(StringMap{{"k", "v"}}), "\nkey : k , value : v");
+}
+
+}  // namespace
+}  // namespace tavrino

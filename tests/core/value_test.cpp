@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "tavrino/util/json.hpp"
+#include "tavrino/value.hpp"
+
+namespace tavrino {
+namespace {
+
+TEST(DescribeTest, GivesTheTextualFormOfEachKind) {
+  EXPECT_EQ(describe("abc"), "abc");
+  EXPECT_EQ(describe(15), "15");
+  EXPECT_EQ(describe(-3), "-3");
+  EXPECT_EQ(describe(18446744073709551615ull), "18446744073709551615");
+  EXPECT_EQ(describe(2.0), "2");
+  EXPECT_EQ(describe(1.5), "1.5");
+  EXPECT_EQ(describe(0.1), "0.1");
+  EXPECT_EQ(describe(true), "1");
+  EXPECT_EQ(describe(false), "0");
+  EXPECT_EQ(describe(Value::parse(R"({"a":[1,"x"]})")), R"({"a":[1,"x"]})");
+}
+
+TEST(ParseNumberTest, AcceptsDecimalNumbersOnly) {
+  double d = 0;
+  EXPECT_TRUE(parseNumber("1234", &d));
+  EXPECT_EQ(d, 1234);
+  EXPECT_TRUE(parseNumber("-1.5", &d));
+  EXPECT_EQ(d, -1.5);
+  EXPECT_TRUE(parseNumber("+2e3", &d));
+  EXPECT_EQ(d, 2000);
+  for (const char* bad : {"", "-", "1-2", " 1", "1 ", "abc", "inf", "nan", "1e", ".", "1e999"}) {
+    EXPECT_FALSE(parseNumber(bad, &d)) << bad;
+  }
+  std::int64_t i = 0;
+  EXPECT_TRUE(parseInteger("-42", &i));
+  EXPECT_EQ(i, -42);
+  for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "1a"}) {
+    EXPECT_FALSE(parseInteger(bad, &i)) << bad;
+  }
+}
+
+TEST(TryCatchTest, FollowsTheTextValueRule) {
+  const Value params = {{"blank", " "}, {"empty", ""}, {"null", nullptr}, {"zero", 0},
+                        {"n", 15},      {"text", "x"}, {"flag", true},   {"two", "  "}};
+  EXPECT_EQ(Util::tryCatch(params, "absent", "d"), "d");
+  EXPECT_EQ(Util::tryCatch(params, "blank", "d"), "d");
+  EXPECT_EQ(Util::tryCatch(params, "empty", "d"), "d");
+  EXPECT_EQ(Util::tryCatch(params, "null", "d"), "d");
+  EXPECT_EQ(Util::tryCatch(params, "zero", "d"), "0");
+  EXPECT_EQ(Util::tryCatch(params, "n", "d"), "15");
+  EXPECT_EQ(Util::tryCatch(params, "text", "d"), "x");
+  EXPECT_EQ(Util::tryCatch(params, "flag", "d"), "1");
+  EXPECT_EQ(Util::tryCatch(params, "two", "d"), "  ");
+  EXPECT_EQ(Util::tryCatch(Value::array({1}), "n", "d"), "d");  // not a map
+}
+
+}  // namespace
+}  // namespace tavrino

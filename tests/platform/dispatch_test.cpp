@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/linux_dispatch.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DispatchTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(1'700'000'000);
+  LinuxDispatch dispatch{clock, 2};
+};
+
+TEST_F(DispatchTest, MainQueueRunsInDueOrderAndFifoAmongEqualTimes) {
+  std::vector<int> order;
+  dispatch.mainAsyncAfter(20ms, [&] { order.push_back(4); });
+  dispatch.mainAsync([&] { order.push_back(1); });
+  dispatch.mainAsyncAfter(10ms, [&] { order.push_back(2); });
+  dispatch.mainAsyncAfter(10ms, [&] { order.push_back(3); });
+  dispatch.mainAsync([&] {
+    order.push_back(0);  // runs second: posted after 1 with the same due time
+    dispatch.mainAsync([&] { order.push_back(9); });
+  });
+
+  EXPECT_EQ(dispatch.runUntilIdle(), 3u);  // work posted by running work runs too
+  EXPECT_EQ(order, (std::vector<int>{1, 0, 9}));
+  clock->advance(10ms);
+  dispatch.runUntilIdle();
+  EXPECT_EQ(order, (std::vector<int>{1, 0, 9, 2, 3}));
+  dispatch.runFor(1s);  // fast-forwards the manual clock
+  EXPECT_EQ(order.back(), 4);
+  EXPECT_EQ(clock->now(), std::chrono::seconds(1'700'000'000) + 1010ms);
+}
+
+TEST_F(DispatchTest, CancelledWorkItemNeverRunsAndRunsAtMostOnce) {
+  int runs = 0;
+  auto cancelled = std::make_shared<WorkItem>([&] { ++runs; });
+  auto kept = std::make_shared<WorkItem>([&] { runs += 10; });
+  dispatch.mainAsyncAfter(5ms, cancelled);
+  dispatch.mainAsync(kept);
+  dispatch.mainAsync(kept);
+  cancelled->cancel();
+  dispatch.runFor(10ms);
+  EXPECT_EQ(runs, 10);
+  EXPECT_TRUE(cancelled->isCancelled());
+}
+
+TEST_F(DispatchTest, RepeatingTimerFiresEachIntervalCollapsesMissedFiresAndStops) {
+  int fires = 0;
+  auto timer = dispatch.scheduledTimer(10ms, [&] { ++fires; });
+  dispatch.runUntilIdle();
+  EXPECT_EQ(fires, 0);
+  dispatch.runFor(35ms);
+  EXPECT_EQ(fires, 3);
+  clock->advance(1s);  // a jump: one fire, not a hundred
+  dispatch.runUntilIdle();
+  EXPECT_EQ(fires, 4);
+  timer->invalidate();
+  dispatch.runFor(100ms);
+  EXPECT_EQ(fires, 4);
+}
+
+TEST_F(DispatchTest, GlobalWorkRunsOffTheMainThreadAndCanPostBack) {
+  std::atomic<bool> ranOnMain{true};
+  std::atomic<bool> back{false};
+  dispatch.runUntilIdle();  // this thread is now the main thread
+  dispatch.globalAsync(QualityOfService::utility, [&] {
+    ranOnMain = dispatch.isMainThread();
+    dispatch.mainAsync([&] { back = dispatch.isMainThread(); });
+  });
+  EXPECT_TRUE(dispatch.runUntil([&] { return back.load(); }, 5s));
+  EXPECT_FALSE(ranOnMain);
+}
+
+TEST_F(DispatchTest, RunReturnsWhenStoppedFromAnotherThread) {
+  std::atomic<int> ran{0};
+  std::thread other([&] {
+    dispatch.mainAsync([&] { ++ran; });
+    dispatch.mainAsync([&] { dispatch.stop(); });
+  });
+  dispatch.run();
+  other.join();
+  EXPECT_EQ(ran, 1);
+}
+
+TEST(DispatchSystemClockTest, DelayedWorkWaitsForRealTime) {
+  LinuxDispatch dispatch(std::make_shared<SystemClock>(), 1);
+  bool fired = false;
+  dispatch.mainAsyncAfter(30ms, [&] { fired = true; });
+  dispatch.runUntilIdle();
+  EXPECT_FALSE(fired);
+  dispatch.runFor(100ms);  // returns at the end of the span, after the work ran
+  EXPECT_TRUE(fired);
+}
+
+}  // namespace
+}  // namespace tavrino::platform

@@ -1,0 +1,75 @@
+#pragma once
+
+// The fixture most SDK tests use: a Linux platform over a fresh temporary
+// data directory, a manual clock, and a log that records its lines.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.hpp"
+#include "tavrino/platform/linux.hpp"
+
+namespace tavrino::testing {
+
+// Records platform log and console lines instead of printing them.
+class CapturingLog final : public platform::Log {
+ public:
+  void log(std::string_view line) override;
+  void console(std::string_view line) override;
+
+  std::vector<std::string> lines() const;
+  std::vector<std::string> consoleLines() const;
+  // Returns true iff some log line contains text.
+  bool contains(std::string_view text) const;
+  bool consoleContains(std::string_view text) const;
+  void clear();
+
+ private:
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
+  std::vector<std::string> console_;
+};
+
+// A platform whose log is a CapturingLog; everything else is the target's.
+class CapturingPlatform final : public platform::PlatformWrapper {
+ public:
+  explicit CapturingPlatform(std::unique_ptr<platform::Platform> target)
+      : PlatformWrapper(std::move(target)) {}
+  platform::Log& log() override { return log_; }
+  CapturingLog& capturingLog() { return log_; }
+
+ private:
+  CapturingLog log_;
+};
+
+inline constexpr std::int64_t kTestEpoch = 1'700'000'000;
+
+class SdkTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Replaces the installed platform by a fresh one over the same directory
+  // and clock: what a restart of the process sees.
+  void restartPlatform();
+  // Switches the SDK's debug log on ("qivtest").
+  void enableDebugLog();
+
+  platform::ManualClock& clock() { return *clock_; }
+  CapturingLog& log() { return platform_->capturingLog(); }
+  platform::Dispatch& dispatch() { return platform_->dispatch(); }
+  const std::filesystem::path& dataDirectory() const { return dir_.path(); }
+
+ private:
+  void installPlatform();
+
+  TempDir dir_;
+  std::shared_ptr<platform::ManualClock> clock_;
+  CapturingPlatform* platform_ = nullptr;
+};
+
+}  // namespace tavrino::testing
