@@ -1,0 +1,38 @@
+// Stores messages into an inbox from a process of its own, for the tests of
+// two processes sharing one inbox.
+//
+// Usage: tavrino_inbox_writer DATA_DIR STORE_NAME ID_PREFIX COUNT FIRST_TIMEOUT STEP
+// Stores COUNT messages ID_PREFIX0, ID_PREFIX1, ... whose timeoutDates are
+// FIRST_TIMEOUT, FIRST_TIMEOUT + STEP, ... in that order.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/platform/linux.hpp"
+
+int main(int argc, char** argv) {
+  if (argc != 7) {
+    std::fprintf(stderr, "usage: %s DATA_DIR STORE_NAME ID_PREFIX COUNT FIRST_TIMEOUT STEP\n",
+                 argv[0]);
+    return 2;
+  }
+  using namespace tavrino;
+  platform::install(platform::makeLinuxPlatform({.dataDirectory = argv[1], .clock = nullptr}));
+  const std::string prefix = argv[3];
+  const long count = std::strtol(argv[4], nullptr, 10);
+  const long long first = std::strtoll(argv[5], nullptr, 10);
+  const long long step = std::strtoll(argv[6], nullptr, 10);
+
+  QivInbox inbox;
+  inbox.setStoreName(argv[2]);
+  for (long i = 0; i < count; ++i) {
+    inbox.setMessage(Value{{"zbid", prefix + std::to_string(i)},
+                           {"qivibxttl", "60"},
+                           {"qivibxr", "2"},
+                           {"qivibxtimeout", std::to_string(first + i * step)}});
+  }
+  platform::install(nullptr);
+  return 0;
+}
