@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/keyed_archive.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/inbox/qiv_inbox_helper.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -32,24 +34,36 @@ class BenchPlatform {
   std::filesystem::path dir_;
 };
 
+std::string numbered(std::string prefix, std::int64_t i) {
+  prefix += std::to_string(i);
+  return prefix;
+}
+
 Value benchMessage(std::int64_t i) {
-  return Value{{"zbid", "m" + std::to_string(i)},
+  return Value{{"zbid", numbered("m", i)},
                {"qivibxttl", "10080"},
                {"qivibxmt", i % 2 ? "news" : "offers"},
-               {"qivibxcap", "A title of some length " + std::to_string(i)},
+               {"qivibxcap", numbered("A title of some length ", i)},
                {"qivibxbody", std::string(120, 'x')},
-               {"qivibxu", "https://example.com/landing/" + std::to_string(i)},
+               {"qivibxu", numbered("https://example.com/landing/", i)},
                {"qivibxr", "2"},
                {"qivibxdate", "1700000000"},
                {"qivibxtimeout", std::to_string(1700000000 + i)}};
 }
 
-// An inbox holding n messages with a limit of n.
+// An inbox holding n messages with a limit of n. The entries are written
+// directly, in one transaction: n stores would take quadratic time.
 QivInbox filledInbox(std::int64_t n) {
   Util::setCookieToQIVDefaults("_inbox_history_size", std::to_string(n));
   QivInbox inbox;
   inbox.setStoreName("group.bench");
-  for (std::int64_t i = 0; i < n; ++i) inbox.setMessage(benchMessage(i));
+  auto suite = inbox.initStorageForQivInbox();
+  suite->transaction([&] {
+    for (std::int64_t i = 0; i < n; ++i) {
+      const Value map = QivInboxHelper().createMessageMap(benchMessage(i));
+      suite->set(numbered("qiv_inbox_m", i), Value::binary(archiveDictionary(map)));
+    }
+  });
   return inbox;
 }
 

@@ -5,7 +5,7 @@
 #include "core/keyed_archive.hpp"
 #include "inbox/inbox_keys.hpp"
 #include "inbox/inbox_time.hpp"
-#include "tavrino/inbox/qiv_inbox_helper.hpp"
+#include "inbox/message_fields.hpp"
 
 namespace tavrino::inbox {
 
@@ -13,7 +13,7 @@ QivInboxMessage decodeEntry(const Value& stored) {
   if (!stored.is_binary()) return {};
   std::optional<Value> map = unarchiveDictionary(stored.get_binary());
   if (!map) return {};
-  return QivInboxHelper().convertMessageObject(*map);
+  return takeRecord(std::move(*map));
 }
 
 Value encodeEntry(const StringMap& map) {
@@ -29,30 +29,48 @@ std::string entryKey(std::string_view id) {
 InboxListing::InboxListing(platform::UserDefaultsSuite& suite) : suite_(suite) {
   for (auto& [key, value] : suite_.dictionaryRepresentation()) {
     if (!key.starts_with(kEntryPrefix)) continue;
-    std::string keyId = key.substr(kEntryPrefix.size());
-    index_.emplace(keyId, entries_.size());
-    entries_.push_back(Entry{std::move(keyId), std::move(value), std::nullopt, false});
+    entries_.push_back(
+        Entry{key.substr(kEntryPrefix.size()), std::move(value), std::nullopt, false});
   }
   live_ = entries_.size();
 }
 
-const QivInboxMessage& InboxListing::record(Entry& entry) {
+QivInboxMessage& InboxListing::record(Entry& entry) {
   if (!entry.record) entry.record = decodeEntry(entry.stored);
   return *entry.record;
 }
 
+std::unordered_map<std::string, std::size_t>& InboxListing::index() {
+  if (!index_) {
+    index_.emplace();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (!entries_[i].removed) index_->emplace(entries_[i].keyId, i);
+    }
+  }
+  return *index_;
+}
+
 void InboxListing::forEach(
     const std::function<void(const std::string&, const QivInboxMessage&)>& fn) {
-  // By index: fn may store, which appends.
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].removed) continue;
-    const QivInboxMessage record = this->record(entries_[i]);
-    fn(std::string(entries_[i].keyId), record);
+  for (auto& entry : entries_) {
+    if (!entry.removed) fn(entry.keyId, record(entry));
   }
 }
 
-bool InboxListing::contains(std::string_view keyId) const {
-  return index_.find(std::string(keyId)) != index_.end();
+std::vector<QivInboxMessage> InboxListing::takeRecords(
+    const std::function<bool(const QivInboxMessage&)>& selects) {
+  std::vector<QivInboxMessage> records;
+  records.reserve(live_);
+  for (auto& entry : entries_) {
+    if (entry.removed || !selects(record(entry))) continue;
+    records.push_back(std::move(*entry.record));
+    entry.record.reset();
+  }
+  return records;
+}
+
+bool InboxListing::contains(std::string_view keyId) {
+  return index().find(std::string(keyId)) != index().end();
 }
 
 std::optional<std::string> InboxListing::earliestExpiry() {
@@ -73,14 +91,14 @@ std::optional<std::string> InboxListing::earliestExpiry() {
 void InboxListing::store(const std::string& keyId, const StringMap& map) {
   Value stored = encodeEntry(map);
   suite_.set(entryKey(keyId), stored);
-  QivInboxMessage record = QivInboxHelper().convertMessageObject(Value(map));
-  if (auto it = index_.find(keyId); it != index_.end()) {
+  QivInboxMessage record = takeRecord(Value(map));
+  if (auto it = index().find(keyId); it != index().end()) {
     Entry& entry = entries_[it->second];
     entry.stored = std::move(stored);
     entry.record = std::move(record);
     return;
   }
-  index_.emplace(keyId, entries_.size());
+  index().emplace(keyId, entries_.size());
   entries_.push_back(Entry{keyId, std::move(stored), std::move(record), false});
   ++live_;
 }
@@ -89,12 +107,12 @@ bool InboxListing::remove(std::string_view keyId) {
   const std::string key = entryKey(keyId);
   const bool existed = suite_.object(key).has_value();
   if (existed) suite_.remove(key);
-  if (auto it = index_.find(std::string(keyId)); it != index_.end()) {
+  if (auto it = index().find(std::string(keyId)); it != index().end()) {
     Entry& entry = entries_[it->second];
     entry.removed = true;
     entry.stored = nullptr;
     entry.record.reset();
-    index_.erase(it);
+    index().erase(it);
     --live_;
   }
   return existed;

@@ -46,9 +46,15 @@ class InboxListing {
 
   // Calls fn for each entry in the suite's enumeration order with the id its
   // key names (the key without the prefix) and its record.
+  // REQUIRES: fn does not store or remove through this listing.
   void forEach(const std::function<void(const std::string& keyId, const QivInboxMessage&)>& fn);
 
-  bool contains(std::string_view keyId) const;
+  // Returns the records that selects, in enumeration order, moving them out:
+  // for a listing that is read once and dropped.
+  std::vector<QivInboxMessage> takeRecords(
+      const std::function<bool(const QivInboxMessage&)>& selects);
+
+  bool contains(std::string_view keyId);
 
   // Returns the key id of the entry that expires first (the earliest in
   // enumeration order among equal expiries), or nothing when empty.
@@ -72,11 +78,13 @@ class InboxListing {
     bool removed = false;
   };
 
-  const QivInboxMessage& record(Entry& entry);
+  QivInboxMessage& record(Entry& entry);
+  // Reads and writes need the index; listings that are only read skip it.
+  std::unordered_map<std::string, std::size_t>& index();
 
   platform::UserDefaultsSuite& suite_;
-  std::vector<Entry> entries_;                          // enumeration order; new ids are appended
-  std::unordered_map<std::string, std::size_t> index_;  // live entries only
+  std::vector<Entry> entries_;  // enumeration order; new ids are appended
+  std::optional<std::unordered_map<std::string, std::size_t>> index_;  // live entries
   std::size_t live_ = 0;
 };
 

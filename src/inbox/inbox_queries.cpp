@@ -19,13 +19,7 @@ std::int64_t unread(const QivInbox::Counts& counts) {
 std::vector<QivInboxMessage> recordsWhere(
     QivInbox& inbox, const std::function<bool(const QivInboxMessage&)>& selects) {
   auto suite = inbox.initStorageForQivInbox();
-  inbox::InboxListing listing(*suite);
-  std::vector<QivInboxMessage> records;
-  records.reserve(listing.size());
-  listing.forEach([&](const std::string&, const QivInboxMessage& record) {
-    if (selects(record)) records.push_back(record);
-  });
-  return records;
+  return inbox::InboxListing(*suite).takeRecords(selects);
 }
 
 }  // namespace

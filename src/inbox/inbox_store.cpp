@@ -55,7 +55,7 @@ void markOneRead(platform::UserDefaultsSuite& suite, InboxListing& listing, std:
   journal.log("getMessage called. id : " + std::string(id));
   const std::optional<Value> stored = suite.object(entryKey(id));
   QivInboxMessage message = stored ? decodeEntry(*stored) : QivInboxMessage{};
-  message.status = kStatusRead;
+  message.status = std::string(kStatusRead);
   storeMessage(listing, Value(QivInboxHelper().convertDictionary(message)), options, journal);
 }
 
@@ -81,7 +81,7 @@ void markReadWhere(QivInbox& inbox, const std::function<bool(const QivInboxMessa
       if (selects(record)) selected.push_back(record);
     });
     for (auto& record : selected) {
-      record.status = inbox::kStatusRead;
+      record.status = std::string(inbox::kStatusRead);
       inbox::storeMessage(listing, Value(QivInboxHelper().convertDictionary(record)), options,
                           journal);
     }

@@ -8,6 +8,7 @@
 
 #include "inbox/inbox_keys.hpp"
 #include "tavrino/inbox/qiv_inbox_message.hpp"
+#include "tavrino/value.hpp"
 
 namespace tavrino::inbox {
 
@@ -30,5 +31,9 @@ inline constexpr std::array<MessageField, 12> kMessageFields = {{
     {kChannel, &QivInboxMessage::channel},
     {kTimeoutDate, &QivInboxMessage::timeoutDate},
 }};
+
+// convertMessageObject() of a map that is no longer needed: its texts are
+// moved into the record.
+QivInboxMessage takeRecord(Value&& map);
 
 }  // namespace tavrino::inbox

@@ -7,19 +7,27 @@
 
 namespace tavrino {
 
-QivInboxMessage QivInboxHelper::convertMessageObject(const Value& map) const {
+namespace inbox {
+
+QivInboxMessage takeRecord(Value&& map) {
   QivInboxMessage record;
-  if (!map.is_object() || !map.contains(std::string(inbox::kId))) return record;
-  for (const auto& field : inbox::kMessageFields) {
+  if (!map.is_object() || !map.contains(std::string(kId))) return record;
+  for (const auto& field : kMessageFields) {
     const auto it = map.find(std::string(field.key));
     if (it == map.end()) continue;
     if (it->is_string()) {
-      record.*field.property = it->get_ref<const std::string&>();
-    } else if (field.key == inbox::kDate || field.key == inbox::kTimeoutDate) {
-      record.*field.property = "0";
+      record.*field.property = std::move(it->get_ref<std::string&>());
+    } else if (field.key == kDate || field.key == kTimeoutDate) {
+      record.*field.property = std::string("0");
     }
   }
   return record;
+}
+
+}  // namespace inbox
+
+QivInboxMessage QivInboxHelper::convertMessageObject(const Value& map) const {
+  return inbox::takeRecord(Value(map));
 }
 
 StringMap QivInboxHelper::convertDictionary(const QivInboxMessage& message) const {

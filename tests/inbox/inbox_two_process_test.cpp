@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <fstream>
 #include <vector>
 
 #include "inbox/inbox_test.hpp"
@@ -23,8 +25,13 @@ class InboxTwoProcessTest : public testing::InboxTest {
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    const std::string output = (dataDirectory() / (prefix + ".out")).string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT, 0600);
     pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
     return pid;
   }
 
@@ -33,19 +40,26 @@ class InboxTwoProcessTest : public testing::InboxTest {
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
 
+  long evictingStores(const std::string& prefix) {
+    long count = -1;
+    std::ifstream(dataDirectory() / (prefix + ".out")) >> count;
+    return count;
+  }
+
   // Two writers store 500 messages each at once: "a<i>" expiring at 2i and
-  // "b<i>" at 2i + 1, each in rising order.
-  void runTwoWriters() {
+  // "b<i>" at 2i + 1, each in rising order. Returns how many stores evicted.
+  long runTwoWriters() {
     const pid_t a = startWriter("a", 500, 0, 2);
     const pid_t b = startWriter("b", 500, 1, 2);
     EXPECT_TRUE(exitedCleanly(a));
     EXPECT_TRUE(exitedCleanly(b));
+    return evictingStores("a") + evictingStores("b");
   }
 };
 
 TEST_F(InboxTwoProcessTest, NoMessageIsLostWhenTwoProcessesStoreAtOnce) {
   Util::setCookieToQIVDefaults("_inbox_history_size", "2000");
-  runTwoWriters();
+  EXPECT_EQ(runTwoWriters(), 0);
   EXPECT_EQ(inbox.getMessageCount(), 1000);
   for (int i = 0; i < 500; ++i) {
     ASSERT_TRUE(inbox.hasMessage("a" + std::to_string(i))) << i;
@@ -56,9 +70,11 @@ TEST_F(InboxTwoProcessTest, NoMessageIsLostWhenTwoProcessesStoreAtOnce) {
 TEST_F(InboxTwoProcessTest, FullInboxKeepsTheMessagesThatExpireLast) {
   // Whatever the interleaving, a message among the 100 that expire last is
   // never the earliest of a full inbox while either writer still has more to
-  // store, so exactly those survive.
+  // store, so exactly those survive. Each store after the first 100 evicts
+  // exactly one: had both processes counted a full inbox and evicted the
+  // same message, one of them would have evicted none.
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
-  runTwoWriters();
+  EXPECT_EQ(runTwoWriters(), 900);
   std::vector<std::string> expected;
   for (int i = 450; i < 500; ++i) {
     expected.push_back("a" + std::to_string(i));

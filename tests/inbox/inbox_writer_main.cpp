@@ -3,7 +3,8 @@
 //
 // Usage: tavrino_inbox_writer DATA_DIR STORE_NAME ID_PREFIX COUNT FIRST_TIMEOUT STEP
 // Stores COUNT messages ID_PREFIX0, ID_PREFIX1, ... whose timeoutDates are
-// FIRST_TIMEOUT, FIRST_TIMEOUT + STEP, ... in that order.
+// FIRST_TIMEOUT, FIRST_TIMEOUT + STEP, ... in that order, and prints how many
+// of the stores evicted a message.
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,12 +28,14 @@ int main(int argc, char** argv) {
 
   QivInbox inbox;
   inbox.setStoreName(argv[2]);
+  long evicting = 0;
   for (long i = 0; i < count; ++i) {
-    inbox.setMessage(Value{{"zbid", prefix + std::to_string(i)},
-                           {"qivibxttl", "60"},
-                           {"qivibxr", "2"},
-                           {"qivibxtimeout", std::to_string(first + i * step)}});
+    evicting += inbox.setMessage(Value{{"zbid", prefix + std::to_string(i)},
+                                       {"qivibxttl", "60"},
+                                       {"qivibxr", "2"},
+                                       {"qivibxtimeout", std::to_string(first + i * step)}});
   }
   platform::install(nullptr);
+  std::printf("%ld\n", evicting);
   return 0;
 }
