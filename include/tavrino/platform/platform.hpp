@@ -14,6 +14,7 @@
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/log.hpp"
+#include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 
 namespace tavrino::platform {
@@ -26,6 +27,7 @@ class TAVRINO_EXPORT Platform {
   virtual Log& log() = 0;
   virtual Dispatch& dispatch() = 0;
   virtual UserDefaults& userDefaults() = 0;
+  virtual URLSession& urlSession() = 0;
 };
 
 // Forwards every call to another platform. Subclass it to replace one
@@ -40,6 +42,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   Log& log() override { return target_->log(); }
   Dispatch& dispatch() override { return target_->dispatch(); }
   UserDefaults& userDefaults() override { return target_->userDefaults(); }
+  URLSession& urlSession() override { return target_->urlSession(); }
 
  private:
   std::unique_ptr<Platform> target_;
