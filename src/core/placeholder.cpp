@@ -1,0 +1,2 @@
+// Keeps the core library non-empty until its first sources land.
+namespace tavrino {}  // namespace tavrino
