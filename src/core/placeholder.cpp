@@ -1,2 +1,0 @@
-// Keeps the core library non-empty until its first sources land.
-namespace tavrino {}  // namespace tavrino
