@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/curl_url_session.hpp"
 #include "platform/linux_dispatch.hpp"
 #include "platform/linux_log.hpp"
 #include "platform/sqlite_user_defaults.hpp"
@@ -15,23 +16,28 @@ class LinuxPlatform final : public Platform {
       : clock_(options.clock ? options.clock : std::make_shared<SystemClock>()),
         log_(std::make_unique<LinuxLog>(clock_)),
         dispatch_(std::make_unique<LinuxDispatch>(clock_)),
-        userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)) {}
+        userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)),
+        urlSession_(makeCurlURLSession(*log_)) {}
 
   ~LinuxPlatform() override {
-    // Background work may still use every other service: finish it first.
+    // Background work may still use every other service: finish it first,
+    // then the transfers in flight (their completions may post to the loop).
     dispatch_->shutdown();
+    urlSession_.reset();
   }
 
   Clock& clock() override { return *clock_; }
   Log& log() override { return *log_; }
   Dispatch& dispatch() override { return *dispatch_; }
   UserDefaults& userDefaults() override { return *userDefaults_; }
+  URLSession& urlSession() override { return *urlSession_; }
 
  private:
   std::shared_ptr<Clock> clock_;
   std::unique_ptr<Log> log_;
   std::unique_ptr<LinuxDispatch> dispatch_;
   std::unique_ptr<UserDefaults> userDefaults_;
+  std::unique_ptr<URLSession> urlSession_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {
