@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "core/shared_configuration.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+using service::Behavior;
+using service::Failure;
+
+class InboxCategoriesTest : public testing::ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "group.test");
+    inbox.setMessage(Value{{"zbid", "1"}, {"qivibxmt", "local"}});
+  }
+
+  // Asks for the categories and returns what the callback got.
+  std::vector<std::string> fetch() {
+    std::mutex mu;
+    std::optional<std::vector<std::string>> got;
+    inbox.getCategoryListwithAPI([&](const std::vector<std::string>& categories) {
+      std::lock_guard lock(mu);
+      got = categories;
+    });
+    EXPECT_TRUE(waitUntil([&] {
+      std::lock_guard lock(mu);
+      return got.has_value();
+    }));
+    std::lock_guard lock(mu);
+    return got.value_or(std::vector<std::string>{"no callback"});
+  }
+
+  QivInbox inbox;
+};
+
+TEST_F(InboxCategoriesTest, ServerListKeepsOneEntryPerElement) {
+  service::Scenario scenario;
+  scenario.categories = {{{"NAME", "a"}}, {{"ID", 2}}, {{"NAME", "a"}}};
+  service.setScenario(scenario);
+  EXPECT_EQ(fetch(), (std::vector<std::string>{"a", "", "a"}));
+  ASSERT_EQ(service.requests("/appinboxcat").size(), 1u);
+  const auto steps = processState().steps();
+  EXPECT_NE(std::find(steps.begin(), steps.end(), "getCategoryListWith API called"), steps.end());
+}
+
+TEST_F(InboxCategoriesTest, EmptyFailedOrUnusableAnswersGiveTheLocalCategories) {
+  const std::vector<std::string> local = {"local"};
+  EXPECT_EQ(fetch(), local);  // the empty array
+  for (Failure failure : {Failure::status500, Failure::dropConnection, Failure::garbage}) {
+    service.setBehavior("/appinboxcat", Behavior::failing(failure));
+    EXPECT_EQ(fetch(), local);
+  }
+  service.setBehavior("/appinboxcat", Behavior::answering(200, R"({"NAME": "x"})"));
+  EXPECT_EQ(fetch(), local);
+  // Too late for the page's request time-out.
+  processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "1"; });
+  service.setBehavior("/appinboxcat", Behavior::delayed(1500ms));
+  EXPECT_EQ(fetch(), local);
+  service.stop();  // nobody listening
+  EXPECT_EQ(fetch(), local);
+}
+
+TEST_F(InboxCategoriesTest, SwitchedOffCallbackIsNeverCalled) {
+  Util::setCookieToQIVDefaults("inboxcb", "0");
+  enableDebugLog();
+  std::atomic<bool> called{false};
+  inbox.getCategoryListwithAPI([&](const auto&) { called = true; });
+  // The completion has read the local list; a request after it completes
+  // after it, on the same session thread.
+  ASSERT_TRUE(waitUntil([&] { return log().contains("getCategoryList called."); }));
+  std::atomic<bool> later{false};
+  platform::URLRequest request;
+  request.url = baseUrl + "t";
+  platform::current().urlSession().dataTask(request, [&](auto, auto, auto) { later = true; });
+  ASSERT_TRUE(waitUntil([&] { return later.load(); }));
+  EXPECT_FALSE(called);
+}
+
+}  // namespace
+}  // namespace tavrino
