@@ -15,7 +15,10 @@ class LinuxPlatform final : public Platform {
       : clock_(options.clock ? options.clock : std::make_shared<SystemClock>()),
         log_(std::make_unique<LinuxLog>(clock_)),
         dispatch_(std::make_unique<LinuxDispatch>(clock_)),
-        userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)) {}
+        userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)),
+        systemInfo_(options.systemInfo ? options.systemInfo : std::make_shared<LinuxSystemInfo>()),
+        application_(options.application ? options.application
+                                         : std::make_shared<LinuxApplication>()) {}
 
   ~LinuxPlatform() override {
     // Background work may still use every other service: finish it first.
@@ -26,12 +29,16 @@ class LinuxPlatform final : public Platform {
   Log& log() override { return *log_; }
   Dispatch& dispatch() override { return *dispatch_; }
   UserDefaults& userDefaults() override { return *userDefaults_; }
+  SystemInfo& systemInfo() override { return *systemInfo_; }
+  Application& application() override { return *application_; }
 
  private:
   std::shared_ptr<Clock> clock_;
   std::unique_ptr<Log> log_;
   std::unique_ptr<LinuxDispatch> dispatch_;
   std::unique_ptr<UserDefaults> userDefaults_;
+  std::shared_ptr<SystemInfo> systemInfo_;
+  std::shared_ptr<Application> application_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {
@@ -55,6 +62,8 @@ std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options) {
   return std::make_unique<LinuxPlatform>(std::move(options));
 }
 
-std::unique_ptr<Platform> makeDefaultPlatform() { return makeLinuxPlatform(); }
+std::unique_ptr<Platform> makeDefaultPlatform() {
+  return makeLinuxPlatform();
+}
 
 }  // namespace tavrino::platform
