@@ -26,9 +26,6 @@ class TAVRINO_EXPORT AsyncTask {
   // session thread for every answer without error.
   static void getDataFromUrl_2(std::string_view type, std::string_view url,
                                Completion completion);
-
-  // Parses data as a JSON object; the empty map on any failure.
-  Value parseJSONObject(const Data& data) const;
 };
 
 }  // namespace tavrino

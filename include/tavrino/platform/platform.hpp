@@ -16,6 +16,7 @@
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/system_info.hpp"
+#include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 
 namespace tavrino::platform {
@@ -30,6 +31,7 @@ class TAVRINO_EXPORT Platform {
   virtual UserDefaults& userDefaults() = 0;
   virtual SystemInfo& systemInfo() = 0;
   virtual Application& application() = 0;
+  virtual URLSession& urlSession() = 0;
 };
 
 // Forwards every call to another platform. Subclass it to replace one
@@ -46,6 +48,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   UserDefaults& userDefaults() override { return target_->userDefaults(); }
   SystemInfo& systemInfo() override { return target_->systemInfo(); }
   Application& application() override { return target_->application(); }
+  URLSession& urlSession() override { return target_->urlSession(); }
 
  private:
   std::unique_ptr<Platform> target_;

@@ -1,0 +1,144 @@
+// User-defaults suites on SQLite: reads from memory, writes, and the check
+// that keeps the in-memory copy current across processes.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "platform/sqlite_user_defaults.hpp"
+#include "platform/suite_database.hpp"
+#include "platform/wal_index_probe.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+class SilentLog final : public Log {
+ public:
+  void log(std::string_view) override {}
+  void console(std::string_view) override {}
+};
+
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tavrino-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string keyFor(int i) {
+  return "qiv_c_campaign_" + std::to_string(1000 + i);
+}
+
+// A suite of 100 entries shaped like the SDK's expiring cookies.
+struct HundredKeySuite {
+  HundredKeySuite() {
+    defaults = makeSqliteUserDefaults(dir.path(), log);
+    suite = defaults->suite("qiv_default");
+    suite->transaction([&] {
+      for (int i = 0; i < 100; ++i) suite->set(keyFor(i), "123456:7 1700000000");
+    });
+    suite->object(keyFor(0));  // settle the staleness check
+    suite->object(keyFor(0));
+  }
+  ScratchDirectory dir;
+  SilentLog log;
+  std::unique_ptr<UserDefaults> defaults;
+  std::shared_ptr<UserDefaultsSuite> suite;
+};
+
+void BM_ObjectOfOneKeyAmongHundred(benchmark::State& state) {
+  HundredKeySuite fixture;
+  const std::string key = keyFor(50);
+  for (auto _ : state) benchmark::DoNotOptimize(fixture.suite->object(key));
+}
+BENCHMARK(BM_ObjectOfOneKeyAmongHundred);
+
+void BM_Set(benchmark::State& state) {
+  HundredKeySuite fixture;
+  const std::string key = keyFor(50);
+  int i = 0;
+  for (auto _ : state) fixture.suite->set(key, ++i);
+}
+BENCHMARK(BM_Set);
+
+void BM_ThirtyWritesInOneTransaction(benchmark::State& state) {
+  HundredKeySuite fixture;
+  int round = 0;
+  for (auto _ : state) {
+    ++round;
+    fixture.suite->transaction([&] {
+      for (int i = 0; i < 30; ++i) fixture.suite->set(keyFor(i), round);
+    });
+  }
+}
+BENCHMARK(BM_ThirtyWritesInOneTransaction);
+
+void BM_DictionaryRepresentationOfHundred(benchmark::State& state) {
+  HundredKeySuite fixture;
+  for (auto _ : state) benchmark::DoNotOptimize(fixture.suite->dictionaryRepresentation());
+}
+BENCHMARK(BM_DictionaryRepresentationOfHundred);
+
+// The first read after another connection committed: the data-version query
+// and a reload of the hundred entries (the other connection's write is not
+// timed).
+void BM_ObjectAfterAnotherConnectionCommitted(benchmark::State& state) {
+  HundredKeySuite fixture;
+  SilentLog log;
+  auto other = makeSqliteUserDefaults(fixture.dir.path(), log)->suite("qiv_default");
+  const std::string key = keyFor(50);
+  int i = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    other->set(keyFor(99), ++i);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(fixture.suite->object(key));
+  }
+}
+BENCHMARK(BM_ObjectAfterAnotherConnectionCommitted);
+
+// The two halves of the staleness check, alone: the wal-index header compare
+// that answers when nobody wrote, and the query that decides otherwise.
+struct OpenDatabase {
+  OpenDatabase() {
+    std::string error;
+    database = SuiteDatabase::open(dir.path() / "bench.defaults.sqlite", &error);
+    if (!database) throw std::runtime_error(error);
+    database->dataVersion();
+  }
+  ScratchDirectory dir;
+  std::unique_ptr<SuiteDatabase> database;
+};
+
+void BM_StalenessCheckWalIndexHeader(benchmark::State& state) {
+  OpenDatabase fixture;
+  WalIndexProbe probe;
+  probe.attach(fixture.database->sharedWalIndex());
+  if (!probe.attached()) state.SkipWithError("no shared wal-index");
+  probe.remember(probe.read());
+  for (auto _ : state) benchmark::DoNotOptimize(probe.unchanged());
+}
+BENCHMARK(BM_StalenessCheckWalIndexHeader);
+
+void BM_StalenessCheckDataVersionQuery(benchmark::State& state) {
+  OpenDatabase fixture;
+  for (auto _ : state) benchmark::DoNotOptimize(fixture.database->dataVersion());
+}
+BENCHMARK(BM_StalenessCheckDataVersionQuery);
+
+}  // namespace
+}  // namespace tavrino::platform

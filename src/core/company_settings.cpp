@@ -1,7 +1,0 @@
-#include "tavrino/util/settings.hpp"
-
-namespace tavrino::Util {
-
-void getCompanySettings() {}
-
-}  // namespace tavrino::Util

@@ -1,0 +1,121 @@
+// JSON parse helpers with their fixed fallbacks. Failures print to the
+// console (not the SDK log), as the host's developers expect to see them.
+
+#include <string>
+
+#include "tavrino/platform/platform.hpp"
+#include "tavrino/util/json.hpp"
+
+namespace tavrino::Util {
+namespace {
+
+void print(const std::string& line) { platform::current().log().console(line); }
+
+// Parses text; nothing (and the error printed as given) when it is no JSON.
+std::optional<Value> parse(std::string_view text, const char* errorPrefix) {
+  try {
+    return Value::parse(text);
+  } catch (const Value::exception& e) {
+    print(std::string(errorPrefix) + e.what());
+    return std::nullopt;
+  }
+}
+
+bool isMapOfTexts(const Value& value) {
+  if (!value.is_object()) return false;
+  for (const auto& [key, member] : value.items()) {
+    if (!member.is_string()) return false;
+  }
+  return true;
+}
+
+StringMap toStringMap(const Value& value) {
+  StringMap map;
+  for (const auto& [key, member] : value.items()) map[key] = member.get<std::string>();
+  return map;
+}
+
+bool isListOf(const Value& value, bool (*element)(const Value&)) {
+  if (!value.is_array()) return false;
+  for (const auto& item : value) {
+    if (!element(item)) return false;
+  }
+  return true;
+}
+
+Value arrayOfMaps(std::string_view json_string) {
+  auto value = parse(json_string, "");
+  if (!value) return Value::array();
+  if (!isListOf(*value, [](const Value& v) { return v.is_object(); })) {
+    print("bad json");
+    return Value::array();
+  }
+  return *value;
+}
+
+}  // namespace
+
+Value parseJSONObject(const Data& data) {
+  Value value = Value::parse(data.begin(), data.end(), nullptr, /*allow_exceptions=*/false);
+  return value.is_object() ? value : Value::object();
+}
+
+StringMap parseJSONObjectFromString(std::string_view json_string) {
+  auto value = parse(json_string, "");
+  if (!value) return {};
+  if (!isMapOfTexts(*value)) {
+    print("bad json");
+    return {};
+  }
+  return toStringMap(*value);
+}
+
+Value parseMutableJSONObjectFromString(std::string_view json_string) {
+  auto value = parse(json_string, "");
+  if (!value) return Value::object();
+  if (!value->is_object()) {
+    print("bad json");
+    return Value::object();
+  }
+  return *value;
+}
+
+Value parseJSONArray(const Data& data) {
+  return parseJSONArray(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
+Value parseJSONArray(std::string_view json_array_string) {
+  auto value = parse(json_array_string, "Error handled = ");
+  return value && value->is_array() ? *value : Value::array();
+}
+
+std::vector<StringMap> parseJSONArrayFromString(std::string_view json_string) {
+  auto value = parse(json_string, "");
+  if (!value) return {};
+  if (!isListOf(*value, isMapOfTexts)) {
+    print("bad json");
+    return {};
+  }
+  std::vector<StringMap> list;
+  for (const auto& item : *value) list.push_back(toStringMap(item));
+  return list;
+}
+
+Value parseJSONMutableArrayFromString(std::string_view json_string) {
+  return arrayOfMaps(json_string);
+}
+
+Value parseJSONMutableArrayFromString2(std::string_view json_string) {
+  return arrayOfMaps(json_string);
+}
+
+std::string parseMutableDictionaryToString(const Value& dict) {
+  try {
+    return dict.dump();
+  } catch (const Value::exception&) {
+    print("JSON Failure");  // text that is not UTF-8 cannot be written
+    return {};
+  }
+}
+
+}  // namespace tavrino::Util

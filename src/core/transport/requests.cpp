@@ -1,0 +1,116 @@
+// The four ways a request leaves the SDK. Nothing is retried; failures are
+// at most a log line.
+
+#include <algorithm>
+#include <string>
+
+#include "core/shared_configuration.hpp"
+#include "tavrino/async_task.hpp"
+#include "tavrino/platform/platform.hpp"
+#include "tavrino/qiv_util.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/store.hpp"
+#include "tavrino/util/transport.hpp"
+
+namespace tavrino {
+namespace {
+
+using std::chrono::milliseconds;
+
+platform::URLSession& session() { return platform::current().urlSession(); }
+
+// The page's "_req_to" in seconds; 6 when it is no positive number. Capped at
+// a day so the conversion cannot overflow.
+milliseconds configuredRequestTimeout() {
+  const std::string text =
+      processState().withConfig([](SharedConfiguration& c) { return c.requestTimeoutText; });
+  double seconds = 0;
+  if (!parseNumber(text, &seconds) || seconds <= 0) seconds = 6;
+  seconds = std::min(seconds, 86400.0);
+  return milliseconds(static_cast<std::int64_t>(seconds * 1000));
+}
+
+}  // namespace
+
+void AsyncTask::getDataFromUrl(std::string_view url, Completion completion) {
+  QivUtil::addLog("getdatafromurlcalled : ");
+  platform::URLRequest request;
+  request.timeout = configuredRequestTimeout();
+  if (!session().formsURL(url)) return;
+  request.url = std::string(url);
+  session().dataTask(std::move(request), [completion = std::move(completion)](
+                                             std::optional<Data> data,
+                                             std::optional<platform::URLResponse> response,
+                                             std::optional<platform::URLError> error) {
+    if (error) {
+      QivUtil::addLog("request failed : " + error->localizedDescription);
+    } else if (!response) {
+      QivUtil::addLog("response was empty !");
+    } else if (data) {
+      QivUtil::addLog("getdatafromurlcalled : finished");
+      if (completion) completion(std::move(data), std::move(response), std::nullopt);
+    } else {
+      QivUtil::addLog("response data was empty !");
+    }
+  });
+}
+
+void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
+                                 Completion completion) {
+  QivUtil::addLog("getdatafromurlcalled2 : ");
+  platform::URLRequest request;
+  request.timeout = type == "pushclick" ? milliseconds(1000) : milliseconds(2000);
+  if (!session().formsURL(url)) return;
+  request.url = std::string(url);
+  session().dataTask(std::move(request), [type = std::string(type),
+                                          completion = std::move(completion)](
+                                             std::optional<Data> data,
+                                             std::optional<platform::URLResponse> response,
+                                             std::optional<platform::URLError> error) {
+    if (error) return;
+    recordStep("request finished. type is : " + type);
+    if (completion) completion(std::move(data), std::move(response), std::nullopt);
+  });
+}
+
+void Util::getRequest(std::string_view type, std::string_view url) {
+  QivUtil::addLog("send request : " + std::string(url));
+  if (!session().formsURL(url)) return;
+  QivUtil::addLog("send request : urlsTring not nil");
+  recordStep("request start. type is : " + std::string(type));
+  platform::current().dispatch().globalAsync(
+      platform::QualityOfService::utility, [type = std::string(type), url = std::string(url)] {
+        AsyncTask::getDataFromUrl_2(type, url, [](auto, auto, std::optional<platform::URLError> e) {
+          if (e) platform::current().log().console("error");
+        });
+      });
+}
+
+void Util::sendPostRequest(std::string_view url, std::string_view message) {
+  if (!session().formsURL(url)) return;
+  std::string body;
+  try {
+    body = Value{{"message", std::string(message)}}.dump();
+  } catch (const Value::exception&) {
+    return;  // text that is not UTF-8 cannot be serialised
+  }
+  platform::URLRequest request;
+  request.url = std::string(url);
+  request.method = "POST";
+  request.headers = {{"Content-Type", "application/json"}};
+  request.timeout = milliseconds(60000);
+  request.body.assign(body.begin(), body.end());
+  session().dataTask(std::move(request), [](auto, auto, auto) {});
+}
+
+void Util::addServerLog(std::string_view message) {
+  const StringMap map = {{"s", readDefault("_s")},
+                         {"api_key", readDefault("qiv_api_key")},
+                         {"type", "sdklog"}};
+  const std::string url = createRequest("log", map);
+  platform::current().dispatch().globalAsync(
+      platform::QualityOfService::utility,
+      [url, message = std::string(message)] { sendPostRequest(url, message); });
+}
+
+}  // namespace tavrino

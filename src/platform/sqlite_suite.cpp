@@ -1,0 +1,226 @@
+#include "platform/sqlite_suite.hpp"
+
+#include <exception>
+#include <utility>
+
+#include "platform/value_cbor.hpp"
+
+namespace tavrino::platform {
+
+std::string printableForLog(std::string_view text, std::size_t maxShown) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < maxShown; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      out += static_cast<char>(byte);
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  if (text.size() > maxShown) out += "...";
+  return out;
+}
+
+SqliteSuite::SqliteSuite(std::string name, std::unique_ptr<SuiteDatabase> database, Log& log)
+    : name_(std::move(name)), database_(std::move(database)), log_(log) {}
+
+SqliteSuite::~SqliteSuite() = default;
+
+std::optional<Value> SqliteSuite::object(std::string_view key) {
+  std::lock_guard lock(mu_);
+  refreshForRead();
+  auto it = entries_.find(key);
+  if (it == entries_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation() {
+  std::lock_guard lock(mu_);
+  refreshForRead();
+  return {entries_.begin(), entries_.end()};
+}
+
+void SqliteSuite::set(std::string_view key, const Value& value) {
+  std::lock_guard lock(mu_);
+  write(key, value.is_null() ? nullptr : &value);
+}
+
+void SqliteSuite::remove(std::string_view key) {
+  std::lock_guard lock(mu_);
+  write(key, nullptr);
+}
+
+void SqliteSuite::transaction(const std::function<void()>& body) {
+  std::lock_guard lock(mu_);
+  const bool outermost = depth_ == 0;
+  if (outermost && !beginOutermost()) return;
+  if (!outermost) ++depth_;
+  try {
+    if (body) body();
+  } catch (const std::exception& e) {
+    report("transaction body threw, rolling back", e.what());
+    doomed_ = true;
+  } catch (...) {
+    report("transaction body threw, rolling back");
+    doomed_ = true;
+  }
+  if (outermost) {
+    endOutermost();
+  } else {
+    --depth_;
+  }
+}
+
+void SqliteSuite::refreshForRead() {
+  // Inside a transaction the write lock has kept everybody else out since
+  // the copy was last checked.
+  if (depth_ > 0 || !database_) return;
+  if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
+}
+
+bool SqliteSuite::refreshIfStale() {
+  if (probe_.unchanged()) return true;
+  // Read before asking SQLite: a commit in between is caught next time.
+  const WalIndexProbe::Snapshot seen = probe_.read();
+  const std::optional<std::int64_t> version = database_->dataVersion();
+  if (!version) return false;
+  if ((!loaded_ || *version != dataVersion_) && !reload()) return false;
+  if (!probe_.attached()) probe_.attach(database_->sharedWalIndex());
+  probe_.remember(seen);
+  return true;
+}
+
+bool SqliteSuite::reload() {
+  const bool ownTransaction = !database_->inTransaction();
+  if (ownTransaction && !database_->begin()) return false;
+  const std::optional<std::int64_t> version = database_->dataVersion();
+  Entries fresh;
+  std::size_t skipped = 0;
+  bool ok = version && database_->forEachRow([&](std::string_view key, auto bytes) {
+    std::optional<Value> value = decodeValue(bytes);
+    if (value) {
+      fresh.insert_or_assign(std::string(key), std::move(*value));
+    } else {
+      ++skipped;
+    }
+  });
+  if (ownTransaction) {
+    ok = ok && database_->commit();
+    database_->rollback();  // only when the commit did not happen
+  }
+  if (!ok) return false;
+  if (skipped > 0) {
+    report("skipped stored values that are not valid CBOR", std::to_string(skipped));
+  }
+  entries_.swap(fresh);
+  dataVersion_ = *version;
+  loaded_ = true;
+  return true;
+}
+
+bool SqliteSuite::beginOutermost() {
+  if (database_) {
+    if (!database_->beginImmediate()) {
+      report("cannot begin a write transaction", database_->error());
+      return false;
+    }
+    if (!refreshIfStale()) {
+      report("cannot read at the start of a transaction", database_->error());
+      database_->rollback();
+      return false;
+    }
+  }
+  depth_ = 1;
+  doomed_ = false;
+  undo_.clear();
+  return true;
+}
+
+void SqliteSuite::endOutermost() {
+  depth_ = 0;
+  if (doomed_) {
+    rollBack();
+    return;
+  }
+  if (database_ && !database_->commit()) {
+    report("commit failed, rolled back", database_->error());
+    rollBack();
+    return;
+  }
+  // The commit rewrote the wal-index header, so the next check asks SQLite,
+  // which does not count this connection's own commits: no reload.
+  undo_.clear();
+}
+
+void SqliteSuite::rollBack() {
+  if (database_) database_->rollback();
+  for (auto& [key, before] : undo_) {
+    if (before) {
+      entries_.insert_or_assign(key, std::move(*before));
+    } else {
+      entries_.erase(key);
+    }
+  }
+  undo_.clear();
+}
+
+void SqliteSuite::write(std::string_view key, const Value* value) {
+  if (depth_ > 0) {
+    writeInTransaction(key, value);
+    return;
+  }
+  if (!beginOutermost()) return;
+  writeInTransaction(key, value);
+  endOutermost();
+}
+
+void SqliteSuite::writeInTransaction(std::string_view key, const Value* value) {
+  // The transaction rolls back at its end anyway; and after some failures
+  // SQLite has already ended it, so a write now would commit on its own.
+  if (doomed_) return;
+  std::optional<std::vector<std::uint8_t>> encoded;
+  if (value != nullptr) {
+    encoded = encodeValue(*value);
+    if (!encoded) {
+      report("refused a value that cannot be stored (nested too deep?)");
+      return;
+    }
+  }
+  if (database_) {
+    const bool ok = encoded ? database_->put(key, *encoded) : database_->erase(key);
+    if (!ok) {
+      // SQLite may already have rolled the whole transaction back.
+      report("write failed", database_->error());
+      doomed_ = true;
+      return;
+    }
+  }
+  auto it = entries_.find(key);
+  if (undo_.find(key) == undo_.end()) {
+    std::optional<Value> before;
+    if (it != entries_.end()) before = it->second;
+    undo_.emplace(std::string(key), std::move(before));
+  }
+  if (value == nullptr) {
+    if (it != entries_.end()) entries_.erase(it);
+  } else if (it != entries_.end()) {
+    it->second = *value;
+  } else {
+    entries_.emplace(std::string(key), *value);
+  }
+}
+
+void SqliteSuite::report(std::string_view what, std::string_view detail) {
+  std::string line = "user defaults: suite \"" + printableForLog(name_) + "\": ";
+  line += what;
+  if (!detail.empty()) {
+    line += ": ";
+    line += detail;
+  }
+  log_.log(line);
+}
+
+}  // namespace tavrino::platform

@@ -1,0 +1,85 @@
+#pragma once
+
+// SuiteDatabase: the SQLite file behind one user-defaults suite, a table of
+// (key BLOB, value BLOB) in WAL mode. It knows SQL and nothing of values or
+// caching; the suite decides when to read and write.
+//
+// Failures return false (or nothing); error() then describes the last one.
+//
+// Thread-safety: none. The connection is opened without SQLite's own mutex;
+// the owner serialises every call.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tavrino::platform {
+
+class SuiteDatabase {
+ public:
+  // How long a statement waits for another connection's lock before failing.
+  static constexpr std::chrono::milliseconds kBusyTimeout{5000};
+
+  // Opens the database at path, creating it when missing. Returns null and
+  // sets *error iff it cannot be opened for writing or is not a suite
+  // database; such a file is left exactly as it was.
+  static std::unique_ptr<SuiteDatabase> open(const std::filesystem::path& path, std::string* error);
+
+  ~SuiteDatabase();
+  SuiteDatabase(const SuiteDatabase&) = delete;
+  SuiteDatabase& operator=(const SuiteDatabase&) = delete;
+
+  // A read transaction (deferred) or a write transaction (immediate: takes
+  // the write lock at once, waiting up to kBusyTimeout).
+  bool begin();
+  bool beginImmediate();
+  bool commit();
+  // Rolls back the open transaction, if any. Never fails.
+  void rollback();
+  bool inTransaction() const;
+
+  bool put(std::string_view key, std::span<const std::uint8_t> value);
+  bool erase(std::string_view key);
+
+  // Calls fn with every row. Returns false iff reading failed.
+  using RowVisitor = std::function<void(std::string_view key, std::span<const std::uint8_t> value)>;
+  bool forEachRow(const RowVisitor& fn);
+
+  // Returns a number that changes iff another connection committed since the
+  // last call (the connection's own commits leave it alone). Starts a read
+  // transaction when none is open.
+  std::optional<std::int64_t> dataVersion();
+
+  // Returns the first region of the shared wal-index, mapped for the life of
+  // the connection; null when the database is not in WAL mode or the region
+  // is not mapped yet (it is after the first read).
+  const void* sharedWalIndex();
+
+  const std::string& error() const { return error_; }
+
+ private:
+  class Statement;
+
+  explicit SuiteDatabase(sqlite3* db);
+  bool configure();
+  bool prepareAll();
+  bool fail(int rc);
+  bool run(Statement& statement);
+
+  sqlite3* db_;
+  bool walMode_ = false;
+  std::string error_;
+  std::unique_ptr<Statement> begin_, beginImmediate_, commit_, rollback_, put_, erase_, selectAll_,
+      dataVersion_;
+};
+
+}  // namespace tavrino::platform

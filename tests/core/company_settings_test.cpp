@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "core/shared_configuration.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+
+class CompanySettingsTest : public testing::ServiceTest {
+ protected:
+  std::size_t instancesCreated() {
+    std::size_t n = 0;
+    for (const auto& step : processState().steps()) n += step == "Create Instance";
+    return n;
+  }
+};
+
+TEST_F(CompanySettingsTest, StoresTheSettingsForADayAndDoesNotFetchAgain) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", 1}};
+  service.setScenario(scenario);
+
+  Tavrino client(baseUrl, "abc-9", "0", "1");
+  ASSERT_TRUE(waitUntil([&] { return instancesCreated() == 2; }));  // the follow-up client
+  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
+  EXPECT_EQ(Util::readDefault("_company_settings"),
+            "1 " + std::to_string(testing::kTestEpoch + 86400));
+  const auto requests = service.requests("/cmpdata");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].queryValue("s"), "9");
+
+  clock().advance(std::chrono::hours(23));
+  Tavrino again(baseUrl, "abc-9", "0", "1");
+  dispatch().runFor(100ms);
+  EXPECT_EQ(service.requests("/cmpdata").size(), 1u);
+}
+
+TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain) {
+  for (const char* body : {"[1,2]", "{\"settings\": 5}", "\xff\xfe garbage"}) {
+    service.setBehavior("/cmpdata", service::Behavior::answering(200, body));
+    const auto before = service.requests("/cmpdata").size();
+    Tavrino client(baseUrl, "1", "0", "1");
+    ASSERT_TRUE(service.waitForRequests("/cmpdata", before + 1, 5s)) << body;
+    dispatch().runFor(200ms);
+    EXPECT_EQ(Util::readDefault("_company_settings"), "") << body;
+    EXPECT_EQ(Util::readDefault("iosproappr"), "") << body;
+  }
+}
+
+}  // namespace
+}  // namespace tavrino

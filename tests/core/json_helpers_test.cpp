@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "support/sdk_test.hpp"
+#include "tavrino/util/json.hpp"
+
+namespace tavrino {
+namespace {
+
+class JsonHelpersTest : public testing::SdkTest {
+ protected:
+  static Data bytes(std::string_view text) { return Data(text.begin(), text.end()); }
+};
+
+TEST_F(JsonHelpersTest, ObjectParsersGiveTheEmptyMapForOtherShapes) {
+  EXPECT_EQ(Util::parseJSONObject(bytes(R"({"a":1})")), (Value{{"a", 1}}));
+  for (const char* other : {"[1]", "5", "\"x\"", "", "{", "\xff"}) {
+    EXPECT_EQ(Util::parseJSONObject(bytes(other)), Value::object()) << other;
+  }
+  EXPECT_EQ(Util::parseJSONObjectFromString(R"({"a":"x","b":"y"})"),
+            (StringMap{{"a", "x"}, {"b", "y"}}));
+  EXPECT_TRUE(Util::parseJSONObjectFromString(R"({"a":1})").empty());
+  EXPECT_TRUE(log().consoleContains("bad json"));
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString(R"({"a":[1]})"), (Value{{"a", {1}}}));
+  log().clear();
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString("nope"), Value::object());
+  EXPECT_FALSE(log().consoleLines().empty());  // the parse error is printed
+}
+
+TEST_F(JsonHelpersTest, ArrayParsersCheckTheShapeOfEveryElement) {
+  EXPECT_EQ(Util::parseJSONArray(bytes(R"([1,{"a":2}])")), Value::parse(R"([1,{"a":2}])"));
+  EXPECT_EQ(Util::parseJSONArray(bytes("{}")), Value::array());
+  EXPECT_EQ(Util::parseJSONArray(std::string_view("garbage")), Value::array());
+  EXPECT_TRUE(log().consoleContains("Error handled = "));
+
+  const auto maps = Util::parseJSONArrayFromString(R"([{"a":"1"},{"b":"2"}])");
+  ASSERT_EQ(maps.size(), 2u);
+  EXPECT_EQ(maps[1].at("b"), "2");
+  EXPECT_TRUE(Util::parseJSONArrayFromString(R"([{"a":1}])").empty());
+  EXPECT_EQ(Util::parseJSONMutableArrayFromString(R"([{"a":1}])"), Value::parse(R"([{"a":1}])"));
+  EXPECT_EQ(Util::parseJSONMutableArrayFromString2(R"([{"a":1}, 2])"), Value::array());
+}
+
+TEST_F(JsonHelpersTest, DictionaryToStringFailsSoftlyOnTextThatIsNotUtf8) {
+  EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "x"}}), R"({"a":"x"})");
+  EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "\xff"}}), "");
+  EXPECT_TRUE(log().consoleContains("JSON Failure"));
+}
+
+}  // namespace
+}  // namespace tavrino

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "core/shared_configuration.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/async_task.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/qiv_util.hpp"
+#include "tavrino/util/store.hpp"
+#include "tavrino/util/transport.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+using service::Behavior;
+
+class TransportTest : public testing::ServiceTest {
+ protected:
+  void setRequestTimeout(const std::string& text) {
+    processState().withConfig([&](SharedConfiguration& c) { c.requestTimeoutText = text; });
+  }
+  bool hasStep(const std::string& step) {
+    for (const auto& s : processState().steps()) {
+      if (s == step) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(TransportTest, GetRequestSendsFromABackgroundQueueAndRecordsSteps) {
+  enableDebugLog();
+  Util::getRequest("track", baseUrl + "t?&a=1");
+  ASSERT_TRUE(service.waitForRequests("/t", 1, 5s));
+  EXPECT_EQ(service.requests("/t")[0].queryValue("a"), "1");
+  EXPECT_TRUE(hasStep("request start. type is : track"));
+  EXPECT_TRUE(waitUntil([&] { return hasStep("request finished. type is : track"); }));
+  EXPECT_TRUE(log().contains("tavrino_log : send request : urlsTring not nil"));
+}
+
+TEST_F(TransportTest, RequestsThatDoNotFormAUrlStopAfterTheFirstLogLine) {
+  enableDebugLog();
+  for (std::string bad : {std::string("t?a=1"), std::string(""), baseUrl + "t?a=1\r\nX-Injected: 1",
+                          baseUrl + "t?a b"}) {
+    log().clear();
+    Util::getRequest("track", bad);
+    EXPECT_TRUE(log().contains("send request : "));
+    EXPECT_FALSE(log().contains("urlsTring not nil")) << bad;
+  }
+  Util::sendPostRequest(baseUrl + "jsonlog\n", "x");
+  dispatch().runFor(100ms);
+  EXPECT_TRUE(service.requests().empty());
+}
+
+TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
+  for (const char* path : {"/a/t", "/b/t", "/c/d", "/e/d"}) {
+    service.setBehavior(path, Behavior::delayed(1500ms));
+  }
+  std::atomic<bool> pushclick{false}, other{false}, shortTimeout{false}, defaultTimeout{false};
+  AsyncTask::getDataFromUrl_2("pushclick", baseUrl + "a/t", [&](auto, auto, auto) { pushclick = true; });
+  AsyncTask::getDataFromUrl_2("track", baseUrl + "b/t", [&](auto, auto, auto) { other = true; });
+  setRequestTimeout("1");
+  AsyncTask::getDataFromUrl(baseUrl + "c/d", [&](auto, auto, auto) { shortTimeout = true; });
+  setRequestTimeout("abc");  // not a number: 6 seconds
+  AsyncTask::getDataFromUrl(baseUrl + "e/d", [&](auto, auto, auto) { defaultTimeout = true; });
+
+  EXPECT_TRUE(waitUntil([&] { return other && defaultTimeout; }));
+  EXPECT_FALSE(pushclick);     // 1 s limit
+  EXPECT_FALSE(shortTimeout);  // "_req_to" of 1 s
+}
+
+TEST_F(TransportTest, AnswerWithoutDataNeverReachesTheCompletion) {
+  enableDebugLog();
+  service.setBehavior("/d", Behavior::answering(200, ""));
+  std::atomic<bool> called{false};
+  AsyncTask::getDataFromUrl(baseUrl + "d?&p=x", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("response data was empty !"); }));
+  EXPECT_FALSE(called);
+
+  service.setBehavior("/t", Behavior::failing(service::Failure::dropConnection));
+  AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
+  EXPECT_FALSE(called);
+}
+
+TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {
+  Util::setCookieToQIVDefaults("_s", "42");
+  Util::setCookieToQIVDefaults("qiv_api_key", "key");
+  Util::addServerLog("x \"quoted\"");
+  ASSERT_TRUE(service.waitForRequests("/jsonlog", 1, 5s));
+  const auto request = service.requests("/jsonlog")[0];
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.header("Content-Type"), "application/json");
+  EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
+  EXPECT_EQ(request.queryValue("type"), "sdklog");
+  EXPECT_EQ(request.queryValue("s"), "42");
+  EXPECT_EQ(request.queryValue("api_key"), "key");
+}
+
+TEST_F(TransportTest, MainLoopKeepsRunningWhileARequestHangs) {
+  service.setBehavior("/d", Behavior::delayed(3000ms));
+  std::atomic<bool> answered{false};
+  AsyncTask::getDataFromUrl(baseUrl + "d", [&](auto, auto, auto) { answered = true; });
+  int ticks = 0;
+  auto timer = dispatch().scheduledTimer(10ms, [&] { ++ticks; });
+  dispatch().runFor(1s);  // manual clock: returns at once, having fired the timer
+  EXPECT_EQ(ticks, 100);
+  EXPECT_FALSE(answered);
+  timer->invalidate();
+}
+
+TEST_F(TransportTest, AvfRequestsTheGivenUrl) {
+  QivUtil().avf({{"avf_url", baseUrl + "t?&avf=1"}});
+  ASSERT_TRUE(service.waitForRequests("/t", 1, 5s));
+  EXPECT_EQ(service.requests("/t")[0].queryValue("avf"), "1");
+}
+
+}  // namespace
+}  // namespace tavrino

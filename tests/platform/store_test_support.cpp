@@ -1,0 +1,80 @@
+#include "platform/store_test_support.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+extern char** environ;
+
+namespace tavrino::testing {
+
+RawSuiteFile::RawSuiteFile(const std::filesystem::path& file) {
+  if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    throw std::runtime_error("cannot open " + file.string());
+  }
+  sqlite3_busy_timeout(db_, 5000);
+}
+
+RawSuiteFile::~RawSuiteFile() {
+  sqlite3_close(db_);
+}
+
+void RawSuiteFile::exec(const std::string& sql) {
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    throw std::runtime_error(sql + ": " + sqlite3_errmsg(db_));
+  }
+}
+
+void RawSuiteFile::insertRaw(std::string_view key, const std::vector<unsigned char>& value) {
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", -1, &stmt,
+                     nullptr);
+  sqlite3_bind_blob(stmt, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_blob(stmt, 2, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
+}
+
+std::vector<int> runStoreWriters(const std::filesystem::path& directory, std::string_view suite,
+                                 const std::vector<std::vector<std::string>>& commands) {
+  // Every writer reads the pipe as its standard input; closing our end once
+  // all are spawned releases them together.
+  int gate[2];
+  if (pipe(gate) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, gate[0], STDIN_FILENO);
+  posix_spawn_file_actions_addclose(&actions, gate[0]);
+  posix_spawn_file_actions_addclose(&actions, gate[1]);
+
+  std::vector<pid_t> pids;
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> args{TAVRINO_STORE_WRITER_PATH, directory.string(),
+                                  std::string(suite)};
+    args.insert(args.end(), command.begin(), command.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+      throw std::runtime_error("cannot start the store writer");
+    }
+    pids.push_back(pid);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  close(gate[0]);
+  close(gate[1]);
+
+  std::vector<int> codes;
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  }
+  return codes;
+}
+
+}  // namespace tavrino::testing

@@ -1,0 +1,75 @@
+#pragma once
+
+// Shared by the user-defaults tests: a log that keeps its lines, a raw
+// connection to a suite's file, and the second-process helper.
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tavrino/platform/log.hpp"
+
+namespace tavrino::testing {
+
+class CapturingLog final : public platform::Log {
+ public:
+  void log(std::string_view line) override {
+    std::lock_guard lock(mu_);
+    lines_.emplace_back(line);
+  }
+  void console(std::string_view line) override { log(line); }
+
+  std::vector<std::string> lines() const {
+    std::lock_guard lock(mu_);
+    return lines_;
+  }
+  bool contains(std::string_view fragment) const {
+    std::lock_guard lock(mu_);
+    for (const std::string& line : lines_) {
+      if (line.find(fragment) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
+};
+
+inline std::filesystem::path suiteFile(const std::filesystem::path& directory,
+                                       std::string_view name) {
+  return directory / (std::string(name) + ".defaults.sqlite");
+}
+
+// A connection of its own to a suite's file, for doing what the suite never
+// does. Throws when SQLite fails, which fails the test.
+class RawSuiteFile {
+ public:
+  explicit RawSuiteFile(const std::filesystem::path& file);
+  ~RawSuiteFile();
+  RawSuiteFile(const RawSuiteFile&) = delete;
+  RawSuiteFile& operator=(const RawSuiteFile&) = delete;
+
+  void exec(const std::string& sql);
+  void insertRaw(std::string_view key, const std::vector<unsigned char>& value);
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// Runs the store writer on directory and suite with the given arguments, all
+// started together (each waits until every one has been spawned). Returns
+// their exit codes.
+std::vector<int> runStoreWriters(const std::filesystem::path& directory, std::string_view suite,
+                                 const std::vector<std::vector<std::string>>& commands);
+
+inline int runStoreWriter(const std::filesystem::path& directory, std::string_view suite,
+                          const std::vector<std::string>& command) {
+  return runStoreWriters(directory, suite, {command}).front();
+}
+
+}  // namespace tavrino::testing

@@ -1,0 +1,73 @@
+// Two processes on one suite: each sees the other's writes, and neither
+// loses any.
+
+#include <gtest/gtest.h>
+
+#include "platform/sqlite_user_defaults.hpp"
+#include "platform/store_test_support.hpp"
+#include "support/temp_dir.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+using testing::CapturingLog;
+using testing::RawSuiteFile;
+using testing::runStoreWriter;
+using testing::runStoreWriters;
+using testing::suiteFile;
+using testing::TempDir;
+
+constexpr std::string_view kSuite = "qiv_default";
+
+TEST(UserDefaultsAcrossProcesses, ConcurrentWritersLoseNothing) {
+  TempDir dir;
+  // Both create the suite's file at the same moment, then write.
+  EXPECT_EQ(runStoreWriters(dir.path(), kSuite, {{"keys", "a", "500"}, {"keys", "b", "500"}}),
+            (std::vector<int>{0, 0}));
+
+  CapturingLog log;
+  auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
+  const auto entries = suite->dictionaryRepresentation();
+  ASSERT_EQ(entries.size(), 1000u);
+  for (int i = 0; i < 500; ++i) {
+    EXPECT_EQ(suite->object(std::string("a").append(std::to_string(i))), i);
+    EXPECT_EQ(suite->object(std::string("b").append(std::to_string(i))), i);
+  }
+}
+
+TEST(UserDefaultsAcrossProcesses, ReadsSeeTheOtherProcessesWrites) {
+  TempDir dir;
+  CapturingLog log;
+  auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
+  EXPECT_FALSE(suite->object("k"));
+  suite->set("mine", "here");
+
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(runStoreWriter(dir.path(), kSuite, {"set", "k", std::to_string(round)}), 0);
+    EXPECT_EQ(suite->string("k"), std::to_string(round));
+    EXPECT_EQ(suite->dictionaryRepresentation().size(), 2u);
+    // Restarting the log lets the next commit reuse the same frame numbers.
+    RawSuiteFile(suiteFile(dir.path(), kSuite)).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  }
+  ASSERT_EQ(runStoreWriter(dir.path(), kSuite, {"remove", "k"}), 0);
+  EXPECT_FALSE(suite->object("k"));
+  EXPECT_EQ(runStoreWriter(dir.path(), kSuite, {"expect", "mine", "here"}), 0);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(UserDefaultsAcrossProcesses, TransactionsAreAtomic) {
+  TempDir dir;
+  CapturingLog log;
+  auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
+  suite->set("counter", 0);
+  EXPECT_EQ(runStoreWriters(dir.path(), kSuite,
+                            {{"increment", "counter", "300"}, {"increment", "counter", "300"}}),
+            (std::vector<int>{0, 0}));
+  EXPECT_EQ(suite->object("counter"), 600);
+  // A transaction here starts from the other processes' last state too.
+  suite->transaction([&] { suite->set("counter", suite->object("counter")->get<int>() + 1); });
+  EXPECT_EQ(makeSqliteUserDefaults(dir.path(), log)->suite(kSuite)->object("counter"), 601);
+}
+
+}  // namespace
+}  // namespace tavrino::platform

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/sqlite_user_defaults.hpp"
+#include "platform/store_test_support.hpp"
+#include "support/temp_dir.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+using testing::CapturingLog;
+using testing::RawSuiteFile;
+using testing::suiteFile;
+using testing::TempDir;
+
+class UserDefaultsTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<UserDefaultsSuite> open(std::string_view name = "qiv_default") {
+    if (!defaults_) defaults_ = makeSqliteUserDefaults(dir_.path(), log_);
+    return defaults_->suite(name);
+  }
+  // A new object over the same directory, as the next launch would have.
+  std::shared_ptr<UserDefaultsSuite> reopen(std::string_view name = "qiv_default") {
+    defaults_.reset();
+    return open(name);
+  }
+
+  TempDir dir_;
+  CapturingLog log_;
+  std::unique_ptr<UserDefaults> defaults_;
+};
+
+Value everyKind() {
+  Value value = Value::object();
+  value["text"] = "h\xC3\xA9llo";
+  value["data"] = Value::binary({0x00, 0xFF, 0x10});
+  value["int"] = -42;
+  value["big"] = std::uint64_t{1} << 63;
+  value["float"] = 0.1;
+  value["bool"] = false;
+  value["list"] = Value::array({1, "two", Value::array({3.5}), Value::object()});
+  value["z_map_keeps_order"] = Value::object({{"b", 1}, {"a", Value::object({{"x", true}})}});
+  return value;
+}
+
+TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersist) {
+  const Value nested = everyKind();
+  auto suite = open();
+  EXPECT_TRUE(suite->isPersistent());
+  for (const auto& [key, value] : nested.items()) suite->set(key, value);
+  suite->set("nested", nested);
+
+  for (auto current : {suite, reopen()}) {
+    for (const auto& [key, value] : nested.items()) {
+      auto stored = current->object(key);
+      ASSERT_TRUE(stored) << key;
+      EXPECT_EQ(*stored, value) << key;
+      EXPECT_EQ(stored->type(), value.type()) << key;
+    }
+    EXPECT_EQ(current->object("nested")->dump(), nested.dump());
+    EXPECT_EQ(current->string("text"), "h\xC3\xA9llo");
+    EXPECT_EQ(current->string("int"), std::nullopt);
+  }
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+TEST_F(UserDefaultsTest, OddKeysAreDistinctAndListedInByteOrder) {
+  const std::vector<std::string> keys{"",
+                                      std::string("a\0b", 3),
+                                      std::string("a\0c", 3),
+                                      "a",
+                                      "\xE2\x82\xAC uro",
+                                      "\xFF\xFE not utf-8",
+                                      std::string(10000, 'k')};
+  auto suite = open();
+  for (std::size_t i = 0; i < keys.size(); ++i) suite->set(keys[i], static_cast<int>(i));
+  suite->set("removed by null", 1);
+  suite->set("removed by null", nullptr);
+  suite->set("removed", 1);
+  suite->remove("removed");
+
+  std::vector<std::string> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  for (auto current : {suite, reopen()}) {
+    auto entries = current->dictionaryRepresentation();
+    ASSERT_EQ(entries.size(), keys.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+      EXPECT_EQ(entries[i].first, sorted[i]);
+      const auto index = std::find(keys.begin(), keys.end(), sorted[i]) - keys.begin();
+      EXPECT_EQ(entries[i].second, index);
+    }
+  }
+}
+
+TEST_F(UserDefaultsTest, SuitesAreOnePerNameInACreatedPrivateDirectory) {
+  const auto nested = dir_.path() / "a" / "b";
+  auto defaults = makeSqliteUserDefaults(nested, log_);
+  EXPECT_FALSE(std::filesystem::exists(nested));  // nothing until a suite opens
+  auto one = defaults->suite("one");
+  EXPECT_EQ(defaults->suite("one"), one);
+  one->set("k", 1);
+  EXPECT_FALSE(defaults->suite("two")->object("k"));
+  struct stat info {};
+  ASSERT_EQ(stat(nested.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700);
+}
+
+TEST_F(UserDefaultsTest, DirectoryMayBeLinkedButSuiteFilesMayNot) {
+  std::filesystem::create_directory(dir_.path() / "real");
+  std::filesystem::create_directory_symlink(dir_.path() / "real", dir_.path() / "linked");
+  makeSqliteUserDefaults(dir_.path() / "linked", log_)->suite("s")->set("k", 1);
+  EXPECT_EQ(makeSqliteUserDefaults(dir_.path() / "real", log_)->suite("s")->object("k"), 1);
+
+  // A link planted under a suite's name must not lead writes elsewhere.
+  std::filesystem::create_symlink(suiteFile(dir_.path() / "real", "s"),
+                                  suiteFile(dir_.path() / "real", "planted"));
+  auto planted = makeSqliteUserDefaults(dir_.path() / "real", log_)->suite("planted");
+  EXPECT_FALSE(planted->isPersistent());
+  EXPECT_TRUE(log_.contains("cannot open suite \"planted\""));
+}
+
+TEST_F(UserDefaultsTest, TransactionsNestAndRollBackWhenBodyThrows) {
+  auto suite = open();
+  suite->set("keep", "old");
+  suite->transaction([&] {
+    suite->set("keep", "new");
+    suite->set("added", 1);
+    suite->transaction([&] {
+      EXPECT_EQ(suite->string("keep"), "new");  // the inner one joins the outer
+      throw std::runtime_error("boom");
+    });
+    suite->set("after", 2);
+  });
+  for (auto current : {suite, reopen()}) {
+    EXPECT_EQ(current->string("keep"), "old");
+    EXPECT_FALSE(current->object("added"));
+    EXPECT_FALSE(current->object("after"));
+  }
+  EXPECT_TRUE(log_.contains("boom"));
+}
+
+TEST_F(UserDefaultsTest, FailedWritesLeaveMemoryAsOnDisk) {
+  auto suite = open();
+  suite->set("keep", "old");
+  // A trigger makes SQLite refuse one key and end the whole transaction, as
+  // a full disk would.
+  RawSuiteFile(suiteFile(dir_.path(), "qiv_default"))
+      .exec(
+          "CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN NEW.key = CAST('bad' AS BLOB) "
+          "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END");
+
+  suite->set("bad", 1);
+  suite->transaction([&] {
+    suite->set("keep", "new");
+    suite->set("bad", 2);
+    suite->set("after", 3);  // must not commit on its own
+  });
+  for (auto current : {suite, reopen()}) {
+    EXPECT_EQ(current->dictionaryRepresentation(),
+              (std::vector<std::pair<std::string, Value>>{{"keep", "old"}}));
+  }
+  EXPECT_TRUE(log_.contains("refused"));
+}
+
+TEST_F(UserDefaultsTest, ThreadsIncrementingInTransactionsLoseNothing) {
+  auto suite = open();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        suite->transaction([&] {
+          const auto current = suite->object("counter");
+          suite->set("counter", (current ? current->get<int>() : 0) + 1);
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(reopen()->object("counter"), 200);
+}
+
+TEST_F(UserDefaultsTest, RefusedNamesLiveInMemoryOnly) {
+  const auto data = dir_.path() / "data";
+  auto defaults = makeSqliteUserDefaults(data, log_);
+  for (std::string name : {std::string(), std::string("a/b"), std::string("a\\b"),
+                           std::string("a\0b", 3), std::string(".hidden"), std::string("..")}) {
+    auto suite = defaults->suite(name);
+    EXPECT_FALSE(suite->isPersistent());
+    EXPECT_EQ(defaults->suite(name), suite);
+    suite->set("k", "v");
+    suite->transaction([&] { suite->set("k2", "v2"); });
+    EXPECT_EQ(suite->string("k"), "v");
+    EXPECT_EQ(suite->dictionaryRepresentation().size(), 2u);
+  }
+  EXPECT_EQ(log_.lines().size(), 6u);
+  EXPECT_TRUE(log_.contains("refused suite name \"a\\x00b\""));
+  EXPECT_FALSE(std::filesystem::exists(data));
+
+  // Too long for a file name: the open fails instead.
+  EXPECT_FALSE(defaults->suite(std::string(300, 'n'))->isPersistent());
+  EXPECT_TRUE(log_.contains("cannot open suite"));
+}
+
+TEST_F(UserDefaultsTest, FileThatIsNoDatabaseIsRefusedAndLeftAlone) {
+  const auto file = suiteFile(dir_.path(), "qiv_default");
+  const std::string contents = "not a database, just some text\n";
+  std::ofstream(file, std::ios::binary) << contents;
+
+  auto suite = open();
+  EXPECT_FALSE(suite->isPersistent());
+  suite->set("k", "v");
+  EXPECT_EQ(suite->string("k"), "v");
+  EXPECT_TRUE(log_.contains("cannot open suite \"qiv_default\""));
+
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+TEST_F(UserDefaultsTest, StoredValuesThatAreNotCborAreSkipped) {
+  auto suite = open();
+  suite->set("good", "yes");
+  {
+    RawSuiteFile raw(suiteFile(dir_.path(), "qiv_default"));
+    raw.insertRaw("truncated", {0x82, 0x01});
+    raw.insertRaw("garbage", {0xFF, 0x00});
+    raw.insertRaw("deep", std::vector<unsigned char>(100000, 0x81));
+  }
+  // The open suite notices the other connection's commit and reloads.
+  for (auto current : {suite, reopen()}) {
+    EXPECT_EQ(current->dictionaryRepresentation(),
+              (std::vector<std::pair<std::string, Value>>{{"good", "yes"}}));
+  }
+  EXPECT_TRUE(log_.contains("not valid CBOR: 3"));
+}
+
+TEST_F(UserDefaultsTest, ValuesNestedTooDeepAreRefused) {
+  Value deep = "leaf";
+  for (int i = 0; i < 300; ++i) deep = Value::array({std::move(deep)});
+  auto suite = open();
+  suite->set("deep", deep);
+  EXPECT_FALSE(suite->object("deep"));
+  EXPECT_TRUE(log_.contains("cannot be stored"));
+}
+
+}  // namespace
+}  // namespace tavrino::platform
