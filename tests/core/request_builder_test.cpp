@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/request_test.hpp"
 #include "core/shared_configuration.hpp"
@@ -106,6 +109,16 @@ TEST_F(RequestBuilderTest, RandomBucketIsDrawnOnceAndKept) {
   EXPECT_TRUE(value >= 1 && value <= 100);
   restartPlatform();
   EXPECT_EQ(Util::createLocalVariable().at("qivrandom"), bucket);
+
+  // Concurrent first requests agree on one bucket.
+  Util::removeCookieFromQIVDefaults("qivrandom");
+  std::vector<std::string> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& value : seen) {
+    threads.emplace_back([&value] { value = Util::createLocalVariable().at("qivrandom"); });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), Util::readDefault("qivrandom")), 4);
 }
 
 TEST_F(RequestBuilderTest, DeviceFactsFollowThePlatform) {

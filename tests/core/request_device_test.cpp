@@ -55,7 +55,7 @@ TEST(SanitizeTest, ReplacesTheListedLettersOnly) {
   EXPECT_EQ(Util::sanitize("\u00c7a\u011fr\u0131"), "Cagri");
   EXPECT_EQ(Util::sanitize("\u00c4\u00e4\u00df\u00e7\u00c7\u011f\u011e\u015f\u015e\u00fc\u00dc"
                            "\u0131\u0130\u00f6\u00d6"),
-            "AassccCgGsSuUiIoO");
+            "AasscCgGsSuUiIoO");
   EXPECT_EQ(Util::sanitize("caf\u00e9 \u00c5/1"), "caf\u00e9 \u00c5/1");
 }
 

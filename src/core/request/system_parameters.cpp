@@ -33,7 +33,8 @@ int uniformBucket() {
 // The visitor's persistent bucket 1..100, drawn on first use.
 std::string randomBucket() {
   auto suite = qivDefaults();
-  std::string bucket;
+  std::string bucket = suite->string("qivrandom").value_or("");
+  if (!bucket.empty()) return bucket;
   suite->transaction([&] {
     bucket = suite->string("qivrandom").value_or("");
     if (bucket.empty()) {
