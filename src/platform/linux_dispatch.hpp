@@ -12,6 +12,9 @@ class LinuxDispatch final : public Dispatch {
  public:
   explicit LinuxDispatch(std::shared_ptr<Clock> clock, std::size_t globalThreads = 4);
 
+  using Dispatch::mainAsync;
+  using Dispatch::mainAsyncAfter;
+
   void mainAsync(Task task) override { loop_.post(Clock::Duration::zero(), std::move(task)); }
   void mainAsyncAfter(Clock::Duration delay, Task task) override {
     loop_.post(delay, std::move(task));

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/curl_url_session.hpp"
 #include "platform/linux_dispatch.hpp"
 #include "platform/linux_log.hpp"
 #include "platform/sqlite_user_defaults.hpp"
@@ -16,19 +17,23 @@ class LinuxPlatform final : public Platform {
         log_(std::make_unique<LinuxLog>(clock_)),
         dispatch_(std::make_unique<LinuxDispatch>(clock_)),
         userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)),
+        urlSession_(makeCurlURLSession(*log_)),
         systemInfo_(options.systemInfo ? options.systemInfo : std::make_shared<LinuxSystemInfo>()),
         application_(options.application ? options.application
                                          : std::make_shared<LinuxApplication>()) {}
 
   ~LinuxPlatform() override {
-    // Background work may still use every other service: finish it first.
+    // Background work may still use every other service: finish it first,
+    // then the transfers in flight (their completions may post to the loop).
     dispatch_->shutdown();
+    urlSession_.reset();
   }
 
   Clock& clock() override { return *clock_; }
   Log& log() override { return *log_; }
   Dispatch& dispatch() override { return *dispatch_; }
   UserDefaults& userDefaults() override { return *userDefaults_; }
+  URLSession& urlSession() override { return *urlSession_; }
   SystemInfo& systemInfo() override { return *systemInfo_; }
   Application& application() override { return *application_; }
 
@@ -37,6 +42,7 @@ class LinuxPlatform final : public Platform {
   std::unique_ptr<Log> log_;
   std::unique_ptr<LinuxDispatch> dispatch_;
   std::unique_ptr<UserDefaults> userDefaults_;
+  std::unique_ptr<URLSession> urlSession_;
   std::shared_ptr<SystemInfo> systemInfo_;
   std::shared_ptr<Application> application_;
 };

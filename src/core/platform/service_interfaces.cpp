@@ -1,3 +1,4 @@
+#include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 
 namespace tavrino::platform {
@@ -11,5 +12,8 @@ std::optional<std::string> UserDefaultsSuite::string(std::string_view key) {
   if (!value || !value->is_string()) return std::nullopt;
   return value->get_ref<const std::string&>();
 }
+
+
+URLSession::~URLSession() = default;
 
 }  // namespace tavrino::platform

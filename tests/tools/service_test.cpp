@@ -1,0 +1,261 @@
+#include "service/service.hpp"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "support/temp_dir.hpp"
+
+namespace tavrino::service {
+namespace {
+
+using namespace std::chrono_literals;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Scenario scenarioFrom(const char* text) {
+  std::string error;
+  auto scenario = Scenario::fromJson(Json::parse(text), {}, &error);
+  EXPECT_TRUE(scenario) << error;
+  return scenario ? *scenario : Scenario{};
+}
+
+constexpr const char* kScenario = R"({
+  "settings": {"iosproappr": "1"},
+  "categories": ["news", {"NAME": "deals", "ID": 2}],
+  "pages": [
+    {"match": {"p": "Home"}, "answer": [{"function": "ui_sb", "params": {"img": "{{base}}img/a.png"}}]},
+    {"match": {"e": "cart", "n": 2}, "answer": [{"function": "add_act", "params": {"id": "7"}}]}
+  ],
+  "socialProof": [{"t": "5", "i": 7, "count": 42}]
+})";
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    service_.setScenario(scenarioFrom(kScenario));
+    base_ = service_.start();
+    ASSERT_FALSE(base_.empty());
+  }
+
+  // A client that sends targets exactly as given.
+  httplib::Client client(bool keepAlive = false) {
+    httplib::Client cli("127.0.0.1", service_.port());
+    cli.set_url_encode(false);
+    cli.set_keep_alive(keepAlive);
+    cli.set_read_timeout(10, 0);
+    return cli;
+  }
+
+  std::string get(const std::string& target, int expectedStatus = 200) {
+    auto result = client().Get(target);
+    EXPECT_TRUE(result) << target;
+    if (!result) return {};
+    EXPECT_EQ(result->status, expectedStatus) << target;
+    return result->body;
+  }
+
+  Service service_;
+  std::string base_;
+};
+
+TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
+  EXPECT_EQ(base_, "http://127.0.0.1:" + std::to_string(service_.port()) + "/");
+  auto cli = client();
+  auto result =
+      cli.Get("/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&", {{"X-Test", "yes"}});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->body, "{}");
+  ASSERT_TRUE(cli.Post("/jsonlog?&type=sdklog", R"({"message":"x"})", "application/json"));
+
+  const auto all = service_.requests();
+  ASSERT_EQ(all.size(), 2u);
+  const auto& hit = all[0];
+  EXPECT_EQ(hit.method, "GET");
+  EXPECT_EQ(hit.path, "/t");
+  EXPECT_EQ(hit.target, "/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&");
+  EXPECT_EQ(hit.query, (Pairs{{"b", "2"},
+                              {"a", "x&y"},
+                              {"b", "1"},
+                              {"e",
+                               "\xC3\x87"
+                               "a\xC4\x9F"},
+                              {"plus", "a+b"},
+                              {"flag", ""},
+                              {"bad", "%zz"}}));
+  EXPECT_EQ(hit.queryValue("b"), "2");
+  EXPECT_EQ(hit.queryValues("b"), (std::vector<std::string>{"2", "1"}));
+  EXPECT_FALSE(hit.queryValue("missing"));
+  EXPECT_EQ(hit.header("x-test"), "yes");
+  EXPECT_FALSE(hit.header("REMOTE_ADDR"));
+  EXPECT_GT(hit.remotePort, 0);
+
+  EXPECT_EQ(all[1].method, "POST");
+  EXPECT_EQ(all[1].body, R"({"message":"x"})");
+  EXPECT_EQ(all[1].header("Content-Type"), "application/json");
+  EXPECT_EQ(service_.requests("/jsonlog").size(), 1u);
+}
+
+TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
+  EXPECT_EQ(Json::parse(get("/d?&p=Home&s=1")),
+            Json::parse(R"([{"function":"ui_sb","params":{"img":")" + base_ + R"(img/a.png"}}])"));
+  EXPECT_EQ(get("/d?&e=cart&n=2"), R"([{"function":"add_act","params":{"id":"7"}}])");
+  EXPECT_EQ(get("/d?&e=cart&n=3"), "[]");
+  EXPECT_EQ(get("/d?"), "[]");
+  // Any base path works: endpoints are known by how the path ends.
+  EXPECT_EQ(get("/sdk/v1/d?&p=Home").substr(0, 2), "[{");
+  EXPECT_EQ(get("/cmpdata?&s=1"), R"({"settings":{"iosproappr":"1"}})");
+  EXPECT_EQ(get("/appinboxcat?"), R"([{"NAME":"news"},{"NAME":"deals","ID":2}])");
+  EXPECT_EQ(get("/sproof/?s=9&t=5&i=7&e=g"), R"([{"7":{"5":42}}])");
+  EXPECT_EQ(get("/sproof/?s=9&t=5&i=8&e=g"), "[]");
+  for (const char* target : {"/u?&token=1", "/pn/gm.php?&a=1", "/platform/sendnot.php?"}) {
+    EXPECT_EQ(get(target), "{}") << target;
+  }
+  EXPECT_EQ(get("/img/anything.png"), builtInImage());
+  get("/nothing-here", 404);
+  get("/xd", 404);
+}
+
+TEST(ScenarioTest, LoadsFilesAndServesImagesFromTheirDirectory) {
+  testing::TempDir dir;
+  std::filesystem::create_directory(dir.path() / "pics");
+  std::ofstream(dir.path() / "pics" / "b.jpg", std::ios::binary) << std::string("\xff\xd8jpg", 5);
+  std::ofstream(dir.path() / "secret.txt") << "secret";
+  std::ofstream(dir.path() / "s.json") << R"({"images": "pics"})";
+  std::string error;
+  auto scenario = Scenario::load(dir.path() / "s.json", &error);
+  ASSERT_TRUE(scenario) << error;
+  EXPECT_EQ(scenario->images, dir.path() / "pics");
+
+  Service service(*scenario);
+  ASSERT_FALSE(service.start().empty());
+  httplib::Client cli("127.0.0.1", service.port());
+  cli.set_url_encode(false);
+  auto image = cli.Get("/img/b.jpg");
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->body, std::string("\xff\xd8jpg", 5));
+  EXPECT_EQ(image->get_header_value("Content-Type"), "image/jpeg");
+  for (const char* target : {"/img/missing.png", "/img/..%2Fsecret.txt", "/img/"}) {
+    auto result = cli.Get(target);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 404) << target;
+  }
+}
+
+TEST(ScenarioTest, RejectsMalformedDocuments) {
+  for (const char* text : {R"([])", R"({"settings": []})", R"({"categories": [1]})",
+                           R"({"pages": [{"match": {"p": {}}}]})", R"({"pages": {}})",
+                           R"({"socialProof": [{"t": "1"}]})", R"({"images": 3})"}) {
+    std::string error;
+    EXPECT_FALSE(Scenario::fromJson(Json::parse(text), {}, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+  std::string error;
+  EXPECT_FALSE(Scenario::load("/nonexistent/scenario.json", &error));
+}
+
+TEST_F(ServiceTest, BehaviorsDelayFailGarbleAndScriptAnswers) {
+  service_.setBehavior("/d", Behavior::delayed(150ms));
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(get("/d?&p=Other"), "[]");
+  EXPECT_GE(std::chrono::steady_clock::now() - before, 150ms);
+
+  service_.setBehavior("/t", Behavior::failing(Failure::status500));
+  get("/t?", 500);
+  service_.setBehavior("/t", Behavior::failing(Failure::garbage));
+  const std::string garbage = get("/t?");
+  EXPECT_FALSE(Json::accept(garbage));
+  EXPECT_NE(garbage.find('\0'), std::string::npos);
+  service_.setBehavior("/t", Behavior::failing(Failure::dropConnection));
+  EXPECT_FALSE(client().Get("/t?"));
+
+  auto once = Behavior::answering(201, "scripted", "text/plain");
+  once.times = 1;
+  service_.setBehavior("/u", once);
+  EXPECT_EQ(get("/u?", 201), "scripted");
+  EXPECT_EQ(get("/u?"), "{}");
+
+  service_.setBehavior("/img/*", Behavior::failing(Failure::status500));
+  service_.setBehavior("/img/ok.png", Behavior::answering(200, "exact"));
+  get("/img/a.png", 500);
+  EXPECT_EQ(get("/img/ok.png"), "exact");
+
+  service_.reset();
+  get("/t?");
+  EXPECT_EQ(service_.requests().size(), 1u);
+}
+
+TEST_F(ServiceTest, ControlEndpointSteersTheService) {
+  auto cli = client();
+  auto post = [&](const std::string& path, const std::string& body) {
+    auto result = cli.Post(path, body, "application/json");
+    return result ? result->status : -1;
+  };
+  EXPECT_EQ(post("/_control/behavior",
+                 R"({"path": "/cmpdata", "status": 202, "body": {"settings": {}}, "times": 1})"),
+            200);
+  EXPECT_EQ(post("/_control/behavior", R"({"path": "/t", "failure": "explode"})"), 400);
+  EXPECT_EQ(post("/_control/behavior", R"({"delayMs": 5})"), 400);
+  EXPECT_EQ(post("/_control/scenario", "not json"), 400);
+  EXPECT_EQ(post("/_control/scenario", R"({"categories": ["only"]})"), 200);
+  EXPECT_EQ(post("/_control/nonsense", "{}"), 404);
+
+  EXPECT_EQ(get("/cmpdata?", 202), R"({"settings":{}})");
+  EXPECT_EQ(get("/appinboxcat?"), R"([{"NAME":"only"}])");
+
+  auto listed = cli.Get("/_control/requests?path=/cmpdata");
+  ASSERT_TRUE(listed);
+  const Json requests = Json::parse(listed->body);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]["target"], "/cmpdata?");
+  EXPECT_EQ(service_.requests().size(), 2u) << "control requests are not recorded";
+
+  auto wait = cli.Get("/_control/wait?path=/appinboxcat&count=1&timeoutMs=10");
+  ASSERT_TRUE(wait);
+  EXPECT_EQ(Json::parse(wait->body)["ok"], true);
+  EXPECT_EQ(post("/_control/reset", ""), 200);
+  EXPECT_TRUE(service_.requests().empty());
+}
+
+TEST_F(ServiceTest, WaitsForRequestsFromOtherThreads) {
+  EXPECT_FALSE(service_.waitForRequests("/d", 1, 10ms));
+  auto sender = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 3; ++i) get("/d?&n=" + std::to_string(i));
+  });
+  EXPECT_TRUE(service_.waitForRequests("/d", 3, 10s));
+  sender.get();
+  EXPECT_EQ(service_.requests("/d").back().queryValue("n"), "2");
+}
+
+TEST_F(ServiceTest, StopsPromptlyWithPendingAndIdleConnections) {
+  service_.setBehavior("/d", Behavior::delayed(60s));
+  auto pending = std::async(std::launch::async, [&] {
+    auto result = client().Get("/d?&p=Home");
+    return result ? result->status : -1;
+  });
+  // An idle keep-alive connection the library would otherwise wait out.
+  auto idle = client(/*keepAlive=*/true);
+  ASSERT_TRUE(idle.Get("/t?"));
+  ASSERT_TRUE(service_.waitForRequests("/d", 1, 10s));
+
+  const auto before = std::chrono::steady_clock::now();
+  service_.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
+  EXPECT_NE(pending.get(), 200);
+  EXPECT_FALSE(service_.isRunning());
+  EXPECT_EQ(service_.baseUrl(), "");
+  service_.stop();
+
+  // The record survives a stop, and the service starts again.
+  EXPECT_EQ(service_.requests().size(), 2u);
+  ASSERT_FALSE(service_.start().empty());
+  EXPECT_EQ(service_.start(), service_.baseUrl());
+  EXPECT_EQ(get("/t?"), "{}");
+}
+
+}  // namespace
+}  // namespace tavrino::service

@@ -1,0 +1,277 @@
+#include "service/service.hpp"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "service/answers.hpp"
+#include "service/connection_threads.hpp"
+#include "service/server_sockets.hpp"
+
+namespace tavrino::service {
+namespace {
+
+// Headers the HTTP library adds to every request it parses; the client never
+// sent them.
+bool isLibraryHeader(const std::string& name) {
+  return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+         name == "LOCAL_PORT";
+}
+
+constexpr std::size_t kKeepAliveRequests = 10000;
+
+bool behaviorMatches(const std::string& pattern, const std::string& path) {
+  if (!pattern.empty() && pattern.back() == '*') {
+    return path.starts_with(std::string_view(pattern).substr(0, pattern.size() - 1));
+  }
+  return pattern == path;
+}
+
+}  // namespace
+
+Behavior Behavior::delayed(std::chrono::milliseconds by) {
+  Behavior behavior;
+  behavior.delay = by;
+  return behavior;
+}
+
+Behavior Behavior::failing(Failure failure) {
+  Behavior behavior;
+  behavior.failure = failure;
+  return behavior;
+}
+
+Behavior Behavior::answering(int status, std::string body, std::string contentType) {
+  Behavior behavior;
+  behavior.status = status;
+  behavior.body = std::move(body);
+  behavior.contentType = std::move(contentType);
+  return behavior;
+}
+
+Service::Service(Scenario scenario)
+    : scenario_(std::make_shared<const Scenario>(std::move(scenario))) {}
+
+Service::~Service() {
+  stop();
+}
+
+std::string Service::start(int port) {
+  std::lock_guard lifecycle(lifecycle_);
+  if (server_) return baseUrl();
+  server_ = std::make_unique<httplib::Server>();
+  server_->new_task_queue = [] { return new ConnectionThreads; };
+  // Clients may reuse one connection for as many requests as they like.
+  server_->set_keep_alive_max_count(kKeepAliveRequests);
+  // Headers and body go out in separate writes; without this the second
+  // waits for the client's delayed acknowledgement.
+  server_->set_tcp_nodelay(true);
+  installRoutes();
+  int bound = -1;
+  if (port == 0) {
+    bound = server_->bind_to_any_port("127.0.0.1");
+  } else if (server_->bind_to_port("127.0.0.1", port)) {
+    bound = port;
+  }
+  if (bound <= 0) {
+    server_.reset();
+    return {};
+  }
+  widenListenBacklog(bound);
+  {
+    std::lock_guard lock(mu_);
+    port_ = bound;
+    stopping_ = false;
+  }
+  listenReturned_ = std::make_shared<std::atomic<bool>>(false);
+  thread_ = std::thread([server = server_.get(), done = listenReturned_] {
+    // A client that hangs up before its answer is written must not end the
+    // process; the worker threads inherit this mask.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    server->listen_after_bind();
+    done->store(true);
+  });
+  // stop() only reaches a server that has entered its accept loop.
+  while (!server_->is_running() && !listenReturned_->load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (listenReturned_->load()) {
+    thread_.join();
+    server_.reset();
+    std::lock_guard lock(mu_);
+    port_ = 0;
+    return {};
+  }
+  return baseUrl();
+}
+
+void Service::stop() {
+  std::lock_guard lifecycle(lifecycle_);
+  if (!server_) return;
+  {
+    std::lock_guard lock(mu_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  server_->stop();
+  // The library looks at its stop flag only between requests and leaves an
+  // idle keep-alive connection waiting for seconds; closing the accepted
+  // sockets ends those waits at once.
+  const int port = this->port();
+  while (!listenReturned_->load()) {
+    shutdownAcceptedConnections(port);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  thread_.join();
+  server_.reset();
+  std::lock_guard lock(mu_);
+  stopping_ = false;
+  port_ = 0;
+}
+
+bool Service::isRunning() const {
+  std::lock_guard lock(mu_);
+  return port_ != 0;
+}
+
+std::string Service::baseUrl() const {
+  std::lock_guard lock(mu_);
+  return port_ == 0 ? std::string() : "http://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+int Service::port() const {
+  std::lock_guard lock(mu_);
+  return port_;
+}
+
+void Service::setScenario(Scenario scenario) {
+  auto shared = std::make_shared<const Scenario>(std::move(scenario));
+  std::lock_guard lock(mu_);
+  scenario_ = std::move(shared);
+}
+
+void Service::setBehavior(std::string path, Behavior behavior) {
+  std::lock_guard lock(mu_);
+  std::erase_if(behaviors_, [&](const BehaviorEntry& entry) { return entry.path == path; });
+  behaviors_.push_back({std::move(path), std::move(behavior)});
+}
+
+void Service::clearBehaviors() {
+  std::lock_guard lock(mu_);
+  behaviors_.clear();
+}
+
+std::vector<RecordedRequest> Service::requests() const {
+  std::lock_guard lock(mu_);
+  return requests_;
+}
+
+std::vector<RecordedRequest> Service::requests(std::string_view pathPrefix) const {
+  std::lock_guard lock(mu_);
+  std::vector<RecordedRequest> found;
+  for (const auto& request : requests_) {
+    if (request.path.starts_with(pathPrefix)) found.push_back(request);
+  }
+  return found;
+}
+
+void Service::reset() {
+  std::lock_guard lock(mu_);
+  requests_.clear();
+  behaviors_.clear();
+}
+
+std::size_t Service::countLocked(std::string_view pathPrefix) const {
+  return static_cast<std::size_t>(std::count_if(
+      requests_.begin(), requests_.end(),
+      [&](const RecordedRequest& request) { return request.path.starts_with(pathPrefix); }));
+}
+
+bool Service::waitForRequests(std::string_view pathPrefix, std::size_t count,
+                              std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mu_);
+  return changed_.wait_for(lock, timeout, [&] { return countLocked(pathPrefix) >= count; });
+}
+
+std::optional<Behavior> Service::takeBehavior(const std::string& path) {
+  // REQUIRES: mu_ held. An exact path wins over a prefix.
+  auto found = std::find_if(behaviors_.begin(), behaviors_.end(),
+                            [&](const BehaviorEntry& entry) { return entry.path == path; });
+  if (found == behaviors_.end()) {
+    found = std::find_if(behaviors_.begin(), behaviors_.end(), [&](const BehaviorEntry& entry) {
+      return behaviorMatches(entry.path, path);
+    });
+  }
+  if (found == behaviors_.end()) return std::nullopt;
+  Behavior behavior = found->behavior;
+  if (found->behavior.times > 0 && --found->behavior.times == 0) behaviors_.erase(found);
+  return behavior;
+}
+
+bool Service::waitFor(std::chrono::milliseconds delay) {
+  std::unique_lock lock(mu_);
+  return !changed_.wait_for(lock, delay, [this] { return stopping_; });
+}
+
+void Service::installRoutes() {
+  const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+    handle(request, response);
+  };
+  const std::string any = ".*";
+  server_->Get(any, handler);
+  server_->Post(any, handler);
+  server_->Put(any, handler);
+  server_->Patch(any, handler);
+  server_->Delete(any, handler);
+  server_->Options(any, handler);
+}
+
+void Service::handle(const httplib::Request& request, httplib::Response& response) {
+  if (request.path.starts_with("/_control/")) return handleControl(request, response);
+
+  RecordedRequest record;
+  record.method = request.method;
+  record.path = request.path;
+  record.target = request.target;
+  record.query = parseQuery(request.target);
+  for (const auto& [name, value] : request.headers) {
+    if (!isLibraryHeader(name)) record.headers.emplace_back(name, value);
+  }
+  record.body = request.body;
+  record.remotePort = request.remote_port;
+
+  std::shared_ptr<const Scenario> scenario;
+  std::optional<Behavior> behavior;
+  std::string base;
+  {
+    std::lock_guard lock(mu_);
+    requests_.push_back(record);
+    scenario = scenario_;
+    behavior = takeBehavior(record.path);
+    base = "http://127.0.0.1:" + std::to_string(port_) + "/";
+  }
+  changed_.notify_all();
+
+  if (behavior && behavior->delay.count() > 0 && !waitFor(behavior->delay)) {
+    response.status = 503;
+    return;
+  }
+  if (behavior && behavior->failure != Failure::none) {
+    return answerFailure(behavior->failure, response);
+  }
+  if (behavior && (behavior->status || behavior->body)) {
+    response.status = behavior->status.value_or(200);
+    response.set_content(behavior->body.value_or(""), behavior->contentType);
+    return;
+  }
+  answerEndpoint(record, *scenario, base, response);
+}
+
+}  // namespace tavrino::service

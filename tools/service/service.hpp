@@ -1,0 +1,147 @@
+#pragma once
+
+// The reference tracking service: the SDK's development peer. It answers the
+// SDK's endpoints from a Scenario, records every request, and lets a test
+// delay, break or script the answer of any path. Tests embed it in-process;
+// the tavrino-service binary runs it in the foreground.
+//
+// Endpoints are recognised by the end of the path, so any base path works:
+// ".../d", ".../t", ".../u", ".../pn/gm.php", ".../platform/sendnot.php",
+// ".../appinboxcat", ".../cmpdata", ".../jsonlog", ".../sproof/" and images
+// under ".../img/". Paths under "/_control/" steer the service itself (see
+// README.md) and are not recorded.
+//
+// Thread-safety: every method may be called from any thread while the
+// service runs; handlers run on the HTTP library's worker threads.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "service/recorded_request.hpp"
+#include "service/scenario.hpp"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace tavrino::service {
+
+enum class Failure {
+  none,
+  // Answers 500 with an empty body.
+  status500,
+  // Sends the status line and headers, then closes the connection before the
+  // promised body: the client sees a transport error.
+  dropConnection,
+  // Answers 200 with bytes that are neither JSON nor UTF-8.
+  garbage,
+};
+
+// What the service does with the requests of one path instead of (or before)
+// its normal answer.
+struct Behavior {
+  // Waited before answering; stop() cuts the wait short.
+  std::chrono::milliseconds delay{0};
+  Failure failure = Failure::none;
+  // A scripted answer replaces the endpoint's own (ignored under a failure).
+  std::optional<int> status;
+  std::optional<std::string> body;
+  std::string contentType = "application/json";
+  // How many requests it applies to; negative for all.
+  int times = -1;
+
+  static Behavior delayed(std::chrono::milliseconds by);
+  static Behavior failing(Failure failure);
+  static Behavior answering(int status, std::string body,
+                            std::string contentType = "application/json");
+};
+
+// The one-pixel PNG served under ".../img/" when the scenario names no image
+// directory.
+std::string_view builtInImage();
+
+class Service {
+ public:
+  explicit Service(Scenario scenario = {});
+  // Stops the service.
+  ~Service();
+  Service(const Service&) = delete;
+  Service& operator=(const Service&) = delete;
+
+  // Binds 127.0.0.1:port (0 picks a free port), starts serving on a thread of
+  // its own and returns the base URL "http://127.0.0.1:PORT/". Returns the
+  // empty text when the port cannot be bound. Starting a running service
+  // returns its base URL.
+  std::string start(int port = 0);
+
+  // Stops serving and joins the thread. Delayed answers are woken and
+  // answered 503; open connections are closed. Idempotent.
+  void stop();
+
+  bool isRunning() const;
+  // The base URL, or the empty text when not running.
+  std::string baseUrl() const;
+  int port() const;
+
+  void setScenario(Scenario scenario);
+
+  // Sets the behavior of requests whose path equals path, or starts with it
+  // when path ends in "*" ("/img/*"). A later call for the same path
+  // replaces the earlier one; an exact path wins over a prefix.
+  void setBehavior(std::string path, Behavior behavior);
+  void clearBehaviors();
+
+  // Every request recorded so far, in arrival order (recorded on arrival,
+  // before any delay).
+  std::vector<RecordedRequest> requests() const;
+  // The recorded requests whose path starts with pathPrefix.
+  std::vector<RecordedRequest> requests(std::string_view pathPrefix) const;
+
+  // Forgets the recorded requests and the behaviors.
+  void reset();
+
+  // Waits until at least count requests whose path starts with pathPrefix
+  // were recorded. Returns true iff that happened within timeout.
+  bool waitForRequests(std::string_view pathPrefix, std::size_t count,
+                       std::chrono::milliseconds timeout) const;
+
+ private:
+  struct BehaviorEntry {
+    std::string path;
+    Behavior behavior;
+  };
+
+  void installRoutes();
+  void handle(const httplib::Request& request, httplib::Response& response);
+  void handleControl(const httplib::Request& request, httplib::Response& response);
+  std::optional<Behavior> takeBehavior(const std::string& path);
+  // Returns false when stop() cut the wait short.
+  bool waitFor(std::chrono::milliseconds delay);
+  std::size_t countLocked(std::string_view pathPrefix) const;
+
+  mutable std::mutex mu_;
+  mutable std::condition_variable changed_;   // a request arrived, or stopping
+  std::shared_ptr<const Scenario> scenario_;  // guarded by mu_
+  std::vector<RecordedRequest> requests_;     // guarded by mu_
+  std::vector<BehaviorEntry> behaviors_;      // guarded by mu_
+  bool stopping_ = false;                     // guarded by mu_
+  int port_ = 0;                              // guarded by mu_
+
+  std::mutex lifecycle_;  // serialises start() and stop()
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::shared_ptr<std::atomic<bool>> listenReturned_;
+};
+
+}  // namespace tavrino::service
