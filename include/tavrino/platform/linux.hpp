@@ -18,7 +18,7 @@ struct LinuxPlatformOptions {
   // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino.
   std::filesystem::path dataDirectory;
   // The time base. Null: the system clock.
-  std::shared_ptr<Clock> clock;
+  std::shared_ptr<Clock> clock = nullptr;
   // The device description. Null: a LinuxSystemInfo with its defaults.
   std::shared_ptr<SystemInfo> systemInfo = nullptr;
   // The application's push state. Null: a fresh LinuxApplication.
