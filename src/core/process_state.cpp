@@ -14,11 +14,11 @@ void ProcessState::appendStep(std::string step, bool notify) {
   std::vector<std::string> snapshot;
   {
     std::lock_guard lock(mu_);
-    if (steps_.size() >= kMaxSteps) steps_.erase(steps_.begin());
+    if (steps_.size() >= kMaxSteps) steps_.pop_front();
     steps_.push_back(std::move(step));
     if (!notify || !stepCallback_) return;
     callback = stepCallback_;
-    snapshot = steps_;
+    snapshot.assign(steps_.begin(), steps_.end());
   }
   // Called outside the lock: the callback may well call getSteps().
   (*callback)(snapshot);
@@ -26,7 +26,7 @@ void ProcessState::appendStep(std::string step, bool notify) {
 
 std::vector<std::string> ProcessState::steps() {
   std::lock_guard lock(mu_);
-  return steps_;
+  return {steps_.begin(), steps_.end()};
 }
 
 void ProcessState::setStepCallback(StepCallback callback) {

@@ -6,6 +6,7 @@
 // initial values.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -76,7 +77,7 @@ class ProcessState {
  private:
   std::mutex mu_;
   SharedConfiguration config_;
-  std::vector<std::string> steps_;
+  std::deque<std::string> steps_;
   std::shared_ptr<StepCallback> stepCallback_;
   std::shared_ptr<PushClickCallback> pushClickCallback_;
 };

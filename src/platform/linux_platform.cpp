@@ -17,7 +17,10 @@ class LinuxPlatform final : public Platform {
         log_(std::make_unique<LinuxLog>(clock_)),
         dispatch_(std::make_unique<LinuxDispatch>(clock_)),
         userDefaults_(makeSqliteUserDefaults(resolveDataDirectory(options), *log_)),
-        urlSession_(makeCurlURLSession(*log_)) {}
+        urlSession_(makeCurlURLSession(*log_)),
+        systemInfo_(options.systemInfo ? options.systemInfo : std::make_shared<LinuxSystemInfo>()),
+        application_(options.application ? options.application
+                                         : std::make_shared<LinuxApplication>()) {}
 
   ~LinuxPlatform() override {
     // Background work may still use every other service: finish it first,
@@ -31,6 +34,8 @@ class LinuxPlatform final : public Platform {
   Dispatch& dispatch() override { return *dispatch_; }
   UserDefaults& userDefaults() override { return *userDefaults_; }
   URLSession& urlSession() override { return *urlSession_; }
+  SystemInfo& systemInfo() override { return *systemInfo_; }
+  Application& application() override { return *application_; }
 
  private:
   std::shared_ptr<Clock> clock_;
@@ -38,6 +43,8 @@ class LinuxPlatform final : public Platform {
   std::unique_ptr<LinuxDispatch> dispatch_;
   std::unique_ptr<UserDefaults> userDefaults_;
   std::unique_ptr<URLSession> urlSession_;
+  std::shared_ptr<SystemInfo> systemInfo_;
+  std::shared_ptr<Application> application_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {

@@ -1,6 +1,7 @@
 #include "platform/main_run_loop.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavrino::platform {
 
@@ -107,15 +108,14 @@ void MainRunLoop::run() {
   enterAsMainThread();
   for (;;) {
     runUntilIdle();
-    {
-      std::lock_guard lock(mu_);
-      if (stopRequested_) {
-        stopRequested_ = false;
-        return;
-      }
-    }
+    if (takeStopRequest()) return;
     waitForWork(std::chrono::steady_clock::time_point::max());
   }
+}
+
+bool MainRunLoop::takeStopRequest() {
+  std::lock_guard lock(mu_);
+  return std::exchange(stopRequested_, false);
 }
 
 void MainRunLoop::stop() {
@@ -130,13 +130,7 @@ void MainRunLoop::runFor(Clock::Duration span) {
   auto* manual = dynamic_cast<ManualClock*>(clock_.get());
   for (;;) {
     runUntilIdle();
-    {
-      std::lock_guard lock(mu_);
-      if (stopRequested_) {
-        stopRequested_ = false;
-        return;
-      }
-    }
+    if (takeStopRequest()) return;
     if (clock_->now() >= end) return;
     const auto next = nextDue();
     if (manual) {

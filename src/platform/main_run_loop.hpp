@@ -55,6 +55,8 @@ class MainRunLoop {
   // Runs one entry that is due now. Returns false iff none is due.
   bool runOneDue();
   std::optional<Clock::Duration> nextDue();
+  // Returns true iff stop() was called since the last look, and forgets it.
+  bool takeStopRequest();
   // Waits until work may be due, stop() is called or the real deadline passes.
   void waitForWork(std::chrono::steady_clock::time_point realDeadline);
 

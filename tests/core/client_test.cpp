@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/shared_configuration.hpp"
 #include "support/sdk_test.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/util/store.hpp"
@@ -89,6 +90,24 @@ TEST_F(ClientTest, SettingsFetchIsScheduledOnlyWhenNotFetchedYet) {
   Tavrino again("//t/", "1", "0", "1");
   EXPECT_EQ(Util::readDefault("_enable_settings"), "");
   EXPECT_EQ(dispatch().runUntilIdle(), 0u);
+}
+
+}  // namespace
+}  // namespace tavrino
+
+namespace tavrino {
+namespace {
+
+TEST_F(ClientTest, StepListKeepsTheNewestThousandAndCallsBackWithAll) {
+  Tavrino client("//t/", "1", "0");
+  std::size_t lastSize = 0;
+  client.setStepCallback([&](const std::vector<std::string>& steps) { lastSize = steps.size(); });
+  for (int i = 0; i < 1005; ++i) recordStep("step " + std::to_string(i));
+  const auto steps = client.getSteps();
+  ASSERT_EQ(steps.size(), kMaxSteps);
+  EXPECT_EQ(steps.front(), "step 5");
+  EXPECT_EQ(steps.back(), "step 1004");
+  EXPECT_EQ(lastSize, kMaxSteps);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/sdk_test.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace {

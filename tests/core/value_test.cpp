@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino {

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "tavrino/export.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::platform {
@@ -16,7 +18,11 @@ struct LinuxPlatformOptions {
   // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino.
   std::filesystem::path dataDirectory;
   // The time base. Null: the system clock.
-  std::shared_ptr<Clock> clock;
+  std::shared_ptr<Clock> clock = nullptr;
+  // The device description. Null: a LinuxSystemInfo with its defaults.
+  std::shared_ptr<SystemInfo> systemInfo = nullptr;
+  // The application's push state. Null: a fresh LinuxApplication.
+  std::shared_ptr<Application> application = nullptr;
 };
 
 // Returns the data directory the options resolve to.

@@ -11,9 +11,11 @@
 #include <memory>
 
 #include "tavrino/export.hpp"
+#include "tavrino/platform/application.hpp"
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/log.hpp"
+#include "tavrino/platform/system_info.hpp"
 #include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 
@@ -27,6 +29,8 @@ class TAVRINO_EXPORT Platform {
   virtual Log& log() = 0;
   virtual Dispatch& dispatch() = 0;
   virtual UserDefaults& userDefaults() = 0;
+  virtual SystemInfo& systemInfo() = 0;
+  virtual Application& application() = 0;
   virtual URLSession& urlSession() = 0;
 };
 
@@ -42,6 +46,8 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   Log& log() override { return target_->log(); }
   Dispatch& dispatch() override { return target_->dispatch(); }
   UserDefaults& userDefaults() override { return target_->userDefaults(); }
+  SystemInfo& systemInfo() override { return target_->systemInfo(); }
+  Application& application() override { return target_->application(); }
   URLSession& urlSession() override { return target_->urlSession(); }
 
  private:

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "tavrino/platform/platform.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino::Util {
 namespace {

@@ -1,4 +1,4 @@
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino::Util {
 

@@ -6,7 +6,7 @@
 #include "tavrino/async_task.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/settings.hpp"
 #include "tavrino/util/store.hpp"

@@ -1,7 +1,7 @@
 #include <string>
 
 #include "tavrino/qiv_util.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/transport.hpp"
 
 namespace tavrino {

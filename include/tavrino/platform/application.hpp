@@ -1,0 +1,44 @@
+#pragma once
+
+// Application: the host application object as the platform sees it, here its
+// state towards remote notifications: whether it is registered with the push
+// service and what the user allowed it to present.
+//
+// Thread-safety: every method may be called from any thread. The state may
+// change at any time (the user changes the settings, registration finishes);
+// each call returns the state of one moment.
+
+#include "tavrino/export.hpp"
+
+namespace tavrino::platform {
+
+// Whether the user allowed the application to post notifications.
+enum class AuthorizationStatus { notDetermined, denied, authorized, provisional, ephemeral };
+
+// The user's current notification settings for the application.
+struct NotificationSettings {
+  AuthorizationStatus authorizationStatus = AuthorizationStatus::notDetermined;
+  // Whether notifications may show an alert, set the badge, play a sound.
+  bool alertAllowed = false;
+  bool badgeAllowed = false;
+  bool soundAllowed = false;
+
+  // Returns true iff at least one presentation type is allowed.
+  bool allowsAnyPresentation() const { return alertAllowed || badgeAllowed || soundAllowed; }
+
+  bool operator==(const NotificationSettings&) const = default;
+};
+
+class TAVRINO_EXPORT Application {
+ public:
+  virtual ~Application();
+
+  // Returns true iff the application is registered with the push service
+  // (it has, or is about to get, a device token).
+  virtual bool isRegisteredForRemoteNotifications() = 0;
+
+  // Returns the current notification settings.
+  virtual NotificationSettings notificationSettings() = 0;
+};
+
+}  // namespace tavrino::platform

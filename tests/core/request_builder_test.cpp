@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/request_test.hpp"
+#include "core/shared_configuration.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class RequestBuilderTest : public testing::RequestTest {
+ protected:
+  void SetUp() override {
+    RequestTest::SetUp();
+    Tavrino client("//host.example/x", "42", "0");
+    Util::setCookieToQIVDefaults("qivrandom", "7");
+  }
+  const std::string base = "https://host.example/x/";
+  const std::string query = kSystemQuery;
+};
+
+TEST_F(RequestBuilderTest, BuildsTheExactUrlOfEveryRequestType) {
+  EXPECT_EQ(Util::createRequest("standart", {}), base + "d?" + query);
+  EXPECT_EQ(Util::createRequest("track", {{"a", "x y"}}), base + "t?&a=x%20y" + query);
+  EXPECT_EQ(Util::createRequest("push", {}), base + "u?&token=1&publickey=1" + query);
+  Util::setCookieToQIVDefaults("qiv_token", "0aff");
+  EXPECT_EQ(Util::createRequest("push", {}),
+            base + "u?&token=1&publickey=1&endpoint=0aff&qivsubstype=3" + query);
+  EXPECT_EQ(Util::createRequest("message", {}), base + "pn/gm.php?" + query);
+  EXPECT_EQ(Util::createRequest("pushpreview", {}),
+            base + "platform/sendnot.php?&qivsubstype=3" + query);
+  EXPECT_EQ(Util::createRequest("inboxlist", {}), base + "appinboxcat?" + query);
+  EXPECT_EQ(Util::createRequest("settings", {}), base + "cmpdata?" + query);
+  EXPECT_EQ(Util::createRequest("unknown", {}), base + query);
+  // The log upload carries its own parameters only.
+  EXPECT_EQ(Util::createRequest("log", {{"m", "a b"}, {"_x", "1"}}), base + "jsonlog?&m=a%20b");
+}
+
+TEST_F(RequestBuilderTest, CompletesTheBaseUrl) {
+  Util::setCookieToQIVDefaults("_cburl", "https://host.example/");
+  EXPECT_EQ(Util::createRequest("log", {}), "https://host.example/jsonlog?");
+  Util::setCookieToQIVDefaults("_cburl", "");
+  EXPECT_EQ(Util::createRequest("log", {}), "/jsonlog?");
+}
+
+TEST_F(RequestBuilderTest, BaseUrlNeverCarriesControlCharactersOrBlanksRaw) {
+  Util::setCookieToQIVDefaults("_cburl", "//h.example/a b\r\nX-Injected: 1\t\x01\u00e9%41#");
+  EXPECT_EQ(Util::createRequest("log", {}),
+            "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?");
+  Util::setCookieToQIVDefaults("_cburl", "//h.example/\"<>\\^`{|}");
+  EXPECT_EQ(Util::createRequest("log", {}),
+            "https://h.example/%22%3C%3E%5C%5E%60%7B%7C%7D/jsonlog?");
+}
+
+TEST_F(RequestBuilderTest, ClientEntriesWinExceptTheCompanyId) {
+  const std::string suffix = Util::createURLSuffix(
+      {{"plt", "X"}, {"s", "9"}, {"_secureonly", "1"}, {"_spid", "p"}, {"_spiid", "i"}});
+  EXPECT_NE(suffix.find("&plt=X&"), std::string::npos);
+  EXPECT_EQ(suffix.find("&plt=MobileApp"), std::string::npos);
+  EXPECT_NE(suffix.find("&s=42&"), std::string::npos);
+  EXPECT_EQ(suffix.find("&s=9"), std::string::npos);
+  EXPECT_EQ(suffix.find("secureonly"), std::string::npos);
+  EXPECT_EQ(suffix.substr(0, 22), "&_spid=p&_spiid=i&appv");
+  EXPECT_EQ(Util::mergeMaps({{"a", "client"}}, {{"a", "system"}, {"b", "system"}}),
+            (StringMap{{"a", "client"}, {"b", "system"}}));
+}
+
+TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompany) {
+  Util::setCookieToQIVDefaults("qivtest", "1");
+  Util::setCookieToQIVDefaults("memberid", "m7");
+  Util::setCookieToQIVDefaults("qivforce", "f");
+  Util::setCookieToQIVDefaults("companyid", "41");
+  StringMap system = Util::createLocalVariable();
+  EXPECT_FALSE(system.contains("qivtest") || system.contains("cuid") ||
+               system.contains("qivforce"));
+
+  Util::setCookieToQIVDefaults("companyid", "42");
+  system = Util::createLocalVariable();
+  EXPECT_EQ(system["qivtest"], "1");
+  EXPECT_EQ(system["cuid"], "m7");
+  EXPECT_EQ(system["qivforce"], "f");
+
+  Util::setCookieToQIVDefaults("qivtest", "");  // no test mode: no member id either
+  system = Util::createLocalVariable();
+  EXPECT_FALSE(system.contains("qivtest") || system.contains("cuid"));
+  EXPECT_EQ(system["qivforce"], "f");
+}
+
+TEST_F(RequestBuilderTest, VisitCountersOnlyWhenStored) {
+  Util::setCookieToQIVDefaults("vc", "3");
+  Util::setCookieToQIVDefaults("pvc", "");
+  const StringMap system = Util::createLocalVariable();
+  EXPECT_EQ(system.at("vc"), "3");
+  EXPECT_FALSE(system.contains("pvc") || system.contains("ftu"));
+}
+
+TEST_F(RequestBuilderTest, RandomBucketIsDrawnOnceAndKept) {
+  Util::removeCookieFromQIVDefaults("qivrandom");
+  const std::string bucket = Util::createLocalVariable().at("qivrandom");
+  std::int64_t value = 0;
+  ASSERT_TRUE(parseInteger(bucket, &value));
+  EXPECT_TRUE(value >= 1 && value <= 100);
+  restartPlatform();
+  EXPECT_EQ(Util::createLocalVariable().at("qivrandom"), bucket);
+
+  // Concurrent first requests agree on one bucket.
+  Util::removeCookieFromQIVDefaults("qivrandom");
+  std::vector<std::string> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& value : seen) {
+    threads.emplace_back([&value] { value = Util::createLocalVariable().at("qivrandom"); });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), Util::readDefault("qivrandom")), 4);
+}
+
+TEST_F(RequestBuilderTest, DeviceFactsFollowThePlatform) {
+  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::pad);
+  systemInfo().setScreenNativeBounds({1668.9, 2388.2});
+  systemInfo().setLanguageCode(std::nullopt);
+  systemInfo().setBundleInfo("CFBundleShortVersionString", std::nullopt);
+  StringMap system = Util::createLocalVariable();
+  EXPECT_EQ(system["plt"], "TabletApp");
+  EXPECT_EQ(system["br"], "iOSTabletApp");
+  EXPECT_EQ(system["swh"], "1668x2388");
+  EXPECT_EQ(system["bl"], "");
+  EXPECT_EQ(system["appver"], "");
+  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::other);
+  systemInfo().setScreenNativeBounds({-1, std::numeric_limits<double>::infinity()});
+  system = Util::createLocalVariable();
+  EXPECT_EQ(system["plt"], "");
+  EXPECT_EQ(system["br"], "iOS");
+  EXPECT_EQ(system["bwh"], "0x0");
+}
+
+TEST_F(RequestBuilderTest, PushStateNeedsRegistrationAndAPresentationType) {
+  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "2");
+  EXPECT_EQ(processState().steps().back(), "is push enabled false");
+  application().setNotificationSettings(
+      {.authorizationStatus = platform::AuthorizationStatus::authorized, .soundAllowed = true});
+  EXPECT_FALSE(Util::isPushEnabled());  // not registered yet
+  application().setRegisteredForRemoteNotifications(true);
+  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "1");
+  EXPECT_EQ(processState().steps().back(), "is push enabled true");
+  application().setNotificationSettings(
+      {.authorizationStatus = platform::AuthorizationStatus::denied});
+  EXPECT_FALSE(Util::isPushEnabled());
+}
+
+}  // namespace
+}  // namespace tavrino
