@@ -12,7 +12,7 @@
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 

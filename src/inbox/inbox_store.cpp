@@ -10,7 +10,7 @@
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
 #include "tavrino/qiv_util.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace inbox {

@@ -4,7 +4,7 @@
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/inbox.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino::Util {

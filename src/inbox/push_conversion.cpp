@@ -8,7 +8,7 @@
 #include "inbox/inbox_time.hpp"
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
 #include "tavrino/platform/platform.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace {

@@ -3,7 +3,7 @@
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
 
 #include "inbox/message_fields.hpp"
-#include "tavrino/util/json.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 
