@@ -40,14 +40,19 @@ class CurlURLSession final : public URLSession {
   }
 
   ~CurlURLSession() override {
+    shutdown();
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+  }
+
+  void shutdown() override {
     {
       std::lock_guard lock(mu_);
       stopping_ = true;
       wake();
     }
     cv_.notify_all();
-    thread_.join();
-    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+    std::lock_guard lock(joinMutex_);
+    if (thread_.joinable()) thread_.join();
   }
 
   void dataTask(URLRequest request, DataTaskCompletion completion) override {
@@ -169,6 +174,7 @@ class CurlURLSession final : public URLSession {
   Log& log_;
   CURLM* multi_ = nullptr;
   std::thread thread_;
+  std::mutex joinMutex_;  // serialises shutdown() callers
 
   std::mutex mu_;
   std::condition_variable cv_;  // stands in for curl_multi_wakeup without a multi handle

@@ -22,11 +22,13 @@ class LinuxPlatform final : public Platform {
         application_(options.application ? options.application
                                          : std::make_shared<LinuxApplication>()) {}
 
-  ~LinuxPlatform() override {
+  ~LinuxPlatform() override { shutdown(); }
+
+  void shutdown() override {
     // Background work may still use every other service: finish it first,
     // then the transfers in flight (their completions may post to the loop).
     dispatch_->shutdown();
-    urlSession_.reset();
+    urlSession_->shutdown();
   }
 
   Clock& clock() override { return *clock_; }

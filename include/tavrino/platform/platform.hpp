@@ -32,6 +32,11 @@ class TAVRINO_EXPORT Platform {
   virtual SystemInfo& systemInfo() = 0;
   virtual Application& application() = 0;
   virtual URLSession& urlSession() = 0;
+
+  // Finishes the platform's background work (global queues, transfers in
+  // flight) and refuses more, while every service is still intact.
+  // install() calls it on the outgoing platform before destroying it.
+  virtual void shutdown() {}
 };
 
 // Forwards every call to another platform. Subclass it to replace one
@@ -49,6 +54,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   SystemInfo& systemInfo() override { return target_->systemInfo(); }
   Application& application() override { return target_->application(); }
   URLSession& urlSession() override { return target_->urlSession(); }
+  void shutdown() override { target_->shutdown(); }
 
  private:
   std::unique_ptr<Platform> target_;
@@ -58,8 +64,8 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
 // use when none was installed.
 TAVRINO_EXPORT Platform& current();
 
-// Replaces the installed platform. The previous one is destroyed, which
-// finishes its queued background work first.
+// Replaces the installed platform. The previous one is shut down while it is
+// still the current one (its background work still sees it), then destroyed.
 TAVRINO_EXPORT void install(std::unique_ptr<Platform> platform);
 
 // Supplied by the platform library the host links (the Linux one builds

@@ -81,6 +81,10 @@ class TAVRINO_EXPORT URLSession {
   // REQUIRES: not called on the main thread (it blocks up to timeout).
   virtual std::optional<Data> contentsOf(std::string_view url,
                                          std::chrono::milliseconds timeout) = 0;
+
+  // Completes every transfer in flight with a cancellation error and drops
+  // later tasks. Idempotent; destruction implies it.
+  virtual void shutdown() {}
 };
 
 }  // namespace tavrino::platform

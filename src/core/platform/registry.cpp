@@ -31,6 +31,9 @@ Platform& current() {
 }
 
 void install(std::unique_ptr<Platform> platform) {
+  // Outside the lock: the outgoing platform's background work may still call
+  // current() while it finishes.
+  if (Platform* outgoing = currentPlatform.load(std::memory_order_acquire)) outgoing->shutdown();
   std::unique_ptr<Platform> previous;
   {
     std::lock_guard lock(registryMutex());
@@ -38,7 +41,6 @@ void install(std::unique_ptr<Platform> platform) {
     installed() = std::move(platform);
     currentPlatform.store(installed().get(), std::memory_order_release);
   }
-  // Destroyed outside the lock: its background work may still call current().
   previous.reset();
 }
 
