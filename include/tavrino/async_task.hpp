@@ -24,8 +24,7 @@ class TAVRINO_EXPORT AsyncTask {
   static void getDataFromUrl(std::string_view url, Completion completion);
   // GET with a 1 s ("pushclick") or 2 s time-out; completion runs on the
   // session thread for every answer without error.
-  static void getDataFromUrl_2(std::string_view type, std::string_view url,
-                               Completion completion);
+  static void getDataFromUrl_2(std::string_view type, std::string_view url, Completion completion);
 };
 
 }  // namespace tavrino

@@ -75,9 +75,13 @@ void Tavrino::setAllowedDomains(std::vector<std::string> allowed_domains) {
       [&](SharedConfiguration& c) { c.allowedDomains = std::move(allowed_domains); });
 }
 
-void Tavrino::enableAppInbox() { Util::setCookieToQIVDefaults("_enable_inbox", "1"); }
+void Tavrino::enableAppInbox() {
+  Util::setCookieToQIVDefaults("_enable_inbox", "1");
+}
 
-void Tavrino::disableAppInbox() { Util::setCookieToQIVDefaults("_disable_inbox", "1"); }
+void Tavrino::disableAppInbox() {
+  Util::setCookieToQIVDefaults("_disable_inbox", "1");
+}
 
 void Tavrino::setAppGroupName(std::string_view group_name) {
   Util::setCookieToQIVDefaults("qiv_inbox_groupname", group_name);
@@ -113,9 +117,13 @@ bool Tavrino::isEnabledHash() {
   return value && *value != "0";
 }
 
-std::string Tavrino::getuid() { return Util::readDefault("uid"); }
+std::string Tavrino::getuid() {
+  return Util::readDefault("uid");
+}
 
-std::vector<std::string> Tavrino::getSteps() const { return processState().steps(); }
+std::vector<std::string> Tavrino::getSteps() const {
+  return processState().steps();
+}
 
 void Tavrino::setStepCallback(StepCallback callback) {
   processState().setStepCallback(std::move(callback));
@@ -129,6 +137,8 @@ bool Tavrino::application(platform::Application*, std::string_view extensionPoin
   return extensionPointIdentifier != kKeyboardExtensionPointIdentifier;
 }
 
-void resetProcessStateForTesting() { processState().reset(); }
+void resetProcessStateForTesting() {
+  processState().reset();
+}
 
 }  // namespace tavrino

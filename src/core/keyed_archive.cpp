@@ -2,7 +2,9 @@
 
 namespace tavrino {
 
-Data archiveDictionary(const Value& dictionary) { return Value::to_cbor(dictionary); }
+Data archiveDictionary(const Value& dictionary) {
+  return Value::to_cbor(dictionary);
+}
 
 std::optional<Value> unarchiveDictionary(const Data& data) {
   Value value = Value::from_cbor(data, /*strict=*/true, /*allow_exceptions=*/false);

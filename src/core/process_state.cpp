@@ -7,7 +7,9 @@ ProcessState& processState() {
   return state;
 }
 
-void recordStep(std::string step) { processState().appendStep(std::move(step)); }
+void recordStep(std::string step) {
+  processState().appendStep(std::move(step));
+}
 
 void ProcessState::appendStep(std::string step, bool notify) {
   std::shared_ptr<StepCallback> callback;

@@ -35,7 +35,9 @@ std::int64_t expiryFromMinutes(const std::string& timeout) {
   return platform::current().clock().epochSeconds() + static_cast<std::int64_t>(seconds);
 }
 
-std::string beforeFirstBlank(const std::string& text) { return text.substr(0, text.find(' ')); }
+std::string beforeFirstBlank(const std::string& text) {
+  return text.substr(0, text.find(' '));
+}
 
 }  // namespace
 

@@ -36,7 +36,7 @@ struct SharedConfiguration {
   std::string requestTimeoutText;  // "_req_to"; empty until the first page view
   std::string pushRequestTimeout;  // "_push_req_to"
   std::string currentPageName;
-  std::optional<Value> allowedFunctions;                // map text -> any
+  std::optional<Value> allowedFunctions;  // map text -> any
   std::optional<std::vector<std::string>> allowedDomains;
   std::vector<std::string> pendingItems;
   std::vector<std::string> pageItems;

@@ -23,9 +23,13 @@ std::string getCookieToQIVDefaults(std::string_view key, std::string_view defaul
   return text ? *text : std::string(defaultValue);
 }
 
-std::string readDefault(std::string_view key) { return getCookieToQIVDefaults(key, ""); }
+std::string readDefault(std::string_view key) {
+  return getCookieToQIVDefaults(key, "");
+}
 
-void removeCookieFromQIVDefaults(std::string_view key) { qivDefaults()->remove(key); }
+void removeCookieFromQIVDefaults(std::string_view key) {
+  qivDefaults()->remove(key);
+}
 
 void removeCookieStartsWith(std::string_view prefix) {
   auto suite = qivDefaults();

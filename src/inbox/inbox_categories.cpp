@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "core/shared_configuration.hpp"
+#include "core/transport/request_timeout.hpp"
 #include "inbox/inbox_keys.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -18,19 +19,6 @@
 
 namespace tavrino {
 namespace {
-
-using std::chrono::milliseconds;
-
-// The time-out of answer fetches: the page's "_req_to" in seconds, 6 when it
-// is no positive number, at most a day.
-milliseconds requestTimeout() {
-  const std::string text =
-      processState().withConfig([](SharedConfiguration& c) { return c.requestTimeoutText; });
-  double seconds = 0;
-  if (!parseNumber(text, &seconds) || seconds <= 0) seconds = 6;
-  seconds = std::min(seconds, 86400.0);
-  return milliseconds(static_cast<std::int64_t>(seconds * 1000));
-}
 
 // One entry per element of a JSON array answer: its "NAME" when that is text,
 // else the empty text. Nothing for an answer that is no array.
@@ -65,7 +53,7 @@ void QivInbox::getCategoryListwithAPI(CategoryCallback category_callback) {
   // A URL that does not form fails in the session too, on its thread.
   platform::URLRequest request;
   request.url = Util::createRequest("inboxlist", {});
-  request.timeout = requestTimeout();
+  request.timeout = configuredRequestTimeout();
   platform::current().urlSession().dataTask(
       std::move(request), [answered = std::move(answered)](
                               std::optional<Data> data, std::optional<platform::URLResponse>,

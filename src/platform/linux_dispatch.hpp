@@ -23,9 +23,7 @@ class LinuxDispatch final : public Dispatch {
                                         std::function<void()> block) override {
     return loop_.scheduleTimer(interval, std::move(block));
   }
-  void globalAsync(QualityOfService qos, Task task) override {
-    pool_.post(qos, std::move(task));
-  }
+  void globalAsync(QualityOfService qos, Task task) override { pool_.post(qos, std::move(task)); }
   bool isMainThread() const override { return loop_.isMainThread(); }
   void run() override { loop_.run(); }
   void stop() override { loop_.stop(); }

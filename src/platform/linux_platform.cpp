@@ -70,6 +70,8 @@ std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options) {
   return std::make_unique<LinuxPlatform>(std::move(options));
 }
 
-std::unique_ptr<Platform> makeDefaultPlatform() { return makeLinuxPlatform(); }
+std::unique_ptr<Platform> makeDefaultPlatform() {
+  return makeLinuxPlatform();
+}
 
 }  // namespace tavrino::platform

@@ -14,7 +14,9 @@ MainRunLoop::MainRunLoop(std::shared_ptr<Clock> clock)
   });
 }
 
-MainRunLoop::~MainRunLoop() { clock_->removeObserver(observerId_); }
+MainRunLoop::~MainRunLoop() {
+  clock_->removeObserver(observerId_);
+}
 
 void MainRunLoop::push(Entry entry) {
   std::lock_guard lock(mu_);
@@ -137,9 +139,9 @@ void MainRunLoop::runFor(Clock::Duration span) {
       manual->setTime(next && *next < end ? std::max(*next, clock_->now()) : end);
       continue;
     }
-    const auto realEnd = std::chrono::steady_clock::now() +
-                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                             end - clock_->now());
+    const auto realEnd =
+        std::chrono::steady_clock::now() +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(end - clock_->now());
     waitForWork(realEnd);
   }
 }
@@ -153,8 +155,8 @@ bool MainRunLoop::runUntil(const std::function<bool()>& done,
     if (done()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     // Work on other threads may finish without posting; look again soon.
-    waitForWork(std::min(deadline, std::chrono::steady_clock::now() +
-                                       std::chrono::milliseconds(5)));
+    waitForWork(
+        std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
   }
 }
 

@@ -101,7 +101,20 @@ int execPatiently(sqlite3* db, const char* sql, ExecCallback callback = nullptr,
 
 bool SuiteDatabase::configure() {
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
+  // SQLite's own handler backs off to 100 ms sleeps, so a process that
+  // writes in a tight loop can starve another for seconds; short, even sleeps
+  // give the other process a fair chance at each gap between transactions.
+  sqlite3_busy_handler(
+      db_,
+      [](void* context, int attempt) -> int {
+        auto& waitStart = static_cast<SuiteDatabase*>(context)->busySince_;
+        const auto now = std::chrono::steady_clock::now();
+        if (attempt == 0) waitStart = now;
+        if (now - waitStart >= kBusyTimeout) return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 1;
+      },
+      this);
   // Reading the schema first refuses a file that is not a database before
   // anything could be written to it.
   int rc = execPatiently(db_, "SELECT count(*) FROM sqlite_master");

@@ -27,7 +27,7 @@ namespace tavrino::platform {
 class SuiteDatabase {
  public:
   // How long a statement waits for another connection's lock before failing.
-  static constexpr std::chrono::milliseconds kBusyTimeout{5000};
+  static constexpr std::chrono::milliseconds kBusyTimeout{30000};
 
   // Opens the database at path, creating it when missing. Returns null and
   // sets *error iff it cannot be opened for writing or is not a suite
@@ -67,6 +67,7 @@ class SuiteDatabase {
   const std::string& error() const { return error_; }
 
  private:
+  std::chrono::steady_clock::time_point busySince_;  // start of the current wait for a lock
   class Statement;
 
   explicit SuiteDatabase(sqlite3* db);

@@ -9,7 +9,9 @@ ThreadPool::ThreadPool(std::size_t threads) {
   for (std::size_t i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
 }
 
-ThreadPool::~ThreadPool() { shutdown(); }
+ThreadPool::~ThreadPool() {
+  shutdown();
+}
 
 void ThreadPool::post(QualityOfService qos, Task task) {
   {

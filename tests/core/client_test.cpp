@@ -32,9 +32,8 @@ TEST_F(ClientTest, ConstructionRecordsStepsWithoutCallingBack) {
   }
   Tavrino second("//t/", "1", "0", "0");
   EXPECT_EQ(calls, 0);
-  EXPECT_EQ(second.getSteps(),
-            (std::vector<std::string>{"Create Instance convenience init", "Create Instance",
-                                      "Create Instance"}));
+  EXPECT_EQ(second.getSteps(), (std::vector<std::string>{"Create Instance convenience init",
+                                                         "Create Instance", "Create Instance"}));
 }
 
 TEST_F(ClientTest, SettersWriteTheirStoreKeys) {

@@ -58,7 +58,8 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
     service.setBehavior(path, Behavior::delayed(1500ms));
   }
   std::atomic<bool> pushclick{false}, other{false}, shortTimeout{false}, defaultTimeout{false};
-  AsyncTask::getDataFromUrl_2("pushclick", baseUrl + "a/t", [&](auto, auto, auto) { pushclick = true; });
+  AsyncTask::getDataFromUrl_2("pushclick", baseUrl + "a/t",
+                              [&](auto, auto, auto) { pushclick = true; });
   AsyncTask::getDataFromUrl_2("track", baseUrl + "b/t", [&](auto, auto, auto) { other = true; });
   setRequestTimeout("1");
   AsyncTask::getDataFromUrl(baseUrl + "c/d", [&](auto, auto, auto) { shortTimeout = true; });

@@ -40,7 +40,7 @@ TEST(ParseNumberTest, AcceptsDecimalNumbersOnly) {
 
 TEST(TryCatchTest, FollowsTheTextValueRule) {
   const Value params = {{"blank", " "}, {"empty", ""}, {"null", nullptr}, {"zero", 0},
-                        {"n", 15},      {"text", "x"}, {"flag", true},   {"two", "  "}};
+                        {"n", 15},      {"text", "x"}, {"flag", true},    {"two", "  "}};
   EXPECT_EQ(Util::tryCatch(params, "absent", "d"), "d");
   EXPECT_EQ(Util::tryCatch(params, "blank", "d"), "d");
   EXPECT_EQ(Util::tryCatch(params, "empty", "d"), "d");

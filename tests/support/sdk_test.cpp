@@ -73,6 +73,8 @@ void SdkTest::restartPlatform() {
   installPlatform();
 }
 
-void SdkTest::enableDebugLog() { Util::setCookieToQIVDefaults("qivtest", "1"); }
+void SdkTest::enableDebugLog() {
+  Util::setCookieToQIVDefaults("qivtest", "1");
+}
 
 }  // namespace tavrino::testing

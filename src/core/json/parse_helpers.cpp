@@ -9,7 +9,9 @@
 namespace tavrino::Util {
 namespace {
 
-void print(const std::string& line) { platform::current().log().console(line); }
+void print(const std::string& line) {
+  platform::current().log().console(line);
+}
 
 // Parses text; nothing (and the error printed as given) when it is no JSON.
 std::optional<Value> parse(std::string_view text, const char* errorPrefix) {

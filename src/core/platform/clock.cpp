@@ -6,7 +6,9 @@ namespace tavrino::platform {
 
 Clock::~Clock() = default;
 
-std::uint64_t Clock::addObserver(std::function<void()>) { return 0; }
+std::uint64_t Clock::addObserver(std::function<void()>) {
+  return 0;
+}
 void Clock::removeObserver(std::uint64_t) {}
 
 std::int64_t Clock::epochSeconds() const {
@@ -14,8 +16,7 @@ std::int64_t Clock::epochSeconds() const {
 }
 
 Clock::Duration SystemClock::now() const {
-  return std::chrono::duration_cast<Duration>(
-      std::chrono::system_clock::now().time_since_epoch());
+  return std::chrono::duration_cast<Duration>(std::chrono::system_clock::now().time_since_epoch());
 }
 
 ManualClock::ManualClock(std::int64_t epochSecond)

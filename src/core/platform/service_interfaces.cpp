@@ -13,7 +13,6 @@ std::optional<std::string> UserDefaultsSuite::string(std::string_view key) {
   return value->get_ref<const std::string&>();
 }
 
-
 URLSession::~URLSession() = default;
 
 }  // namespace tavrino::platform

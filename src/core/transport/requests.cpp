@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "core/transport/request_timeout.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -17,10 +18,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-platform::URLSession& session() { return platform::current().urlSession(); }
+platform::URLSession& session() {
+  return platform::current().urlSession();
+}
 
-// The page's "_req_to" in seconds; 6 when it is no positive number. Capped at
-// a day so the conversion cannot overflow.
+}  // namespace
+
 milliseconds configuredRequestTimeout() {
   const std::string text =
       processState().withConfig([](SharedConfiguration& c) { return c.requestTimeoutText; });
@@ -30,29 +33,28 @@ milliseconds configuredRequestTimeout() {
   return milliseconds(static_cast<std::int64_t>(seconds * 1000));
 }
 
-}  // namespace
-
 void AsyncTask::getDataFromUrl(std::string_view url, Completion completion) {
   QivUtil::addLog("getdatafromurlcalled : ");
   platform::URLRequest request;
   request.timeout = configuredRequestTimeout();
   if (!session().formsURL(url)) return;
   request.url = std::string(url);
-  session().dataTask(std::move(request), [completion = std::move(completion)](
-                                             std::optional<Data> data,
-                                             std::optional<platform::URLResponse> response,
-                                             std::optional<platform::URLError> error) {
-    if (error) {
-      QivUtil::addLog("request failed : " + error->localizedDescription);
-    } else if (!response) {
-      QivUtil::addLog("response was empty !");
-    } else if (data) {
-      QivUtil::addLog("getdatafromurlcalled : finished");
-      if (completion) completion(std::move(data), std::move(response), std::nullopt);
-    } else {
-      QivUtil::addLog("response data was empty !");
-    }
-  });
+  session().dataTask(std::move(request),
+                     [completion = std::move(completion)](
+                         std::optional<Data> data, std::optional<platform::URLResponse> response,
+                         std::optional<platform::URLError> error) {
+                       if (error) {
+                         QivUtil::addLog("request failed : " + error->localizedDescription);
+                       } else if (!response) {
+                         QivUtil::addLog("response was empty !");
+                       } else if (data) {
+                         QivUtil::addLog("getdatafromurlcalled : finished");
+                         if (completion)
+                           completion(std::move(data), std::move(response), std::nullopt);
+                       } else {
+                         QivUtil::addLog("response data was empty !");
+                       }
+                     });
 }
 
 void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
@@ -62,15 +64,15 @@ void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
   request.timeout = type == "pushclick" ? milliseconds(1000) : milliseconds(2000);
   if (!session().formsURL(url)) return;
   request.url = std::string(url);
-  session().dataTask(std::move(request), [type = std::string(type),
-                                          completion = std::move(completion)](
-                                             std::optional<Data> data,
-                                             std::optional<platform::URLResponse> response,
-                                             std::optional<platform::URLError> error) {
-    if (error) return;
-    recordStep("request finished. type is : " + type);
-    if (completion) completion(std::move(data), std::move(response), std::nullopt);
-  });
+  session().dataTask(std::move(request),
+                     [type = std::string(type), completion = std::move(completion)](
+                         std::optional<Data> data, std::optional<platform::URLResponse> response,
+                         std::optional<platform::URLError> error) {
+                       if (error) return;
+                       recordStep("request finished. type is : " + type);
+                       if (completion)
+                         completion(std::move(data), std::move(response), std::nullopt);
+                     });
 }
 
 void Util::getRequest(std::string_view type, std::string_view url) {
@@ -104,9 +106,8 @@ void Util::sendPostRequest(std::string_view url, std::string_view message) {
 }
 
 void Util::addServerLog(std::string_view message) {
-  const StringMap map = {{"s", readDefault("_s")},
-                         {"api_key", readDefault("qiv_api_key")},
-                         {"type", "sdklog"}};
+  const StringMap map = {
+      {"s", readDefault("_s")}, {"api_key", readDefault("qiv_api_key")}, {"type", "sdklog"}};
   const std::string url = createRequest("log", map);
   platform::current().dispatch().globalAsync(
       platform::QualityOfService::utility,
