@@ -57,7 +57,10 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   for (const char* path : {"/a/t", "/b/t", "/c/d", "/e/d"}) {
     service.setBehavior(path, Behavior::delayed(1500ms));
   }
-  std::atomic<bool> pushclick{false}, other{false}, shortTimeout{false}, defaultTimeout{false};
+  service.setBehavior("/f/t", Behavior::delayed(2500ms));
+  std::atomic<bool> pushclick{false}, other{false}, shortTimeout{false}, defaultTimeout{false},
+      tooSlow{false};
+  AsyncTask::getDataFromUrl_2("track", baseUrl + "f/t", [&](auto, auto, auto) { tooSlow = true; });
   AsyncTask::getDataFromUrl_2("pushclick", baseUrl + "a/t",
                               [&](auto, auto, auto) { pushclick = true; });
   AsyncTask::getDataFromUrl_2("track", baseUrl + "b/t", [&](auto, auto, auto) { other = true; });
@@ -67,6 +70,10 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   AsyncTask::getDataFromUrl(baseUrl + "e/d", [&](auto, auto, auto) { defaultTimeout = true; });
 
   EXPECT_TRUE(waitUntil([&] { return other && defaultTimeout; }));
+  // Both the 2 s and the 1 s limit have passed once the slowest answer is in.
+  ASSERT_TRUE(service.waitForRequests("/f/t", 1, 1s));
+  dispatch().runUntil([] { return false; }, 1200ms);
+  EXPECT_FALSE(tooSlow);       // 2 s limit
   EXPECT_FALSE(pushclick);     // 1 s limit
   EXPECT_FALSE(shortTimeout);  // "_req_to" of 1 s
 }
