@@ -1,14 +1,18 @@
 #include "core/keyed_archive.hpp"
 
+#include "core/value_cbor.hpp"
+
 namespace tavrino {
 
 Data archiveDictionary(const Value& dictionary) {
-  return Value::to_cbor(dictionary);
+  return encodeValue(dictionary).value_or(Data());
 }
 
 std::optional<Value> unarchiveDictionary(const Data& data) {
-  Value value = Value::from_cbor(data, /*strict=*/true, /*allow_exceptions=*/false);
-  if (!value.is_object()) return std::nullopt;  // also the discarded value of a parse error
+  // Archives come from storage another process shares: a hostile or broken
+  // one must not exhaust the stack or throw.
+  auto value = decodeValue(data);
+  if (!value || !value->is_object()) return std::nullopt;
   return value;
 }
 

@@ -9,7 +9,8 @@
 
 namespace tavrino {
 
-// Returns the archive of a map. REQUIRES: dictionary is a map.
+// Returns the archive of a map; empty data when it nests too deep to store.
+// REQUIRES: dictionary is a map.
 Data archiveDictionary(const Value& dictionary);
 
 // Returns the map an archive holds; nothing when the data is not the CBOR

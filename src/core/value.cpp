@@ -1,5 +1,7 @@
 #include "tavrino/value.hpp"
 
+#include "core/value_cbor.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,6 +30,9 @@ std::string describe(const Value& value) {
       return std::string(buffer, result.ptr);
     }
     default:
+      // Writing JSON recurses once per level: a hostile answer nested
+      // deeper than any stored value could be has no description.
+      if (!nestsWithin(value, kMaxValueNesting)) return {};
       return value.dump(-1, ' ', false, Value::error_handler_t::replace);
   }
 }

@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "platform/value_cbor.hpp"
+#include "core/value_cbor.hpp"
 
 namespace tavrino::platform {
 

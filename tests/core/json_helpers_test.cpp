@@ -48,3 +48,37 @@ TEST_F(JsonHelpersTest, DictionaryToStringFailsSoftlyOnTextThatIsNotUtf8) {
 
 }  // namespace
 }  // namespace tavrino
+
+#include "core/keyed_archive.hpp"
+
+namespace tavrino {
+namespace {
+
+TEST_F(JsonHelpersTest, ArchivesRoundTripMapsAndRefuseEverythingElse) {
+  const Value map = {{"zbid", "1"}, {"qivibxttl", "5"}};
+  EXPECT_EQ(unarchiveDictionary(archiveDictionary(map)), map);
+  EXPECT_FALSE(unarchiveDictionary(Value::to_cbor(Value::array({1}))));
+  EXPECT_FALSE(unarchiveDictionary(Data{0xff, 0x00, 0x12}));
+  EXPECT_FALSE(unarchiveDictionary(Data{}));
+  // A map nested far deeper than the stack allows, as a shared file could hold.
+  Data deep(100000, 0x81);  // arrays of one element, each holding the next
+  deep.insert(deep.begin(), {0xa1, 0x61, 'k'});
+  deep.push_back(0x01);
+  EXPECT_FALSE(unarchiveDictionary(deep));
+  Value deepMap = Value::object();
+  deepMap["deep"] = Value::parse(std::string(100000, '[') + std::string(100000, ']'));
+  EXPECT_EQ(Util::parseMutableDictionaryToString(deepMap), "");
+}
+
+TEST_F(JsonHelpersTest, ParsersRefuseNestingDeeperThanAnyValueMayBe) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(deep)), Value::array());
+  EXPECT_EQ(Util::parseJSONObject(bytes("{\"a\":" + deep + "}")), Value::object());
+  EXPECT_TRUE(Util::parseJSONMutableArrayFromString(deep).empty());
+  // Brackets inside strings are text, not nesting.
+  const std::string quoted = "[\"" + std::string(1000, '[') + "\\\"\"]";
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(quoted)).size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavrino

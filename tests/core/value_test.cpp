@@ -55,3 +55,21 @@ TEST(TryCatchTest, FollowsTheTextValueRule) {
 
 }  // namespace
 }  // namespace tavrino
+
+namespace tavrino {
+namespace {
+
+// Answers come from the network: nesting that no stored value could have must
+// not exhaust the stack when it is read.
+TEST(DescribeTest, HostileNestingHasNoDescription) {
+  const std::size_t depth = 200000;
+  Value deep = Value::parse(std::string(depth, '[') + std::string(depth, ']'));
+  EXPECT_EQ(describe(deep), "");
+  Value params = Value::object();
+  params["k"] = std::move(deep);  // a copy would recurse too
+  EXPECT_EQ(Util::tryCatch(params, "k", "d"), "d");
+  EXPECT_EQ(describe(Value::parse("[[[1]]]")), "[[[1]]]");
+}
+
+}  // namespace
+}  // namespace tavrino

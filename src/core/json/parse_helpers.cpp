@@ -1,8 +1,10 @@
 // JSON parse helpers with their fixed fallbacks. Failures print to the
 // console (not the SDK log), as the host's developers expect to see them.
 
+#include <stdexcept>
 #include <string>
 
+#include "core/value_cbor.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/util/json_helpers.hpp"
 
@@ -15,6 +17,10 @@ void print(const std::string& line) {
 
 // Parses text; nothing (and the error printed as given) when it is no JSON.
 std::optional<Value> parse(std::string_view text, const char* errorPrefix) {
+  if (!jsonTextNestsWithin(text, kMaxValueNesting)) {
+    print(std::string(errorPrefix) + "JSON nested too deep");
+    return std::nullopt;
+  }
   try {
     return Value::parse(text);
   } catch (const Value::exception& e) {
@@ -58,7 +64,9 @@ Value arrayOfMaps(std::string_view json_string) {
 }  // namespace
 
 Value parseJSONObject(const Data& data) {
-  Value value = Value::parse(data.begin(), data.end(), nullptr, /*allow_exceptions=*/false);
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  if (!jsonTextNestsWithin(text, kMaxValueNesting)) return Value::object();
+  Value value = Value::parse(text, nullptr, /*allow_exceptions=*/false);
   return value.is_object() ? value : Value::object();
 }
 
@@ -113,8 +121,9 @@ Value parseJSONMutableArrayFromString2(std::string_view json_string) {
 
 std::string parseMutableDictionaryToString(const Value& dict) {
   try {
+    if (!nestsWithin(dict, kMaxValueNesting)) throw std::length_error("too deep");
     return dict.dump();
-  } catch (const Value::exception&) {
+  } catch (const std::exception&) {
     print("JSON Failure");  // text that is not UTF-8 cannot be written
     return {};
   }

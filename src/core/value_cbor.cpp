@@ -1,27 +1,11 @@
-#include "platform/value_cbor.hpp"
+#include "core/value_cbor.hpp"
 
 #include <exception>
 #include <limits>
 #include <utility>
 
-namespace tavrino::platform {
+namespace tavrino {
 namespace {
-
-// Returns true iff every node of root is storable and its lists and maps nest
-// at most limit deep. Walks with its own stack so that a deep value cannot
-// exhaust the thread's.
-bool storableWithin(const Value& root, std::size_t limit) {
-  std::vector<std::pair<const Value*, std::size_t>> pending{{&root, 0}};
-  while (!pending.empty()) {
-    auto [node, depth] = pending.back();
-    pending.pop_back();
-    if (node->is_discarded()) return false;
-    if (!node->is_structured()) continue;
-    if (depth >= limit) return false;
-    for (const Value& child : *node) pending.emplace_back(&child, depth + 1);
-  }
-  return true;
-}
 
 constexpr std::uint64_t kIndefinite = std::numeric_limits<std::uint64_t>::max();
 
@@ -90,9 +74,44 @@ bool cborFramedWithin(std::span<const std::uint8_t> bytes, std::size_t limit) {
 
 }  // namespace
 
+bool nestsWithin(const Value& root, std::size_t limit) {
+  std::vector<std::pair<const Value*, std::size_t>> pending{{&root, 0}};
+  while (!pending.empty()) {
+    auto [node, depth] = pending.back();
+    pending.pop_back();
+    if (node->is_discarded()) return false;
+    if (!node->is_structured()) continue;
+    if (depth >= limit) return false;
+    for (const Value& child : *node) pending.emplace_back(&child, depth + 1);
+  }
+  return true;
+}
+
+bool jsonTextNestsWithin(std::string_view text, std::size_t limit) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return true;
+}
+
 std::optional<std::vector<std::uint8_t>> encodeValue(const Value& value) {
   try {
-    if (!storableWithin(value, kMaxValueNesting)) return std::nullopt;
+    if (!nestsWithin(value, kMaxValueNesting)) return std::nullopt;
     std::vector<std::uint8_t> bytes = Value::to_cbor(value);
     if (bytes.empty()) return std::nullopt;
     return bytes;
@@ -113,4 +132,4 @@ std::optional<Value> decodeValue(std::span<const std::uint8_t> bytes) {
   }
 }
 
-}  // namespace tavrino::platform
+}  // namespace tavrino
