@@ -80,13 +80,13 @@ TEST_F(ClientTest, SettingsFetchIsScheduledOnlyWhenNotFetchedYet) {
   EXPECT_EQ(Util::readDefault("_enable_settings"), "");
   EXPECT_EQ(dispatch().runUntilIdle(), 0u);
 
-  Tavrino on("//t/", "1", "0", "1");
+  Tavrino on("http://127.0.0.1:9/", "1", "0", "1");
   EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
   EXPECT_EQ(dispatch().runUntilIdle(), 1u);
 
   Util::removeCookieFromQIVDefaults("_enable_settings");
   Util::setCookieToQIVDefaults("_company_settings", "1 1800000000");
-  Tavrino again("//t/", "1", "0", "1");
+  Tavrino again("http://127.0.0.1:9/", "1", "0", "1");
   EXPECT_EQ(Util::readDefault("_enable_settings"), "");
   EXPECT_EQ(dispatch().runUntilIdle(), 0u);
 }
