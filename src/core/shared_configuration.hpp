@@ -58,10 +58,6 @@ class ProcessState {
     std::lock_guard lock(mu_);
     return fn(config_);
   }
-  SharedConfiguration config() {
-    std::lock_guard lock(mu_);
-    return config_;
-  }
 
   // Appends a step; calls the step callback with the whole list unless
   // notify is false (construction).
