@@ -31,7 +31,8 @@ class TAVRINO_EXPORT Clock {
 
   // Calls fn after every change made by the clock's owner. Only manual clocks
   // change that way; the run loop uses this to wake up when time jumps.
-  // Returns an id for removeObserver.
+  // Returns an id for removeObserver, which returns only once fn can no
+  // longer be running. REQUIRES: fn does not add or remove observers.
   virtual std::uint64_t addObserver(std::function<void()> fn);
   virtual void removeObserver(std::uint64_t id);
 
@@ -62,10 +63,13 @@ class TAVRINO_EXPORT ManualClock final : public Clock {
  private:
   void notify();
 
-  mutable std::mutex mu_;
+  mutable std::mutex mu_;  // guards now_
   Duration now_;
+  // Held while observers run, so removeObserver() returns only once its
+  // observer can no longer be running. Never taken together with mu_.
+  std::mutex observersMu_;
   std::uint64_t nextId_ = 1;
-  std::vector<std::pair<std::uint64_t, std::shared_ptr<std::function<void()>>>> observers_;
+  std::vector<std::pair<std::uint64_t, std::function<void()>>> observers_;
 };
 
 }  // namespace tavrino::platform

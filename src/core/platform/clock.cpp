@@ -48,25 +48,21 @@ void ManualClock::advance(Duration by) {
 }
 
 std::uint64_t ManualClock::addObserver(std::function<void()> fn) {
-  std::lock_guard lock(mu_);
+  std::lock_guard lock(observersMu_);
   const std::uint64_t id = nextId_++;
-  observers_.emplace_back(id, std::make_shared<std::function<void()>>(std::move(fn)));
+  observers_.emplace_back(id, std::move(fn));
   return id;
 }
 
 void ManualClock::removeObserver(std::uint64_t id) {
-  std::lock_guard lock(mu_);
+  std::lock_guard lock(observersMu_);
   std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void ManualClock::notify() {
-  // Copied so an observer may add or remove observers without deadlock.
-  std::vector<std::shared_ptr<std::function<void()>>> observers;
-  {
-    std::lock_guard lock(mu_);
-    for (const auto& entry : observers_) observers.push_back(entry.second);
-  }
-  for (const auto& fn : observers) (*fn)();
+  // REQUIRES: observers neither add nor remove observers.
+  std::lock_guard lock(observersMu_);
+  for (const auto& [id, fn] : observers_) fn();
 }
 
 }  // namespace tavrino::platform
