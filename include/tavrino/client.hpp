@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tavrino/async_task.hpp"
 #include "tavrino/export.hpp"
+#include "tavrino/ui/view_controller.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino {
@@ -55,6 +58,67 @@ class TAVRINO_EXPORT Tavrino {
   // Returns false for the keyboard extension point, true for any other.
   bool application(platform::Application* application,
                    std::string_view extensionPointIdentifier) const;
+
+  using ViewControllerPtr = std::shared_ptr<ui::ViewController>;
+
+  // Page views. Call when a screen is shown, with its controller and page
+  // data; virtual_ "0" is a screen change, anything else a page view inside
+  // the screen (its banners stay).
+  void execute(const ViewControllerPtr& view, const StringMap& localmap);
+  void execute(const ViewControllerPtr& view, const StringMap& localmap, std::string_view virtual_);
+  void virtual_execute(const ViewControllerPtr& view, const StringMap& localmap);
+  void onChangeState();
+
+  // Custom events: runs the campaigns filed for the event (queued until the
+  // page's answer is in).
+  void createEvent(std::string_view eventname, const ViewControllerPtr& view,
+                   const StringMap& client_map);
+  static void createCustomEvent(std::string_view eventname, const ViewControllerPtr& view,
+                                const StringMap& client_map);
+
+  // Clicks and impressions.
+  void track(const Value& parameters, const StringMap& client_map);
+  void saveClickEvent(const Value& parameters, const StringMap& client_map);
+  void szbid(const Value& parameters);
+  static void saveClickCookie(const Value& parameters, const ViewControllerPtr& view,
+                              const StringMap& client_map);
+  static void _clink(const Value& parameters, const StringMap& client_map);
+
+  // Cart items, sent with the next page view.
+  void addItem(std::string_view productId, std::string_view quantity, std::string_view price,
+               std::string_view category, std::string_view title);
+  void addItem(std::string_view productId, std::string_view quantity, std::string_view price,
+               std::string_view category, std::string_view title, const Value& extraparams);
+  static std::string numberFormat(const Value& format, std::string_view price);
+
+  // Actions and labels run directly.
+  void add_action(std::string_view di, std::string_view pt, std::string_view v,
+                  std::string_view id, std::string_view to, std::string_view lv,
+                  const StringMap& client_map);
+  void add_label(std::string_view di, std::string_view pt, std::string_view v,
+                 std::string_view id, std::string_view to, std::string_view lv,
+                 const StringMap& client_map);
+  void clearCustomActions();
+
+  // Install attribution.
+  void trackAppInstallWithAdjust(std::string_view network, std::string_view campaign);
+  void trackAppInstallWithAdjust(std::string_view network, std::string_view campaign,
+                                 std::string_view idfa);
+  void trackAppInstallWithAdjust(std::string_view trackerToken, std::string_view trackerName,
+                                 std::string_view network, std::string_view campaign,
+                                 std::string_view adgroup, std::string_view creative,
+                                 std::string_view clickLabel, std::string_view adid);
+  void trackAppInstallStats(std::string_view idfa);
+
+  // Deep links: test parameters, campaign parameters, push previews.
+  void trackDeepLink(const std::optional<std::string>& url);
+  void trackDeepLink(const std::optional<std::string>& url,
+                     const std::function<void(const std::optional<std::string>&)>& callback);
+  void saveTestParameters(const std::optional<std::string>& url);
+
+  // Listing badges: lays the registered badge definitions over the listed
+  // items' views ("qivlid").
+  static void activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap);
 
   // Instance fields.
   AsyncTask task;

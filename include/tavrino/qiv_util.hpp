@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "tavrino/export.hpp"
+#include "tavrino/ui/view_controller.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino {
@@ -19,6 +21,12 @@ class TAVRINO_EXPORT QivUtil {
   // "\nkey : " + key + " , value : " + value (the value part left out for null).
   static std::string mapToString(const Value& parameters);
   static std::string mapToString(const StringMap& parameters);
+
+  // Runs the campaign's "run" functions of the given trigger type ("A", "C",
+  // "I", ...) on the host: view's own methods, or new instances of the named
+  // registered classes.
+  static void run_functions(std::string_view types, const Value& parent,
+                            const std::shared_ptr<ui::ViewController>& view);
 
   // Banner-script functions; each takes the function's parameter map.
   void sc(const Value& params);

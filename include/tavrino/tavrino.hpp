@@ -3,6 +3,9 @@
 // Everything a host needs.
 
 #include "tavrino/async_task.hpp"
+#include "tavrino/campaign/add_act.hpp"
+#include "tavrino/campaign/add_lbl.hpp"
+#include "tavrino/campaign/ui_sb.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
@@ -10,8 +13,13 @@
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
+#include "tavrino/ui/geometry.hpp"
+#include "tavrino/ui/view.hpp"
+#include "tavrino/ui/view_controller.hpp"
+#include "tavrino/ui/window.hpp"
 #include "tavrino/url_encoding.hpp"
 #include "tavrino/util/inbox.hpp"
+#include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/settings.hpp"

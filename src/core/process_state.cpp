@@ -50,6 +50,8 @@ PushClickCallback ProcessState::pushClickCallback() {
 void ProcessState::reset() {
   std::lock_guard lock(mu_);
   config_ = SharedConfiguration();
+  campaign_ = CampaignState();
+  execcounter_.store(0, std::memory_order_release);
   steps_.clear();
   stepCallback_.reset();
   pushClickCallback_.reset();

@@ -5,6 +5,7 @@
 // guarded by one mutex; tavrino::resetProcessStateForTesting() restores the
 // initial values.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -42,6 +43,15 @@ struct SharedConfiguration {
   std::vector<std::string> pageItems;
 };
 
+// The current page view's campaign bookkeeping: reset by every page view,
+// filled while its answer is awaited.
+struct CampaignState {
+  bool responseReady = false;
+  std::vector<std::string> pendingCustomEvents;
+  bool pendingBadgeRequested = false;
+  std::vector<StringMap> pendingBadgeMaps;
+};
+
 using StepCallback = std::function<void(const std::vector<std::string>&)>;
 using PushClickCallback = std::function<void(const Value&)>;
 
@@ -68,11 +78,29 @@ class ProcessState {
   void setPushClickCallback(PushClickCallback callback);
   PushClickCallback pushClickCallback();
 
+  // Runs fn with the campaign state under the lock.
+  // REQUIRES: fn does not call back into ProcessState.
+  template <typename Fn>
+  auto withCampaign(Fn&& fn) {
+    std::lock_guard lock(mu_);
+    return fn(campaign_);
+  }
+
+  // The number of the current page view; only grows. Background work
+  // compares the value it started with against it to drop stale work.
+  std::int64_t execcounter() const { return execcounter_.load(std::memory_order_acquire); }
+  // Adds one and returns the new value.
+  std::int64_t incrementExecCounter() {
+    return execcounter_.fetch_add(1, std::memory_order_acq_rel) + 1;
+  }
+
   void reset();
 
  private:
   std::mutex mu_;
   SharedConfiguration config_;
+  CampaignState campaign_;
+  std::atomic<std::int64_t> execcounter_{0};
   std::deque<std::string> steps_;
   std::shared_ptr<StepCallback> stepCallback_;
   std::shared_ptr<PushClickCallback> pushClickCallback_;

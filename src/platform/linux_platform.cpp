@@ -20,7 +20,9 @@ class LinuxPlatform final : public Platform {
         urlSession_(makeCurlURLSession(*log_)),
         systemInfo_(options.systemInfo ? options.systemInfo : std::make_shared<LinuxSystemInfo>()),
         application_(options.application ? options.application
-                                         : std::make_shared<LinuxApplication>()) {}
+                                         : std::make_shared<LinuxApplication>()),
+        motionManager_(options.motionManager ? options.motionManager
+                                             : std::make_shared<LinuxMotionManager>()) {}
 
   ~LinuxPlatform() override { shutdown(); }
 
@@ -38,6 +40,7 @@ class LinuxPlatform final : public Platform {
   URLSession& urlSession() override { return *urlSession_; }
   SystemInfo& systemInfo() override { return *systemInfo_; }
   Application& application() override { return *application_; }
+  MotionManager& motionManager() override { return *motionManager_; }
 
  private:
   std::shared_ptr<Clock> clock_;
@@ -47,6 +50,7 @@ class LinuxPlatform final : public Platform {
   std::unique_ptr<URLSession> urlSession_;
   std::shared_ptr<SystemInfo> systemInfo_;
   std::shared_ptr<Application> application_;
+  std::shared_ptr<MotionManager> motionManager_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {

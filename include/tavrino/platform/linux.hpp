@@ -8,6 +8,7 @@
 
 #include "tavrino/export.hpp"
 #include "tavrino/platform/linux_application.hpp"
+#include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/platform.hpp"
 
@@ -23,6 +24,8 @@ struct LinuxPlatformOptions {
   std::shared_ptr<SystemInfo> systemInfo = nullptr;
   // The application's push state. Null: a fresh LinuxApplication.
   std::shared_ptr<Application> application = nullptr;
+  // The accelerometer. Null: a LinuxMotionManager.
+  std::shared_ptr<MotionManager> motionManager = nullptr;
 };
 
 // Returns the data directory the options resolve to.

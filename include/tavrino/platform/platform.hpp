@@ -15,6 +15,7 @@
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/log.hpp"
+#include "tavrino/platform/motion_manager.hpp"
 #include "tavrino/platform/system_info.hpp"
 #include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
@@ -32,6 +33,7 @@ class TAVRINO_EXPORT Platform {
   virtual SystemInfo& systemInfo() = 0;
   virtual Application& application() = 0;
   virtual URLSession& urlSession() = 0;
+  virtual MotionManager& motionManager() = 0;
 
   // Finishes the platform's background work (global queues, transfers in
   // flight) and refuses more, while every service is still intact.
@@ -54,6 +56,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   SystemInfo& systemInfo() override { return target_->systemInfo(); }
   Application& application() override { return target_->application(); }
   URLSession& urlSession() override { return target_->urlSession(); }
+  MotionManager& motionManager() override { return target_->motionManager(); }
   void shutdown() override { target_->shutdown(); }
 
  private:

@@ -1,0 +1,118 @@
+#include "tavrino/ui/view.hpp"
+
+#include <algorithm>
+#include <atomic>
+
+#include "tavrino/ui/window.hpp"
+
+namespace tavrino::ui {
+namespace {
+
+std::uint64_t nextIdentity() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+TreeObserver::~TreeObserver() = default;
+
+View::View(Rect frame) : identity_(nextIdentity()), frame_(frame) {}
+
+View::~View() = default;
+
+std::shared_ptr<View> View::make(Rect frame) {
+  return std::make_shared<View>(frame);
+}
+
+std::string_view View::kind() const {
+  return "View";
+}
+
+void View::setFrame(Rect frame) {
+  if (frame == frame_) return;
+  frame_ = frame;
+  notifyChanged(ViewChange::frame);
+}
+
+Rect View::bounds() const {
+  return Rect{{0, 0}, frame_.size};
+}
+
+void View::addSubview(const std::shared_ptr<View>& view) {
+  insertSubview(view, subviews_.size());
+}
+
+void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
+  if (!view || view.get() == this) return;
+  // A view cannot become its own descendant.
+  for (auto up = superview(); up; up = up->superview()) {
+    if (up == view) return;
+  }
+  view->detachFromSuperview();
+  index = std::min(index, subviews_.size());
+  subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
+  view->superview_ = weak_from_this();
+  if (auto w = window(); w && w->treeObserver()) w->treeObserver()->viewAttached(*view);
+}
+
+void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
+  auto it = std::find(subviews_.begin(), subviews_.end(), view);
+  if (it == subviews_.end() || it + 1 == subviews_.end()) return;
+  std::rotate(it, it + 1, subviews_.end());
+  notifyChanged(ViewChange::content);
+}
+
+void View::removeFromSuperview() {
+  detachFromSuperview();
+}
+
+void View::detachFromSuperview() {
+  auto parent = superview();
+  if (!parent) return;
+  auto w = window();
+  auto self = shared_from_this();
+  auto& siblings = parent->subviews_;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
+  superview_.reset();
+  if (w && w->treeObserver()) w->treeObserver()->viewDetached(*this);
+}
+
+std::shared_ptr<Window> View::window() const {
+  std::shared_ptr<const View> top = shared_from_this();
+  while (auto up = top->superview()) top = up;
+  return std::dynamic_pointer_cast<Window>(std::const_pointer_cast<View>(top));
+}
+
+void View::setAccessibilityIdentifier(std::string identifier) {
+  accessibilityIdentifier_ = std::move(identifier);
+}
+
+void View::setRestorationIdentifier(std::string identifier) {
+  restorationIdentifier_ = std::move(identifier);
+}
+
+void View::setBackgroundColor(std::optional<Color> color) {
+  if (color == backgroundColor_) return;
+  backgroundColor_ = color;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setAlpha(double alpha) {
+  if (alpha == alpha_) return;
+  alpha_ = alpha;
+  notifyChanged(ViewChange::visibility);
+}
+
+void View::setHidden(bool hidden) {
+  if (hidden == hidden_) return;
+  hidden_ = hidden;
+  notifyChanged(ViewChange::visibility);
+}
+
+void View::notifyChanged(ViewChange change) {
+  if (weak_from_this().expired()) return;  // still being built
+  if (auto w = window(); w && w->treeObserver()) w->treeObserver()->viewChanged(*this, change);
+}
+
+}  // namespace tavrino::ui
