@@ -68,7 +68,10 @@ class TAVRINO_EXPORT AsyncTask {
   Value params() const;
   std::string link() const;
 
+  // The engine's state, which queued work holds instead of the object; it
+  // is gone once the AsyncTask is.
   struct State;
+  std::weak_ptr<State> handle() const { return state_; }
 
  private:
   std::shared_ptr<State> state_;

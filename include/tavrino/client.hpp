@@ -10,6 +10,7 @@
 
 #include "tavrino/async_task.hpp"
 #include "tavrino/export.hpp"
+#include "tavrino/platform/dispatch.hpp"
 #include "tavrino/ui/view_controller.hpp"
 #include "tavrino/value.hpp"
 
@@ -131,6 +132,8 @@ class TAVRINO_EXPORT Tavrino {
   std::string qivforce;
   std::string companyid;
   std::string memberid;
+  // The latest page view's hand-off to task; a newer page view cancels it.
+  std::shared_ptr<platform::WorkItem> pageviewWorkItem;
 };
 
 // Identifier of the keyboard extension point.
