@@ -5,14 +5,22 @@
 #include <string_view>
 
 #include "tavrino/export.hpp"
+#include "tavrino/runtime/object.hpp"
 #include "tavrino/ui/view_controller.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino {
 
 // The SDK's log and the cookie functions that banner scripts call by name.
-class TAVRINO_EXPORT QivUtil {
+// Campaigns reach the functions through the runtime registry, where the
+// class is registered as "iOS_qiv.QivUtil" (class "qiv" in run functions).
+class TAVRINO_EXPORT QivUtil : public runtime::Object {
  public:
+  static constexpr const char* kRegisteredName = "iOS_qiv.QivUtil";
+
+  // Module-qualified: the class does not belong to the host's executable.
+  std::string className() const override { return kRegisteredName; }
+
   // Writes "tavrino_log : " + message to the platform log, only while the
   // store's "qivtest" is present and not empty.
   static void addLog(std::string_view message);
