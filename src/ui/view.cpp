@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "tavrino/ui/window.hpp"
+#include "ui/observer_call.hpp"
 
 namespace tavrino::ui {
 namespace {
@@ -44,7 +45,8 @@ void View::addSubview(const std::shared_ptr<View>& view) {
 }
 
 void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
-  if (!view || view.get() == this) return;
+  // Only views held by shared pointers can be superviews (the weak link).
+  if (!view || view.get() == this || weak_from_this().expired()) return;
   // A view cannot become its own descendant.
   for (auto up = superview(); up; up = up->superview()) {
     if (up == view) return;
@@ -53,7 +55,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
   view->superview_ = weak_from_this();
-  if (auto w = window(); w && w->treeObserver()) w->treeObserver()->viewAttached(*view);
+  tellObserver(window(), [&](TreeObserver& o) { o.viewAttached(*view); });
 }
 
 void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
@@ -75,21 +77,26 @@ void View::detachFromSuperview() {
   auto& siblings = parent->subviews_;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
   superview_.reset();
-  if (w && w->treeObserver()) w->treeObserver()->viewDetached(*this);
+  tellObserver(w, [&](TreeObserver& o) { o.viewDetached(*this); });
 }
 
 std::shared_ptr<Window> View::window() const {
-  std::shared_ptr<const View> top = shared_from_this();
+  std::shared_ptr<const View> top = weak_from_this().lock();
+  if (!top) return nullptr;
   while (auto up = top->superview()) top = up;
   return std::dynamic_pointer_cast<Window>(std::const_pointer_cast<View>(top));
 }
 
 void View::setAccessibilityIdentifier(std::string identifier) {
+  if (identifier == accessibilityIdentifier_) return;
   accessibilityIdentifier_ = std::move(identifier);
+  notifyChanged(ViewChange::content);
 }
 
 void View::setRestorationIdentifier(std::string identifier) {
+  if (identifier == restorationIdentifier_) return;
   restorationIdentifier_ = std::move(identifier);
+  notifyChanged(ViewChange::content);
 }
 
 void View::setBackgroundColor(std::optional<Color> color) {
@@ -111,8 +118,7 @@ void View::setHidden(bool hidden) {
 }
 
 void View::notifyChanged(ViewChange change) {
-  if (weak_from_this().expired()) return;  // still being built
-  if (auto w = window(); w && w->treeObserver()) w->treeObserver()->viewChanged(*this, change);
+  tellObserver(window(), [&](TreeObserver& o) { o.viewChanged(*this, change); });
 }
 
 }  // namespace tavrino::ui

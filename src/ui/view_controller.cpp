@@ -10,7 +10,16 @@ namespace tavrino::ui {
 
 ViewController::ViewController(std::string className) : className_(std::move(className)) {}
 
-ViewController::~ViewController() = default;
+ViewController::~ViewController() {
+  for (const auto& child : children_) {
+    if (child->constructingParent_ == this) child->constructingParent_ = nullptr;
+  }
+}
+
+std::shared_ptr<ViewController> ViewController::parent() const {
+  if (auto up = parent_.lock()) return up;
+  return constructingParent_ ? constructingParent_->weak_from_this().lock() : nullptr;
+}
 
 const std::shared_ptr<View>& ViewController::view() {
   if (!view_) view_ = loadView();
@@ -24,22 +33,39 @@ std::shared_ptr<View> ViewController::loadView() {
 
 void ViewController::addChild(const std::shared_ptr<ViewController>& child) {
   if (!child || child.get() == this) return;
+  // A controller cannot become its own descendant.
+  for (auto up = parent(); up; up = up->parent()) {
+    if (up == child) return;
+  }
   child->removeFromParent();
   children_.push_back(child);
   child->parent_ = weak_from_this();
+  child->constructingParent_ = child->parent_.expired() ? this : nullptr;
 }
 
 void ViewController::removeFromParent() {
-  auto up = parent();
-  if (!up) return;
-  auto self = shared_from_this();
-  auto& siblings = up->children_;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
-  parent_.reset();
+  if (auto up = parent()) up->removeChild(weak_from_this().lock());
+}
+
+void ViewController::removeChild(const std::shared_ptr<ViewController>& child) {
+  const auto it = std::find(children_.begin(), children_.end(), child);
+  if (it == children_.end()) return;
+  const auto kept = *it;  // alive until unlinked
+  children_.erase(it);
+  kept->parent_.reset();
+  kept->constructingParent_ = nullptr;
 }
 
 void ViewController::present(const std::shared_ptr<ViewController>& controller) {
-  if (!controller || presented_) return;
+  // One presentation at a time, and never of a controller already in the
+  // chain: that would be an ownership cycle.
+  if (!controller || presented_ || controller->presentingViewController() ||
+      weak_from_this().expired()) {
+    return;
+  }
+  for (auto c = weak_from_this().lock(); c; c = c->presentingViewController()) {
+    if (c == controller) return;
+  }
   presented_ = controller;
   controller->presenting_ = weak_from_this();
 }
@@ -60,21 +86,43 @@ void ViewController::dismiss() {
 NavigationController::NavigationController(std::shared_ptr<ViewController> root,
                                            std::string className)
     : ViewController(std::move(className)) {
-  if (root) pushViewController(root);
+  if (root) addChild(root);
 }
+
+namespace {
+
+// Shows controller's view alone in container, filling it.
+void showOnly(View& container, const std::shared_ptr<ViewController>& controller) {
+  const auto shown = container.subviews();
+  for (const auto& view : shown) {
+    if (!controller || view != controller->view()) view->removeFromSuperview();
+  }
+  if (!controller) return;
+  const auto& view = controller->view();
+  view->setFrame(container.bounds());
+  if (view->superview().get() != &container) container.addSubview(view);
+}
+
+}  // namespace
 
 void NavigationController::pushViewController(const std::shared_ptr<ViewController>& controller) {
   if (!controller) return;
   addChild(controller);
-  view()->addSubview(controller->view());
+  if (isViewLoaded()) showOnly(*view(), topViewController());
 }
 
 std::shared_ptr<ViewController> NavigationController::popViewController() {
   if (children().size() <= 1) return nullptr;
   auto top = children().back();
-  if (top->isViewLoaded()) top->view()->removeFromSuperview();
-  top->removeFromParent();
+  removeChild(top);
+  if (isViewLoaded()) showOnly(*view(), topViewController());
   return top;
+}
+
+std::shared_ptr<View> NavigationController::loadView() {
+  auto root = View::make();
+  showOnly(*root, topViewController());
+  return root;
 }
 
 std::shared_ptr<ViewController> NavigationController::topViewController() const {
@@ -86,28 +134,26 @@ std::shared_ptr<ViewController> NavigationController::visibleViewController() co
   return topViewController();
 }
 
-TabBarController::TabBarController(std::string className)
-    : ViewController(std::move(className)) {}
+TabBarController::TabBarController(std::string className) : ViewController(std::move(className)) {}
 
 void TabBarController::setViewControllers(
     const std::vector<std::shared_ptr<ViewController>>& controllers) {
-  while (!children().empty()) {
-    auto child = children().back();
-    if (child->isViewLoaded()) child->view()->removeFromSuperview();
-    child->removeFromParent();
-  }
+  while (!children().empty()) removeChild(children().back());
   for (const auto& controller : controllers) addChild(controller);
   selectedIndex_ = 0;
-  setSelectedIndex(0);
+  if (isViewLoaded()) showOnly(*view(), selectedViewController());
 }
 
 void TabBarController::setSelectedIndex(std::size_t index) {
   if (index >= children().size()) return;
-  if (auto old = selectedViewController(); old && old->isViewLoaded()) {
-    old->view()->removeFromSuperview();
-  }
   selectedIndex_ = index;
-  view()->addSubview(children()[index]->view());
+  if (isViewLoaded()) showOnly(*view(), selectedViewController());
+}
+
+std::shared_ptr<View> TabBarController::loadView() {
+  auto root = View::make();
+  showOnly(*root, selectedViewController());
+  return root;
 }
 
 std::shared_ptr<ViewController> TabBarController::selectedViewController() const {

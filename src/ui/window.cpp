@@ -1,13 +1,9 @@
 #include "tavrino/ui/window.hpp"
 
+#include "tavrino/platform/platform.hpp"
+#include "ui/observer_call.hpp"
+
 namespace tavrino::ui {
-namespace {
-
-void reportAttached(TreeObserver& observer, const View& view) {
-  for (const auto& child : view.subviews()) observer.viewAttached(*child);
-}
-
-}  // namespace
 
 Window::Window(Rect frame) : View(frame) {}
 
@@ -31,7 +27,15 @@ void Window::setRootViewController(const std::shared_ptr<ViewController>& contro
 
 void Window::setTreeObserver(std::shared_ptr<TreeObserver> observer) {
   observer_ = std::move(observer);
-  if (observer_) reportAttached(*observer_, *this);
+  const auto self = std::static_pointer_cast<Window>(weak_from_this().lock());
+  const auto subviews = this->subviews();
+  for (const auto& child : subviews) {
+    tellObserver(self, [&](TreeObserver& o) { o.viewAttached(*child); });
+  }
+}
+
+std::shared_ptr<Window> keyWindow() {
+  return platform::current().application().keyWindow();
 }
 
 }  // namespace tavrino::ui

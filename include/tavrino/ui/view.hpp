@@ -22,19 +22,31 @@ namespace tavrino::ui {
 class View;
 class Window;
 
+// frame: frame or bounds. content: what the view shows or is known by
+// (background colour, identifiers, the order of its subviews, and whatever
+// the subclasses draw). visibility: alpha or hidden.
 enum class ViewChange { frame, content, visibility };
 
-// Receives, on the main thread, every change of the tree under a window.
+// Receives every change of the tree under a window, on the main thread,
+// synchronously inside the call that made it: the tree is already in its new
+// state, and the observer may read it (a view's superview and its place among
+// the subviews) but must not change it. A host mirrors the tree by keying its
+// widgets by View::identity(). The window itself is never attached; changes
+// of the window's own properties are reported like any view's. Whatever an
+// observer throws is logged and dropped.
 class TAVRINO_EXPORT TreeObserver {
  public:
   virtual ~TreeObserver();
-  // view (with its whole subtree) was attached under a window.
+  // view, with its whole subtree, now hangs under the window.
   virtual void viewAttached(const View& view) = 0;
-  // view (with its whole subtree) left the window.
+  // view, with its whole subtree (still hanging from view), left the window.
   virtual void viewDetached(const View& view) = 0;
   virtual void viewChanged(const View& view, ViewChange change) = 0;
 };
 
+// Views live in shared pointers (View::make, std::make_shared): a superview
+// holds its subviews, a subview knows its superview by a weak reference, so
+// the tree has no ownership cycles.
 class TAVRINO_EXPORT View : public std::enable_shared_from_this<View> {
  public:
   explicit View(Rect frame = {});
@@ -55,9 +67,12 @@ class TAVRINO_EXPORT View : public std::enable_shared_from_this<View> {
   // The frame's size at origin 0,0.
   Rect bounds() const;
 
+  // Back to front. Copy the list before removing views while walking it.
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
   std::shared_ptr<View> superview() const { return superview_.lock(); }
   // Adds view on top of the others, taking it from its earlier superview.
+  // Ignored for a null view, this view itself or one of its ancestors (no
+  // cycles), and when this view is not held by a shared pointer.
   void addSubview(const std::shared_ptr<View>& view);
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
   void bringSubviewToFront(const std::shared_ptr<View>& view);

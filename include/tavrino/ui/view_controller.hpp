@@ -30,11 +30,13 @@ class TAVRINO_EXPORT ViewController : public runtime::Object,
   const std::shared_ptr<View>& view();
   bool isViewLoaded() const { return view_ != nullptr; }
 
-  std::shared_ptr<ViewController> parent() const { return parent_.lock(); }
+  std::shared_ptr<ViewController> parent() const;
   const std::vector<std::shared_ptr<ViewController>>& children() const { return children_; }
   void addChild(const std::shared_ptr<ViewController>& child);
   void removeFromParent();
 
+  // Controllers live in shared pointers; children and presented controllers
+  // are owned, parents and presenters known by weak reference.
   // The controller this one presents modally, or null.
   std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
@@ -44,11 +46,16 @@ class TAVRINO_EXPORT ViewController : public runtime::Object,
  protected:
   // Creates the root view; override for a custom one.
   virtual std::shared_ptr<View> loadView();
+  // Takes child out of the children, if it is one.
+  void removeChild(const std::shared_ptr<ViewController>& child);
 
  private:
   std::string className_;
   std::shared_ptr<View> view_;
   std::weak_ptr<ViewController> parent_;
+  // The parent that adopted this controller while it was being constructed,
+  // before it could hand out weak references to itself.
+  ViewController* constructingParent_ = nullptr;
   std::vector<std::shared_ptr<ViewController>> children_;
   std::shared_ptr<ViewController> presented_;
   std::weak_ptr<ViewController> presenting_;
@@ -66,6 +73,10 @@ class TAVRINO_EXPORT NavigationController : public ViewController {
   std::shared_ptr<ViewController> topViewController() const;
   // The top controller, or what it presents.
   std::shared_ptr<ViewController> visibleViewController() const;
+
+ protected:
+  // The root view, showing the top controller's view.
+  std::shared_ptr<View> loadView() override;
 };
 
 // Tabs of controllers; the selected one is shown.
@@ -78,6 +89,10 @@ class TAVRINO_EXPORT TabBarController : public ViewController {
   std::size_t selectedIndex() const { return selectedIndex_; }
   void setSelectedIndex(std::size_t index);
   std::shared_ptr<ViewController> selectedViewController() const;
+
+ protected:
+  // The root view, showing the selected controller's view.
+  std::shared_ptr<View> loadView() override;
 
  private:
   std::size_t selectedIndex_ = 0;

@@ -25,7 +25,8 @@ class TAVRINO_EXPORT Window : public View {
   void setRootViewController(const std::shared_ptr<ViewController>& controller);
 
   // The observer told about every view attached, detached or changed under
-  // this window. Installing one reports the views already there as attached.
+  // this window. Installing one reports the views already there as attached
+  // (the direct subviews, each standing for its subtree).
   void setTreeObserver(std::shared_ptr<TreeObserver> observer);
   const std::shared_ptr<TreeObserver>& treeObserver() const { return observer_; }
 
@@ -33,5 +34,9 @@ class TAVRINO_EXPORT Window : public View {
   std::shared_ptr<ViewController> root_;
   std::shared_ptr<TreeObserver> observer_;
 };
+
+// The application's key window (platform::Application::keyWindow()), or null
+// before the host showed one.
+TAVRINO_EXPORT std::shared_ptr<Window> keyWindow();
 
 }  // namespace tavrino::ui

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/sdk_test.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/ui/window.hpp"
+#include "ui/tree_mirror.hpp"
+
+namespace tavrino {
+namespace {
+
+using testing::TreeMirror;
+using ui::Rect;
+using ui::View;
+using ui::ViewController;
+using ui::Window;
+
+platform::LinuxApplication& application() {
+  return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+}
+
+std::shared_ptr<View> bannerLikeSubtree() {
+  auto banner = View::make(Rect::make(0, 700, 375, 112));
+  banner->setAccessibilityIdentifier("qiv_banner");
+  auto web = View::make(banner->bounds());
+  web->setRestorationIdentifier("qiv_web");
+  auto close = View::make(Rect::make(340, 4, 30, 30));
+  web->addSubview(close);
+  banner->addSubview(web);
+  return banner;
+}
+
+class ViewTreeTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    window = Window::make(Rect::make(0, 0, 375, 812));
+    screen = std::make_shared<ViewController>("HomeScreen");
+    window->setRootViewController(screen);
+  }
+  std::shared_ptr<TreeMirror> observe() {
+    auto mirror = std::make_shared<TreeMirror>(*window);
+    window->setTreeObserver(mirror);
+    return mirror;
+  }
+
+  std::shared_ptr<Window> window;
+  std::shared_ptr<ViewController> screen;
+};
+
+TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
+  auto a = View::make();
+  auto b = View::make();
+  screen->view()->addSubview(a);
+  a->addSubview(View::make());
+  auto mirror = observe();  // installed late: sees what is there
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+
+  screen->view()->addSubview(b);
+  b->addSubview(a);  // a moves with its child
+  b->insertSubview(View::make(), 0);
+  b->bringSubviewToFront(b->subviews().front());
+  a->setFrame(Rect::make(1, 2, 3, 4));
+  a->setHidden(true);
+  b->setAlpha(0.5);
+  a->setAccessibilityIdentifier("row");
+  b->setRestorationIdentifier("list");
+  b->setBackgroundColor(ui::Color{1, 0, 0, 1});
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+  EXPECT_EQ(mirror->unknownChanges, 0);
+
+  // Outside the window nothing is reported; the reattached subtree is
+  // reported as it is then.
+  const auto told = mirror->events.size();
+  b->removeFromSuperview();
+  a->setFrame(Rect::make(9, 9, 9, 9));
+  a->addSubview(View::make());
+  EXPECT_EQ(mirror->events.size(), told + 1);
+  screen->view()->addSubview(b);
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+
+  // Unchanged values are not news.
+  const auto settled = mirror->events.size();
+  a->setFrame(a->frame());
+  a->setHidden(true);
+  a->setAccessibilityIdentifier("row");
+  EXPECT_EQ(mirror->events.size(), settled);
+
+  // A new root controller replaces the old screen's tree.
+  window->setRootViewController(std::make_shared<ViewController>("Other"));
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+  EXPECT_FALSE(mirror->views.contains(a->identity()));
+  EXPECT_EQ(window->subviews().front()->frame(), window->bounds());
+}
+
+TEST_F(ViewTreeTest, AThrowingObserverNeitherEscapesNorBreaksTheTree) {
+  enableDebugLog();
+  auto mirror = observe();
+  mirror->throwOnAttach = true;
+  auto child = View::make();
+  EXPECT_NO_THROW(screen->view()->addSubview(child));
+  EXPECT_EQ(child->superview(), screen->view());
+  EXPECT_EQ(child->window(), window);
+  EXPECT_TRUE(log().contains("tree observer failed : widget toolkit refused"));
+}
+
+TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
+  auto parent = View::make();
+  auto child = View::make();
+  auto grandchild = View::make();
+  parent->addSubview(child);
+  child->addSubview(grandchild);
+
+  child->addSubview(parent);  // under its own descendant: refused
+  grandchild->addSubview(grandchild);
+  EXPECT_EQ(parent->superview(), nullptr);
+  EXPECT_EQ(grandchild->subviews().size(), 0u);
+  EXPECT_EQ(child->subviews().size(), 1u);
+
+  View onStack;  // not shared: cannot be anyone's superview
+  onStack.addSubview(child);
+  EXPECT_EQ(child->superview(), parent);
+  EXPECT_EQ(onStack.window(), nullptr);
+
+  std::weak_ptr<View> watched = grandchild;
+  grandchild.reset();
+  parent.reset();  // the tree goes with its root
+  EXPECT_EQ(child->superview(), nullptr);
+  child.reset();
+  EXPECT_TRUE(watched.expired());
+
+  std::weak_ptr<Window> watchedWindow = window;
+  std::weak_ptr<ViewController> watchedScreen = screen;
+  window->addSubview(bannerLikeSubtree());
+  window.reset();
+  screen.reset();
+  EXPECT_TRUE(watchedWindow.expired());
+  EXPECT_TRUE(watchedScreen.expired());
+}
+
+TEST_F(ViewTreeTest, KeyWindowComesFromTheApplication) {
+  EXPECT_EQ(ui::keyWindow(), nullptr);
+  application().setKeyWindow(window);
+  EXPECT_EQ(ui::keyWindow(), window);
+}
+
+class ViewTreePageViewTest : public testing::ServiceTest {};
+
+TEST_F(ViewTreePageViewTest, BannerSubtreeIsMirroredUntilTheNextPageView) {
+  auto window = Window::make(Rect::make(0, 0, 375, 812));
+  auto screen = std::make_shared<ViewController>("HomeScreen");
+  window->setRootViewController(screen);
+  application().setKeyWindow(window);
+  auto mirror = std::make_shared<TreeMirror>(*window);
+  window->setTreeObserver(mirror);
+
+  auto banner = bannerLikeSubtree();
+  ui::keyWindow()->addSubview(banner);
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+  const auto& web = banner->subviews().front();
+  EXPECT_EQ(mirror->views.at(web->identity()).parent, banner->identity());
+  EXPECT_EQ(mirror->views.at(banner->identity()).accessibility, "qiv_banner");
+  banner->setFrame(Rect::make(0, 600, 375, 212));
+  EXPECT_EQ(mirror->views.at(banner->identity()).frame.origin.y, 600);
+
+  Tavrino client(baseUrl, "1", "0");
+  client.execute(screen, {{"pn", "Home"}}, "1");  // a virtual page view keeps it
+  EXPECT_TRUE(mirror->views.contains(banner->identity()));
+
+  client.execute(screen, {{"pn", "Home"}});
+  EXPECT_EQ(banner->superview(), nullptr);
+  EXPECT_FALSE(mirror->views.contains(banner->identity()));
+  EXPECT_FALSE(mirror->views.contains(web->identity()));
+  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
+  EXPECT_EQ(mirror->events.back(), "detach " + std::to_string(banner->identity()));
+}
+
+}  // namespace
+}  // namespace tavrino
