@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "core/tracking_test.hpp"
+#include "tavrino/client.hpp"
+
+namespace tavrino {
+namespace {
+
+using testing::TrackingTest;
+
+class TrackingDeepLinkTest : public TrackingTest {
+ protected:
+  void SetUp() override {
+    TrackingTest::SetUp();
+    client_ = std::make_unique<Tavrino>(baseUrl, "1", "0");
+  }
+  Tavrino& client() { return *client_; }
+  std::unique_ptr<Tavrino> client_;
+};
+
+TEST_F(TrackingDeepLinkTest, APreviewLinkStoresOnlyTheTestParameters) {
+  Util::setCookieToQIVDefaults("uid", "visitor");
+  Util::setCookieToQIVDefaults("qiv_token", "token");
+  client().trackDeepLink(
+      "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
+      "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=0&qivrandom=5");
+  EXPECT_EQ(stored("qivtest"), "1");
+  EXPECT_EQ(stored("qivforce"), "2");
+  EXPECT_EQ(stored("companyid"), "1");
+  EXPECT_EQ(stored("memberid"), "m7");
+  EXPECT_EQ(stored("_cburl"), baseUrl);
+  EXPECT_EQ(stored("uid"), "visitor");
+  EXPECT_EQ(stored("_s"), "1");
+  EXPECT_EQ(stored("qiv_token"), "token");
+  EXPECT_FALSE(has("_enable_hash"));
+  EXPECT_FALSE(has("qivrandom"));
+  EXPECT_FALSE(has("tavrino"));
+
+  // "qivtest" switched the debug log on; the test values ride along.
+  client().track({{"zbid", "1"}}, {});
+  EXPECT_TRUE(log().contains("tavrino_log : send request : "));
+  const auto hit = awaitRequest("/t");
+  EXPECT_EQ(hit.queryValue("qivtest"), "1");
+  EXPECT_EQ(hit.queryValue("cuid"), "m7");
+  EXPECT_EQ(hit.queryValue("qivforce"), "2");
+}
+
+TEST_F(TrackingDeepLinkTest, TestParametersNeedPreviewModeAndTheHash) {
+  client().trackDeepLink("app://x?qivtest=1&tavrino=other");
+  client().saveTestParameters("app://x?qivtest=1");
+  EXPECT_FALSE(has("qivtest"));
+
+  Tavrino::enable_hash("h1");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1&qivhash=h2");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1");
+  client().trackDeepLink("app://x?qivtest=1&qivhash=h1");
+  EXPECT_FALSE(has("qivtest"));
+  client().saveTestParameters("app://x?tavrino=preview&qivtest=1&qivhash=h1");
+  EXPECT_EQ(stored("qivtest"), "1");
+
+  Tavrino::disable_hash();
+  client().trackDeepLink("app://x?tavrino=preview&qivforce=1");
+  EXPECT_EQ(stored("qivforce"), "1");
+}
+
+TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWritten) {
+  Util::setCookieToQIVDefaults("_utm_campaign", "cmp");
+  client().trackDeepLink(
+      "app://x/path?utm_source=news&utm_medium=a=b&cmp=spring%20sale&utm_campaign=no"
+      "&qivparam=p1&flag&utm_term=#frag");
+  EXPECT_EQ(stored("utm_source"), "news");
+  EXPECT_EQ(stored("utm_medium"), "b");  // the text after the last "="
+  EXPECT_EQ(stored("cmp"), "spring%20sale");
+  EXPECT_FALSE(has("utm_campaign"));  // the host renamed it
+  EXPECT_EQ(stored("qivparam"), "p1");
+  EXPECT_EQ(stored("utm_term"), "");
+  EXPECT_FALSE(has("flag"));
+  EXPECT_FALSE(has("utm_content"));
+
+  client().trackDeepLink("no query at all");
+  client().trackDeepLink("app://x?utm_source=later#utm_content=frag");
+  EXPECT_EQ(stored("utm_source"), "later");
+  EXPECT_FALSE(has("utm_content"));
+}
+
+TEST_F(TrackingDeepLinkTest, APushPreviewLinkAsksTheServiceForThePreview) {
+  Util::setCookieToQIVDefaults("qiv_token", "tok");
+  client().trackDeepLink("app://x?qiv_p_preview=1&hash=h&sid=3&nid=4&other=5");
+  const auto request = awaitRequest("/platform/sendnot.php");
+  EXPECT_EQ(request.queryValue("hash"), "h");
+  EXPECT_EQ(request.queryValue("sid"), "3");
+  EXPECT_EQ(request.queryValue("nid"), "4");
+  EXPECT_EQ(request.queryValue("endpoint"), "tok");
+  EXPECT_EQ(request.queryValue("preview"), "1");
+  EXPECT_EQ(request.queryValue("qivsubstype"), "3");
+  EXPECT_FALSE(request.queryValue("other"));
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+
+  client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
+  dispatch().runFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+}
+
+TEST_F(TrackingDeepLinkTest, AMissingUrlStopsAndTheCallbackStillHearsIt) {
+  enableDebugLog();
+  std::vector<std::optional<std::string>> heard;
+  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
+  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
+  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
+  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), 2u);
+  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
+  EXPECT_EQ(stored("qivparam"), "2");
+}
+
+TEST_F(TrackingDeepLinkTest, AttributionIsStoredAndSentWithRequests) {
+  client().trackAppInstallWithAdjust("net", "cmp");
+  client().trackAppInstallWithAdjust("net", "cmp", "idfa1");
+  EXPECT_EQ(stored("qiv_referral"), "net.cmp");
+  EXPECT_EQ(stored("qiv_referral_suffix"), "net.cmp.idfa1");
+  EXPECT_EQ(stored("qiv_idfa"), "idfa1");
+  client().trackAppInstallWithAdjust("tt", "tn", "nw", "cp", "ag", "", "cl", "ad");
+  EXPECT_EQ(stored("qiv_referral_adjust"), "tt.tn.nw.cp.ag..cl.ad");
+  EXPECT_EQ(stored("qiv_idfa"), "ad");
+  client().trackAppInstallStats("idfa2");
+  EXPECT_EQ(stored("qiv_idfa"), "idfa2");
+
+  client().track(Value::object(), {});
+  const auto hit = awaitRequest("/t");
+  EXPECT_EQ(hit.queryValue("qiv_referral"), "net.cmp");
+  EXPECT_EQ(hit.queryValue("qiv_referral_adjust"), "tt.tn.nw.cp.ag..cl.ad");
+  EXPECT_EQ(hit.queryValue("qiv_idfa"), "idfa2");
+}
+
+}  // namespace
+}  // namespace tavrino
