@@ -1,0 +1,155 @@
+// Show criteria of banner campaigns: counting modes, hold-back markers, the
+// show-once rule and the stale page-view guard.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/shared_configuration.hpp"
+#include "support/sdk_test.hpp"
+#include "tavrino/async_task.hpp"
+#include "tavrino/util/criteria.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class CriteriaShowTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    enableDebugLog();
+  }
+
+  std::size_t shows() const {
+    const auto lines = const_cast<CriteriaShowTest*>(this)->log().lines();
+    return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find("ui_sb setParameters called.") != std::string::npos;
+    });
+  }
+
+  // One campaign through the criteria; returns whether it was shown.
+  bool check(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
+             Value params = Value::object(), const StringMap& client_map = {}) {
+    const std::size_t before = shows();
+    task.checkEvent(uvp, zbid, shCnt, params, nullptr, "https://t.example/d?", client_map);
+    return shows() > before;
+  }
+
+  static std::string stored(std::string_view key) { return Util::readDefault(key); }
+
+  AsyncTask task;
+};
+
+TEST_F(CriteriaShowTest, PerDeviceLimitStopsAtTheLimit) {
+  EXPECT_TRUE(check("u", "7", "2"));
+  EXPECT_TRUE(check("u", "7", "2"));
+  EXPECT_FALSE(check("u", "7", "2"));
+  EXPECT_TRUE(log().contains("checking showing criteria .per unique visitor show count.return."));
+  EXPECT_EQ(stored("usercount_7"), "2");
+  EXPECT_TRUE(check("u", "8", "2")) << "each campaign has its own count";
+}
+
+TEST_F(CriteriaShowTest, PerVisitLimitResetsWithTheVisit) {
+  EXPECT_TRUE(check("v", "7", "1"));
+  EXPECT_FALSE(check("v", "7", "1"));
+  EXPECT_TRUE(log().contains("checking showing criteria .per visit show count.return."));
+  Util::removeCookieStartsWith("visitcount_");  // what a new visit does
+  EXPECT_TRUE(check("v", "7", "1"));
+}
+
+TEST_F(CriteriaShowTest, OncePerVisitAndAtMostTheLimitInTotal) {
+  const char* line =
+      "checking showing criteria .per unique visitor(1 per visit) show count.return.";
+  for (int visit = 0; visit < 4; ++visit) {
+    Util::setCookieToQIVDefaults("visitflag", "true");
+    EXPECT_EQ(check("w", "7", "3"), visit < 3) << visit;
+    EXPECT_FALSE(check("w", "7", "3")) << "second show in visit " << visit;
+    EXPECT_EQ(check("w", "8", "3"), visit == 3) << "the first one used visit " << visit;
+  }
+  EXPECT_EQ(stored("uservisitcount_7"), "3");
+  EXPECT_EQ(stored("uservisitcount_8"), "1");
+  EXPECT_TRUE(log().contains(line));
+}
+
+TEST_F(CriteriaShowTest, EveryPageViewModeWritesNoCounterUnknownModeNeverShows) {
+  EXPECT_TRUE(check("p", "7", "1"));
+  EXPECT_TRUE(check("p", "7", "1"));
+  EXPECT_FALSE(check("x", "7", "1"));
+  EXPECT_FALSE(check("", "7", "1"));
+  for (const auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
+    EXPECT_EQ(key.find("count_"), std::string::npos) << key;
+  }
+}
+
+TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitch) {
+  Util::setCookieToQIVDefaults("qiv_c_7", "1 0");
+  Util::setCookieToQIVDefaults("qiv_i_z1", "x");
+  Util::setCookieToQIVDefaults("qiv_s_z2", "x");
+  Util::setCookieToQIVDefaults("qiv_r_7", "");
+  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "0"}}));
+  const std::size_t lines = log().lines().size();
+  EXPECT_FALSE(check("u", "7", "5", {{"rafc", "1"}}));
+  EXPECT_EQ(log().lines().size(), lines + 1) << "held back without a line of its own";
+  EXPECT_EQ(stored("usercount_7"), "") << "nothing counted";
+  EXPECT_FALSE(check("p", "7", "1", {{"rafi", "1"}, {"zid", "z1"}}));
+  EXPECT_FALSE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z2"}}));
+  EXPECT_TRUE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z1"}}));
+  EXPECT_TRUE(check("p", "7", "1", {{"rafr", "1"}})) << "an empty marker holds nothing back";
+  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "true"}}));
+}
+
+TEST_F(CriteriaShowTest, ShowOncePerPageViewComparesWithTheLastGroupShown) {
+  Util::setCookieToQIVDefaults("groupname", "");
+  const Value a = {{"soo", "1"}, {"gn", "a"}};
+  const Value b = {{"soo", "1"}, {"gn", "b"}};
+  EXPECT_TRUE(check("p", "1", "9", a));
+  EXPECT_FALSE(check("p", "2", "9", a));
+  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
+  EXPECT_TRUE(check("p", "3", "9", b));
+  EXPECT_TRUE(check("p", "4", "9", a)) << "another group came in between";
+
+  // A refused campaign is not counted.
+  EXPECT_FALSE(check("u", "5", "9", a));
+  EXPECT_EQ(stored("usercount_5"), "");
+
+  Util::setCookieToQIVDefaults("groupname", "");
+  EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
+  EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
+  EXPECT_EQ(stored("groupname"), "c");
+}
+
+TEST_F(CriteriaShowTest, StalePageViewIsDroppedShakeWorkIsNot) {
+  processState().incrementExecCounter();
+  processState().incrementExecCounter();
+  EXPECT_FALSE(check("p", "7", "1", Value::object(), {{"_execcounter", "1"}}));
+  EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
+  EXPECT_FALSE(check("p", "7", "1", Value::object(), {{"_execcounter", "2.5"}}));
+  EXPECT_TRUE(check("p", "7", "1", Value::object(), {{"_execcounter", "2"}}));
+  EXPECT_TRUE(check("p", "7", "1", Value::object(), {{"_execcounter", "2.0"}}));
+  EXPECT_TRUE(check("p", "7", "1", Value::object(), {{"_execcounter", "soon"}}));
+  EXPECT_TRUE(check("p", "7", "1"));
+}
+
+TEST_F(CriteriaShowTest, MalformedLimitsAndCountersNeverOverflow) {
+  // A limit that is not a whole number is the default limit.
+  EXPECT_TRUE(check("u", "7", "many"));
+  EXPECT_TRUE(check("u", "7", "1.5"));
+  EXPECT_EQ(stored("usercount_7"), "2");
+  EXPECT_FALSE(check("u", "7", "-1"));
+
+  Util::setCookieToQIVDefaults("usercount_8", "garbage");
+  EXPECT_TRUE(check("u", "8", "1"));
+  EXPECT_EQ(stored("usercount_8"), "1");
+  Util::setCookieToQIVDefaults("visitcount_9", "-40");
+  EXPECT_TRUE(check("v", "9", "1"));
+  EXPECT_EQ(stored("visitcount_9"), "1");
+
+  Util::setCookieToQIVDefaults("usercount_10", "9223372036854775806");
+  EXPECT_TRUE(check("u", "10", "9223372036854775807"));
+  EXPECT_EQ(stored("usercount_10"), "9223372036854775807");
+  EXPECT_FALSE(check("u", "10", "9223372036854775807"));
+}
+
+}  // namespace
+}  // namespace tavrino
