@@ -1,0 +1,193 @@
+// A page view's answer over loopback: routing by kind, cookie instructions,
+// inbox and custom-event filing, malformed elements, stale answers.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "campaign/engine_test.hpp"
+#include "core/keyed_archive.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/platform/linux_motion_manager.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::kTestEpoch;
+
+class AnswerProcessingTest : public testing::EngineTest {
+ protected:
+  static Value filed(const std::string& key) {
+    const auto stored = Util::qivDefaults()->object(key);
+    if (!stored || !stored->is_binary()) return nullptr;
+    return unarchiveDictionary(stored->get_binary()).value_or(nullptr);
+  }
+};
+
+TEST_F(AnswerProcessingTest, EmptyAnswerStillResetsTheGroupAndReplays) {
+  answerWith("[]");
+  Util::setCookieToQIVDefaults("groupname", "a");
+  ASSERT_TRUE(pageView());
+  EXPECT_EQ(Util::readDefault("groupname"), "");
+  EXPECT_EQ(count("activateListingBadge metot triggered"), 2u) << "queued, then replayed";
+  EXPECT_EQ(shows(), 0u);
+  EXPECT_EQ(client->task.function_name(), "");
+}
+
+TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
+  answerWith(R"([
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "shEvn": "SHAKE"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "4711", "shEvn": "CUSTOMEVENT",
+                                      "evn": "qivo.custom.basket.add"}},
+    {"function": "add_act", "params": {"id": "12", "e": "CUSTOMEVENT", "ce": "qivo.custom.add"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "5", "shEvn": "CUSTOMEVENT",
+                                      "evn": "checkout", "ce": "qivo.custom.pay"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "6", "shEvn": "LATER"}},
+    {"function": "other", "params": {"uvp": "p", "zbid": "7", "shEvn": "SHAKE"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "8", "shEvn": "CUSTOMEVENT",
+                                      "evn": "plain"}}
+  ])");
+  ASSERT_TRUE(pageView());
+  EXPECT_EQ(shows(), 1u) << "only the page-view banner shows now";
+  auto& motion = dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
+  EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
+
+  const Value add = filed("qivo.custom.events_add");
+  ASSERT_TRUE(add.is_object());
+  EXPECT_EQ(add.size(), 2u);
+  EXPECT_EQ(add["ui_sb_0_4711"]["zbid"], "4711");
+  EXPECT_EQ(add["add_act_1_12"]["id"], "12");
+  EXPECT_TRUE(filed("qivo.custom.events_checkout").contains("ui_sb_0_5"));
+  EXPECT_TRUE(filed("qivo.custom.events_plain").is_null()) << "not a custom event of ours";
+
+  EXPECT_EQ(client->task.function_name(), "ui_sb");
+  EXPECT_EQ(client->task.eventName(), "CUSTOMEVENT");
+  EXPECT_EQ(client->task.params()["zbid"], "8");
+  EXPECT_EQ(client->task.link(), client->baseLink);
+}
+
+TEST_F(AnswerProcessingTest, CookieInstructionsSetExpiringCookies) {
+  answerWith(R"([
+    {"function": "_sc", "params": {"n": "a", "v": "b", "t": 60, "dup": "true"}},
+    {"function": "_sl", "params": {"n": "a", "v": "b"}},
+    {"function": "_sc", "params": {"n": "c", "v": "d", "t": "soon"}},
+    {"function": "_sc", "params": {"n": "e", "v": "f", "t": "1.5"}},
+    {"function": "_sc", "params": {"n": "g", "v": "h", "t": "9223372036854775807"}},
+    {"function": "_sc", "params": {"v": "nameless"}}
+  ])");
+  ASSERT_TRUE(pageView());
+  const std::string now = std::to_string(kTestEpoch);
+  EXPECT_EQ(Util::readDefault("qiv_a"), "b " + std::to_string(kTestEpoch + 60));
+  EXPECT_EQ(Util::readDefault("a"), "b " + now);
+  EXPECT_EQ(Util::readDefault("c"), "d soon");
+  EXPECT_EQ(Util::readDefault("e"), "f " + now);
+  EXPECT_EQ(Util::readDefault("g"), "h 9223372036854775807");
+  EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
+  EXPECT_EQ(count("cookie instruction skipped. no name"), 1u);
+  EXPECT_EQ(shows(), 0u) << "instructions are not dispatched";
+}
+
+TEST_F(AnswerProcessingTest, MalformedElementsAreSkippedTheRestProcessed) {
+  answerWith(R"([5, "x", null, {"function": 1, "params": {}}, {"params": {}},
+    {"function": "ui_sb"}, {"function": "ui_sb", "params": []},
+    {"function": "ui_sb", "params": {"uvp": "p", "bsc": "aich", "run": "not a map"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2"}}])");
+  ASSERT_TRUE(pageView());
+  EXPECT_EQ(count("campaign skipped. not an object"), 3u);
+  EXPECT_EQ(count("campaign skipped. no function"), 2u);
+  EXPECT_EQ(count("campaign skipped. no params"), 2u);
+  EXPECT_EQ(count("pre inline function skipped. run is not an object"), 1u);
+  EXPECT_EQ(shows(), 2u);
+
+  for (const char* body : {R"({"function": "ui_sb"})", "\xff\xfe garbage"}) {
+    log().clear();
+    answerWith(body);
+    ASSERT_TRUE(pageView()) << body;
+    EXPECT_EQ(shows(), 0u);
+  }
+}
+
+TEST_F(AnswerProcessingTest, UnreadableFiledCampaignsAreReplaced) {
+  answerWith(R"([{"function": "add_lbl", "params": {"id": "3", "e": "CUSTOMEVENT",
+                                                   "evn": "qivo.custom.add"}}])");
+  client->execute(view, {{"p", "Home"}});
+  // Filed after the page view's clean-up, before its answer.
+  Util::qivDefaults()->set("qivo.custom.events_add", Value::binary({0xff, 0x00, 0x13}));
+  Tavrino::activateListingBadge(view, {});
+  ASSERT_TRUE(waitUntil([] {
+    return processState().withCampaign([](CampaignState& c) { return !c.pendingBadgeRequested; });
+  }));
+  EXPECT_EQ(count("custom event campaigns unreadable. starting afresh"), 1u);
+  const Value add = filed("qivo.custom.events_add");
+  EXPECT_EQ(
+      add,
+      (Value{{"add_lbl_0_3", {{"id", "3"}, {"e", "CUSTOMEVENT"}, {"evn", "qivo.custom.add"}}}}));
+}
+
+TEST_F(AnswerProcessingTest, InboxCampaignsAreFiledWithTheirLifetime) {
+  client->enableAppInbox();
+  client->setAppGroupName("group.demo");
+  answerWith(R"([
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "77", "qivibxmt": "news",
+                                      "qivibxttl": 10, "qivibxcap": "Hello"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "78", "qivibxmt": "news",
+                                      "qivibxttl": "0"}},
+    {"function": "add_act", "params": {"id": "79", "qivibxmt": "news", "qivibxttl": "10"}}
+  ])");
+  ASSERT_TRUE(pageView());
+  QivInbox inbox;
+  inbox.setStoreName("group.demo");
+  const QivInboxMessage message = inbox.getMessage("77");
+  EXPECT_EQ(message.channel, "campaign");
+  EXPECT_EQ(message.status, "2");
+  EXPECT_EQ(message.date, std::to_string(kTestEpoch));
+  EXPECT_EQ(message.timeoutDate, std::to_string(kTestEpoch + 600));
+  EXPECT_EQ(message.title, "Hello");
+  EXPECT_FALSE(inbox.hasMessage("78"));
+  EXPECT_FALSE(inbox.hasMessage("79"));
+  EXPECT_EQ(count("hasinboxmessage : write"), 1u);
+  EXPECT_EQ(shows(), 2u) << "inbox campaigns are dispatched too";
+}
+
+TEST_F(AnswerProcessingTest, AnswerOfAnEarlierPageViewIsDropped) {
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1"}}])");
+  auto delayed = service::Behavior::answering(
+      200, R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "9"}}])");
+  delayed.delay = milliseconds(300);
+  delayed.times = 1;
+  service.setBehavior("/d", delayed);
+  client->execute(view, {{"p", "First"}});
+  ASSERT_TRUE(waitUntil([&] { return service.requests("/d").size() == 1; }));
+  service.setBehavior("/d",
+                      service::Behavior::answering(
+                          200, R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1"}}])"));
+  ASSERT_TRUE(pageView({{"p", "Second"}}));
+  ASSERT_TRUE(
+      waitUntil([&] { return count("doinBackground callback execcount did not match") == 1; }));
+  dispatch().runUntilIdle();
+  EXPECT_EQ(Util::readDefault("usercount_1"), "1");
+  EXPECT_EQ(Util::readDefault("usercount_9"), "");
+  EXPECT_EQ(shows(), 1u);
+}
+
+TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
+  // Before the fetch starts.
+  client->task.executeParameters(baseUrl + "d?p=x", view, {}, processState().execcounter() - 1);
+  EXPECT_TRUE(log().contains("executeParameters execcount did not match"));
+  client->task.doinBackground(baseUrl + "d?p=x", view, {}, processState().execcounter() + 1);
+  EXPECT_TRUE(log().contains("doinBackground execcount did not match"));
+  client->task.doinBackground("no url at all", view, {}, processState().execcounter());
+  EXPECT_TRUE(log().contains("this is not valid url : no url at all"));
+  // Before a campaign's dispatch.
+  client->task.calledEvent(view, {{"uvp", "p"}}, baseUrl, "PAGEVIEW", "ui_sb", {},
+                           processState().execcounter() + 1);
+  EXPECT_TRUE(log().contains("calledEvent execcount did not match"));
+  EXPECT_EQ(shows(), 0u);
+  EXPECT_TRUE(service.requests("/d").empty());
+}
+
+}  // namespace
+}  // namespace tavrino

@@ -1,0 +1,59 @@
+#pragma once
+
+// Page views against the reference service: a client, scripted answers, and
+// a wait for an answer's dispatch to finish.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "core/shared_configuration.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/client.hpp"
+
+namespace tavrino::testing {
+
+class EngineTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    enableDebugLog();
+    client.emplace(baseUrl, "1234", "0");
+  }
+  void TearDown() override {
+    client.reset();
+    ServiceTest::TearDown();
+  }
+
+  // Every following page view is answered with body.
+  void answerWith(const std::string& body) {
+    service.setBehavior("/d", service::Behavior::answering(200, body));
+  }
+
+  // Reports a page view and pumps the loop until its answer has been
+  // dispatched (the replay that runs last has run). A badge activation queued
+  // while the answer is awaited marks that moment.
+  bool pageView(const StringMap& page = {{"p", "Home"}}) {
+    client->execute(view, page);
+    Tavrino::activateListingBadge(view, {{"marker", "1"}});
+    return waitUntil([] {
+      return processState().withCampaign(
+          [](CampaignState& c) { return c.responseReady && !c.pendingBadgeRequested; });
+    });
+  }
+
+  std::size_t count(std::string_view text) {
+    const auto lines = log().lines();
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    });
+  }
+  std::size_t shows() { return count("ui_sb setParameters called."); }
+
+  std::optional<Tavrino> client;
+  std::shared_ptr<ui::ViewController> view = std::make_shared<ui::ViewController>("HomeScreen");
+};
+
+}  // namespace tavrino::testing
