@@ -1,0 +1,205 @@
+// Page views end to end against the reference service: the request, the
+// answer's campaigns and their reports, events waiting for the answer, a
+// slow service, and the banners a host toolkit mirrors.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "campaign/engine_test.hpp"
+#include "service/scenario.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+
+class EngineE2ETest : public testing::EngineTest {};
+
+TEST_F(EngineE2ETest, PageViewRequestCarriesThePageAndTheVisitor) {
+  auto product = std::make_shared<ui::ViewController>("ÜrünDetay");
+  client->execute(product, {{"a", "view"}, {"cuid", "m-1"}, {"_vto", "10"}, {"x", "1 2"}});
+  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
+  const auto request = service.requests("/d").at(0);
+  EXPECT_EQ(request.queryValue("p"), "UrunDetay") << "the class name is sanitised";
+  EXPECT_EQ(request.queryValue("a"), "view");
+  EXPECT_EQ(request.queryValue("ls"), "|");
+  EXPECT_EQ(request.queryValue("ps"), "/");
+  EXPECT_EQ(request.queryValue("s"), "1234");
+  EXPECT_EQ(request.queryValue("cuid"), "m-1");
+  EXPECT_EQ(request.queryValue("x"), "1 2");
+  EXPECT_EQ(request.queryValue("uids")->rfind(Util::readDefault("uid") + "|", 0), 0u);
+  EXPECT_EQ(request.queryValue("vc"), "1");
+  EXPECT_EQ(request.queryValue("pvc"), "1");
+  EXPECT_FALSE(request.queryValue("_vto").has_value());
+
+  service.reset();
+  client->execute(product, {{"p", "Ürün"}});
+  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
+  EXPECT_EQ(service.requests("/d").at(0).queryValue("p"), "Ürün") << "the host's name is kept";
+}
+
+TEST_F(EngineE2ETest, OnlyTheLastPageViewOfARunLoopTurnIsFetched) {
+  client->execute(view, {{"p", "First"}});
+  client->execute(view, {{"p", "Second"}});
+  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
+  waitUntil([] { return false; }, 200ms);
+  const auto requests = service.requests("/d");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].queryValue("p"), "Second");
+  EXPECT_FALSE(log().contains("executeParameters execcount did not match"))
+      << "the first hand-off never ran";
+}
+
+TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
+  auto& application = dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  application.setRegisteredForRemoteNotifications(true);
+  application.setNotificationSettings(
+      {.authorizationStatus = platform::AuthorizationStatus::authorized, .alertAllowed = true});
+  Util::setCookieToQIVDefaults("_enable_push", "1");
+  Util::setCookieToQIVDefaults("qiv_token", "tok-1");
+  ASSERT_TRUE(pageView({{"p", "Home"}, {"_enable_push", "1"}}));
+  ASSERT_TRUE(waitUntil([&] { return service.requests("/u").size() == 1; }));
+  EXPECT_EQ(service.requests("/u")[0].queryValue("endpoint"), "tok-1");
+
+  ASSERT_TRUE(pageView({{"p", "Home"}, {"_enable_push", "1"}}));
+  ASSERT_TRUE(pageView({{"p", "Home"}, {"cuid", "m-1"}, {"_enable_push", "1"}}));
+  ASSERT_TRUE(pageView({{"p", "Home"}, {"cuid", "m-1"}, {"_enable_push", "1"}}));
+  ASSERT_TRUE(waitUntil([&] { return service.requests("/u").size() == 2; }));
+  waitUntil([] { return false; }, 200ms);
+  EXPECT_EQ(service.requests("/u").size(), 2u) << "same visit, same member: no re-send";
+
+  Util::setCookieToQIVDefaults("qiv_token", "");
+  clock().advance(31min);
+  ASSERT_TRUE(pageView({{"p", "Home"}, {"_enable_push", "1"}}));
+  EXPECT_EQ(Util::readDefault("_token_state"), "false");
+  EXPECT_TRUE(log().contains("token not set yet."));
+}
+
+TEST_F(EngineE2ETest, CampaignsRunAndReportByKind) {
+  answerWith(R"([
+    {"function": "add_act", "params": {"id": "3", "di": "i", "pt": "v", "v": "x"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "10"}},
+    {"function": "add_lbl", "params": {"id": "4", "e": "SHAKE"}}
+  ])");
+  ASSERT_TRUE(pageView());
+  EXPECT_EQ(shows(), 1u);
+  EXPECT_EQ(Util::readDefault("usercount_10"), "1");
+  ASSERT_TRUE(waitUntil([&] {
+    for (const auto& request : service.requests("/t")) {
+      if (request.queryValue("aid") == "3") return true;
+    }
+    return false;
+  })) << "the action reports itself";
+  EXPECT_EQ(client->task.function_name(), "add_lbl");
+}
+
+TEST_F(EngineE2ETest, EventsReportedBeforeTheAnswerRunAfterIt) {
+  answerWith(R"([
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "20", "shEvn": "CUSTOMEVENT",
+                                      "evn": "qivo.custom.cart.add"}}
+  ])");
+  client->execute(view, {{"p", "Home"}});
+  client->createEvent("add", view, {{"basket", "1"}});
+  EXPECT_EQ(shows(), 0u);
+  Tavrino::activateListingBadge(view, {{"qivlid", "[]"}});
+  EXPECT_TRUE(log().contains("d response not ready"));
+  ASSERT_TRUE(waitUntil([] {
+    return processState().withCampaign([](CampaignState& c) { return !c.pendingBadgeRequested; });
+  }));
+  EXPECT_EQ(shows(), 1u) << "the filed banner ran for the waiting event";
+  EXPECT_EQ(count("activateListingBadge metot triggered"), 2u);
+
+  // Once the answer is in, events run at once and nothing waits.
+  client->createEvent("add", view, {});
+  Tavrino::activateListingBadge(view, {});
+  EXPECT_EQ(count("d response not ready"), 1u);
+}
+
+TEST_F(EngineE2ETest, MainLoopRunsOtherWorkWhileTheServiceIsSlow) {
+  service.setBehavior("/d", service::Behavior::delayed(2000ms));
+  client->execute(view, {{"p", "Home"}});
+  EXPECT_TRUE(service.requests("/d").empty()) << "execute itself sends nothing";
+
+  std::atomic<int> ranBeforeAnswer{0};
+  std::thread poster([&] {
+    for (int i = 0; i < 50; ++i) {
+      dispatch().mainAsync([&] {
+        const bool answered =
+            processState().withCampaign([](CampaignState& c) { return c.responseReady; });
+        if (!answered) ++ranBeforeAnswer;
+      });
+      std::this_thread::sleep_for(10ms);
+    }
+  });
+  ASSERT_TRUE(waitUntil([] {
+    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
+  }));
+  poster.join();
+  dispatch().runUntilIdle();
+  EXPECT_EQ(ranBeforeAnswer.load(), 50) << "the loop never waited for the answer";
+}
+
+// Records what a host toolkit would mirror.
+class RecordingObserver final : public ui::TreeObserver {
+ public:
+  void viewAttached(const ui::View& view) override {
+    attached.push_back(view.accessibilityIdentifier());
+  }
+  void viewDetached(const ui::View& view) override {
+    detached.push_back(view.accessibilityIdentifier());
+  }
+  void viewChanged(const ui::View&, ui::ViewChange) override {}
+  std::vector<std::string> attached, detached;
+};
+
+TEST_F(EngineE2ETest, ObserverSeesTheBannerOfThePreviousScreenGo) {
+  auto window = ui::Window::make(ui::Rect::make(0, 0, 375, 812));
+  window->setRootViewController(view);
+  auto observer = std::make_shared<RecordingObserver>();
+  window->setTreeObserver(observer);
+  dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
+
+  ASSERT_TRUE(pageView({{"p", "Home"}}));
+
+  auto banner = ui::View::make(ui::Rect::make(0, 700, 375, 112));
+  banner->setAccessibilityIdentifier("qiv_banner");
+  auto close = ui::View::make(ui::Rect::make(340, 0, 30, 30));
+  close->setAccessibilityIdentifier("qiv_close");
+  banner->addSubview(close);
+  window->addSubview(banner);
+  ASSERT_EQ(observer->attached.back(), "qiv_banner");
+
+  client->execute(view, {{"p", "Tab"}}, "1");
+  EXPECT_TRUE(observer->detached.empty()) << "a virtual page view keeps the banner";
+  EXPECT_EQ(banner->window(), window);
+
+  client->execute(view, {{"p", "Next"}});
+  EXPECT_EQ(observer->detached, std::vector<std::string>{"qiv_banner"});
+  EXPECT_EQ(banner->window(), nullptr);
+  EXPECT_EQ(close->superview(), banner) << "the subtree leaves as one";
+}
+
+TEST_F(EngineE2ETest, DestroyingTheClientWithAnAnswerInFlightIsSafe) {
+  auto delayed = service::Behavior::answering(
+      200, R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}}])");
+  delayed.delay = 300ms;
+  service.setBehavior("/d", delayed);
+  client->execute(view, {{"p", "Home"}});
+  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
+  client.reset();
+  view.reset();
+  ASSERT_TRUE(waitUntil([] {
+    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
+  }));
+  dispatch().runUntilIdle();
+  EXPECT_EQ(shows(), 0u) << "nobody is left to show it to";
+}
+
+}  // namespace
+}  // namespace tavrino
