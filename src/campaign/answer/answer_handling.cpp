@@ -93,12 +93,14 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
                         function = std::move(function)] {
       const auto state = engine.lock();
       if (!state) return;
-      calledEvent(state, page.view.get(), params, page.link, kind, function, page.client_map,
-                  page.execcounter);
+      guarded("calledEvent", [&] {
+        calledEvent(state, page.view.get(), params, page.link, kind, function, page.client_map,
+                    page.execcounter);
+      });
     });
   }
   dispatch.mainAsync([engine, page] {
-    if (engine.lock()) replayWaitingRequests(page);
+    if (engine.lock()) guarded("replay", [&] { replayWaitingRequests(page); });
   });
 }
 

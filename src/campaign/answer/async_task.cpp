@@ -4,6 +4,7 @@
 #include "campaign/answer/engine_state.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/qiv_util.hpp"
 
 namespace tavrino {
 
@@ -26,6 +27,14 @@ bool isStale(std::int64_t execcounter) {
   return execcounter != processState().execcounter();
 }
 
+void guarded(std::string_view stage, const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    QivUtil::addLog(std::string(stage) + " failed : " + e.what());
+  }
+}
+
 }  // namespace engine
 
 AsyncTask::AsyncTask() : state_(std::make_shared<State>()) {}
@@ -36,36 +45,43 @@ AsyncTask::~AsyncTask() {
 
 void AsyncTask::executeParameters(std::string_view url, const ViewControllerPtr& view,
                                   const StringMap& client_map, std::int64_t execcounter) {
-  engine::executeParameters(
-      state_, engine::PageView{std::string(url), ViewHandle(view), client_map, execcounter});
+  engine::guarded("executeParameters", [&] {
+    engine::executeParameters(
+        state_, engine::PageView{std::string(url), ViewHandle(view), client_map, execcounter});
+  });
 }
 
 void AsyncTask::doinBackground(std::string_view link, const ViewControllerPtr& view,
                                const StringMap& client_map, std::int64_t execcounter) {
-  engine::doinBackground(
-      state_, engine::PageView{std::string(link), ViewHandle(view), client_map, execcounter});
+  engine::guarded("doinBackground", [&] {
+    engine::doinBackground(
+        state_, engine::PageView{std::string(link), ViewHandle(view), client_map, execcounter});
+  });
 }
 
 void AsyncTask::calledEvent(const ViewControllerPtr& view, const Value& params,
                             std::string_view link, std::string_view eventName,
                             std::string_view function_param, const StringMap& client_map,
                             std::int64_t execcounter) {
-  engine::calledEvent(state_, view, params, link, eventName, function_param, client_map,
-                      execcounter);
+  engine::guarded("calledEvent", [&] {
+    engine::calledEvent(state_, view, params, link, eventName, function_param, client_map,
+                        execcounter);
+  });
 }
 
 void AsyncTask::_sc(const Value& params) {
-  engine::applyCookieInstruction(params);
+  engine::guarded("_sc", [&] { engine::applyCookieInstruction(params); });
 }
 
 void AsyncTask::_sl(const Value& params) {
-  engine::applyCookieInstruction(params);
+  engine::guarded("_sl", [&] { engine::applyCookieInstruction(params); });
 }
 
 void AsyncTask::checkEvent(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
                            const Value& params, const ViewControllerPtr& view,
                            std::string_view link, const StringMap& client_map) {
-  criteria::checkEvent(uvp, zbid, shCnt, params, view, link, client_map);
+  engine::guarded("checkEvent",
+                  [&] { criteria::checkEvent(uvp, zbid, shCnt, params, view, link, client_map); });
 }
 
 double AsyncTask::shkThr() const {

@@ -8,6 +8,7 @@
 // answer handling run elsewhere and carry nothing of it but the weak handle.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -94,6 +95,10 @@ void fileInboxCampaign(Value& params);
 void fileCustomEventCampaign(std::string_view function, const Value& params);
 
 bool isStale(std::int64_t execcounter);
+
+// Runs fn; an exception (memory running out, say) ends the stage with a log
+// line instead of reaching the host's run loop.
+void guarded(std::string_view stage, const std::function<void()>& fn);
 
 }  // namespace engine
 

@@ -15,8 +15,9 @@ void executeParameters(const EngineHandle& engine, PageView page) {
   }
   QivUtil::addLog("execcount match");
   platform::current().dispatch().globalAsync(
-      platform::QualityOfService::defaultQoS,
-      [engine, page = std::move(page)]() mutable { doinBackground(engine, std::move(page)); });
+      platform::QualityOfService::defaultQoS, [engine, page = std::move(page)]() mutable {
+        guarded("doinBackground", [&] { doinBackground(engine, std::move(page)); });
+      });
 }
 
 void doinBackground(const EngineHandle& engine, PageView page) {
@@ -29,10 +30,10 @@ void doinBackground(const EngineHandle& engine, PageView page) {
     return;
   }
   const std::string url = page.link;
-  AsyncTask::getDataFromUrl(url,
-                            [engine, page = std::move(page)](std::optional<Data> data, auto, auto) {
-                              if (data) handleAnswer(engine, *data, page);
-                            });
+  AsyncTask::getDataFromUrl(
+      url, [engine, page = std::move(page)](std::optional<Data> data, auto, auto) {
+        if (data) guarded("answer handling", [&] { handleAnswer(engine, *data, page); });
+      });
 }
 
 }  // namespace tavrino::engine

@@ -61,8 +61,9 @@ void startShakeTrigger(const std::shared_ptr<EngineState>& state, const ViewCont
   holdAccelerometer(*state);
   platform::current().motionManager().startAccelerometerUpdates();
   platform::current().dispatch().mainAsyncAfter(
-      kArmDelay, [engine = EngineHandle(state), page = qivCustomObject{client_map, view}] {
-        if (const auto s = engine.lock()) armShakeTrigger(s, page);
+      kArmDelay, [handle = EngineHandle(state), page = qivCustomObject{client_map, view}] {
+        if (const auto s = handle.lock())
+          engine::guarded("shake", [&] { armShakeTrigger(s, page); });
       });
 }
 
@@ -71,8 +72,8 @@ void armShakeTrigger(const std::shared_ptr<EngineState>& state, qivCustomObject 
   state->armed = std::move(page);
   if (state->shakeTimer && state->shakeTimer->isValid()) return;
   state->shakeTimer =
-      platform::current().dispatch().scheduledTimer(kPollInterval, [engine = EngineHandle(state)] {
-        if (const auto s = engine.lock()) updateWithTimer(s);
+      platform::current().dispatch().scheduledTimer(kPollInterval, [handle = EngineHandle(state)] {
+        if (const auto s = handle.lock()) engine::guarded("shake", [&] { updateWithTimer(s); });
       });
 }
 

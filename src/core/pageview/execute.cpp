@@ -121,7 +121,8 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
   pageviewWorkItem = std::make_shared<platform::WorkItem>(
       [handle = task.handle(),
        page = engine::PageView{url, ViewHandle(view), localmap, execcounter}]() mutable {
-        engine::executeParameters(handle, std::move(page));
+        engine::guarded("executeParameters",
+                        [&] { engine::executeParameters(handle, std::move(page)); });
       });
   platform::current().dispatch().mainAsync(pageviewWorkItem);
 } catch (const std::exception& e) {
