@@ -88,7 +88,6 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
     s_btm = tuning.s_btm;
     s_top = tuning.s_top;
     shkthr = tuning.shkthr;
-    recordStep("execute parameters set");
 
     const std::int64_t now = platform::current().clock().epochSeconds();
     const std::int64_t visitTimeout =
@@ -108,6 +107,9 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
         {"a", keys.a}};
     url = Util::createRequest("standart", Util::mergeMaps(localmap, system));
   });
+  // The step callback is host code: it runs after the commit, never while
+  // the store is locked.
+  recordStep("execute parameters set");
   pageview::copyVisitorToAppGroup(uid, localmap);
 
   task.setBannerInsets(s_btm, s_top);
