@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "core/shared_configuration.hpp"
+#include "support/helper_process.hpp"
 #include "support/service_test.hpp"
+#include "tavrino/async_task.hpp"
 #include "tavrino/client.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/settings.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino {
@@ -50,6 +57,34 @@ TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain
     EXPECT_EQ(Util::readDefault("_company_settings"), "") << body;
     EXPECT_EQ(Util::readDefault("iosproappr"), "") << body;
   }
+}
+
+TEST_F(CompanySettingsTest, StoringTheAnswerNeverHoldsUpOtherTransfers) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", 1}};
+  service.setScenario(scenario);
+  Util::setCookieToQIVDefaults("_s", "9");
+  Util::createRequest("settings", {});  // draws the random bucket: no write is left to do
+
+  // The extension, say, keeps the SDK's store locked for three seconds.
+  testing::HelperProcess other(TAVRINO_STORE_WRITER_PATH, {dataDirectory().string(), "qiv_default",
+                                                           "hold", "other", "x", "3000"});
+  ASSERT_EQ(other.readLine(std::chrono::seconds(10)), "holding");
+  Util::getCompanySettings();
+  ASSERT_TRUE(service.waitForRequests("/cmpdata", 1, 5s));
+  std::this_thread::sleep_for(200ms);  // the answer is in; storing it waits for the lock
+
+  std::atomic<bool> answered{false};
+  AsyncTask::getDataFromUrl_2("track", baseUrl + "t", [&](auto, auto, auto) { answered = true; });
+  EXPECT_TRUE(waitUntil([&] { return answered.load(); }, 1s));
+  EXPECT_EQ(Util::readDefault("_company_settings"), "");  // still waiting
+
+  EXPECT_EQ(other.wait(), 0);
+  EXPECT_TRUE(waitUntil([&] { return instancesCreated() == 1; }));  // the follow-up client
+  EXPECT_EQ(Util::readDefault("_company_settings"),
+            "1 " + std::to_string(testing::kTestEpoch + 86400));
+  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
+  EXPECT_EQ(Util::readDefault("other"), "x");
 }
 
 }  // namespace
