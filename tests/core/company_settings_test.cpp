@@ -46,6 +46,39 @@ TEST_F(CompanySettingsTest, StoresTheSettingsForADayAndDoesNotFetchAgain) {
   EXPECT_EQ(service.requests("/cmpdata").size(), 1u);
 }
 
+TEST_F(CompanySettingsTest, ExpiredSettingsAreFetchedAgainAtTheNextConstruction) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", "0"}};
+  service.setScenario(scenario);
+  auto fetchesSettle = [&](std::size_t fetches, std::int64_t expiry) {
+    return waitUntil([&] {
+      return service.requests("/cmpdata").size() == fetches &&
+             Util::readDefault("_company_settings") == "1 " + std::to_string(expiry);
+    });
+  };
+  Tavrino first(baseUrl, "9", "0", "1");
+  ASSERT_TRUE(fetchesSettle(1, testing::kTestEpoch + 86400));
+
+  // Valid through its last second; request building then sweeps it away.
+  clock().advance(std::chrono::seconds(86400));
+  Util::createRequest("standart", {});
+  EXPECT_EQ(Util::readDefault("_company_settings"),
+            "1 " + std::to_string(testing::kTestEpoch + 86400));
+  clock().advance(std::chrono::seconds(1));
+  Util::createRequest("standart", {});
+  EXPECT_EQ(Util::readDefault("_company_settings"), "");
+
+  Tavrino second(baseUrl, "9", "0", "1");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
+  ASSERT_TRUE(fetchesSettle(2, testing::kTestEpoch + 86401 + 86400));
+
+  // A stored "0" counts as never fetched.
+  Util::setCookieToQIVDefaults("_company_settings", "0");
+  Tavrino third(baseUrl, "9", "0", "1");
+  EXPECT_TRUE(fetchesSettle(3, testing::kTestEpoch + 86401 + 86400));
+  EXPECT_EQ(Util::readDefault("iosproappr"), "0");
+}
+
 TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain) {
   for (const char* body : {"[1,2]", "{\"settings\": 5}", "\xff\xfe garbage"}) {
     service.setBehavior("/cmpdata", service::Behavior::answering(200, body));

@@ -13,12 +13,19 @@ extern char** environ;
 
 namespace tavrino::testing {
 
-HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args) {
+HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args,
+                             bool gated) {
   int pipeEnds[2];
+  int gate[2] = {-1, -1};
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (gated && pipe2(gate, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (gated) {
+    posix_spawn_file_actions_adddup2(&actions, gate[0], STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
 
   std::vector<std::string> argvTexts{program};
@@ -30,15 +37,24 @@ HelperProcess::HelperProcess(const std::string& program, const std::vector<std::
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[1]);
   output_ = pipeEnds[0];
+  if (gated) close(gate[0]);
+  input_ = gate[1];
   if (rc != 0) {
     close(output_);
+    release();
     throw std::runtime_error("cannot start " + program);
   }
 }
 
 HelperProcess::~HelperProcess() {
+  release();
   wait();
   close(output_);
+}
+
+void HelperProcess::release() {
+  if (input_ >= 0) close(input_);
+  input_ = -1;
 }
 
 std::optional<std::string> HelperProcess::readLine(std::chrono::milliseconds timeout) {
