@@ -27,10 +27,9 @@ std::string printableForLog(std::string_view text, std::size_t maxShown) {
 SqliteSuite::SqliteSuite(std::string name, std::unique_ptr<SuiteDatabase> database, Log& log)
     : name_(std::move(name)), database_(std::move(database)), log_(log) {
   // Loaded now, so that a read served while a writer holds the connection
-  // still finds what the disk held.
-  if (!database_) return;
-  std::lock_guard lock(mu_);
-  if (!refreshIfStale()) report("cannot read", database_->error());
+  // still finds what the disk held. Nobody else sees the suite yet: no lock
+  // (taking it here would order it after the opener's own).
+  if (database_ && !refreshIfStale()) report("cannot read", database_->error());
 }
 
 SqliteSuite::~SqliteSuite() = default;
