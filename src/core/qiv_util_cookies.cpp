@@ -1,6 +1,7 @@
 // The cookie functions that banner scripts call by name.
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "tavrino/platform/platform.hpp"
@@ -64,9 +65,13 @@ void QivUtil::ic(const Value& params) {
     std::string current = suite->string(p.name).value_or("");
     if (current.empty()) current = p.value;
     current = beforeFirstBlank(current);
+    // Counts go through 64-bit integers (a double loses them above 2^53);
+    // the largest count and values beyond 64 bits stay as they are.
+    std::int64_t count = 0;
     double number = 0;
-    // Values beyond 64 bits are left as they are rather than wrapped.
-    if (parseNumber(current, &number) && std::abs(number) < 9e18) {
+    if (parseInteger(current, &count)) {
+      if (count < std::numeric_limits<std::int64_t>::max()) current = std::to_string(count + 1);
+    } else if (parseNumber(current, &number) && std::abs(number) < 9e18) {
       current = std::to_string(static_cast<std::int64_t>(number) + 1);
     }
     const std::int64_t expiry = expiryFromMinutes(p.timeout);

@@ -15,15 +15,23 @@ std::string uniqueCookieKey(std::string_view zbid, std::string_view clickid) {
   return key;
 }
 
-// The markers are the part before the first blank, split at ",".
-bool hasMarker(std::string_view stored, std::string_view marker) {
-  std::string_view markers = stored.substr(0, stored.find(' '));
+// Calls fn with each ","-separated piece of markers, empty ones included.
+template <typename Fn>
+void forEachMarker(std::string_view markers, Fn&& fn) {
   while (true) {
     const auto comma = markers.find(',');
-    if (markers.substr(0, comma) == marker) return true;
-    if (comma == std::string_view::npos) return false;
+    fn(markers.substr(0, comma));
+    if (comma == std::string_view::npos) return;
     markers.remove_prefix(comma + 1);
   }
+}
+
+// The markers are the part before the first blank, split at ",".
+bool hasMarker(std::string_view stored, std::string_view marker) {
+  bool found = false;
+  forEachMarker(stored.substr(0, stored.find(' ')),
+                [&](std::string_view candidate) { found = found || candidate == marker; });
+  return found;
 }
 
 std::vector<std::string> splitAtBlanks(const std::string& text) {
@@ -62,11 +70,19 @@ void addUniqueCookie(std::string_view zbid, std::string_view clickid, std::int64
       return;
     }
     if (stored.find(' ') == std::string::npos) return;
-    if (value.empty() || hasMarker(stored, value)) return;
+    // The value may name several markers ("I,V"): only the missing ones join.
+    std::string list = stored.substr(0, stored.find(' '));
+    bool added = false;
+    forEachMarker(value, [&](std::string_view marker) {
+      if (marker.empty() || hasMarker(list, marker)) return;
+      list.append(",").append(marker);
+      added = true;
+    });
+    if (!added) return;
     const auto parts = splitAtBlanks(stored);
     std::int64_t expiry = timeout;
     if (expiry == 0 && parts.size() > 1 && !parseInteger(parts[1], &expiry)) expiry = 0;
-    suite->set(key, parts[0] + "," + std::string(value) + " " + std::to_string(expiry));
+    suite->set(key, list + " " + std::to_string(expiry));
   });
 }
 

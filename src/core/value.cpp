@@ -65,12 +65,17 @@ bool parseNumber(std::string_view text, double* out) {
 }
 
 bool parseInteger(std::string_view text, std::int64_t* out) {
-  std::string_view body = !text.empty() && text[0] == '+' ? text.substr(1) : text;
-  if (body.empty() || body == "-") return false;
+  // from_chars takes a '-' but no '+'; after a '+' it must see digits only.
+  std::string_view body = text;
+  if (!body.empty() && body[0] == '+') {
+    body.remove_prefix(1);
+    if (!body.empty() && body[0] == '-') return false;
+  }
   std::int64_t value = 0;
   const auto result = std::from_chars(body.data(), body.data() + body.size(), value);
-  if (result.ec != std::errc() || result.ptr != body.data() + body.size()) return false;
-  if (body[0] == '-' && body.size() > 1 && body[1] == '+') return false;
+  if (body.empty() || result.ec != std::errc() || result.ptr != body.data() + body.size()) {
+    return false;
+  }
   if (out) *out = value;
   return true;
 }

@@ -14,7 +14,7 @@ bool deleteIds(QivInbox& inbox, const std::vector<std::string>& ids) {
   auto suite = inbox.initStorageForQivInbox();
   inbox::InboxJournal journal;
   bool existed = false;
-  inbox::runTransaction(*suite, journal, inbox, [&] {
+  const bool committed = inbox::runTransaction(*suite, journal, inbox, [&] {
     for (const auto& id : ids) {
       journal.log("deleteMessage called. id : " + id);
       const std::string key = inbox::entryKey(id);
@@ -22,7 +22,7 @@ bool deleteIds(QivInbox& inbox, const std::vector<std::string>& ids) {
       if (existed) suite->remove(key);
     }
   });
-  return existed;
+  return committed && existed;
 }
 
 // Removes the entries of every record that selects, unreadable ones included

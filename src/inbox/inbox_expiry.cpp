@@ -45,11 +45,11 @@ bool QivInbox::pop() {
   auto suite = initStorageForQivInbox();
   inbox::InboxJournal journal;
   bool deleted = false;
-  inbox::runTransaction(*suite, journal, *this, [&] {
+  const bool committed = inbox::runTransaction(*suite, journal, *this, [&] {
     inbox::InboxListing listing(*suite);
     deleted = inbox::popEarliest(listing, journal);
   });
-  return deleted;
+  return committed && deleted;
 }
 
 void QivInbox::checkMessages() {

@@ -9,11 +9,11 @@
 namespace tavrino::inbox {
 
 void InboxJournal::log(std::string line) {
-  events_.push_back({Event::Kind::kLog, std::move(line), {}});
+  events_.push_back({Kind::kLog, When::kAlways, std::move(line), {}});
 }
 
 void InboxJournal::step(std::string text) {
-  events_.push_back({Event::Kind::kStep, std::move(text), {}});
+  events_.push_back({Kind::kStep, When::kAlways, std::move(text), {}});
 }
 
 void InboxJournal::logAndStep(std::string text) {
@@ -22,21 +22,30 @@ void InboxJournal::logAndStep(std::string text) {
 }
 
 void InboxJournal::counts(QivInbox::Counts counts) {
-  events_.push_back({Event::Kind::kCounts, {}, std::move(counts)});
+  events_.push_back({Kind::kCounts, When::kCommitted, {}, std::move(counts)});
 }
 
-void InboxJournal::replay(QivInbox& inbox) {
+void InboxJournal::stepIfCommitted(std::string text) {
+  events_.push_back({Kind::kStep, When::kCommitted, std::move(text), {}});
+}
+
+void InboxJournal::logIfRolledBack(std::string line) {
+  events_.push_back({Kind::kLog, When::kRolledBack, std::move(line), {}});
+}
+
+void InboxJournal::replay(QivInbox& inbox, bool committed) {
   std::vector<Event> events;
   events.swap(events_);
   for (const auto& event : events) {
+    if (event.when == (committed ? When::kRolledBack : When::kCommitted)) continue;
     switch (event.kind) {
-      case Event::Kind::kLog:
+      case Kind::kLog:
         QivUtil::addLog(event.text);
         break;
-      case Event::Kind::kStep:
+      case Kind::kStep:
         recordStep(event.text);
         break;
-      case Event::Kind::kCounts:
+      case Kind::kCounts:
         // A copy: the callback may replace itself through checkCallback.
         if (QivInbox::MessageCallback callback = inbox.message_callback) {
           callback(event.counts);
@@ -51,21 +60,27 @@ void InboxJournal::replay(QivInbox& inbox) {
 bool runTransaction(platform::UserDefaultsSuite& suite, InboxJournal& journal, QivInbox& inbox,
                     const std::function<void()>& body) {
   bool started = false;
-  bool finished = false;
-  suite.transaction([&] {
-    started = true;
-    try {
-      body();
-      finished = true;
-    } catch (const std::exception& e) {
-      journal.log(std::string("inbox operation stopped : ") + e.what());
-    } catch (...) {
-      journal.log("inbox operation stopped");
-    }
-  });
+  bool committed = false;
+  try {
+    // The exception goes on to the suite, which rolls everything back.
+    committed = suite.transaction([&] {
+      started = true;
+      try {
+        body();
+      } catch (const std::exception& e) {
+        journal.log(std::string("inbox operation stopped : ") + e.what());
+        throw;
+      } catch (...) {
+        journal.log("inbox operation stopped");
+        throw;
+      }
+    });
+  } catch (...) {
+    committed = false;  // a suite that lets it through has rolled back too
+  }
   if (!started) journal.log("inbox store unavailable : " + suite.name());
-  journal.replay(inbox);
-  return finished;
+  journal.replay(inbox, committed);
+  return committed;
 }
 
 }  // namespace tavrino::inbox

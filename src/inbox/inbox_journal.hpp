@@ -24,17 +24,25 @@ class InboxJournal {
   void step(std::string text);
   // A log line and a step of the same text.
   void logAndStep(std::string text);
-  // A call of the message callback with these counts.
+  // A call of the message callback with these counts; only once the
+  // operation committed.
   void counts(QivInbox::Counts counts);
+  // A step that claims success; only once the operation committed.
+  void stepIfCommitted(std::string text);
+  // A log line that tells of a loss; only when the operation rolled back.
+  void logIfRolledBack(std::string line);
 
-  // Emits everything in order: log lines through the SDK log, steps to the
-  // step list, counts to inbox.message_callback or, when it is empty, to
-  // inbox.fakeMC. Leaves the journal empty.
-  void replay(QivInbox& inbox);
+  // Emits everything that applies, in order: log lines through the SDK log,
+  // steps to the step list, counts to inbox.message_callback or, when it is
+  // empty, to inbox.fakeMC. Leaves the journal empty.
+  void replay(QivInbox& inbox, bool committed);
 
  private:
+  enum class Kind { kLog, kStep, kCounts };
+  enum class When { kAlways, kCommitted, kRolledBack };
   struct Event {
-    enum class Kind { kLog, kStep, kCounts } kind;
+    Kind kind;
+    When when;
     std::string text;
     QivInbox::Counts counts;
   };
@@ -42,8 +50,9 @@ class InboxJournal {
 };
 
 // Runs body inside a transaction of suite and then replays journal. Returns
-// true iff body ran to its end. An exception from body stops it; what it did
-// until then commits, and a log line tells.
+// true iff body ran to its end and its writes committed. A write the suite
+// refuses, a failed commit or an exception from body rolls the whole
+// operation back; an exception stops body, and a log line tells.
 bool runTransaction(platform::UserDefaultsSuite& suite, InboxJournal& journal, QivInbox& inbox,
                     const std::function<void()>& body);
 

@@ -38,7 +38,8 @@ bool storeMessage(InboxListing& listing, const Value& message, const StoreOption
 
   journal.log("getCounts called.");
   journal.counts(options.countsWanted ? listing.countsByStatus() : QivInbox::Counts{});
-  journal.step("inbox message set");
+  journal.stepIfCommitted("inbox message set");
+  journal.logIfRolledBack("inbox message not stored : " + id);
   return evicted;
 }
 
@@ -106,11 +107,11 @@ bool QivInbox::setMessage(const Value& message) {
   const inbox::StoreOptions options = storeOptions(*this);
   inbox::InboxJournal journal;
   bool evicted = false;
-  inbox::runTransaction(*suite, journal, *this, [&] {
+  const bool committed = inbox::runTransaction(*suite, journal, *this, [&] {
     inbox::InboxListing listing(*suite);
     evicted = inbox::storeMessage(listing, message, options, journal);
   });
-  return evicted;
+  return committed && evicted;
 }
 
 bool QivInbox::setMessage(const StringMap& message) {

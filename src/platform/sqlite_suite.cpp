@@ -25,22 +25,52 @@ std::string printableForLog(std::string_view text, std::size_t maxShown) {
 }
 
 SqliteSuite::SqliteSuite(std::string name, std::unique_ptr<SuiteDatabase> database, Log& log)
-    : name_(std::move(name)), database_(std::move(database)), log_(log) {}
+    : name_(std::move(name)), database_(std::move(database)), log_(log) {
+  // Loaded now, so that a read served while a writer holds the connection
+  // still finds what the disk held. Nobody else sees the suite yet: no lock
+  // (taking it here would order it after the opener's own).
+  if (database_ && !refreshIfStale()) report("cannot read", database_->error());
+}
 
 SqliteSuite::~SqliteSuite() = default;
 
+bool SqliteSuite::inOwnTransaction() const {
+  return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
+
 std::optional<Value> SqliteSuite::object(std::string_view key) {
-  std::lock_guard lock(mu_);
-  refreshForRead();
-  auto it = entries_.find(key);
-  if (it == entries_.end()) return std::nullopt;
+  if (inOwnTransaction()) {
+    if (auto it = pending_.find(key); it != pending_.end()) return it->second;
+  } else {
+    refreshUnlessBusy();
+  }
+  std::shared_lock lock(committedMu_);
+  auto it = committed_.find(key);
+  if (it == committed_.end()) return std::nullopt;
   return it->second;
 }
 
 std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation() {
-  std::lock_guard lock(mu_);
-  refreshForRead();
-  return {entries_.begin(), entries_.end()};
+  const bool own = inOwnTransaction();
+  if (!own) refreshUnlessBusy();
+  std::shared_lock lock(committedMu_);
+  if (!own || pending_.empty()) return {committed_.begin(), committed_.end()};
+  // The transaction's own view: the copy overlaid with its writes, in key order.
+  std::vector<std::pair<std::string, Value>> entries;
+  entries.reserve(committed_.size() + pending_.size());
+  auto committed = committed_.begin();
+  auto pending = pending_.begin();
+  while (committed != committed_.end() || pending != pending_.end()) {
+    if (pending == pending_.end() ||
+        (committed != committed_.end() && committed->first < pending->first)) {
+      entries.emplace_back(*committed++);
+      continue;
+    }
+    if (committed != committed_.end() && committed->first == pending->first) ++committed;
+    if (pending->second) entries.emplace_back(pending->first, *pending->second);
+    ++pending;
+  }
+  return entries;
 }
 
 void SqliteSuite::set(std::string_view key, const Value& value) {
@@ -53,10 +83,10 @@ void SqliteSuite::remove(std::string_view key) {
   write(key, nullptr);
 }
 
-void SqliteSuite::transaction(const std::function<void()>& body) {
+bool SqliteSuite::transaction(const std::function<void()>& body) {
   std::lock_guard lock(mu_);
   const bool outermost = depth_ == 0;
-  if (outermost && !beginOutermost()) return;
+  if (outermost && !beginOutermost()) return false;
   if (!outermost) ++depth_;
   try {
     if (body) body();
@@ -67,17 +97,17 @@ void SqliteSuite::transaction(const std::function<void()>& body) {
     report("transaction body threw, rolling back");
     doomed_ = true;
   }
-  if (outermost) {
-    endOutermost();
-  } else {
-    --depth_;
-  }
+  if (outermost) return endOutermost();
+  --depth_;
+  return !doomed_;
 }
 
-void SqliteSuite::refreshForRead() {
-  // Inside a transaction the write lock has kept everybody else out since
-  // the copy was last checked.
-  if (depth_ > 0 || !database_) return;
+void SqliteSuite::refreshUnlessBusy() {
+  if (!database_) return;
+  // A writer may hold the connection for as long as it waits for another
+  // process: the last committed copy is the answer meanwhile.
+  std::unique_lock lock(mu_, std::try_to_lock);
+  if (!lock.owns_lock()) return;
   if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
 }
 
@@ -115,10 +145,13 @@ bool SqliteSuite::reload() {
   if (skipped > 0) {
     report("skipped stored values that are not valid CBOR", std::to_string(skipped));
   }
-  entries_.swap(fresh);
+  {
+    std::unique_lock lock(committedMu_);
+    committed_.swap(fresh);
+  }
   dataVersion_ = *version;
   loaded_ = true;
-  return true;
+  return true;  // the old entries are freed here, outside the readers' lock
 }
 
 bool SqliteSuite::beginOutermost() {
@@ -135,36 +168,41 @@ bool SqliteSuite::beginOutermost() {
   }
   depth_ = 1;
   doomed_ = false;
-  undo_.clear();
+  pending_.clear();
+  owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   return true;
 }
 
-void SqliteSuite::endOutermost() {
+bool SqliteSuite::endOutermost() {
   depth_ = 0;
+  owner_.store(std::thread::id(), std::memory_order_relaxed);
   if (doomed_) {
     rollBack();
-    return;
+    return false;
   }
   if (database_ && !database_->commit()) {
     report("commit failed, rolled back", database_->error());
     rollBack();
-    return;
+    return false;
   }
   // The commit rewrote the wal-index header, so the next check asks SQLite,
   // which does not count this connection's own commits: no reload.
-  undo_.clear();
+  Pending committed;
+  committed.swap(pending_);
+  std::unique_lock lock(committedMu_);
+  for (auto& [key, value] : committed) {
+    if (value) {
+      committed_.insert_or_assign(key, std::move(*value));
+    } else {
+      committed_.erase(key);
+    }
+  }
+  return true;
 }
 
 void SqliteSuite::rollBack() {
   if (database_) database_->rollback();
-  for (auto& [key, before] : undo_) {
-    if (before) {
-      entries_.insert_or_assign(key, std::move(*before));
-    } else {
-      entries_.erase(key);
-    }
-  }
-  undo_.clear();
+  pending_.clear();
 }
 
 void SqliteSuite::write(std::string_view key, const Value* value) {
@@ -198,19 +236,9 @@ void SqliteSuite::writeInTransaction(std::string_view key, const Value* value) {
       return;
     }
   }
-  auto it = entries_.find(key);
-  if (undo_.find(key) == undo_.end()) {
-    std::optional<Value> before;
-    if (it != entries_.end()) before = it->second;
-    undo_.emplace(std::string(key), std::move(before));
-  }
-  if (value == nullptr) {
-    if (it != entries_.end()) entries_.erase(it);
-  } else if (it != entries_.end()) {
-    it->second = *value;
-  } else {
-    entries_.emplace(std::string(key), *value);
-  }
+  std::optional<Value> written;
+  if (value != nullptr) written = *value;
+  pending_.insert_or_assign(std::string(key), std::move(written));
 }
 
 void SqliteSuite::report(std::string_view what, std::string_view detail) {

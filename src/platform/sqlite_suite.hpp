@@ -3,25 +3,37 @@
 // SqliteSuite: a user-defaults suite served from an in-memory copy of its
 // entries and, when it has a database, backed by it.
 //
-// Every write goes to the database first, inside a write transaction, and to
-// the copy once it committed, so the copy never holds what the disk does not.
+// Reads are served from the copy of the last committed entries. A
+// transaction collects its writes apart (in the database's open transaction
+// and in a pending overlay that only its own thread reads) and folds them
+// into the copy once they have committed, so the copy never holds what the
+// disk does not, and a reader never sees half a transaction.
+//
 // Before a read outside a transaction and at the start of every transaction
 // the copy is checked against the database (a few nanoseconds when nobody
-// else wrote) and reloaded when another connection has committed.
+// else wrote) and reloaded when another connection has committed. A reader
+// never waits for a writer of this process, which may itself be waiting up
+// to the busy time-out for another process's write lock: while a writer
+// holds the connection, reads skip the check and serve the copy as it is.
+// Only writers wait for writers.
 //
 // Without a database the suite lives in memory only: the platform's answer to
 // a refused name or file.
 //
-// Thread-safety: every method may be called from any thread; one recursive
-// mutex guards the copy and the connection, and a transaction holds it from
-// begin to end.
+// Thread-safety: every method may be called from any thread. A recursive
+// mutex serialises writers and guards the connection (a transaction holds it
+// from begin to end); a shared mutex guards the committed copy, held
+// exclusively only to swap in a reload or fold in a commit.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
+#include <thread>
 
 #include "platform/suite_database.hpp"
 #include "platform/wal_index_probe.hpp"
@@ -42,18 +54,24 @@ class SqliteSuite final : public UserDefaultsSuite {
   void set(std::string_view key, const Value& value) override;
   void remove(std::string_view key) override;
   std::vector<std::pair<std::string, Value>> dictionaryRepresentation() override;
-  void transaction(const std::function<void()>& body) override;
+  bool transaction(const std::function<void()>& body) override;
   bool isPersistent() const override { return database_ != nullptr; }
 
  private:
   using Entries = std::map<std::string, Value, std::less<>>;
+  // Writes of the open transaction: the new value, or nothing for a removal.
+  using Pending = std::map<std::string, std::optional<Value>, std::less<>>;
+
+  // Returns true iff the calling thread runs the open transaction.
+  bool inOwnTransaction() const;
+  // Refreshes the copy unless a writer holds the connection.
+  void refreshUnlessBusy();
 
   // Each of these REQUIRES mu_ held.
-  void refreshForRead();
   bool refreshIfStale();
   bool reload();
   bool beginOutermost();
-  void endOutermost();
+  bool endOutermost();
   void write(std::string_view key, const Value* value);
   void writeInTransaction(std::string_view key, const Value* value);
   void rollBack();
@@ -63,16 +81,21 @@ class SqliteSuite final : public UserDefaultsSuite {
   const std::unique_ptr<SuiteDatabase> database_;
   Log& log_;
 
+  // Writers and the connection.
   std::recursive_mutex mu_;
-  Entries entries_;
   bool loaded_ = false;
   std::int64_t dataVersion_ = 0;
   WalIndexProbe probe_;
-  // The open transaction: its nesting depth, whether it must roll back, and
-  // the value each key it wrote had before (nothing: absent).
+  // The open transaction: its thread, nesting depth, whether it must roll
+  // back, and its writes.
+  std::atomic<std::thread::id> owner_{};
   int depth_ = 0;
   bool doomed_ = false;
-  std::map<std::string, std::optional<Value>, std::less<>> undo_;
+  Pending pending_;
+
+  // The last committed entries. Written with both mu_ and committedMu_ held.
+  std::shared_mutex committedMu_;
+  Entries committed_;
 };
 
 // Returns text fit for a log line: printable ASCII as is, other bytes as

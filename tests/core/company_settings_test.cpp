@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "core/shared_configuration.hpp"
+#include "support/helper_process.hpp"
 #include "support/service_test.hpp"
+#include "tavrino/async_task.hpp"
 #include "tavrino/client.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/settings.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino {
@@ -39,6 +46,39 @@ TEST_F(CompanySettingsTest, StoresTheSettingsForADayAndDoesNotFetchAgain) {
   EXPECT_EQ(service.requests("/cmpdata").size(), 1u);
 }
 
+TEST_F(CompanySettingsTest, ExpiredSettingsAreFetchedAgainAtTheNextConstruction) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", "0"}};
+  service.setScenario(scenario);
+  auto fetchesSettle = [&](std::size_t fetches, std::int64_t expiry) {
+    return waitUntil([&] {
+      return service.requests("/cmpdata").size() == fetches &&
+             Util::readDefault("_company_settings") == "1 " + std::to_string(expiry);
+    });
+  };
+  Tavrino first(baseUrl, "9", "0", "1");
+  ASSERT_TRUE(fetchesSettle(1, testing::kTestEpoch + 86400));
+
+  // Valid through its last second; request building then sweeps it away.
+  clock().advance(std::chrono::seconds(86400));
+  Util::createRequest("standart", {});
+  EXPECT_EQ(Util::readDefault("_company_settings"),
+            "1 " + std::to_string(testing::kTestEpoch + 86400));
+  clock().advance(std::chrono::seconds(1));
+  Util::createRequest("standart", {});
+  EXPECT_EQ(Util::readDefault("_company_settings"), "");
+
+  Tavrino second(baseUrl, "9", "0", "1");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
+  ASSERT_TRUE(fetchesSettle(2, testing::kTestEpoch + 86401 + 86400));
+
+  // A stored "0" counts as never fetched.
+  Util::setCookieToQIVDefaults("_company_settings", "0");
+  Tavrino third(baseUrl, "9", "0", "1");
+  EXPECT_TRUE(fetchesSettle(3, testing::kTestEpoch + 86401 + 86400));
+  EXPECT_EQ(Util::readDefault("iosproappr"), "0");
+}
+
 TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain) {
   for (const char* body : {"[1,2]", "{\"settings\": 5}", "\xff\xfe garbage"}) {
     service.setBehavior("/cmpdata", service::Behavior::answering(200, body));
@@ -50,6 +90,34 @@ TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain
     EXPECT_EQ(Util::readDefault("_company_settings"), "") << body;
     EXPECT_EQ(Util::readDefault("iosproappr"), "") << body;
   }
+}
+
+TEST_F(CompanySettingsTest, StoringTheAnswerNeverHoldsUpOtherTransfers) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", 1}};
+  service.setScenario(scenario);
+  Util::setCookieToQIVDefaults("_s", "9");
+  Util::createRequest("settings", {});  // draws the random bucket: no write is left to do
+
+  // The extension, say, keeps the SDK's store locked for three seconds.
+  testing::HelperProcess other(TAVRINO_STORE_WRITER_PATH, {dataDirectory().string(), "qiv_default",
+                                                           "hold", "other", "x", "3000"});
+  ASSERT_EQ(other.readLine(std::chrono::seconds(10)), "holding");
+  Util::getCompanySettings();
+  ASSERT_TRUE(service.waitForRequests("/cmpdata", 1, 5s));
+  std::this_thread::sleep_for(200ms);  // the answer is in; storing it waits for the lock
+
+  std::atomic<bool> answered{false};
+  AsyncTask::getDataFromUrl_2("track", baseUrl + "t", [&](auto, auto, auto) { answered = true; });
+  EXPECT_TRUE(waitUntil([&] { return answered.load(); }, 1s));
+  EXPECT_EQ(Util::readDefault("_company_settings"), "");  // still waiting
+
+  EXPECT_EQ(other.wait(), 0);
+  EXPECT_TRUE(waitUntil([&] { return instancesCreated() == 1; }));  // the follow-up client
+  EXPECT_EQ(Util::readDefault("_company_settings"),
+            "1 " + std::to_string(testing::kTestEpoch + 86400));
+  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
+  EXPECT_EQ(Util::readDefault("other"), "x");
 }
 
 }  // namespace

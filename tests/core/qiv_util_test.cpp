@@ -44,6 +44,23 @@ TEST_F(QivUtilTest, IncrementCookie) {
   EXPECT_EQ(Util::readDefault(""), " 0");
 }
 
+TEST_F(QivUtilTest, IncrementCountsExactlyInSixtyFourBits) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"9007199254740992", "9007199254740993"},  // 2^53: a double cannot hold the next one
+      {"9007199254740993", "9007199254740994"},
+      {"9223372036854775806", "9223372036854775807"},
+      {"9223372036854775807", "9223372036854775807"},  // the largest count stays
+      {"-9223372036854775808", "-9223372036854775807"},
+      {"+41", "42"},
+      {"2.5", "3"},  // not whole: its integer value + 1
+  };
+  for (const auto& [stored, expected] : cases) {
+    Util::setCookieToQIVDefaults("n", stored + " 100");
+    util.ic({{"cookie_name", "n"}, {"cookie_timeout", "0"}});
+    EXPECT_EQ(Util::readDefault("n"), expected + " 0") << stored;
+  }
+}
+
 TEST_F(QivUtilTest, LogsOnlyWhileQivtestIsSet) {
   QivUtil::addLog("hidden");
   EXPECT_TRUE(log().lines().empty());

@@ -42,6 +42,19 @@ TEST_F(UniqueCookieTest, MatchesWholeMarkersOnly) {
   EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "AC1"));
 }
 
+TEST_F(UniqueCookieTest, ValueOfSeveralMarkersAddsOnlyTheMissingOnes) {
+  Util::addUniqueCookie("z", "c", 5, "I,V");
+  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V 5");
+  Util::addUniqueCookie("z", "c", 0, "I,V");  // the banner impression code passes both
+  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V 5");
+  Util::addUniqueCookie("z", "c", 0, "V,C,C");
+  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V,C 5");
+  Util::addUniqueCookie("z", "c", 0, ",");  // no marker at all
+  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V,C 5");
+  EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "C"));
+  EXPECT_FALSE(Util::hasUniqueCookie("z", "c", "I,V"));  // types are single markers
+}
+
 TEST_F(UniqueCookieTest, ActionCookieMarksTheCampaignsJustMet) {
   Util::setCookieToQIVDefaults("qiv_lzbid", "55:abc 1800000000");
   Util::setCookieToQIVDefaults("qiv_lzbid_2", "66 1800000000");

@@ -33,7 +33,9 @@ TEST(ParseNumberTest, AcceptsDecimalNumbersOnly) {
   std::int64_t i = 0;
   EXPECT_TRUE(parseInteger("-42", &i));
   EXPECT_EQ(i, -42);
-  for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "1a"}) {
+  EXPECT_TRUE(parseInteger("+7", &i));
+  EXPECT_EQ(i, 7);
+  for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "+-5", "++5", "1a"}) {
     EXPECT_FALSE(parseInteger(bad, &i)) << bad;
   }
 }

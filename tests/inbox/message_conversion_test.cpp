@@ -77,6 +77,30 @@ TEST_F(MessageConversionTest, ApiPushGetsAnIdOfItsOwn) {
   EXPECT_LE(std::stoi(drawn[1]), 100);
 }
 
+TEST_F(MessageConversionTest, ApiPushIdAndStatusOfOtherKinds) {
+  // Without an id there is nothing to make unique: no "zbid" at all.
+  StringMap map = helper.convertMessageObjectFromPush(
+      Value{{"campaign_label", "api"}, {"aps", {{"alert", "a"}}}});
+  EXPECT_EQ(map.at("qivibxchannel"), "push_api");
+  EXPECT_EQ(map.count("zbid"), 0u);
+
+  // A numeric id is no text to copy, but an API push still gets its own id.
+  map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "api"}});
+  EXPECT_TRUE(
+      std::regex_match(map.at("zbid"), std::regex("77" + std::to_string(kTestEpoch) + "\\d{1,3}")))
+      << map.at("zbid");
+  map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "other"}});
+  EXPECT_EQ(map.count("zbid"), 0u);
+  EXPECT_EQ(map.at("qivibxchannel"), "push");
+
+  // A status that is no text is carried by its textual form.
+  EXPECT_EQ(helper.convertMessageObjectFromPush(Value{{"qivibxr", 1}}).at("qivibxr"), "1");
+  EXPECT_EQ(helper.convertMessageObjectFromPush(Value{{"qivibxr", true}}).at("qivibxr"), "1");
+  EXPECT_EQ(
+      helper.convertMessageObjectFromPush(Value{{"qivibxr", Value::array({2})}}).at("qivibxr"),
+      "[2]");
+}
+
 TEST_F(MessageConversionTest, HostilePayloadsNeitherOverflowNorCrash) {
   StringMap map = helper.convertMessageObjectFromPush(
       Value{{"qivibxttl", "9223372036854775807"}, {"qivibxr", nullptr}, {"aps", {{"alert", 3}}}});

@@ -6,6 +6,10 @@
 //   tavrino_store_writer DIR SUITE set KEY TEXT
 //   tavrino_store_writer DIR SUITE remove KEY
 //   tavrino_store_writer DIR SUITE expect KEY TEXT     fails unless KEY holds TEXT
+//   tavrino_store_writer DIR SUITE hold KEY TEXT MS    sets KEY to TEXT in a transaction
+//                                                      that keeps the write lock MS
+//                                                      milliseconds; prints "holding" once
+//                                                      it has the lock
 //
 // It waits for its standard input to close before opening the suite, so that
 // a test can start several at once, and ends without closing anything, as a
@@ -14,10 +18,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/sqlite_user_defaults.hpp"
 
@@ -71,6 +77,14 @@ int main(int argc, char** argv) {
     suite->set(key, argument);
   } else if (command == "remove") {
     suite->remove(key);
+  } else if (command == "hold") {
+    const int milliseconds = argc > 6 ? std::atoi(argv[6]) : 0;
+    suite->transaction([&] {
+      suite->set(key, argument);
+      std::printf("holding\n");
+      std::fflush(stdout);
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    });
   } else if (command == "expect") {
     ok = suite->string(key) == argument;
   } else {

@@ -3,14 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <iostream>
+#include <thread>
+
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
+#include "support/helper_process.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tavrino::platform {
 namespace {
 
 using testing::CapturingLog;
+using testing::HelperProcess;
 using testing::RawSuiteFile;
 using testing::runStoreWriter;
 using testing::runStoreWriters;
@@ -67,6 +75,51 @@ TEST(UserDefaultsAcrossProcesses, TransactionsAreAtomic) {
   // A transaction here starts from the other processes' last state too.
   suite->transaction([&] { suite->set("counter", suite->object("counter")->get<int>() + 1); });
   EXPECT_EQ(makeSqliteUserDefaults(dir.path(), log)->suite(kSuite)->object("counter"), 601);
+}
+
+TEST(UserDefaultsAcrossProcesses, ReadsNeverWaitForAWriterWaitingForAnotherProcess) {
+  using Clock = std::chrono::steady_clock;
+  TempDir dir;
+  CapturingLog log;
+  auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
+  suite->set("k", "old");
+
+  // The other process takes the write lock and keeps it for two seconds;
+  // a writer here waits for it, holding whatever this process locks.
+  HelperProcess other(TAVRINO_STORE_WRITER_PATH,
+                      {dir.path().string(), std::string(kSuite), "hold", "k", "theirs", "2000"});
+  ASSERT_EQ(other.readLine(std::chrono::seconds(10)), "holding");
+  std::atomic<bool> written{false};
+  std::thread writer([&] {
+    suite->set("k", "mine");
+    written = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+  Clock::duration worst{};
+  int reads = 0;
+  int oldValues = 0;
+  for (; reads < 1000 && !written; ++reads) {
+    const auto start = Clock::now();
+    const bool old = suite->string("k") == "old" && suite->dictionaryRepresentation().size() == 1;
+    worst = std::max(worst, Clock::now() - start);
+    oldValues += old;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  const bool stillPending = !written;
+  writer.join();
+  EXPECT_EQ(other.wait(), 0);
+
+  const double worstMs = std::chrono::duration<double, std::milli>(worst).count();
+  std::cout << "worst of " << reads
+            << " reads while another process held the write lock: " << worstMs << " ms"
+            << std::endl;
+  EXPECT_EQ(reads, 1000);
+  EXPECT_EQ(oldValues, reads);
+  EXPECT_TRUE(stillPending);  // every read happened while the write was waiting
+  EXPECT_LT(worstMs, 100.0);  // generous: a read that waited would take about two seconds
+  EXPECT_EQ(suite->string("k"), "mine");  // landed after the other process's write
+  EXPECT_TRUE(log.lines().empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <stdexcept>
 #include <thread>
@@ -166,6 +167,42 @@ TEST_F(UserDefaultsTest, FailedWritesLeaveMemoryAsOnDisk) {
               (std::vector<std::pair<std::string, Value>>{{"keep", "old"}}));
   }
   EXPECT_TRUE(log_.contains("refused"));
+}
+
+TEST_F(UserDefaultsTest, OtherThreadsSeeATransactionOnlyOnceItCommitted) {
+  auto suite = open();
+  suite->set("a", "old");
+  suite->set("b", "old");
+  using Entries = std::vector<std::pair<std::string, Value>>;
+  std::promise<void> written, checked;
+  std::thread writer([&] {
+    const bool committed = suite->transaction([&] {
+      suite->remove("a");
+      suite->set("c", "new");
+      suite->set("0", "new");
+      // The transaction's own view: its writes over the entries, in key order.
+      EXPECT_EQ(suite->dictionaryRepresentation(),
+                (Entries{{"0", "new"}, {"b", "old"}, {"c", "new"}}));
+      EXPECT_FALSE(suite->object("a"));
+      written.set_value();
+      checked.get_future().wait();
+    });
+    EXPECT_TRUE(committed);
+  });
+  written.get_future().wait();
+  EXPECT_EQ(suite->dictionaryRepresentation(), (Entries{{"a", "old"}, {"b", "old"}}));
+  EXPECT_FALSE(suite->object("c"));
+  checked.set_value();
+  writer.join();
+  EXPECT_EQ(suite->dictionaryRepresentation(), (Entries{{"0", "new"}, {"b", "old"}, {"c", "new"}}));
+
+  // Nothing of a transaction that rolls back is ever seen.
+  EXPECT_FALSE(suite->transaction([&] {
+    suite->set("b", "doomed");
+    throw std::runtime_error("stop");
+  }));
+  EXPECT_EQ(suite->string("b"), "old");
+  EXPECT_EQ(reopen()->string("b"), "old");
 }
 
 TEST_F(UserDefaultsTest, ThreadsIncrementingInTransactionsLoseNothing) {

@@ -8,8 +8,10 @@
 // of the process. Reads are served from memory.
 //
 // Thread-safety: every method may be called from any thread. A transaction
-// excludes other threads of this process and other processes from the suite
-// until it ends.
+// excludes other threads' and other processes' writes from the suite until
+// it ends. Reads never wait for a writer: outside its transaction they see
+// the last committed state (while a writer of this process waits for another
+// process, the state last seen), never half a transaction.
 
 #include <functional>
 #include <memory>
@@ -46,10 +48,17 @@ class TAVRINO_EXPORT UserDefaultsSuite {
   virtual std::vector<std::pair<std::string, Value>> dictionaryRepresentation() = 0;
 
   // Runs body as one transaction: reads inside see the latest state of every
-  // process, the writes commit together, and no other thread or process
-  // writes the suite in between. Transactions nest (the inner one joins the
-  // outer). Use it for read-modify-write sequences and groups of writes.
-  virtual void transaction(const std::function<void()>& body) = 0;
+  // process and the transaction's own writes, the writes commit together,
+  // and no other thread or process writes the suite in between. Transactions
+  // nest (the inner one joins the outer). Use it for read-modify-write
+  // sequences and groups of writes.
+  //
+  // A write that fails, a failed commit or an exception from body rolls the
+  // whole transaction back; the exception ends here. Returns true iff body
+  // ran to its end and its writes committed (for a nested transaction: that
+  // nothing has doomed the outer one so far). False also when the suite
+  // could not begin (another process held it past the busy time-out).
+  virtual bool transaction(const std::function<void()>& body) = 0;
 
   // Returns true iff the suite is backed by storage. A suite the platform
   // refused (a bad name, an unreadable file) lives in memory only, for the

@@ -40,7 +40,11 @@ void getCompanySettings() {
   const std::string url = createRequest("settings", {});
   platform::current().dispatch().globalAsync(platform::QualityOfService::utility, [url] {
     AsyncTask::getDataFromUrl(url, [](std::optional<Data> data, auto, auto) {
-      if (data) storeSettings(*data);
+      if (!data) return;
+      // Storing may wait for another process's lock: never on the session
+      // thread, whose wait would hold up every other transfer's completion.
+      platform::current().dispatch().globalAsync(
+          platform::QualityOfService::utility, [data = std::move(*data)] { storeSettings(data); });
     });
   });
 }
