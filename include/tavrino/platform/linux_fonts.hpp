@@ -6,7 +6,7 @@
 // "Georgia") in DejaVu Serif, monospaced ones ("Courier", "Courier New",
 // "Menlo") in DejaVu Sans Mono; "Bold" in a name picks the bold face. Any
 // other family is not available and is measured in DejaVu Sans. Without any
-// font file every code point counts half the font size wide (logged once).
+// font file every code point counts half the font size wide.
 //
 // Thread-safety: every method may be called from any thread (one lock around
 // the FreeType library).
