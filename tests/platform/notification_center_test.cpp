@@ -83,9 +83,8 @@ TEST_F(NotificationCenterTest, PostFromAnotherThreadArrivesOnTheMainThread) {
 
 TEST_F(NotificationCenterTest, FailingObserverDoesNotStopTheOthers) {
   int calls = 0;
-  auto bad = center().addObserver("n", [](const Notification&) {
-    throw std::runtime_error("host observer failed");
-  });
+  auto bad = center().addObserver(
+      "n", [](const Notification&) { throw std::runtime_error("host observer failed"); });
   auto good = center().addObserver("n", [&](const Notification&) { ++calls; });
   center().post({"n", {}});
   EXPECT_NO_THROW(dispatch().runUntilIdle());

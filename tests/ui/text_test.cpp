@@ -25,8 +25,7 @@ TEST(AttributedTextTest, TextAsABrowserShowsIt) {
   EXPECT_EQ(AttributedText::fromHTML("  a \n\t b  ").string, "a b");
   EXPECT_EQ(AttributedText::fromHTML("one<br>two<br/>three").string, "one\ntwo\nthree");
   EXPECT_EQ(AttributedText::fromHTML("<p>first</p><p>second</p>").string, "first\nsecond");
-  EXPECT_EQ(AttributedText::fromHTML("x<script>document.write('<b>y</b>')</script>z").string,
-            "xz");
+  EXPECT_EQ(AttributedText::fromHTML("x<script>document.write('<b>y</b>')</script>z").string, "xz");
   EXPECT_EQ(AttributedText::fromHTML("a<!-- <b>hidden</b> -->b").string, "ab");
   EXPECT_EQ(AttributedText::fromHTML("&lt;3 &#215; &#xe9; &times; &bogus; &#0;").string,
             "<3 \u00d7 \u00e9 \u00d7 &bogus; \ufffd");

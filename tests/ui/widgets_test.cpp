@@ -68,7 +68,9 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
   // Each change must reach the mirror on its own: it re-reads only views it
   // is told of.
   const std::vector<std::function<void()>> changes{
-      [&] { overlay->setBorderColor(Color{1, 1, 1, 1}); },
+      [&] {
+        overlay->setBorderColor(Color{1, 1, 1, 1});
+      },
       [&] { overlay->setBorderWidth(2); },
       [&] { overlay->setCornerRadius(3); },
       [&] { overlay->setMasksToBounds(true); },
@@ -77,13 +79,23 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
       [&] { overlay->addGestureRecognizer(ui::TapGestureRecognizer::make()); },
       [&] { overlay->removeGestureRecognizer(overlay->gestureRecognizers().front()); },
       [&] { button->setTitle("OK"); },
-      [&] { button->setTitleColor(Color{0, 0, 0, 1}); },
-      [&] { button->setFont(ui::Font{"Helvetica Neue", 16}); },
-      [&] { button->setImage(ui::Image(20, 10, {1, 2, 3})); },
+      [&] {
+        button->setTitleColor(Color{0, 0, 0, 1});
+      },
+      [&] {
+        button->setFont(ui::Font{"Helvetica Neue", 16});
+      },
+      [&] {
+        button->setImage(ui::Image(20, 10, {1, 2, 3}));
+      },
       [&] { button->setEnabled(false); },
       [&] { text->setAttributedText(ui::AttributedText::fromHTML("<b>Hi</b>")); },
-      [&] { text->setFont(ui::Font{"Georgia", 21}); },
-      [&] { text->setTextColor(Color{1, 0, 0, 1}); },
+      [&] {
+        text->setFont(ui::Font{"Georgia", 21});
+      },
+      [&] {
+        text->setTextColor(Color{1, 0, 0, 1});
+      },
       [&] { text->setTextAlignment(ui::TextAlignment::center); },
       [&] { text->setEditable(false); },
       [&] { text->setSelectable(false); },
@@ -236,8 +248,8 @@ TEST_F(WidgetsTest, TapThatClosesTheOverlayDropsItSafely) {
 }
 
 TEST_F(WidgetsTest, ActivityIndicatorHidesWhenStopped) {
-  auto spinner = ui::ActivityIndicator::make(ui::ActivityIndicatorStyle::gray,
-                                             Rect::make(175, 150, 40, 40));
+  auto spinner =
+      ui::ActivityIndicator::make(ui::ActivityIndicatorStyle::gray, Rect::make(175, 150, 40, 40));
   window->addSubview(spinner);
   EXPECT_TRUE(spinner->isHidden());
   EXPECT_FALSE(spinner->isAnimating());
