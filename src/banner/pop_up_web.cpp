@@ -96,17 +96,18 @@ void addInlineFrame(BannerBuild& build) {
     QivUtil::addLog("create banner called. Inline frame did not found.");
     return;
   }
+  // A frame that already shows the document keeps the controller that put it
+  // there: adopting one more per event would only pile up idle children.
   const std::string webIdentifier = "qivWebView_" + p.slc;
-  if (!Util::hasSubViewWithIdentifier(found, webIdentifier)) {
-    auto web = ui::WebView::make(found->bounds());
-    web->setNavigationDelegate(delegateOf(build.controller));
-    loadDocument(*web, build.params);
-    web->setRestorationIdentifier(webIdentifier);
-    web->setScrollEnabled(false);
-    web->setBounces(false);
-    found->addSubview(web);
-    build.controller.inlineWebView = web;
-  }
+  if (Util::hasSubViewWithIdentifier(found, webIdentifier)) return;
+  auto web = ui::WebView::make(found->bounds());
+  web->setNavigationDelegate(delegateOf(build.controller));
+  loadDocument(*web, build.params);
+  web->setRestorationIdentifier(webIdentifier);
+  web->setScrollEnabled(false);
+  web->setBounces(false);
+  found->addSubview(web);
+  build.controller.inlineWebView = web;
   if (build.controller.parent() != build.host) {
     build.host->addChild(
         std::static_pointer_cast<ui::ViewController>(build.controller.shared_from_this()));

@@ -33,7 +33,6 @@ TEST_F(ControllerKindsTest, WebBannerShowsTheDocumentAtTheCentredFrameOverTheOve
   EXPECT_EQ(overlay->accessibilityIdentifier(), "qiv_banner");
   EXPECT_EQ(overlay->frame(), ui::Rect::make(0, 0, 390, 844));
   EXPECT_EQ(overlay->backgroundColor(), (ui::Color{0, 0, 0, 0.7}));
-  EXPECT_FALSE(overlay->isOpaque());
   EXPECT_EQ(banner->containerView->frame(), ui::Rect::make(45, 297, 300, 250));
 
   ASSERT_TRUE(banner->webView);
@@ -47,9 +46,7 @@ TEST_F(ControllerKindsTest, WebBannerShowsTheDocumentAtTheCentredFrameOverTheOve
 
   EXPECT_EQ(banner->actInd->superview(), banner->webView);
   EXPECT_EQ(banner->actInd->frame(), ui::Rect::make(130, 125, 40, 40));
-  EXPECT_EQ(banner->actInd->style(), ui::ActivityIndicatorStyle::gray);
   EXPECT_TRUE(banner->actInd->isAnimating());
-  EXPECT_TRUE(banner->actInd->hidesWhenStopped());
 }
 
 TEST_F(ControllerKindsTest, WebPagesLoadTheirAddressAndFullScreenOnesFillTheScreen) {
@@ -221,7 +218,9 @@ TEST_F(ControllerKindsTest, InlineFramesGoIntoTheNamedHostViewOnce) {
 
   auto second = show({{"slc", "promo"}}, "aich");
   EXPECT_EQ(slot->subviews().size(), 1u);
-  EXPECT_EQ(second->parent(), host);
+  EXPECT_EQ(second->parent(), nullptr) << "the frame keeps its first controller";
+  EXPECT_EQ(web->navigationDelegate().get(),
+            static_cast<ui::WebViewNavigationDelegate*>(first.get()));
 
   auto dynamic = std::make_shared<popUpController>();
   dynamic->createBanner(host, {}, {{"slc", "qivdyn@promo"}}, "aich", kReference, {});

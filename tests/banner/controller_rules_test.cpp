@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "banner/controller_test.hpp"
 #include "tavrino/client.hpp"
@@ -169,22 +168,6 @@ TEST_F(ControllerRulesTest, CleaningUpCustomActionsForgetsBadgeDefinitions) {
   Tavrino client("https://127.0.0.1:9/", "1", "0");
   client.clearCustomActions();
   EXPECT_EQ(banner::BadgeDefinitions::shared().size(), 0u);
-}
-
-TEST_F(ControllerRulesTest, BadgeDefinitionsAreSafeAcrossThreads) {
-  auto& store = banner::BadgeDefinitions::shared();
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&store, t] {
-      for (int i = 0; i < 200; ++i) {
-        store.set(std::to_string(t * 1000 + i % 50), Value{{"n", i}});
-        EXPECT_TRUE(store.all().is_object());
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(store.size(), 200u);
-  EXPECT_EQ((*store.get("3049"))["n"], 199);
 }
 
 TEST_F(ControllerRulesTest, ViewsAreFoundDepthFirstBelowTheRoot) {
