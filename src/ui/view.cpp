@@ -47,7 +47,9 @@ void View::addSubview(const std::shared_ptr<View>& view) {
   insertSubview(view, subviews_.size());
 }
 
-void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
+void View::insertSubview(const std::shared_ptr<View>& added, std::size_t index) {
+  // A copy: added may name an entry of the list it is taken from.
+  const auto view = added;
   // Only views held by shared pointers can be superviews (the weak link).
   if (!view || view.get() == this || weak_from_this().expired()) return;
   // A view cannot become its own descendant.
@@ -171,8 +173,10 @@ void View::addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recogn
 void View::removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
   auto it = std::find(recognizers_.begin(), recognizers_.end(), recognizer);
   if (it == recognizers_.end()) return;
+  // recognizer may name the list's own entry, which erase() destroys.
+  const auto removed = *it;
   recognizers_.erase(it);
-  recognizer->view_.reset();
+  removed->view_.reset();
   notifyChanged(ViewChange::content);
 }
 

@@ -193,6 +193,27 @@ TEST_F(WidgetsTest, ButtonActionMayDropTheTreeItBelongsTo) {
   EXPECT_TRUE(orphan->sendTouchUpInside());
 }
 
+TEST_F(WidgetsTest, ViewsNamedByTheirOwnListsMoveSafely) {
+  // Callers pass entries of the very lists these calls change.
+  auto a = View::make();
+  auto b = View::make();
+  {
+    auto child = View::make();
+    a->addSubview(child);
+    a->addSubview(View::make());
+  }
+  window->addSubview(a);
+  window->addSubview(b);
+  a->addSubview(a->subviews()[0]);  // to the front of its own list
+  b->addSubview(a->subviews()[1]);  // to another parent
+  EXPECT_EQ(a->subviews().size(), 1u);
+  EXPECT_EQ(b->subviews().size(), 1u);
+  a->addGestureRecognizer(ui::TapGestureRecognizer::make());
+  a->removeGestureRecognizer(a->gestureRecognizers().front());
+  EXPECT_TRUE(a->gestureRecognizers().empty());
+  expectMirrored();
+}
+
 TEST_F(WidgetsTest, TapRecognizerFiresOnlyOnATouchableView) {
   auto overlay = View::make(window->bounds());
   window->addSubview(overlay);
