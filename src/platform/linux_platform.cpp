@@ -5,6 +5,7 @@
 #include "platform/curl_url_session.hpp"
 #include "platform/linux_dispatch.hpp"
 #include "platform/linux_log.hpp"
+#include "platform/linux_notification_center.hpp"
 #include "platform/sqlite_user_defaults.hpp"
 
 namespace tavrino::platform {
@@ -22,7 +23,12 @@ class LinuxPlatform final : public Platform {
         application_(options.application ? options.application
                                          : std::make_shared<LinuxApplication>()),
         motionManager_(options.motionManager ? options.motionManager
-                                             : std::make_shared<LinuxMotionManager>()) {}
+                                             : std::make_shared<LinuxMotionManager>()),
+        notificationCenter_(makeLinuxNotificationCenter(
+            [dispatch = dispatch_.get()](Task task) { dispatch->mainAsync(std::move(task)); })),
+        screen_(std::make_shared<LinuxScreen>(systemInfo_, notificationCenter_)),
+        fonts_(options.fonts ? options.fonts : std::make_shared<LinuxFonts>()),
+        webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()) {}
 
   ~LinuxPlatform() override { shutdown(); }
 
@@ -41,6 +47,10 @@ class LinuxPlatform final : public Platform {
   SystemInfo& systemInfo() override { return *systemInfo_; }
   Application& application() override { return *application_; }
   MotionManager& motionManager() override { return *motionManager_; }
+  Screen& screen() override { return *screen_; }
+  NotificationCenter& notificationCenter() override { return *notificationCenter_; }
+  Fonts& fonts() override { return *fonts_; }
+  WebEngine& webEngine() override { return *webEngine_; }
 
  private:
   std::shared_ptr<Clock> clock_;
@@ -51,6 +61,11 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<SystemInfo> systemInfo_;
   std::shared_ptr<Application> application_;
   std::shared_ptr<MotionManager> motionManager_;
+  // Delivers through dispatch_, declared earlier and so destroyed later.
+  std::shared_ptr<NotificationCenter> notificationCenter_;
+  std::shared_ptr<LinuxScreen> screen_;
+  std::shared_ptr<Fonts> fonts_;
+  std::shared_ptr<WebEngine> webEngine_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {

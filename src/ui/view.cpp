@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "tavrino/ui/gesture_recognizer.hpp"
 #include "tavrino/ui/window.hpp"
+#include "ui/animation_recorder.hpp"
 #include "ui/observer_call.hpp"
 
 namespace tavrino::ui {
@@ -32,6 +34,7 @@ std::string_view View::kind() const {
 
 void View::setFrame(Rect frame) {
   if (frame == frame_) return;
+  detail::willAnimate(*this);
   frame_ = frame;
   notifyChanged(ViewChange::frame);
 }
@@ -44,7 +47,9 @@ void View::addSubview(const std::shared_ptr<View>& view) {
   insertSubview(view, subviews_.size());
 }
 
-void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
+void View::insertSubview(const std::shared_ptr<View>& added, std::size_t index) {
+  // A copy: added may name an entry of the list it is taken from.
+  const auto view = added;
   // Only views held by shared pointers can be superviews (the weak link).
   if (!view || view.get() == this || weak_from_this().expired()) return;
   // A view cannot become its own descendant.
@@ -107,6 +112,7 @@ void View::setBackgroundColor(std::optional<Color> color) {
 
 void View::setAlpha(double alpha) {
   if (alpha == alpha_) return;
+  detail::willAnimate(*this);
   alpha_ = alpha;
   notifyChanged(ViewChange::visibility);
 }
@@ -115,6 +121,67 @@ void View::setHidden(bool hidden) {
   if (hidden == hidden_) return;
   hidden_ = hidden;
   notifyChanged(ViewChange::visibility);
+}
+
+void View::setOpaque(bool opaque) {
+  if (opaque == opaque_) return;
+  opaque_ = opaque;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setBorderColor(std::optional<Color> color) {
+  if (color == borderColor_) return;
+  borderColor_ = color;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setBorderWidth(double width) {
+  if (width == borderWidth_) return;
+  borderWidth_ = width;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setCornerRadius(double radius) {
+  if (radius == cornerRadius_) return;
+  cornerRadius_ = radius;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setMasksToBounds(bool masks) {
+  if (masks == masksToBounds_) return;
+  masksToBounds_ = masks;
+  notifyChanged(ViewChange::content);
+}
+
+void View::setUserInteractionEnabled(bool enabled) {
+  if (enabled == userInteractionEnabled_) return;
+  userInteractionEnabled_ = enabled;
+  notifyChanged(ViewChange::content);
+}
+
+void View::addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+  if (!recognizer) return;
+  if (std::find(recognizers_.begin(), recognizers_.end(), recognizer) != recognizers_.end()) {
+    return;
+  }
+  if (auto earlier = recognizer->view()) earlier->removeGestureRecognizer(recognizer);
+  recognizers_.push_back(recognizer);
+  recognizer->view_ = weak_from_this();
+  notifyChanged(ViewChange::content);
+}
+
+void View::removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+  auto it = std::find(recognizers_.begin(), recognizers_.end(), recognizer);
+  if (it == recognizers_.end()) return;
+  // recognizer may name the list's own entry, which erase() destroys.
+  const auto removed = *it;
+  recognizers_.erase(it);
+  removed->view_.reset();
+  notifyChanged(ViewChange::content);
+}
+
+Size View::sizeThatFits(Size) const {
+  return frame_.size;
 }
 
 void View::notifyChanged(ViewChange change) {

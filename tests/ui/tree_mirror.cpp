@@ -1,7 +1,14 @@
 #include "ui/tree_mirror.hpp"
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
+
+#include "tavrino/platform/linux_web_engine.hpp"
+#include "tavrino/ui/activity_indicator.hpp"
+#include "tavrino/ui/button.hpp"
+#include "tavrino/ui/text_view.hpp"
+#include "tavrino/ui/web_view.hpp"
 
 namespace tavrino::testing {
 namespace {
@@ -14,6 +21,8 @@ std::vector<std::uint64_t> childIds(const ui::View& view) {
 
 // What a host reads of a view when it creates or updates its widget.
 void readProperties(const ui::View& view, MirroredView& m) {
+  m.kind = view.kind();
+  m.content = describeContent(view);
   m.accessibility = view.accessibilityIdentifier();
   m.restoration = view.restorationIdentifier();
   m.frame = view.frame();
@@ -30,7 +39,53 @@ void collect(const ui::View& view, std::uint64_t parent,
   for (const auto& child : view.subviews()) collect(*child, view.identity(), out);
 }
 
+void put(std::ostream& out, const std::optional<ui::Color>& c) {
+  if (c) {
+    out << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha;
+  } else {
+    out << "none";
+  }
+}
+
 }  // namespace
+
+std::string describeContent(const ui::View& view) {
+  std::ostringstream out;
+  out << "bg=";
+  put(out, view.backgroundColor());
+  out << " border=" << view.borderWidth() << '/';
+  put(out, view.borderColor());
+  out << " radius=" << view.cornerRadius() << " masks=" << view.masksToBounds()
+      << " opaque=" << view.isOpaque() << " touch=" << view.isUserInteractionEnabled()
+      << " gestures=" << view.gestureRecognizers().size();
+  if (const auto* b = dynamic_cast<const ui::Button*>(&view)) {
+    out << " title=" << b->title() << " color=";
+    put(out, b->titleColor());
+    out << " font=" << b->font().family << '@' << b->font().size << " image=" << b->image().width()
+        << 'x' << b->image().height() << " enabled=" << b->isEnabled();
+  }
+  if (const auto* t = dynamic_cast<const ui::TextView*>(&view)) {
+    const auto f = t->effectiveFont();
+    out << " html=" << t->attributedText().html << " text=" << t->text() << " font=" << f.family
+        << '@' << f.size << " color=";
+    put(out, t->textColor());
+    out << " align=" << static_cast<int>(t->textAlignment()) << " edit=" << t->isEditable()
+        << " select=" << t->isSelectable() << " scroll=" << t->isScrollEnabled();
+  }
+  if (const auto* a = dynamic_cast<const ui::ActivityIndicator*>(&view)) {
+    out << " style=" << static_cast<int>(a->style()) << " spinning=" << a->isAnimating()
+        << " hides=" << a->hidesWhenStopped();
+  }
+  if (const auto* w = dynamic_cast<const ui::WebView*>(&view)) {
+    out << " scroll=" << w->isScrollEnabled() << " bounces=" << w->bounces();
+    auto& page = const_cast<ui::WebView*>(w)->page();
+    if (const auto* p = dynamic_cast<const platform::LinuxWebPage*>(&page)) {
+      const auto c = p->content();
+      out << " page=" << static_cast<int>(c.kind) << ':' << c.html << c.request.url;
+    }
+  }
+  return out.str();
+}
 
 TreeMirror::TreeMirror(const ui::Window& window) {
   readProperties(window, views[window.identity()]);

@@ -17,12 +17,17 @@ namespace tavrino::testing {
 struct MirroredView {
   std::uint64_t parent = 0;
   std::vector<std::uint64_t> children;  // in subview order
+  std::string kind;
+  std::string content;  // what a widget draws, as describeContent() gives it
   std::string accessibility, restoration;
   ui::Rect frame;
   bool hidden = false;
   double alpha = 1;
   bool operator==(const MirroredView&) const = default;
 };
+
+// Everything a host reads to draw view: the layer, and the widget's own state.
+std::string describeContent(const ui::View& view);
 
 class TreeMirror final : public ui::TreeObserver {
  public:

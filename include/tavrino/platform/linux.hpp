@@ -8,8 +8,11 @@
 
 #include "tavrino/export.hpp"
 #include "tavrino/platform/linux_application.hpp"
+#include "tavrino/platform/linux_fonts.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
+#include "tavrino/platform/linux_screen.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
+#include "tavrino/platform/linux_web_engine.hpp"
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::platform {
@@ -26,6 +29,14 @@ struct LinuxPlatformOptions {
   std::shared_ptr<Application> application = nullptr;
   // The accelerometer. Null: a LinuxMotionManager.
   std::shared_ptr<MotionManager> motionManager = nullptr;
+  // Text measurement. Null: a LinuxFonts over the default directories.
+  std::shared_ptr<Fonts> fonts = nullptr;
+  // The engine behind web views. Null: a LinuxWebEngine.
+  std::shared_ptr<WebEngine> webEngine = nullptr;
+  // The screen and the notification centre are made by the platform: the
+  // screen is a LinuxScreen over the system info, posting to the platform's
+  // notification centre, which delivers on the platform's main loop. Reach
+  // them through Platform::screen() and Platform::notificationCenter().
 };
 
 // Returns the data directory the options resolve to.

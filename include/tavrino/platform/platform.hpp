@@ -14,11 +14,15 @@
 #include "tavrino/platform/application.hpp"
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
+#include "tavrino/platform/fonts.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/motion_manager.hpp"
+#include "tavrino/platform/notification_center.hpp"
+#include "tavrino/platform/screen.hpp"
 #include "tavrino/platform/system_info.hpp"
 #include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
+#include "tavrino/platform/web_engine.hpp"
 
 namespace tavrino::platform {
 
@@ -34,6 +38,10 @@ class TAVRINO_EXPORT Platform {
   virtual Application& application() = 0;
   virtual URLSession& urlSession() = 0;
   virtual MotionManager& motionManager() = 0;
+  virtual Screen& screen() = 0;
+  virtual NotificationCenter& notificationCenter() = 0;
+  virtual Fonts& fonts() = 0;
+  virtual WebEngine& webEngine() = 0;
 
   // Finishes the platform's background work (global queues, transfers in
   // flight) and refuses more, while every service is still intact.
@@ -57,6 +65,10 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   Application& application() override { return target_->application(); }
   URLSession& urlSession() override { return target_->urlSession(); }
   MotionManager& motionManager() override { return target_->motionManager(); }
+  Screen& screen() override { return target_->screen(); }
+  NotificationCenter& notificationCenter() override { return target_->notificationCenter(); }
+  Fonts& fonts() override { return target_->fonts(); }
+  WebEngine& webEngine() override { return target_->webEngine(); }
   void shutdown() override { target_->shutdown(); }
 
  private:

@@ -34,6 +34,10 @@ struct Color {
   double green = 0;
   double blue = 0;
   double alpha = 1;
+
+  // A grey of the given brightness.
+  static constexpr Color white(double white, double alpha) { return {white, white, white, alpha}; }
+  static constexpr Color clear() { return {0, 0, 0, 0}; }
   bool operator==(const Color&) const = default;
 };
 

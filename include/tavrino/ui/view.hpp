@@ -19,12 +19,14 @@
 
 namespace tavrino::ui {
 
+class GestureRecognizer;
 class View;
 class Window;
 
 // frame: frame or bounds. content: what the view shows or is known by
-// (background colour, identifiers, the order of its subviews, and whatever
-// the subclasses draw). visibility: alpha or hidden.
+// (background colour, border and corners, opacity, identifiers, whether it
+// takes user interaction, its gesture recognisers, the order of its
+// subviews, and whatever the subclasses draw). visibility: alpha or hidden.
 enum class ViewChange { frame, content, visibility };
 
 // Receives every change of the tree under a window, on the main thread,
@@ -91,6 +93,33 @@ class TAVRINO_EXPORT View : public std::enable_shared_from_this<View> {
   void setAlpha(double alpha);
   bool isHidden() const { return hidden_; }
   void setHidden(bool hidden);
+  // A hint that the view fills its frame with opaque colour; true at first.
+  bool isOpaque() const { return opaque_; }
+  void setOpaque(bool opaque);
+
+  // Border and corners, drawn inside the frame.
+  std::optional<Color> borderColor() const { return borderColor_; }
+  void setBorderColor(std::optional<Color> color);
+  double borderWidth() const { return borderWidth_; }
+  void setBorderWidth(double width);
+  double cornerRadius() const { return cornerRadius_; }
+  void setCornerRadius(double radius);
+  // Whether subviews are clipped to the (rounded) frame.
+  bool masksToBounds() const { return masksToBounds_; }
+  void setMasksToBounds(bool masks);
+
+  // Whether touches reach this view and its subviews; true at first.
+  bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+  void setUserInteractionEnabled(bool enabled);
+  // Attaches recognizer to this view, taking it from any earlier view.
+  void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+  void removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+  const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const {
+    return recognizers_;
+  }
+
+  // The size that fits its content within size; a plain view keeps its own.
+  virtual Size sizeThatFits(Size size) const;
 
  protected:
   // Tells the window's observer, if any, that this view changed.
@@ -108,6 +137,13 @@ class TAVRINO_EXPORT View : public std::enable_shared_from_this<View> {
   std::optional<Color> backgroundColor_;
   double alpha_ = 1;
   bool hidden_ = false;
+  bool opaque_ = true;
+  std::optional<Color> borderColor_;
+  double borderWidth_ = 0;
+  double cornerRadius_ = 0;
+  bool masksToBounds_ = false;
+  bool userInteractionEnabled_ = true;
+  std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
 };
 
 }  // namespace tavrino::ui

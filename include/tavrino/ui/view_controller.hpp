@@ -48,6 +48,9 @@ class TAVRINO_EXPORT ViewController : public runtime::Object,
   virtual std::shared_ptr<View> loadView();
   // Takes child out of the children, if it is one.
   void removeChild(const std::shared_ptr<ViewController>& child);
+  // Replaces the root view (null: a new one is made on next use). The old
+  // view stays wherever it hangs; the caller decides what becomes of it.
+  void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
 
  private:
   std::string className_;

@@ -8,6 +8,7 @@
 #include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/async_task.hpp"
+#include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
 #include "tavrino/client.hpp"
@@ -139,6 +140,7 @@ void Tavrino::clearCustomActions() {
     Util::removeCookieStartsWith(kFiledPrefix);
     Util::removeCookieStartsWith("qivo_badges");
   });
+  banner::BadgeDefinitions::shared().clear();
 }
 
 }  // namespace tavrino

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavrino/ui/font.hpp"
+
+namespace tavrino::ui::detail {
+
+struct HTMLText {
+  std::string text;
+  std::string fontFamily;  // empty when no style names one
+  double fontSize = 0;     // 0 when no style gives one
+};
+
+// Reads the text a browser would show for html and the body font its style
+// elements give. Not a full parser: enough for the short markup of banner
+// titles.
+HTMLText readHTML(std::string_view html);
+
+}  // namespace tavrino::ui::detail

@@ -1,0 +1,199 @@
+// What keeps a banner off the screen, which screen it belongs to, its
+// controls' defaults and the ways the user closes it.
+
+#include <gtest/gtest.h>
+
+#include "banner/controller_test.hpp"
+#include "tavrino/ui/gesture_recognizer.hpp"
+#include "tavrino/ui/text_view.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+class ControllerGuardsTest : public ControllerTest {};
+
+TEST_F(ControllerGuardsTest, ExecutionCounterGuardsOnlyWhenItIsANumber) {
+  processState().incrementExecCounter();
+  processState().incrementExecCounter();
+
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs", {}, {{"_execcounter", "abc"}})));
+  EXPECT_FALSE(log().contains("create banner execcount did not match"));
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs", {}, {{"_execcounter", "2"}})));
+
+  auto stale = show({{"cap", "x"}}, "lbcs", {}, {{"_execcounter", "1"}});
+  EXPECT_TRUE(log().contains("create banner execcount did not match"));
+  EXPECT_FALSE(stale->isViewLoaded()) << "stopped before anything was built";
+  EXPECT_EQ(stale->parent(), nullptr);
+}
+
+TEST_F(ControllerGuardsTest, AControllerOfAnotherScreenStaysOff) {
+  auto other = std::make_shared<ui::ViewController>("Other");
+  auto banner = std::make_shared<popUpController>();
+  other->addChild(banner);
+  banner->createBanner(host, {}, {{"cap", "x"}}, "lbcs", kReference, {});
+  EXPECT_TRUE(
+      log().contains("create banner popOver parent and current viewcontroller different.return."));
+  EXPECT_FALSE(attached(*banner));
+  EXPECT_EQ(banner->parent(), other);
+}
+
+TEST_F(ControllerGuardsTest, SizesThatCannotBeComputedSkipTheBanner) {
+  const Value params = {{"w", "300px"}, {"h", "0px"}};
+  const auto refusal = Util::bannerFrame(params, {}, kReference);
+  ASSERT_FALSE(refusal);
+  auto banner = show(params, "lbcs");
+  EXPECT_FALSE(attached(*banner));
+  EXPECT_TRUE(log().contains(refusal.refusal));
+}
+
+TEST_F(ControllerGuardsTest, OnlyTheScreenTheUserSeesGetsTheBanner) {
+  application().setKeyWindow(nullptr);
+  log().clear();
+  auto unseen = show({{"cap", "x"}}, "lbcs");
+  EXPECT_FALSE(attached(*unseen));
+  EXPECT_EQ(unseen->parent(), nullptr);
+
+  // Under a navigation controller: the screens of its stack, and what its
+  // top screen presents.
+  auto navigation = std::make_shared<ui::NavigationController>(host);
+  window->setRootViewController(navigation);
+  application().setKeyWindow(window);
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+  auto sheet = std::make_shared<ui::ViewController>("Sheet");
+  navigation->present(sheet);
+  host = sheet;
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+
+  // Under a tab bar controller: any of its screens.
+  auto tabs = std::make_shared<ui::TabBarController>();
+  auto first = std::make_shared<ui::ViewController>("First");
+  host = std::make_shared<ui::ViewController>("Second");
+  tabs->setViewControllers({first, host});
+  window->setRootViewController(tabs);
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+
+  // A screen the root knows nothing of.
+  host = std::make_shared<ui::ViewController>("Loose");
+  EXPECT_FALSE(attached(*show({{"cap", "x"}}, "lbcs")));
+  window->setRootViewController(nullptr);
+  EXPECT_FALSE(popUpController::isChild(first, window));
+  EXPECT_FALSE(attached(*show({{"cap", "x"}}, "lbcs")));
+}
+
+TEST_F(ControllerGuardsTest, TopViewControllerFollowsStacksTabsAndPresentations) {
+  auto detail = std::make_shared<ui::ViewController>("Detail");
+  auto navigation = std::make_shared<ui::NavigationController>(host);
+  navigation->pushViewController(detail);
+  auto tabs = std::make_shared<ui::TabBarController>();
+  tabs->setViewControllers({std::make_shared<ui::ViewController>("Other"), navigation});
+  tabs->setSelectedIndex(1);
+  EXPECT_EQ(popUpController::topViewController(tabs), detail);
+
+  auto sheet = std::make_shared<ui::ViewController>("Sheet");
+  detail->present(sheet);
+  EXPECT_EQ(popUpController::topViewController(tabs), sheet);
+  EXPECT_EQ(popUpController::topViewController(nullptr), nullptr);
+}
+
+TEST_F(ControllerGuardsTest, FontSizesDependOnTheBannerClass) {
+  const Value texts = {{"cap", "T"}, {"sub", "S"}, {"btx", "OK"}, {"xtx", "No"}};
+  struct Case {
+    const char* bc;
+    double title, subtitle, ok, dismiss;
+  };
+  for (const auto& c :
+       {Case{"nt", 15, 12, 12, 12}, Case{"ntimg", 15, 12, 12, 12}, Case{"nts", 15, 12, 12, 12},
+        Case{"", 35, 21, 16, 16}, Case{"other", 35, 21, 16, 16}}) {
+    SCOPED_TRACE(c.bc);
+    Value params = texts;
+    params["bc"] = c.bc;
+    auto banner = show(params, "tl");
+    const auto views = find<ui::TextView>(banner->containerView);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0]->effectiveFont().size, c.title);
+    EXPECT_EQ(views[0]->effectiveFont().family, "Helvetica Neue");
+    EXPECT_EQ(views[1]->effectiveFont().size, c.subtitle);
+    EXPECT_EQ(views[0]->textAlignment(), ui::TextAlignment::center);
+    EXPECT_FALSE(views[0]->isEditable());
+    EXPECT_FALSE(views[0]->isUserInteractionEnabled());
+    EXPECT_EQ(views[0]->textColor(), (ui::Color{1, 1, 1, 1}));
+    EXPECT_EQ(button(banner->containerView, "OK")->font().size, c.ok);
+    EXPECT_EQ(button(banner->containerView, "No")->font().size, c.dismiss);
+  }
+  Value sized = texts;
+  sized["cfs"] = "20px";
+  sized["sff"] = "Georgia";
+  auto banner = show(sized, "tl");
+  const auto views = find<ui::TextView>(banner->containerView);
+  EXPECT_EQ(views[0]->effectiveFont().size, 20);
+  EXPECT_NE(views[1]->attributedText().html.find("font-family:'Georgia' ; font-size:21px;"),
+            std::string::npos);
+}
+
+TEST_F(ControllerGuardsTest, OutsideTapClosesOnlyWithCoc) {
+  auto banner = show({{"cap", "x"}}, "lbcs");
+  const auto& recognizers = banner->view()->gestureRecognizers();
+  ASSERT_EQ(recognizers.size(), 1u);
+  EXPECT_EQ(recognizers[0]->kind(), "TapGestureRecognizer");
+  EXPECT_TRUE(recognizers[0]->fire({5, 5}));
+  EXPECT_EQ(banner->closecounter, 1);
+  EXPECT_FALSE(attached(*banner));
+
+  EXPECT_TRUE(show({{"coc", "0"}}, "lbcs")->view()->gestureRecognizers().empty());
+}
+
+TEST_F(ControllerGuardsTest, CloseButtonDefaultsOffsetsAndImage) {
+  auto banner = show({{"w", "300px"}, {"h", "250px"}}, "img");
+  const auto close = button(banner->containerView, "\u00d7");
+  ASSERT_TRUE(close);
+  EXPECT_EQ(close->frame(), ui::Rect::make(270, 0, 30, 30));
+  EXPECT_EQ(close->titleColor(), (ui::Color{1, 1, 1, 1}));
+  EXPECT_EQ(close->font().size, 25);
+  EXPECT_EQ(close->borderWidth(), 0);
+  EXPECT_TRUE(close->sendTouchUpInside());
+  EXPECT_EQ(banner->closecounter, 1);
+  EXPECT_FALSE(attached(*banner));
+
+  auto placed = show({{"w", "300px"},
+                      {"h", "250px"},
+                      {"cBtnW", "40px"},
+                      {"cBtnH", "20"},
+                      {"cBtnLeft", "5px"},
+                      {"cBtnBottom", "6"},
+                      {"cBtnTxt", "X"},
+                      {"cBtnbr", "1"},
+                      {"cBtnbrst", "2px"},
+                      {"cBtnbrclr", "#ff0000"}},
+                     "img");
+  const auto x = button(placed->containerView, "X");
+  ASSERT_TRUE(x);
+  EXPECT_EQ(x->frame(), ui::Rect::make(5, 250 - 20 - 6, 40, 20));
+  EXPECT_EQ(x->borderWidth(), 2);
+  EXPECT_EQ(x->borderColor(), (ui::Color{1, 0, 0, 1}));
+
+  auto pictured = show({{"cBtnImg", "//127.0.0.1:9/close.png"}}, "img");
+  std::shared_ptr<ui::Button> pictureClose;
+  for (const auto& b : find<ui::Button>(pictured->containerView)) {
+    if (b->accessibilityIdentifier() == "qiv_close") pictureClose = b;
+  }
+  ASSERT_TRUE(pictureClose);
+  EXPECT_EQ(pictureClose->title(), "") << "the image replaces the title";
+
+  EXPECT_FALSE(button(show({{"cBtn", "0"}}, "img")->containerView, "\u00d7"));
+}
+
+TEST_F(ControllerGuardsTest, BannerBorderOnlyWithoutOutsideTapAndNotForWebKinds) {
+  const Value bordered = {{"bbr", "1"}, {"coc", "0"}, {"bbrst", "3px"}, {"bbrclr", "#000000"}};
+  auto image = show(bordered, "img");
+  EXPECT_EQ(image->containerView->borderWidth(), 3);
+  EXPECT_EQ(image->containerView->cornerRadius(), 3);
+  EXPECT_TRUE(image->containerView->masksToBounds());
+
+  EXPECT_EQ(show(bordered, "lbcs")->containerView->borderWidth(), 0);
+  Value tapped = bordered;
+  tapped["coc"] = "1";
+  EXPECT_EQ(show(tapped, "img")->containerView->borderWidth(), 0);
+}
+
+}  // namespace
+}  // namespace tavrino::testing

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "banner/chromium_render.hpp"
+#include "support/temp_dir.hpp"
+#include "tavrino/banner/banner_document.hpp"
+
+namespace tavrino {
+namespace {
+
+// Appends "name:" + banner_params.k + (body markup present ? "+" : "-") to the
+// body's data-order attribute, so the dumped DOM shows what ran, in order.
+std::string mark(const std::string& name, const std::string& params = "banner_params") {
+  return "document.body.setAttribute('data-order',(document.body.getAttribute('data-order')||'')+"
+         "'" +
+         name + ":'+" + params + ".k+(document.getElementById('capm')?'+':'-')+' ');";
+}
+
+// Records the hostile values as the page sees them, and the emptied "a".
+const std::string kRecordValues =
+    "document.body.setAttribute('data-v1',encodeURIComponent(banner_params.v1));"
+    "document.body.setAttribute('data-v2',encodeURIComponent(banner_params.v2));"
+    "document.body.setAttribute('data-a','['+banner_params.a+']');";
+
+Value hostileParams() {
+  return {{"k", "K"},
+          {"a", "dropped"},
+          {"v1", "</script><p id='injected'>broken</p><script>"},
+          {"v2", "<!--<script>"},
+          {"cap", "<div id=\"capm\">banner <b>body</b></div>"},
+          {"ccss", "#capm{color:red}"},
+          {"lf", "//127.0.0.1:9/style.css\\|//127.0.0.1:9/extra.js"}};
+}
+
+const std::string kExpectedOrder = "data-order=\"ev:K+ ev2:K+ ev3:K+ cbf:K+ \"";
+const std::string kExpectedV1 =
+    "data-v1=\"%3C%2Fscript%3E%3Cp%20id%3D'injected'%3Ebroken%3C%2Fp%3E%3Cscript%3E\"";
+const std::string kExpectedV2 = "data-v2=\"%3C!--%3Cscript%3E\"";
+
+class DocumentChromiumTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    chromium_ = testing::findChromium();
+    if (!chromium_) GTEST_SKIP() << "chromium is not installed";
+    // Fails at once without a network: the jQuery element simply does not load.
+    ASSERT_TRUE(banner::setJQueryCDNHost("127.0.0.1:9"));
+  }
+  void TearDown() override { banner::setJQueryCDNHost(banner::kDefaultJQueryCDNHost); }
+
+  std::string render(const std::string& html) {
+    auto dom = testing::renderDom(*chromium_, dir_.path(), html);
+    EXPECT_TRUE(dom.has_value()) << "chromium failed or timed out";
+    return dom.value_or("");
+  }
+
+  std::optional<std::filesystem::path> chromium_;
+  testing::TempDir dir_;
+};
+
+TEST_F(DocumentChromiumTest, FunctionFragmentsRunInOrderWithTheParameters) {
+  Value params = hostileParams();
+  params["ev"] = "function(){" + mark("ev") + "}()";
+  params["ev2"] = "function(){" + mark("ev2") + "}()";
+  params["ev3"] = "function(){" + mark("ev3") + "}()";
+  params["cbf"] = "function(p){if(p===banner_params){" + mark("cbf", "p") + kRecordValues + "}}";
+  const std::string dom = render(banner::createHTMLContent(params));
+
+  EXPECT_NE(dom.find("<div id=\"capm\">banner <b>body</b></div>"), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedOrder), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedV1), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedV2), std::string::npos) << dom;
+  EXPECT_NE(dom.find("data-a=\"[]\""), std::string::npos) << dom;
+  EXPECT_EQ(dom.find("<p id=\"injected\">"), std::string::npos) << dom;
+}
+
+TEST_F(DocumentChromiumTest, StatementFragmentsRunInOrderWithTheParameters) {
+  Value params = hostileParams();
+  params["ev"] = mark("ev");
+  params["ev2"] = mark("ev2");
+  params["ev3"] = mark("ev3");
+  params["cbf"] = mark("cbf") + kRecordValues;
+  const std::string document = banner::createHTMLContent(params);
+  const std::string dom = render(document);
+
+  EXPECT_NE(dom.find("<div id=\"capm\">banner <b>body</b></div>"), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedOrder), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedV1), std::string::npos) << dom;
+  EXPECT_NE(dom.find(kExpectedV2), std::string::npos) << dom;
+  EXPECT_EQ(dom.find("<p id=\"injected\">"), std::string::npos) << dom;
+
+  // The same page without the escaping: the value ends the script early and
+  // its markup lands in the body, and no fragment runs.
+  std::string raw = document;
+  for (const auto& [escaped, plain] : {std::pair{"<\\/", "</"}, std::pair{"<\\!--", "<!--"}}) {
+    for (auto at = raw.find(escaped); at != std::string::npos; at = raw.find(escaped, at)) {
+      raw.replace(at, std::string_view(escaped).size(), plain);
+    }
+  }
+  const std::string broken = render(raw);
+  EXPECT_NE(broken.find("<p id=\"injected\">broken</p>"), std::string::npos) << broken;
+  EXPECT_EQ(broken.find(kExpectedOrder), std::string::npos) << broken;
+}
+
+}  // namespace
+}  // namespace tavrino

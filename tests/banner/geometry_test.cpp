@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tavrino/banner/geometry.hpp"
+
+namespace tavrino {
+namespace {
+
+using Util::Metrics;
+
+TEST(GeometryTest, CenterPositionTruncatesEachHalf) {
+  EXPECT_EQ(Util::centerPosition(5, 3), 1);
+  EXPECT_EQ(Util::centerPosition(375, 216), 187 - 108);
+  EXPECT_EQ(Util::centerPosition(-5, 3), -3);  // toward zero, not down
+}
+
+TEST(GeometryTest, DensityIsNativeWidthOverWidth) {
+  const Constants constants(ui::Size{750, 1334});
+  EXPECT_EQ(constants.default_height, 1334);
+  EXPECT_DOUBLE_EQ(Util::density(375, 0, constants), 2.0);
+  EXPECT_TRUE(std::isinf(Util::density(0, 667, constants)));
+}
+
+TEST(GeometryTest, FindPercentageTakesWholeParts) {
+  EXPECT_EQ(Util::findPercentage(375.9, "80"), "300");
+  EXPECT_EQ(Util::findPercentage(375, "33"), "123");  // 123.75 truncated
+  EXPECT_EQ(Util::findPercentage(375, "-33"), "-123");
+  for (std::string_view bad : {"", "50.5", "abc", " 50"}) {
+    EXPECT_EQ(Util::findPercentage(375, bad), std::nullopt) << bad;
+  }
+  EXPECT_EQ(Util::findPercentage(std::numeric_limits<double>::infinity(), "80"), std::nullopt);
+  EXPECT_EQ(Util::findPercentage(1e18, "100"), std::nullopt);  // product overflows
+}
+
+TEST(GeometryTest, FindRatioTable) {
+  struct Row {
+    const char* width;
+    const char* height;
+    ui::Size image;
+    float ratio;
+  };
+  const Row rows[] = {
+      {"300px", "250", {}, 1.2f},
+      {"300", "250", {0, 0}, 1.0f},
+      {"300", "250", {600, 0}, 1.0f},
+      {"300", "250", {600, 400}, 1.5f},  // no "px": the image decides
+      {"abcpx", "100", {}, 5.0f},        // unreadable counts as 500
+      {"300", "100px", {}, 3.0f},
+      {"3pxpx0", "100", {}, 0.3f},  // every "px" goes
+      {"99999999999999999999px", "1000", {}, 0.5f},
+      {"0px", "300", {}, 0.0f},
+  };
+  for (const auto& row : rows) {
+    EXPECT_FLOAT_EQ(Util::findRatio(row.width, row.height, row.image), row.ratio)
+        << row.width << " / " << row.height;
+  }
+  EXPECT_TRUE(std::isinf(Util::findRatio("300px", "0px", {})));
+  EXPECT_TRUE(std::isnan(Util::findRatio("0px", "0px", {})));
+}
+
+TEST(GeometryTest, FinalMetricsTable) {
+  struct Row {
+    std::int64_t maxWidth, maxHeight, width, height;
+    float ratio;
+    Metrics expected;
+  };
+  const Row rows[] = {
+      {355, 600, 300, 300, 1.5f, {450, 300}},  // fits: width follows, no cap afterwards
+      {355, 600, 300, 200, 2.0f, {300, 150}},  // fits, wider: height follows
+      {355, 600, 300, 200, 1.5f, {300, 200}},  // already in shape
+      {355, 600, 500, 500, 1.0f, {355, 355}},  // width cap, height follows
+      {355, 400, 500, 500, 1.0f, {400, 400}},  // height cap undoes the width cap
+      {355, 400, 300, 500, 0.5f, {200, 400}},  // height cap only
+      {355, 600, 355, 300, 1.0f, {355, 300}},  // equal to the cap: neither branch
+      {11, 100, 20, 10, 1.1f, {11, 10}},       // single precision: 11 / 1.1f is 10, not 9.99
+      {100, 10, 50, 20, 1.3f, {13, 10}},       // single precision: 10 * 1.3f is 13, not 12.99
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(Util::finalMetrics(r.maxWidth, r.maxHeight, r.width, r.height, r.ratio), r.expected)
+        << r.maxWidth << " " << r.maxHeight << " " << r.width << " " << r.height << " " << r.ratio;
+  }
+}
+
+TEST(GeometryTest, FinalMetricsRefusesWhatCannotBeComputed) {
+  const float inf = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(Util::finalMetrics(355, 600, 500, 500, 0.0f), std::nullopt);
+  EXPECT_EQ(Util::finalMetrics(355, 600, 500, 500, inf), std::nullopt);
+  EXPECT_EQ(Util::finalMetrics(355, 600, 500, 500, std::nanf("")), std::nullopt);
+  // A height of 0 makes the shape test divide by zero: still a plain result.
+  EXPECT_EQ(Util::finalMetrics(355, 600, 300, 0, 1.5f), (Metrics{300, 200}));
+  // Results beyond 64 bits.
+  EXPECT_EQ(Util::finalMetrics(1, 10, 5, 20, 1e30f), std::nullopt);
+}
+
+TEST(GeometryTest, HexColours) {
+  const ui::Color red_half{1.0, 0, 0, 128 / 255.0};
+  EXPECT_EQ(Util::hexToUIColor("#FF000080"), red_half);
+  EXPECT_EQ(Util::hexToUIColor(" \n00ff00\t "), (ui::Color{0, 1.0, 0, 1.0}));
+  EXPECT_EQ(Util::hexToUIColor("##12#34#56"),
+            (ui::Color{0x12 / 255.0, 0x34 / 255.0, 0x56 / 255.0, 1}));
+  // The scan stops at the first other character; the length counts them all.
+  EXPECT_EQ(Util::hexToUIColor("12345z"), (ui::Color{0x01 / 255.0, 0x23 / 255.0, 0x45 / 255.0, 1}));
+  EXPECT_EQ(Util::hexToUIColor("00ff0\xc3\xa9"), (ui::Color{0, 0x0f / 255.0, 0xf0 / 255.0, 1}));
+  EXPECT_EQ(Util::hexToUIColor("#ff 000"), (ui::Color{0, 0, 1.0, 1}));
+  EXPECT_EQ(Util::hexToUIColor("0x1234"), (ui::Color{0, 0x12 / 255.0, 0x34 / 255.0, 1}));
+  for (std::string_view bad :
+       {"", "#", "abc", "#fff", "1234567", "123456789", "GG0000", "zz00ff"}) {
+    EXPECT_EQ(Util::hexToUIColor(bad), Util::kDefaultColor) << bad;
+  }
+}
+
+TEST(GeometryTest, RemovePxRemovesEveryOccurrenceOnce) {
+  EXPECT_EQ(Util::removePx("12px"), "12");
+  EXPECT_EQ(Util::removePx("ppxx"), "px");
+  EXPECT_EQ(Util::removePx("1px2px"), "12");
+}
+
+}  // namespace
+}  // namespace tavrino

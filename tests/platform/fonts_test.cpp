@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "support/temp_dir.hpp"
+#include "tavrino/platform/linux_fonts.hpp"
+
+namespace tavrino::platform {
+namespace {
+
+using ui::Font;
+
+// The real DejaVu faces of fonts-dejavu-core, measured by FreeType.
+class LinuxFontsTest : public ::testing::Test {
+ protected:
+  LinuxFonts fonts;
+  const Font body{"Helvetica Neue", 16};
+};
+
+TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
+  EXPECT_EQ(fonts.fileFor("Helvetica Neue").filename(), "DejaVuSans.ttf");
+  EXPECT_EQ(fonts.fileFor(Font::systemFamily).filename(), "DejaVuSans.ttf");
+  EXPECT_EQ(fonts.fileFor("HelveticaNeue-Bold").filename(), "DejaVuSans-Bold.ttf");
+  EXPECT_EQ(fonts.fileFor("Arial BoldMT").filename(), "DejaVuSans-Bold.ttf");
+  EXPECT_EQ(fonts.fileFor("Times New Roman").filename(), "DejaVuSerif.ttf");
+  EXPECT_EQ(fonts.fileFor("Courier").filename(), "DejaVuSansMono.ttf");
+  EXPECT_TRUE(fonts.hasFamily("helvetica neue"));
+  EXPECT_TRUE(fonts.hasFamily(Font::systemFamily));
+  // A name that only begins like a known family is not that family.
+  EXPECT_FALSE(fonts.hasFamily("Helvetica Neue Condensed Black Extra"));
+  EXPECT_FALSE(fonts.hasFamily("Comic Papyrus"));
+}
+
+TEST_F(LinuxFontsTest, WidthFollowsTheGlyphs) {
+  EXPECT_GT(fonts.textWidth("WWWW", body), fonts.textWidth("iiii", body));
+  EXPECT_GT(fonts.textWidth("Hello world", body), fonts.textWidth("Hello", body));
+  EXPECT_EQ(fonts.textWidth("", body), 0);
+  // The same text differs between faces: no per-character guess.
+  EXPECT_NE(fonts.textWidth("Hello world", body),
+            fonts.textWidth("Hello world", Font{"Times New Roman", 16}));
+  EXPECT_GT(fonts.textWidth("Hello world", Font{"Helvetica Neue Bold", 16}),
+            fonts.textWidth("Hello world", body));
+  // Monospaced: every glyph advances alike.
+  const Font mono{"Menlo", 10};
+  EXPECT_DOUBLE_EQ(fonts.textWidth("iiii", mono), fonts.textWidth("WWWW", mono));
+  // A multi-byte character is one glyph; a line break advances nothing.
+  EXPECT_DOUBLE_EQ(fonts.textWidth("\u00d7", mono), fonts.textWidth("x", mono));
+  EXPECT_DOUBLE_EQ(fonts.textWidth("ab\ncd", body), fonts.textWidth("abcd", body));
+}
+
+TEST_F(LinuxFontsTest, WidthAndMetricsScaleWithTheSize) {
+  const double at16 = fonts.textWidth("Summer sale", body);
+  const double at32 = fonts.textWidth("Summer sale", Font{"Helvetica Neue", 32});
+  EXPECT_NEAR(at32, 2 * at16, 1e-9);
+  const auto m16 = fonts.metrics(body);
+  const auto m32 = fonts.metrics(Font{"Helvetica Neue", 32});
+  EXPECT_GT(m16.lineHeight, 16);  // DejaVu Sans sets lines about 1.16 em apart
+  EXPECT_LT(m16.lineHeight, 20);
+  EXPECT_NEAR(m32.lineHeight, 2 * m16.lineHeight, 1e-9);
+  EXPECT_NEAR(m16.ascender + m16.descender, m16.lineHeight, 1);
+  for (double bad : {0.0, -3.0, std::nan(""), double(INFINITY)}) {
+    EXPECT_EQ(fonts.textWidth("abc", Font{"Helvetica Neue", bad}), 0);
+    EXPECT_EQ(fonts.metrics(Font{"Helvetica Neue", bad}).lineHeight, 0);
+  }
+}
+
+TEST_F(LinuxFontsTest, UnknownFamilyIsSetInTheSystemFace) {
+  EXPECT_DOUBLE_EQ(fonts.textWidth("Fallback", Font{"Comic Papyrus", 20}),
+                   fonts.textWidth("Fallback", Font{"Helvetica Neue", 20}));
+}
+
+TEST_F(LinuxFontsTest, BrokenUtf8IsMeasuredNotTrusted) {
+  // Stray continuation bytes, a truncated sequence: each counts as one
+  // replacement glyph, and nothing is read past the end.
+  const double one = fonts.textWidth("\ufffd", body);
+  EXPECT_DOUBLE_EQ(fonts.textWidth("\x80", body), one);
+  EXPECT_DOUBLE_EQ(fonts.textWidth("\xe2\x82", body), 2 * one);
+}
+
+TEST(LinuxFontsWithoutFilesTest, EstimatesHalfTheSizePerCharacter) {
+  testing::TempDir empty;
+  LinuxFonts fonts({empty.path()});
+  EXPECT_TRUE(fonts.fileFor("Helvetica Neue").empty());
+  EXPECT_TRUE(fonts.hasFamily("Helvetica Neue"));
+  EXPECT_DOUBLE_EQ(fonts.textWidth("ab\u00e9", Font{"Helvetica Neue", 10}), 15);
+  EXPECT_DOUBLE_EQ(fonts.metrics(Font{"Helvetica Neue", 10}).lineHeight, 12);
+}
+
+TEST(LinuxFontsWithoutFilesTest, CorruptFontFileIsTreatedAsMissing) {
+  testing::TempDir dir;
+  {
+    std::FILE* f = std::fopen((dir.path() / "DejaVuSans.ttf").c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("not a font", f);
+    std::fclose(f);
+  }
+  LinuxFonts fonts({dir.path()});
+  EXPECT_DOUBLE_EQ(fonts.textWidth("abcd", Font{"Helvetica Neue", 10}), 20);
+}
+
+}  // namespace
+}  // namespace tavrino::platform

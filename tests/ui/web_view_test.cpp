@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/sdk_test.hpp"
+#include "tavrino/platform/linux_web_engine.hpp"
+#include "tavrino/ui/web_view.hpp"
+#include "tavrino/ui/window.hpp"
+
+namespace tavrino {
+namespace {
+
+platform::URLRequest requestFor(std::string url) {
+  platform::URLRequest request;
+  request.url = std::move(url);
+  return request;
+}
+
+using namespace std::chrono_literals;
+using platform::NavigationAction;
+using platform::NavigationPolicy;
+using platform::NavigationType;
+using platform::WebContent;
+
+struct RecordingDelegate : ui::WebViewNavigationDelegate {
+  void decidePolicyFor(ui::WebView& view, const NavigationAction& action,
+                       platform::DecisionHandler handler) override {
+    onMain = platform::current().dispatch().isMainThread();
+    events.push_back("decide " + action.url.value_or("-") + " " +
+                     std::to_string(static_cast<int>(action.navigationType)));
+    webView = &view;
+    if (throwOnDecide) throw std::runtime_error("delegate failed");
+    if (answerTwice) handler(NavigationPolicy::allow);
+    if (!holdAnswer) handler(answer);
+    held = handler;
+  }
+  void didStartProvisionalNavigation(ui::WebView&) override { events.push_back("start"); }
+  void didFinishNavigation(ui::WebView& view) override {
+    onMain = platform::current().dispatch().isMainThread();
+    events.push_back("finish");
+    webView = &view;
+  }
+  void didFailNavigation(ui::WebView&, const std::string& error) override {
+    events.push_back("fail " + error);
+  }
+
+  std::vector<std::string> events;
+  ui::WebView* webView = nullptr;
+  bool onMain = false;
+  NavigationPolicy answer = NavigationPolicy::cancel;
+  bool throwOnDecide = false, answerTwice = false, holdAnswer = false;
+  platform::DecisionHandler held;
+};
+
+class WebViewTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    web = ui::WebView::make(ui::Rect::make(0, 0, 300, 250));
+    delegate = std::make_shared<RecordingDelegate>();
+    web->setNavigationDelegate(delegate);
+  }
+  platform::LinuxWebPage& page() { return dynamic_cast<platform::LinuxWebPage&>(web->page()); }
+
+  std::shared_ptr<ui::WebView> web;
+  std::shared_ptr<RecordingDelegate> delegate;
+};
+
+TEST_F(WebViewTest, EngineKeepsWhatThePageWasGiven) {
+  EXPECT_EQ(page().content().kind, WebContent::Kind::none);
+  web->loadHTMLString("<html><body>hi</body></html>", std::nullopt);
+  EXPECT_EQ(page().content().kind, WebContent::Kind::html);
+  EXPECT_EQ(page().content().html, "<html><body>hi</body></html>");
+  EXPECT_FALSE(page().content().baseURL);
+  web->load(requestFor("https://shop.example.invalid/offer"));
+  EXPECT_EQ(page().content().kind, WebContent::Kind::request);
+  EXPECT_EQ(page().content().request.url, "https://shop.example.invalid/offer");
+  ASSERT_EQ(page().history().size(), 2u);
+  web->stopLoading();
+  EXPECT_EQ(page().stopCount(), 1);
+}
+
+TEST_F(WebViewTest, ReportsReachTheDelegateOnTheMainLoop) {
+  web->loadHTMLString("<p>x</p>", std::nullopt);
+  page().reportProvisionalNavigationStarted();
+  page().reportFinishedLoad();
+  page().reportFailedLoad("offline");
+  EXPECT_TRUE(delegate->events.empty());  // queued, not called from the report
+  dispatch().runUntilIdle();
+  EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "finish", "fail offline"}));
+  EXPECT_EQ(delegate->webView, web.get());
+
+  // A real engine reports from its own thread.
+  delegate->events.clear();
+  delegate->onMain = false;
+  std::thread([&] { page().reportFinishedLoad(); }).join();
+  EXPECT_TRUE(dispatch().runUntil([&] { return !delegate->events.empty(); }, 5s));
+  EXPECT_TRUE(delegate->onMain);
+}
+
+TEST_F(WebViewTest, NavigationDecisionTravelsBackToTheEngine) {
+  std::vector<NavigationPolicy> decisions;
+  auto record = [&](NavigationPolicy p) { decisions.push_back(p); };
+  page().reportNavigationAction({NavigationType::linkActivated, "https://a.invalid/x"}, record);
+  dispatch().runUntilIdle();
+  EXPECT_EQ(delegate->events, std::vector<std::string>{"decide https://a.invalid/x 0"});
+  EXPECT_EQ(decisions, std::vector<NavigationPolicy>{NavigationPolicy::cancel});
+
+  // Answered twice: only the first counts.
+  delegate->answerTwice = true;
+  page().reportNavigationAction({NavigationType::other, std::nullopt}, record);
+  dispatch().runUntilIdle();
+  EXPECT_EQ(decisions.back(), NavigationPolicy::allow);
+  EXPECT_EQ(decisions.size(), 2u);
+
+  // A delegate that fails allows, and nothing reaches the caller.
+  delegate->answerTwice = false;
+  delegate->throwOnDecide = true;
+  page().reportNavigationAction({NavigationType::linkActivated, "https://b.invalid"}, record);
+  EXPECT_NO_THROW(dispatch().runUntilIdle());
+  EXPECT_EQ(decisions.size(), 3u);
+  EXPECT_EQ(decisions.back(), NavigationPolicy::allow);
+
+  // A delegate may answer later, still once.
+  delegate->throwOnDecide = false;
+  delegate->holdAnswer = true;
+  page().reportNavigationAction({NavigationType::reload, "https://c.invalid"}, record);
+  dispatch().runUntilIdle();
+  EXPECT_EQ(decisions.size(), 3u);
+  delegate->held(NavigationPolicy::cancel);
+  delegate->held(NavigationPolicy::allow);
+  EXPECT_EQ(decisions.size(), 4u);
+  EXPECT_EQ(decisions.back(), NavigationPolicy::cancel);
+}
+
+TEST_F(WebViewTest, WithoutADelegateEveryNavigationIsAllowed) {
+  std::vector<NavigationPolicy> decisions;
+  delegate.reset();  // held weakly: gone now
+  page().reportNavigationAction({NavigationType::linkActivated, "https://a.invalid"},
+                                [&](NavigationPolicy p) { decisions.push_back(p); });
+  page().reportFinishedLoad();
+  dispatch().runUntilIdle();
+  EXPECT_EQ(decisions, std::vector<NavigationPolicy>{NavigationPolicy::allow});
+}
+
+TEST_F(WebViewTest, ReportForAViewThatIsGoneGoesNowhere) {
+  web->loadHTMLString("<p>x</p>", std::nullopt);
+  auto& p = page();
+  p.reportFinishedLoad();
+  bool decided = false;
+  p.reportNavigationAction({NavigationType::linkActivated, "https://a.invalid"},
+                           [&](NavigationPolicy) { decided = true; });
+  web.reset();  // the banner closed before the engine's reports arrived
+  dispatch().runUntilIdle();
+  EXPECT_TRUE(delegate->events.empty());
+  EXPECT_FALSE(decided);
+}
+
+}  // namespace
+}  // namespace tavrino
