@@ -79,7 +79,7 @@ struct PageView {
 
 void executeParameters(const EngineHandle& engine, PageView page);
 void doinBackground(const EngineHandle& engine, PageView page);
-// The answer to page's request, on the session thread.
+// The answer to page's request, on a global queue.
 void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& page);
 void calledEvent(const std::shared_ptr<EngineState>& state, const ViewControllerPtr& view,
                  const Value& params, std::string_view link, std::string_view eventName,

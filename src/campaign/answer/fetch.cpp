@@ -1,5 +1,8 @@
 // Fetching a page view's answer: from the main queue to a global queue to the
-// transport, dropping the work whenever a newer page view has started.
+// transport, dropping the work whenever a newer page view has started. The
+// answer is handled on a global queue, not on the session thread: handling
+// writes the store, which may wait for another process's lock, and the
+// session thread completes every other transfer.
 
 #include "campaign/answer/engine_state.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -32,7 +35,12 @@ void doinBackground(const EngineHandle& engine, PageView page) {
   const std::string url = page.link;
   AsyncTask::getDataFromUrl(
       url, [engine, page = std::move(page)](std::optional<Data> data, auto, auto) {
-        if (data) guarded("answer handling", [&] { handleAnswer(engine, *data, page); });
+        if (!data) return;
+        platform::current().dispatch().globalAsync(
+            platform::QualityOfService::defaultQoS,
+            [engine, body = std::move(*data), page = std::move(page)] {
+              guarded("answer handling", [&] { handleAnswer(engine, body, page); });
+            });
       });
 }
 
