@@ -93,12 +93,10 @@ class TAVRINO_EXPORT Tavrino {
   static std::string numberFormat(const Value& format, std::string_view price);
 
   // Actions and labels run directly.
-  void add_action(std::string_view di, std::string_view pt, std::string_view v,
-                  std::string_view id, std::string_view to, std::string_view lv,
-                  const StringMap& client_map);
-  void add_label(std::string_view di, std::string_view pt, std::string_view v,
-                 std::string_view id, std::string_view to, std::string_view lv,
-                 const StringMap& client_map);
+  void add_action(std::string_view di, std::string_view pt, std::string_view v, std::string_view id,
+                  std::string_view to, std::string_view lv, const StringMap& client_map);
+  void add_label(std::string_view di, std::string_view pt, std::string_view v, std::string_view id,
+                 std::string_view to, std::string_view lv, const StringMap& client_map);
   void clearCustomActions();
 
   // Install attribution.

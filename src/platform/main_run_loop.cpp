@@ -96,6 +96,11 @@ std::optional<Clock::Duration> MainRunLoop::nextDue() {
 
 void MainRunLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline) {
   std::unique_lock lock(mu_);
+  // Work posted (or made due by the clock) after the caller last looked but
+  // before this lock was taken has already bumped the wake-up count: without
+  // this check it would be missed and the loop could sleep forever.
+  const auto dueNow = [&] { return !queue_.empty() && queue_.top().due <= clock_->now(); };
+  if (stopRequested_ || dueNow()) return;
   const std::uint64_t seen = wakeups_;
   auto deadline = realDeadline;
   if (!clock_->isManual() && !queue_.empty()) {
@@ -103,7 +108,8 @@ void MainRunLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline
         queue_.top().due - clock_->now());
     deadline = std::min(deadline, std::chrono::steady_clock::now() + untilDue);
   }
-  wake_.wait_until(lock, deadline, [&] { return stopRequested_ || wakeups_ != seen; });
+  wake_.wait_until(lock, deadline,
+                   [&] { return stopRequested_ || wakeups_ != seen || dueNow(); });
 }
 
 void MainRunLoop::run() {

@@ -26,9 +26,8 @@ class TAVRINO_EXPORT add_act {
   void checkAction(std::string_view ilcc, std::string_view e, std::string_view di,
                    std::string_view pt, std::string_view v, std::string_view id,
                    std::string_view to, std::string_view lv, std::string_view link,
-                   std::int64_t time, platform::UserDefaultsSuite& preferences,
-                   const Value& params, const std::shared_ptr<ui::ViewController>& view,
-                   const StringMap& client_map);
+                   std::int64_t time, platform::UserDefaultsSuite& preferences, const Value& params,
+                   const std::shared_ptr<ui::ViewController>& view, const StringMap& client_map);
 };
 
 }  // namespace tavrino

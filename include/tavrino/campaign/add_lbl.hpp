@@ -21,10 +21,10 @@ class TAVRINO_EXPORT add_lbl {
                const std::shared_ptr<ui::ViewController>& view);
 
   void checkLabel(std::string_view ilcc, std::string_view e, std::string_view di,
-                  std::string_view pt, std::string_view v, std::string_view id,
-                  std::string_view to, std::string_view lv, std::int64_t time,
-                  std::string_view request, const std::shared_ptr<ui::ViewController>& view,
-                  const Value& params, const StringMap& client_map);
+                  std::string_view pt, std::string_view v, std::string_view id, std::string_view to,
+                  std::string_view lv, std::int64_t time, std::string_view request,
+                  const std::shared_ptr<ui::ViewController>& view, const Value& params,
+                  const StringMap& client_map);
 };
 
 }  // namespace tavrino

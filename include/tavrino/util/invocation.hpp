@@ -37,8 +37,7 @@ TAVRINO_EXPORT void invokeMethodFromNameWithDictionary(std::string_view methodNa
                                                        std::string_view className);
 
 // Whether the host's allowed functions let a campaign call the method.
-TAVRINO_EXPORT bool checkAllowedFunction(std::string_view classname,
-                                         std::string_view functionname);
+TAVRINO_EXPORT bool checkAllowedFunction(std::string_view classname, std::string_view functionname);
 // Whether domain may be loaded, given the campaign's domain list and the
 // host's allowed domains.
 TAVRINO_EXPORT bool isAllowedDomain(const std::vector<std::string>& domainlist,
