@@ -30,6 +30,9 @@ TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
   // A name that only begins like a known family is not that family.
   EXPECT_FALSE(fonts.hasFamily("Helvetica Neue Condensed Black Extra"));
   EXPECT_FALSE(fonts.hasFamily("Comic Papyrus"));
+  // An unknown family is set in the system face.
+  EXPECT_DOUBLE_EQ(fonts.textWidth("Fallback", Font{"Comic Papyrus", 20}),
+                   fonts.textWidth("Fallback", Font{"Helvetica Neue", 20}));
 }
 
 TEST_F(LinuxFontsTest, WidthFollowsTheGlyphs) {
@@ -47,6 +50,11 @@ TEST_F(LinuxFontsTest, WidthFollowsTheGlyphs) {
   // A multi-byte character is one glyph; a line break advances nothing.
   EXPECT_DOUBLE_EQ(fonts.textWidth("\u00d7", mono), fonts.textWidth("x", mono));
   EXPECT_DOUBLE_EQ(fonts.textWidth("ab\ncd", body), fonts.textWidth("abcd", body));
+  // Stray continuation bytes, a truncated sequence: each counts as one
+  // replacement glyph, and nothing is read past the end.
+  const double one = fonts.textWidth("\ufffd", body);
+  EXPECT_DOUBLE_EQ(fonts.textWidth("\x80", body), one);
+  EXPECT_DOUBLE_EQ(fonts.textWidth("\xe2\x82", body), 2 * one);
 }
 
 TEST_F(LinuxFontsTest, WidthAndMetricsScaleWithTheSize) {
@@ -65,38 +73,21 @@ TEST_F(LinuxFontsTest, WidthAndMetricsScaleWithTheSize) {
   }
 }
 
-TEST_F(LinuxFontsTest, UnknownFamilyIsSetInTheSystemFace) {
-  EXPECT_DOUBLE_EQ(fonts.textWidth("Fallback", Font{"Comic Papyrus", 20}),
-                   fonts.textWidth("Fallback", Font{"Helvetica Neue", 20}));
-}
-
-TEST_F(LinuxFontsTest, BrokenUtf8IsMeasuredNotTrusted) {
-  // Stray continuation bytes, a truncated sequence: each counts as one
-  // replacement glyph, and nothing is read past the end.
-  const double one = fonts.textWidth("\ufffd", body);
-  EXPECT_DOUBLE_EQ(fonts.textWidth("\x80", body), one);
-  EXPECT_DOUBLE_EQ(fonts.textWidth("\xe2\x82", body), 2 * one);
-}
-
-TEST(LinuxFontsWithoutFilesTest, EstimatesHalfTheSizePerCharacter) {
-  testing::TempDir empty;
-  LinuxFonts fonts({empty.path()});
-  EXPECT_TRUE(fonts.fileFor("Helvetica Neue").empty());
-  EXPECT_TRUE(fonts.hasFamily("Helvetica Neue"));
-  EXPECT_DOUBLE_EQ(fonts.textWidth("ab\u00e9", Font{"Helvetica Neue", 10}), 15);
-  EXPECT_DOUBLE_EQ(fonts.metrics(Font{"Helvetica Neue", 10}).lineHeight, 12);
-}
-
-TEST(LinuxFontsWithoutFilesTest, CorruptFontFileIsTreatedAsMissing) {
-  testing::TempDir dir;
+TEST(LinuxFontsWithoutFilesTest, MissingOrCorruptFilesEstimateHalfTheSizePerCharacter) {
+  testing::TempDir empty, corrupt;
   {
-    std::FILE* f = std::fopen((dir.path() / "DejaVuSans.ttf").c_str(), "wb");
+    std::FILE* f = std::fopen((corrupt.path() / "DejaVuSans.ttf").c_str(), "wb");
     ASSERT_TRUE(f);
     std::fputs("not a font", f);
     std::fclose(f);
   }
-  LinuxFonts fonts({dir.path()});
-  EXPECT_DOUBLE_EQ(fonts.textWidth("abcd", Font{"Helvetica Neue", 10}), 20);
+  for (const auto* dir : {&empty, &corrupt}) {
+    LinuxFonts fonts({dir->path()});
+    EXPECT_TRUE(fonts.hasFamily("Helvetica Neue"));
+    EXPECT_DOUBLE_EQ(fonts.textWidth("ab\u00e9", Font{"Helvetica Neue", 10}), 15);
+    EXPECT_DOUBLE_EQ(fonts.metrics(Font{"Helvetica Neue", 10}).lineHeight, 12);
+  }
+  EXPECT_TRUE(LinuxFonts({empty.path()}).fileFor("Helvetica Neue").empty());
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 using ui::AttributedText;
 using ui::Font;
 
-TEST(AttributedTextTest, BannerTitleMarkupGivesItsTextAndFont) {
+TEST(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
   const std::string html =
       "<style>body{font-family:'Helvetica Neue' ; font-size:35px;}</style>Summer &amp; "
       "<b>sale</b>";
@@ -19,6 +19,14 @@ TEST(AttributedTextTest, BannerTitleMarkupGivesItsTextAndFont) {
   EXPECT_EQ(text.html, html);
   EXPECT_EQ(text.string, "Summer & sale");
   EXPECT_EQ(text.font, (Font{"Helvetica Neue", 35}));
+
+  EXPECT_EQ(AttributedText::fromHTML("plain").font, AttributedText::defaultHTMLFont());
+  // Only sizes in px or pt, and the first family of a list.
+  EXPECT_EQ(AttributedText::fromHTML(
+                "<style>p{font-size:2em} body{font-family: \"Georgia\", serif}</style>x")
+                .font,
+            (Font{"Georgia", 12}));
+  EXPECT_EQ(AttributedText::fromHTML("<style>body{font-size:-4px}</style>x").font.size, 12);
 }
 
 TEST(AttributedTextTest, TextAsABrowserShowsIt) {
@@ -33,15 +41,6 @@ TEST(AttributedTextTest, TextAsABrowserShowsIt) {
   // Unterminated pieces end the text rather than running past it.
   EXPECT_EQ(AttributedText::fromHTML("a<style>body{").string, "a");
   EXPECT_EQ(AttributedText::fromHTML("a<b").string, "a");
-}
-
-TEST(AttributedTextTest, FontFallsBackToTheHtmlDefault) {
-  EXPECT_EQ(AttributedText::fromHTML("plain").font, AttributedText::defaultHTMLFont());
-  // Only sizes in px or pt, and the first family of a list.
-  const auto text = AttributedText::fromHTML(
-      "<style>p{font-size:2em} body{font-family: \"Georgia\", serif}</style>x");
-  EXPECT_EQ(text.font, (Font{"Georgia", 12}));
-  EXPECT_EQ(AttributedText::fromHTML("<style>body{font-size:-4px}</style>x").font.size, 12);
 }
 
 class TextMeasureTest : public testing::SdkTest {};
@@ -62,7 +61,7 @@ TEST_F(TextMeasureTest, WrappedTextGrowsDownward) {
   EXPECT_GT(ui::measureText("", font).height, 0);
 }
 
-TEST_F(TextMeasureTest, TextViewFitsItsTextWithInsets) {
+TEST_F(TextMeasureTest, TextViewAndButtonFitTheirContent) {
   auto view = ui::TextView::make();
   view->setAttributedText(AttributedText::fromHTML(
       "<style>body{font-family:'Helvetica Neue' ; font-size:15px;}</style>Big news today"));
@@ -75,9 +74,7 @@ TEST_F(TextMeasureTest, TextViewFitsItsTextWithInsets) {
   EXPECT_GT(view->sizeThatFits({60, 0}).height, one.height);
   view->setFont(Font{"Helvetica Neue", 30});
   EXPECT_GT(view->sizeThatFits({196, 0}).height, one.height);
-}
 
-TEST_F(TextMeasureTest, ButtonFitsTitleOrImage) {
   auto button = ui::Button::make();
   button->setTitle("OK");
   button->setFont(Font{"Helvetica Neue", 12});

@@ -40,11 +40,8 @@ void collect(const ui::View& view, std::uint64_t parent,
 }
 
 void put(std::ostream& out, const std::optional<ui::Color>& c) {
-  if (c) {
-    out << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha;
-  } else {
-    out << "none";
-  }
+  if (!c) return void(out << "none");
+  out << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha;
 }
 
 }  // namespace
@@ -91,17 +88,6 @@ TreeMirror::TreeMirror(const ui::Window& window) {
   readProperties(window, views[window.identity()]);
 }
 
-void TreeMirror::add(const ui::View& view) {
-  auto& m = views[view.identity()];
-  m.parent = view.superview() ? view.superview()->identity() : 0;
-  m.children.clear();
-  readProperties(view, m);
-  for (const auto& child : view.subviews()) {
-    m.children.push_back(child->identity());
-    add(*child);
-  }
-}
-
 void TreeMirror::remove(std::uint64_t id) {
   const auto it = views.find(id);
   if (it == views.end()) return;
@@ -112,9 +98,9 @@ void TreeMirror::remove(std::uint64_t id) {
 
 void TreeMirror::viewAttached(const ui::View& view) {
   events.push_back("attach " + std::to_string(view.identity()));
-  add(view);
-  // Placed among the siblings where the tree has it now.
   const auto parent = view.superview();
+  collect(view, parent ? parent->identity() : 0, views);
+  // Placed among the siblings where the tree has it now.
   if (auto p = parent ? views.find(parent->identity()) : views.end(); p != views.end()) {
     const auto& siblings = parent->subviews();
     const auto at = std::find_if(siblings.begin(), siblings.end(),

@@ -10,9 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "tavrino/platform/url_session.hpp"
 #include "tavrino/ui/window.hpp"
 
 namespace tavrino::testing {
+
+inline platform::URLRequest requestFor(std::string url) {
+  platform::URLRequest request;
+  request.url = std::move(url);
+  return request;
+}
 
 struct MirroredView {
   std::uint64_t parent = 0;
@@ -48,7 +55,6 @@ class TreeMirror final : public ui::TreeObserver {
   bool throwOnAttach = false;
 
  private:
-  void add(const ui::View& view);
   void remove(std::uint64_t id);
 };
 
