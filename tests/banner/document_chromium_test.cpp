@@ -58,36 +58,28 @@ class DocumentChromiumTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
-TEST_F(DocumentChromiumTest, FunctionFragmentsRunInOrderWithTheParameters) {
-  Value params = hostileParams();
-  params["ev"] = "function(){" + mark("ev") + "}()";
-  params["ev2"] = "function(){" + mark("ev2") + "}()";
-  params["ev3"] = "function(){" + mark("ev3") + "}()";
-  params["cbf"] = "function(p){if(p===banner_params){" + mark("cbf", "p") + kRecordValues + "}}";
-  const std::string dom = render(banner::createHTMLContent(params));
-
-  EXPECT_NE(dom.find("<div id=\"capm\">banner <b>body</b></div>"), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedOrder), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedV1), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedV2), std::string::npos) << dom;
-  EXPECT_NE(dom.find("data-a=\"[]\""), std::string::npos) << dom;
-  EXPECT_EQ(dom.find("<p id=\"injected\">"), std::string::npos) << dom;
-}
-
-TEST_F(DocumentChromiumTest, StatementFragmentsRunInOrderWithTheParameters) {
-  Value params = hostileParams();
-  params["ev"] = mark("ev");
-  params["ev2"] = mark("ev2");
-  params["ev3"] = mark("ev3");
-  params["cbf"] = mark("cbf") + kRecordValues;
-  const std::string document = banner::createHTMLContent(params);
-  const std::string dom = render(document);
-
-  EXPECT_NE(dom.find("<div id=\"capm\">banner <b>body</b></div>"), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedOrder), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedV1), std::string::npos) << dom;
-  EXPECT_NE(dom.find(kExpectedV2), std::string::npos) << dom;
-  EXPECT_EQ(dom.find("<p id=\"injected\">"), std::string::npos) << dom;
+// Each fragment as a function and as statements: all run in order, see the
+// parameters, and no hostile value breaks out of the script element.
+TEST_F(DocumentChromiumTest, FragmentsRunInOrderWithTheParameters) {
+  std::string document;
+  for (const bool asFunction : {true, false}) {
+    SCOPED_TRACE(asFunction ? "functions" : "statements");
+    Value params = hostileParams();
+    for (const char* key : {"ev", "ev2", "ev3"}) {
+      params[key] = asFunction ? "function(){" + mark(key) + "}()" : mark(key);
+    }
+    params["cbf"] =
+        asFunction ? "function(p){if(p===banner_params){" + mark("cbf", "p") + kRecordValues + "}}"
+                   : mark("cbf") + kRecordValues;
+    document = banner::createHTMLContent(params);
+    const std::string dom = render(document);
+    EXPECT_NE(dom.find("<div id=\"capm\">banner <b>body</b></div>"), std::string::npos) << dom;
+    EXPECT_NE(dom.find(kExpectedOrder), std::string::npos) << dom;
+    EXPECT_NE(dom.find(kExpectedV1), std::string::npos) << dom;
+    EXPECT_NE(dom.find(kExpectedV2), std::string::npos) << dom;
+    EXPECT_NE(dom.find("data-a=\"[]\""), std::string::npos) << dom;
+    EXPECT_EQ(dom.find("<p id=\"injected\">"), std::string::npos) << dom;
+  }
 
   // The same page without the escaping: the value ends the script early and
   // its markup lands in the body, and no fragment runs.
