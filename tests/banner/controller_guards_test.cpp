@@ -114,7 +114,7 @@ TEST_F(ControllerGuardsTest, FontSizesDependOnTheBannerClass) {
             std::string::npos);
 }
 
-TEST_F(ControllerGuardsTest, OutsideTapClosesOnlyWithCoc) {
+TEST_F(ControllerGuardsTest, OutsideTapAndBorderFollowCoc) {
   auto banner = show({{"cap", "x"}}, "lbcs");
   const auto& recognizers = banner->view()->gestureRecognizers();
   ASSERT_EQ(recognizers.size(), 1u);
@@ -122,6 +122,16 @@ TEST_F(ControllerGuardsTest, OutsideTapClosesOnlyWithCoc) {
   EXPECT_FALSE(attached(*banner));
 
   EXPECT_TRUE(show({{"coc", "0"}}, "lbcs")->view()->gestureRecognizers().empty());
+
+  // A border only without the outside tap, and never on web kinds.
+  const Value bordered = {{"bbr", "1"}, {"coc", "0"}, {"bbrst", "3px"}, {"bbrclr", "#000000"}};
+  auto image = show(bordered, "img");
+  EXPECT_EQ(image->containerView->borderWidth(), 3);
+  EXPECT_EQ(image->containerView->cornerRadius(), 3);
+  EXPECT_EQ(show(bordered, "lbcs")->containerView->borderWidth(), 0);
+  Value tapped = bordered;
+  tapped["coc"] = "1";
+  EXPECT_EQ(show(tapped, "img")->containerView->borderWidth(), 0);
 }
 
 TEST_F(ControllerGuardsTest, CloseButtonDefaultsOffsetsAndImage) {
@@ -158,17 +168,6 @@ TEST_F(ControllerGuardsTest, CloseButtonDefaultsOffsetsAndImage) {
   EXPECT_EQ(pictureClose->title(), "") << "the image replaces the title";
 
   EXPECT_FALSE(button(show({{"cBtn", "0"}}, "img")->containerView, "\u00d7"));
-}
-
-TEST_F(ControllerGuardsTest, BannerBorderOnlyWithoutOutsideTapAndNotForWebKinds) {
-  const Value bordered = {{"bbr", "1"}, {"coc", "0"}, {"bbrst", "3px"}, {"bbrclr", "#000000"}};
-  auto image = show(bordered, "img");
-  EXPECT_EQ(image->containerView->borderWidth(), 3);
-  EXPECT_EQ(image->containerView->cornerRadius(), 3);
-  EXPECT_EQ(show(bordered, "lbcs")->containerView->borderWidth(), 0);
-  Value tapped = bordered;
-  tapped["coc"] = "1";
-  EXPECT_EQ(show(tapped, "img")->containerView->borderWidth(), 0);
 }
 
 }  // namespace

@@ -135,15 +135,11 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
   EXPECT_EQ(ui::recordedAnimations().back().views[0].view.lock(), other->containerView);
 }
 
-TEST_F(ControllerKindsTest, ImageHtmlAndCompactStrips) {
+TEST_F(ControllerKindsTest, ImageAndCompactStrips) {
   const ui::Image image(600, 400, Data{7});
   auto pictured = show({{"bc", "ntimg"}}, "nitl", image);
   EXPECT_EQ(pictured->view()->frame(), ui::Rect::make(10, 57, 370, 246));
   EXPECT_EQ(find<ui::customButton>(pictured->containerView).size(), 1u);
-
-  auto html = show({{"bc", "nt"}, {"h", "120px"}, {"w", "300px"}, {"coc", "0"}}, "nhbs");
-  EXPECT_EQ(html->view()->frame(), ui::Rect::make(0, 844 - 120, 390, 120));
-  ASSERT_TRUE(html->webView);
 
   auto compact = show({{"bc", "nts"}, {"cap", "Hello"}, {"btx", "Go"}}, "nsbr");
   EXPECT_EQ(compact->view()->frame().origin.x, 164);
