@@ -1,74 +1,44 @@
 // The page's switches, the per-page reset, the banners of the previous screen
 // and the store cost of a page view.
 
-#include <gtest/gtest.h>
-
-#include "core/shared_configuration.hpp"
-#include "support/sdk_test.hpp"
-#include "tavrino/client.hpp"
+#include "core/pageview_test.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/ui/window.hpp"
-#include "tavrino/util/store.hpp"
 
 namespace tavrino {
 namespace {
 
-class PageviewSwitchesTest : public testing::SdkTest {
- protected:
-  void SetUp() override {
-    SdkTest::SetUp();
-    client.emplace("http://127.0.0.1:9/", "1234", "0");
-  }
-  void TearDown() override {
-    client.reset();
-    SdkTest::TearDown();
-  }
-
-  static std::string stored(std::string_view key) { return Util::readDefault(key); }
-  template <typename Fn>
-  static auto config(Fn fn) {
-    return processState().withConfig(fn);
-  }
-
-  std::optional<Tavrino> client;
-  std::shared_ptr<ui::ViewController> home = std::make_shared<ui::ViewController>("HomeScreen");
-};
+using PageviewSwitchesTest = testing::PageviewTest;
 
 TEST_F(PageviewSwitchesTest, SwitchesReachTheStoreAndTheConfiguration) {
-  client->execute(home, {{"p", "Home"},
-                         {"_secureonly", "1"},
-                         {"_qiv_plt", "React-Native"},
-                         {"_enable_orientation", "1"},
-                         {"_adetaildecimalchar", ","},
-                         {"_runa", "host.run"},
-                         {"_req_to", "2.5"},
-                         {"_push_req_to", "x"},
-                         {"s_btm", "40"},
-                         {"s_top", "12"},
-                         {"shkthr", "2.25"}});
+  view({{"p", "Home"},
+        {"_secureonly", "1"},
+        {"_qiv_plt", "React-Native"},
+        {"_runa", "host.run"},
+        {"cuid", "member-9"},
+        {"_push_req_to", "x"},
+        {"s_btm", "40"},
+        {"shkthr", "2.25"}});
   EXPECT_EQ(stored("_secureonly"), "1");
   EXPECT_EQ(stored("_native_click"), "0");
   EXPECT_EQ(stored("_react_store_push"), "1");
   EXPECT_EQ(stored("_push_req_to"), "300");
   EXPECT_EQ(stored("_default_cdn_domain"), "//cdn.tavrino.invalid");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.orientationFlag; }), "1");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.decimalChar; }), ",");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.runa; }), "host.run");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.requestTimeoutText; }), "2.5");
   EXPECT_EQ(config([](SharedConfiguration& c) { return c.currentPageName; }), "HomeScreen");
   EXPECT_EQ(client->s_btm, 40);
-  EXPECT_EQ(client->s_top, 12);
   EXPECT_DOUBLE_EQ(client->task.shkThr(), 2.25);
 
   // Switches the next page leaves out take their defaults again.
-  client->execute(home, {{"p", "Home"},
-                         {"_qiv_plt", "native"},
-                         {"s_btm", "1.5"},
-                         {"shkthr", "strong"},
-                         {"_default_cdn_domain", "//cdn.example"}});
+  view({{"p", "Home"},
+        {"_qiv_plt", "native"},
+        {"s_btm", "1.5"},
+        {"shkthr", "strong"},
+        {"_default_cdn_domain", "//cdn.example"}});
   EXPECT_EQ(stored("_secureonly"), "0");
   EXPECT_EQ(stored("_react_store_push"), "0");
   EXPECT_EQ(stored("_default_cdn_domain"), "//cdn.example");
+  EXPECT_EQ(stored("_cuid"), "");
+  EXPECT_EQ(stored("cuid2"), "member-9");  // the member outlives the page
   EXPECT_EQ(client->s_btm, 0);
   EXPECT_DOUBLE_EQ(client->task.shkThr(), 1.3);
   EXPECT_EQ(config([](SharedConfiguration& c) { return c.runa; }), "host.run");
@@ -90,16 +60,15 @@ TEST_F(PageviewSwitchesTest, PushAndHashSwitchesFollowTheirRules) {
     }
     StringMap page = {{"p", "Home"}};
     if (c.localPush) page["_enable_push"] = *c.localPush;
-    client->execute(home, page);
+    view(page);
     EXPECT_EQ(stored("_enable_push"), *c.expectedPush)
         << c.storedPush.value_or("absent") << " / " << c.localPush.value_or("absent");
   }
-
-  client->execute(home, {{"p", "Home"}, {"_enable_hash", "sha"}});
+  view({{"p", "Home"}, {"_enable_hash", "sha"}});
   EXPECT_EQ(stored("_enable_hash"), "sha");
-  client->execute(home, {{"p", "Home"}});
+  view();
   EXPECT_EQ(stored("_enable_hash"), "");
-  client->execute(home, {{"p", "Home"}});
+  view();
   EXPECT_EQ(stored("_enable_hash"), "0");
 }
 
@@ -111,9 +80,7 @@ TEST_F(PageviewSwitchesTest, EveryPageStartsItsCampaignStateAfresh) {
     c.pendingBadgeMaps = {{{"qivlid", "[]"}}};
   });
   processState().withConfig([](SharedConfiguration& c) { c.pendingItems = {"item-1"}; });
-  const auto before = processState().execcounter();
-  client->execute(home, {{"p", "Home"}});
-  EXPECT_EQ(processState().execcounter(), before + 1);
+  view();
   processState().withCampaign([](CampaignState& c) {
     EXPECT_FALSE(c.responseReady);
     EXPECT_TRUE(c.pendingCustomEvents.empty());
@@ -124,39 +91,38 @@ TEST_F(PageviewSwitchesTest, EveryPageStartsItsCampaignStateAfresh) {
     EXPECT_EQ(c.pageItems, std::vector<std::string>{"item-1"});
     EXPECT_TRUE(c.pendingItems.empty());
     EXPECT_TRUE(c.allowedDomains.has_value());
-    EXPECT_TRUE(c.allowedFunctions.has_value());
   });
 
+  // An empty map only counts the call and drops the pushed link, even after the visit ended.
   Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
-  client->execute(home, {});
+  const auto before = Util::qivDefaults()->dictionaryRepresentation();
+  const auto counter = processState().execcounter();
+  clock().advance(std::chrono::minutes(40));
+  view({});
+  EXPECT_EQ(processState().execcounter(), counter + 1);
   EXPECT_FALSE(Util::qivDefaults()->object("_push_click_link").has_value());
+  Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
+  EXPECT_EQ(Util::qivDefaults()->dictionaryRepresentation(), before);
 }
 
 TEST_F(PageviewSwitchesTest, ScreenChangeRemovesThePreviousBannersVirtualPageKeepsThem) {
   auto window = ui::Window::make(ui::Rect::make(0, 0, 320, 640));
   window->setRootViewController(home);
   dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
-  auto addTagged = [&](const char* identifier) {
-    auto view = ui::View::make(ui::Rect::make(0, 0, 320, 80));
-    view->setAccessibilityIdentifier(identifier);
-    window->addSubview(view);
-    return view;
-  };
-  auto banner = addTagged("qiv_banner");
-  auto other = addTagged("host_toast");
-  auto nested = ui::View::make();
+  auto banner = ui::View::make(), other = ui::View::make(), nested = ui::View::make();
+  banner->setAccessibilityIdentifier("qiv_banner");
+  other->setAccessibilityIdentifier("host_toast");
   nested->setAccessibilityIdentifier("qiv_banner");
+  window->addSubview(banner);
+  window->addSubview(other);
   other->addSubview(nested);
 
   client->execute(home, {{"p", "Home"}}, "1");
   EXPECT_EQ(banner->superview(), window);
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.virtualFlag; }), "1");
-
-  client->execute(home, {{"p", "Home"}});
+  view();
   EXPECT_EQ(banner->superview(), nullptr);
   EXPECT_EQ(other->superview(), window);
   EXPECT_EQ(nested->superview(), other) << "only direct subviews of the window go";
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.virtualFlag; }), "0");
 }
 
 TEST_F(PageviewSwitchesTest, CompanyIdWithADashKeepsItsSecondPiece) {
@@ -164,23 +130,7 @@ TEST_F(PageviewSwitchesTest, CompanyIdWithADashKeepsItsSecondPiece) {
   processState().withConfig([](SharedConfiguration& c) { c.companyId = "acme-77-eu"; });
   dashed.execute(home, {{"p", "Home"}});
   EXPECT_EQ(stored("_s"), "77");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.companyId; }), "77");
   EXPECT_NE(dashed.baseLink.find("s=77"), std::string::npos);
-}
-
-TEST_F(PageviewSwitchesTest, AppGroupGetsTheVisitorAndMember) {
-  client->setAppGroupName("group.demo");
-  client->execute(home, {{"p", "Home"}, {"cuid", "member-9"}});
-  auto group = platform::current().userDefaults().suite("group.demo");
-  EXPECT_EQ(group->string("uid"), stored("uid"));
-  EXPECT_EQ(group->string("cuid"), "member-9");
-  EXPECT_EQ(stored("_cuid"), "member-9");
-  EXPECT_EQ(stored("cuid2"), "member-9");
-
-  client->execute(home, {{"p", "Home"}});
-  EXPECT_EQ(group->string("cuid"), "member-9");
-  EXPECT_EQ(stored("_cuid"), "");
-  EXPECT_EQ(stored("cuid2"), "member-9");
 }
 
 }  // namespace

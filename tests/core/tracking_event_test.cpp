@@ -2,27 +2,20 @@
 
 #include "core/tracking_test.hpp"
 #include "core/value_cbor.hpp"
-#include "tavrino/client.hpp"
 
 namespace tavrino {
 namespace {
 
-using testing::TrackingTest;
+class TrackingEventTest : public testing::TrackingTest {
+  void SetUp() override {
+    TrackingTest::SetUp();
+    enableDebugLog();
+  }
+};
 
 Value action(const std::string& id) {
   return {{"id", id}, {"di", "i"}, {"pt", "v"}, {"v", "x"}};
 }
-
-class TrackingEventTest : public TrackingTest {
- protected:
-  void SetUp() override {
-    TrackingTest::SetUp();
-    client_ = std::make_unique<Tavrino>(baseUrl, "1", "0");
-    enableDebugLog();
-  }
-  Tavrino& client() { return *client_; }
-  std::unique_ptr<Tavrino> client_;
-};
 
 TEST_F(TrackingEventTest, EventsBeforeTheAnswerAreOnlyQueued) {
   file("buy", {{"add_act_1", action("1")}});
@@ -71,10 +64,10 @@ TEST_F(TrackingEventTest, AnActionFiledUnderItsOwnEventRunsOnce) {
   file("start", {{"add_act_1", action("1")}});
   Tavrino::createCustomEvent("start", nullptr, {});
   const auto lines = log().lines();
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& l) {
-                            return l.find("add_act called with") != std::string::npos;
-                          }),
+  EXPECT_EQ(std::ranges::count_if(lines,
+                                  [](const std::string& l) {
+                                    return l.find("add_act called with") != std::string::npos;
+                                  }),
             3);
   EXPECT_TRUE(filed("qiv_action_1")->empty());
   EXPECT_TRUE(filed("qiv_action_2")->empty());

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the tracking tests share: the reference service, filed custom events,
-// the step list and the configuration.
+// What the tracking tests share: a client of the reference service, filed
+// custom events, the step list and the configuration.
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,20 @@
 #include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
+#include "tavrino/client.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
 
 class TrackingTest : public ServiceTest {
  protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    client_ = std::make_unique<Tavrino>(baseUrl, "1", "0");
+  }
+  Tavrino& client() { return *client_; }
+  std::unique_ptr<Tavrino> client_;
+
   static std::string filedKey(std::string_view event) {
     return "qivo.custom.events_" + std::string(event);
   }
