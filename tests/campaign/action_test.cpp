@@ -27,13 +27,7 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   setHostCallbacks("entered", "left");
   file("qiv_action_7", {{"add_lbl_1", {{"id", "70"}, {"di", "i"}, {"pt", "v"}, {"v", "z"}}}});
   Util::setCookieToQIVDefaults("qiv_c_3", "1 " + std::to_string(now() + 60));
-  run(withRunFunction({{"id", "7"},
-                       {"di", "i"},
-                       {"pt", "v"},
-                       {"v", "x"},
-                       {"lto", 60},
-                       {"at", "seg"},
-                       {"n", "Seg"}}));
+  run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg")));
 
   EXPECT_TRUE(log().contains("tavrino_log : add_act called with : \nkey : id , value : 7"));
   EXPECT_EQ(stored("qiv_l_7"), "x " + std::to_string(now() + 3600));
@@ -42,17 +36,8 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   EXPECT_EQ(stored("qiv_l_70"), "z " + std::to_string(now()));  // what waited for it ran
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
 
-  ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
-  const auto requests = service.requests("/t");
-  const auto report = requests[0].queryValue("aid") == "7" ? requests[0] : requests[1];
-  EXPECT_EQ(report.queryValue("a"), "a");
-  EXPECT_EQ(report.queryValue("di"), "i");
-  EXPECT_EQ(report.queryValue("at"), "seg");
-  EXPECT_EQ(report.queryValue("aname"), "Seg");
-  EXPECT_EQ(report.queryValue("zbid"), "3:1");
-  EXPECT_EQ(report.queryValue("vzbid"), "");
-  EXPECT_EQ(report.queryValue("qivcmmdelay"), "");
-  EXPECT_FALSE(report.queryValue("qivcfrom"));
+  const auto report = testing::awaitRequestWith(dispatch(), service, "/t", "aid", "7");
+  testing::expectQuery(report, "a=a&di=i&at=seg&aname=Seg&zbid=3:1");
   EXPECT_FALSE(report.queryValue("qivcmmid"));
 }
 
@@ -110,7 +95,7 @@ TEST_F(ActionsTest, MalformedNumbersTakeTheDefaultsAndNeverOverflow) {
   EXPECT_EQ(stored("eventcounter_4_PAGEVIEW"), "2 " + std::to_string(now()));
 
   // Lifetimes: not whole is 0, too long saturates.
-  run({{"id", "8"}, {"di", "i"}, {"pt", "v"}, {"v", "a"}, {"lto", "1.5"}});
+  run(fields("id=8&di=i&pt=v&v=a&lto=1.5"));
   EXPECT_EQ(stored("qiv_l_8"), "a " + std::to_string(now()));
   run({{"id", "9"}, {"di", "i"}, {"pt", "v"}, {"v", "a"}, {"lto", top}});
   EXPECT_EQ(stored("qiv_l_9"), "a " + top);
@@ -144,8 +129,8 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   EXPECT_EQ(service.requests("/t")[0].queryValue("di"), "d");
 
   // Other directions and modes do nothing.
-  run({{"id", "7"}, {"di", "x"}, {"pt", "v"}});
-  run({{"id", "7"}, {"di", "i"}, {"pt", "q"}});
+  run(fields("id=7&di=x&pt=v"));
+  run(fields("id=7&di=i&pt=q"));
   EXPECT_FALSE(has("qiv_l_7"));
   EXPECT_EQ(stepCount("request start. type is : action"), 2u);
 }
@@ -157,45 +142,22 @@ TEST_F(ActionsTest, ReportCarriesCampaignListsAndCommunicationFields) {
   Util::setCookieToQIVDefaults("qiv_lzbid_none", "unexpiring");
   Util::setCookieToQIVDefaults("qiv_i_1", "11" + later);
   Util::setCookieToQIVDefaults("qiv_i_2", "12" + later);
-  run({{"id", "1"},
-       {"di", "d"},
-       {"ilcc", "1"},
-       {"lzbid", "1"},
-       {"bvw", "1"},
-       {"qivcmmid", "9"},
-       {"qivcmmtyp", "2"},
-       {"qivcmmdelay", "30"},
-       {"_spid", "4"},
-       {"_spidf", "item"}},
+  run(fields("id=1&di=d&ilcc=1&lzbid=1&bvw=1&qivcmmid=9&qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spidf="
+             "item"),
       {{"item", "99"}, {"a", "host"}});
   const auto report = awaitRequest("/t");
-  EXPECT_EQ(report.queryValue("zbid"), "5:1,6:2");
-  EXPECT_EQ(report.queryValue("vzbid"), "11,12");
-  EXPECT_EQ(report.queryValue("qivcfrom"), "bulkview");
-  EXPECT_EQ(report.queryValue("qivcmmid"), "9");
-  EXPECT_EQ(report.queryValue("qivsubstype"), "3");
-  EXPECT_EQ(report.queryValue("qivcmmtyp"), "2");
-  EXPECT_EQ(report.queryValue("qivcmmdelay"), "30");
-  EXPECT_EQ(report.queryValue("_spid"), "4");
-  EXPECT_EQ(report.queryValue("_spiid"), "99");
-  EXPECT_EQ(report.queryValue("a"), "host");  // the client map wins
+  // The client map wins over the campaign's "a".
+  testing::expectQuery(report,
+                       "zbid=5:1,6:2&vzbid=11,12&qivcfrom=bulkview&qivcmmid=9&qivsubstype=3&"
+                       "qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spiid=99&a=host");
 
-  run({{"id", "2"},
-       {"di", "d"},
-       {"ilcc", "1"},
-       {"qivcmmid", "-3"},
-       {"qivcmmtyp", "mail"},
-       {"_spid", "x"},
-       {"_spidf", "item"}},
-      {{"item", "99"}});
+  run(fields("id=2&di=d&ilcc=1&qivcmmid=-3&qivcmmtyp=mail&_spid=x&_spidf=item"), {{"item", "99"}});
   const auto plain = awaitRequest("/t", 1);
   EXPECT_EQ(plain.queryValue("zbid"), "");  // no clicked campaigns
-  EXPECT_FALSE(plain.queryValue("qivcmmid"));
-  EXPECT_FALSE(plain.queryValue("qivsubstype"));
-  EXPECT_FALSE(plain.queryValue("qivcmmtyp"));
-  EXPECT_FALSE(plain.queryValue("_spid"));
-  EXPECT_FALSE(plain.queryValue("_spiid"));
-  EXPECT_FALSE(plain.queryValue("qivcfrom"));
+  for (const char* dropped :
+       {"qivcmmid", "qivsubstype", "qivcmmtyp", "_spid", "_spiid", "qivcfrom"}) {
+    EXPECT_FALSE(plain.queryValue(dropped)) << dropped;
+  }
 }
 
 TEST_F(ActionsTest, DirectActionsUseTheHostsValuesAndAFreshScreen) {

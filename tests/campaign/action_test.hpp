@@ -3,9 +3,11 @@
 // Actions and labels against the reference service, with a host screen whose
 // registered methods record what reached them.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "campaign/engine_test.hpp"
 #include "core/tracking_test.hpp"
 #include "tavrino/runtime/registry.hpp"
 #include "tavrino/ui/view_controller.hpp"
@@ -57,6 +59,18 @@ class ActionTest : public TrackingTest {
                                                   {"class", "HostScreen"},
                                                   {"param", Value::object()}}})}};
     return params;
+  }
+  // A campaign map from "key=value&..." (all values text).
+  static Value fields(std::string_view query) {
+    Value map = Value::object();
+    for (std::size_t start = 0; start < query.size();) {
+      const std::size_t end = std::min(query.find('&', start), query.size());
+      const auto pair = query.substr(start, end - start);
+      const auto eq = pair.find('=');
+      map[std::string(pair.substr(0, eq))] = std::string(pair.substr(eq + 1));
+      start = end + 1;
+    }
+    return map;
   }
   static std::vector<std::string> hostCalls() { return HostScreen::calls(); }
 

@@ -76,7 +76,7 @@ TEST_F(CriteriaShakeTest, AllThreeAxesMustExceedTheThreshold) {
   EXPECT_EQ(shows(), 1u);
 }
 
-TEST_F(CriteriaShakeTest, ASecondShakeCampaignReusesThePoll) {
+TEST_F(CriteriaShakeTest, OnePollServesTheLatestPageAndEndsOnceEveryKindHasFired) {
   auto first = std::make_shared<ui::ViewController>("First");
   auto second = std::make_shared<ui::ViewController>("Second");
   armShake("ui_sb", {{"uvp", "p"}}, first);
@@ -84,16 +84,11 @@ TEST_F(CriteriaShakeTest, ASecondShakeCampaignReusesThePoll) {
   ASSERT_TRUE(timer && timer->isValid());
   armShake("ui_sb", {{"uvp", "p"}}, second);
   EXPECT_EQ(state()->shakeTimer, timer) << "no second timer";
-  EXPECT_EQ(state()->armed.view, second) << "the poll serves the latest page";
-}
-
-TEST_F(CriteriaShakeTest, PollingEndsOnceEveryKindHasFired) {
-  armShake("ui_sb");
+  EXPECT_EQ(state()->armed.view, second);
   shake(2, 2, 2);
   armShake("add_act", {{"id", "3"}, {"e", "SHAKE"}});
   shake(2, 2, 2);
-  const auto timer = state()->shakeTimer;
-  ASSERT_TRUE(timer && timer->isValid());
+  EXPECT_TRUE(timer->isValid());
   armShake("add_lbl", {{"id", "4"}, {"e", "SHAKE"}});
   shake(2, 2, 2);
   EXPECT_FALSE(timer->isValid());
@@ -106,29 +101,25 @@ TEST_F(CriteriaShakeTest, PollingEndsOnceEveryKindHasFired) {
   EXPECT_TRUE(log().contains("shake trigger spent. not armed"));
 }
 
-TEST_F(CriteriaShakeTest, DestroyingTheEngineStopsPolling) {
+TEST_F(CriteriaShakeTest, DestroyingTheEngineStopsItsPollAndItsPendingArming) {
+  task->calledEvent(nullptr, {{"uvp", "p"}}, baseUrl, "SHAKE", "ui_sb", {},
+                    processState().execcounter());
+  task.reset();
+  dispatch().runFor(milliseconds(50));
+  EXPECT_FALSE(motion().isAccelerometerActive()) << "the queued arming found no engine";
+
+  task.emplace();
   armShake("ui_sb");
   const auto timer = state()->shakeTimer;
   AsyncTask other;
   other.calledEvent(nullptr, {{"uvp", "p"}}, baseUrl, "SHAKE", "ui_sb", {},
                     processState().execcounter());
   dispatch().runFor(milliseconds(10));
-
   task.reset();
   EXPECT_FALSE(timer->isValid());
   EXPECT_TRUE(motion().isAccelerometerActive()) << "the other engine still polls";
   shake(2, 2, 2);
   EXPECT_EQ(shows(), 1u);
-}
-
-TEST_F(CriteriaShakeTest, ArmingAfterTheEngineIsGoneDoesNothing) {
-  task->calledEvent(nullptr, {{"uvp", "p"}}, baseUrl, "SHAKE", "ui_sb", {},
-                    processState().execcounter());
-  task.reset();
-  dispatch().runFor(milliseconds(50));
-  shake(2, 2, 2);
-  EXPECT_EQ(shows(), 0u);
-  EXPECT_FALSE(motion().isAccelerometerActive());
 }
 
 }  // namespace

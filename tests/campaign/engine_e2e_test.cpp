@@ -24,24 +24,13 @@ class EngineE2ETest : public testing::EngineTest {};
 TEST_F(EngineE2ETest, PageViewRequestCarriesThePageAndTheVisitor) {
   auto product = std::make_shared<ui::ViewController>("ÜrünDetay");
   client->execute(product, {{"a", "view"}, {"cuid", "m-1"}, {"_vto", "10"}, {"x", "1 2"}});
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
-  const auto request = service.requests("/d").at(0);
-  EXPECT_EQ(request.queryValue("p"), "UrunDetay") << "the class name is sanitised";
-  EXPECT_EQ(request.queryValue("a"), "view");
-  EXPECT_EQ(request.queryValue("ls"), "|");
-  EXPECT_EQ(request.queryValue("ps"), "/");
-  EXPECT_EQ(request.queryValue("s"), "1234");
-  EXPECT_EQ(request.queryValue("cuid"), "m-1");
-  EXPECT_EQ(request.queryValue("x"), "1 2");
+  // The class name is sanitised; a name the host gives is kept.
+  const auto request = testing::awaitRequestWith(dispatch(), service, "/d", "p", "UrunDetay");
+  testing::expectQuery(request, "a=view&ls=|&ps=/&s=1234&cuid=m-1&x=1 2&vc=1&pvc=1");
   EXPECT_EQ(request.queryValue("uids")->rfind(Util::readDefault("uid") + "|", 0), 0u);
-  EXPECT_EQ(request.queryValue("vc"), "1");
-  EXPECT_EQ(request.queryValue("pvc"), "1");
   EXPECT_FALSE(request.queryValue("_vto").has_value());
-
-  service.reset();
   client->execute(product, {{"p", "Ürün"}});
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
-  EXPECT_EQ(service.requests("/d").at(0).queryValue("p"), "Ürün") << "the host's name is kept";
+  testing::awaitRequestWith(dispatch(), service, "/d", "p", "Ürün");
 }
 
 TEST_F(EngineE2ETest, OnlyTheLastPageViewOfARunLoopTurnIsFetched) {
@@ -79,24 +68,6 @@ TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
   ASSERT_TRUE(pageView({{"p", "Home"}, {"_enable_push", "1"}}));
   EXPECT_EQ(Util::readDefault("_token_state"), "false");
   EXPECT_TRUE(log().contains("token not set yet."));
-}
-
-TEST_F(EngineE2ETest, CampaignsRunAndReportByKind) {
-  answerWith(R"([
-    {"function": "add_act", "params": {"id": "3", "di": "i", "pt": "v", "v": "x"}},
-    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "10"}},
-    {"function": "add_lbl", "params": {"id": "4", "e": "SHAKE"}}
-  ])");
-  ASSERT_TRUE(pageView());
-  EXPECT_EQ(shows(), 1u);
-  EXPECT_EQ(Util::readDefault("usercount_10"), "1");
-  ASSERT_TRUE(waitUntil([&] {
-    for (const auto& request : service.requests("/t")) {
-      if (request.queryValue("aid") == "3") return true;
-    }
-    return false;
-  })) << "the action reports itself";
-  EXPECT_EQ(client->task.function_name(), "add_lbl");
 }
 
 TEST_F(EngineE2ETest, EventsReportedBeforeTheAnswerRunAfterIt) {
@@ -146,14 +117,9 @@ TEST_F(EngineE2ETest, MainLoopRunsOtherWorkWhileTheServiceIsSlow) {
 }
 
 // Records what a host toolkit would mirror.
-class RecordingObserver final : public ui::TreeObserver {
- public:
-  void viewAttached(const ui::View& view) override {
-    attached.push_back(view.accessibilityIdentifier());
-  }
-  void viewDetached(const ui::View& view) override {
-    detached.push_back(view.accessibilityIdentifier());
-  }
+struct RecordingObserver final : ui::TreeObserver {
+  void viewAttached(const ui::View& v) override { attached.push_back(v.accessibilityIdentifier()); }
+  void viewDetached(const ui::View& v) override { detached.push_back(v.accessibilityIdentifier()); }
   void viewChanged(const ui::View&, ui::ViewChange) override {}
   std::vector<std::string> attached, detached;
 };

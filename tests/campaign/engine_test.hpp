@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,34 @@
 #include "tavrino/client.hpp"
 
 namespace tavrino::testing {
+
+// Pumps the loop until a request to path has key=value (reports may come in any order).
+inline service::RecordedRequest awaitRequestWith(platform::Dispatch& dispatch,
+                                                 service::Service& service, std::string_view path,
+                                                 std::string_view key, std::string_view value) {
+  std::optional<service::RecordedRequest> found;
+  dispatch.runUntil(
+      [&] {
+        for (const auto& request : service.requests(path)) {
+          if (request.queryValue(key) == value) found = request;
+        }
+        return found.has_value();
+      },
+      std::chrono::seconds(5));
+  if (!found) ADD_FAILURE() << "no request to " << path << " with " << key << "=" << value;
+  return found.value_or(service::RecordedRequest{});
+}
+
+// Expects the request's query to hold each "key=value" of the "&"-joined list.
+inline void expectQuery(const service::RecordedRequest& request, std::string_view expected) {
+  for (std::size_t start = 0; start < expected.size();) {
+    const std::size_t end = std::min(expected.find('&', start), expected.size());
+    const auto pair = expected.substr(start, end - start);
+    const auto eq = pair.find('=');
+    EXPECT_EQ(request.queryValue(pair.substr(0, eq)), pair.substr(eq + 1)) << pair;
+    start = end + 1;
+  }
+}
 
 class EngineTest : public ServiceTest {
  protected:
