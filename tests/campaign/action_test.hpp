@@ -3,7 +3,6 @@
 // Actions and labels against the reference service, with a host screen whose
 // registered methods record what reached them.
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -63,13 +62,7 @@ class ActionTest : public TrackingTest {
   // A campaign map from "key=value&..." (all values text).
   static Value fields(std::string_view query) {
     Value map = Value::object();
-    for (std::size_t start = 0; start < query.size();) {
-      const std::size_t end = std::min(query.find('&', start), query.size());
-      const auto pair = query.substr(start, end - start);
-      const auto eq = pair.find('=');
-      map[std::string(pair.substr(0, eq))] = std::string(pair.substr(eq + 1));
-      start = end + 1;
-    }
+    for (const auto& [key, value] : parseQuery(query)) map[key] = value;
     return map;
   }
   static std::vector<std::string> hostCalls() { return HostScreen::calls(); }

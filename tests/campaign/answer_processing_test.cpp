@@ -139,10 +139,7 @@ TEST_F(AnswerProcessingTest, InboxCampaignsAreFiledWithTheirLifetime) {
   ASSERT_TRUE(pageView());
   QivInbox inbox;
   inbox.setStoreName("group.demo");
-  const QivInboxMessage m = inbox.getMessage("77");
-  EXPECT_EQ(std::vector<std::string>({m.channel, m.status, m.date, m.timeoutDate, m.title}),
-            std::vector<std::string>({"campaign", "2", std::to_string(kTestEpoch),
-                                      std::to_string(kTestEpoch + 600), "Hello"}));
+  EXPECT_EQ(inbox.getMessage("77").timeoutDate, std::to_string(kTestEpoch + 600));
   EXPECT_FALSE(inbox.hasMessage("78"));
   EXPECT_FALSE(inbox.hasMessage("79"));
   EXPECT_EQ(count("hasinboxmessage : write"), 1u);

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
@@ -33,14 +35,23 @@ inline service::RecordedRequest awaitRequestWith(platform::Dispatch& dispatch,
   return found.value_or(service::RecordedRequest{});
 }
 
-// Expects the request's query to hold each "key=value" of the "&"-joined list.
-inline void expectQuery(const service::RecordedRequest& request, std::string_view expected) {
-  for (std::size_t start = 0; start < expected.size();) {
-    const std::size_t end = std::min(expected.find('&', start), expected.size());
-    const auto pair = expected.substr(start, end - start);
-    const auto eq = pair.find('=');
-    EXPECT_EQ(request.queryValue(pair.substr(0, eq)), pair.substr(eq + 1)) << pair;
+// The "key=value" pairs of an "&"-joined list, as written (no decoding).
+inline std::vector<std::pair<std::string, std::string>> parseQuery(std::string_view query) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (std::size_t start = 0; start < query.size();) {
+    const std::size_t end = std::min(query.find('&', start), query.size());
+    const auto pair = query.substr(start, end - start);
+    const auto eq = std::min(pair.find('='), pair.size());
+    pairs.emplace_back(pair.substr(0, eq), pair.substr(std::min(eq + 1, pair.size())));
     start = end + 1;
+  }
+  return pairs;
+}
+
+// Expects the request's query to hold each pair of expected.
+inline void expectQuery(const service::RecordedRequest& request, std::string_view expected) {
+  for (const auto& [key, value] : parseQuery(expected)) {
+    EXPECT_EQ(request.queryValue(key), value) << key;
   }
 }
 
