@@ -142,11 +142,11 @@ TEST_F(ActionsTest, ReportCarriesCampaignListsAndCommunicationFields) {
   Util::setCookieToQIVDefaults("qiv_lzbid_none", "unexpiring");
   Util::setCookieToQIVDefaults("qiv_i_1", "11" + later);
   Util::setCookieToQIVDefaults("qiv_i_2", "12" + later);
-  run(fields("id=1&di=d&ilcc=1&lzbid=1&bvw=1&qivcmmid=9&qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spidf="
-             "item"),
+  run(fields("id=1&di=d&ilcc=1&lzbid=1&bvw=1&qivcmmid=9&qivcmmtyp=2&"
+             "qivcmmdelay=30&_spid=4&_spidf=item"),
       {{"item", "99"}, {"a", "host"}});
   const auto report = awaitRequest("/t");
-  // The client map wins over the campaign's "a".
+  // The host's "a" wins over the report's own.
   testing::expectQuery(report,
                        "zbid=5:1,6:2&vzbid=11,12&qivcfrom=bulkview&qivcmmid=9&qivsubstype=3&"
                        "qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spiid=99&a=host");
@@ -170,10 +170,7 @@ TEST_F(ActionsTest, DirectActionsUseTheHostsValuesAndAFreshScreen) {
   // The view is a plain controller the host never registered: no call.
   EXPECT_TRUE(hostCalls().empty());
   EXPECT_TRUE(log().contains("classname not found in package : UIViewController"));
-  const auto report = awaitRequest("/t");
-  EXPECT_EQ(report.queryValue("page"), "home");
-  EXPECT_EQ(report.queryValue("aid"), "8");
-  EXPECT_EQ(report.queryValue("zbid"), "5:3");
+  testing::expectQuery(awaitRequest("/t"), "page=home&aid=8&zbid=5:3");
 }
 
 }  // namespace
