@@ -119,6 +119,11 @@ class TAVRINO_EXPORT Tavrino {
   // items' views ("qivlid").
   static void activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap);
 
+  // --- Push registration and permission (src/push/registration*.cpp) ---
+
+  // --- Notification receipt, push clicks, notification extension
+  //     (src/push/receipt*.cpp, src/push/extension*.cpp) ---
+
   // Instance fields.
   AsyncTask task;
   std::string _enable_company_settings = "0";

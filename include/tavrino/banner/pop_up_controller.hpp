@@ -51,9 +51,12 @@ class TAVRINO_EXPORT popUpController : public ui::ViewController,
   void action(ui::Button& sender);
   // Closes the banner on a tap outside the pop-up.
   void targetCoc();
-  // A control that leads to a click was tapped. Click handling is not here
-  // yet: this only logs.
+  // --- Clicks, in-app browser, web view navigation (src/banner/pop_up_click*.cpp) ---
+  // A control that leads to a click was tapped.
   void setClickCookie(ui::Button& sender);
+
+  // --- Images, impressions, social proof, badge content
+  //     (src/banner/pop_up_image*.cpp) ---
 
   // Starts following the keyboard and the device orientation; createBanner
   // calls it once.
