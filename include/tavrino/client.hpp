@@ -143,7 +143,8 @@ class TAVRINO_EXPORT Tavrino {
 inline constexpr std::string_view kKeyboardExtensionPointIdentifier = "com.apple.keyboard-service";
 
 // Restores every piece of process-wide state (shared configuration, step list,
-// callbacks) to its initial value. For tests; the store is not touched.
+// callbacks, the image cache) to its initial value. For tests; the store is
+// not touched.
 TAVRINO_EXPORT void resetProcessStateForTesting();
 
 }  // namespace tavrino

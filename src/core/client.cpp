@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "tavrino/banner/image_cache.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -139,6 +140,7 @@ bool Tavrino::application(platform::Application*, std::string_view extensionPoin
 
 void resetProcessStateForTesting() {
   processState().reset();
+  banner::ImageCache::shared().clear();
 }
 
 }  // namespace tavrino

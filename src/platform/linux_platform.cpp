@@ -28,7 +28,9 @@ class LinuxPlatform final : public Platform {
             [dispatch = dispatch_.get()](Task task) { dispatch->mainAsync(std::move(task)); })),
         screen_(std::make_shared<LinuxScreen>(systemInfo_, notificationCenter_)),
         fonts_(options.fonts ? options.fonts : std::make_shared<LinuxFonts>()),
-        webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()) {}
+        webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()),
+        imageDecoder_(options.imageDecoder ? options.imageDecoder
+                                           : std::make_shared<LinuxImageDecoder>()) {}
 
   ~LinuxPlatform() override { shutdown(); }
 
@@ -51,6 +53,7 @@ class LinuxPlatform final : public Platform {
   NotificationCenter& notificationCenter() override { return *notificationCenter_; }
   Fonts& fonts() override { return *fonts_; }
   WebEngine& webEngine() override { return *webEngine_; }
+  ImageDecoder& imageDecoder() override { return *imageDecoder_; }
 
  private:
   std::shared_ptr<Clock> clock_;
@@ -66,6 +69,7 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<LinuxScreen> screen_;
   std::shared_ptr<Fonts> fonts_;
   std::shared_ptr<WebEngine> webEngine_;
+  std::shared_ptr<ImageDecoder> imageDecoder_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {

@@ -9,6 +9,7 @@
 #include "tavrino/export.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/linux_fonts.hpp"
+#include "tavrino/platform/linux_image_decoder.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_screen.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
@@ -33,6 +34,8 @@ struct LinuxPlatformOptions {
   std::shared_ptr<Fonts> fonts = nullptr;
   // The engine behind web views. Null: a LinuxWebEngine.
   std::shared_ptr<WebEngine> webEngine = nullptr;
+  // Makes images from downloaded bytes. Null: a LinuxImageDecoder.
+  std::shared_ptr<ImageDecoder> imageDecoder = nullptr;
   // The screen and the notification centre are made by the platform: the
   // screen is a LinuxScreen over the system info, posting to the platform's
   // notification centre, which delivers on the platform's main loop. Reach

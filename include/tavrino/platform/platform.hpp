@@ -15,6 +15,7 @@
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/fonts.hpp"
+#include "tavrino/platform/image_decoder.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/motion_manager.hpp"
 #include "tavrino/platform/notification_center.hpp"
@@ -42,6 +43,7 @@ class TAVRINO_EXPORT Platform {
   virtual NotificationCenter& notificationCenter() = 0;
   virtual Fonts& fonts() = 0;
   virtual WebEngine& webEngine() = 0;
+  virtual ImageDecoder& imageDecoder() = 0;
 
   // Finishes the platform's background work (global queues, transfers in
   // flight) and refuses more, while every service is still intact.
@@ -69,6 +71,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   NotificationCenter& notificationCenter() override { return target_->notificationCenter(); }
   Fonts& fonts() override { return target_->fonts(); }
   WebEngine& webEngine() override { return target_->webEngine(); }
+  ImageDecoder& imageDecoder() override { return target_->imageDecoder(); }
   void shutdown() override { target_->shutdown(); }
 
  private:

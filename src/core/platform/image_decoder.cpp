@@ -1,0 +1,7 @@
+#include "tavrino/platform/image_decoder.hpp"
+
+namespace tavrino::platform {
+
+ImageDecoder::~ImageDecoder() = default;
+
+}  // namespace tavrino::platform
