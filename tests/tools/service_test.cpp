@@ -116,6 +116,12 @@ TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
     EXPECT_EQ(get(target), "{}") << target;
   }
   EXPECT_EQ(get("/img/anything.png"), builtInImage());
+  // The built-in test images by name.
+  for (const char* name : {"sample.png", "sample.jpg", "sample.gif", "bomb.png"}) {
+    ASSERT_TRUE(builtInImage(name)) << name;
+    EXPECT_EQ(get(std::string("/img/") + name), *builtInImage(name)) << name;
+  }
+  EXPECT_NE(*builtInImage("sample.jpg"), *builtInImage("sample.gif"));
   get("/nothing-here", 404);
   get("/xd", 404);
 }

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "service/builtin_images.hpp"
+
 namespace tavrino::service {
 namespace {
 
@@ -40,7 +42,11 @@ bool isSafeImageName(const std::filesystem::path& name) {
 
 void answerImage(const Scenario& scenario, std::string_view name, httplib::Response& response) {
   if (scenario.images.empty()) {
-    response.set_content(std::string(builtInImage()), "image/png");
+    if (const auto named = builtInImage(name)) {
+      response.set_content(std::string(*named), contentTypeFor(std::filesystem::path(name)));
+    } else {
+      response.set_content(std::string(builtInImage()), "image/png");
+    }
     return;
   }
   const std::filesystem::path relative(name);
@@ -73,6 +79,13 @@ bool endsWith(std::string_view path, std::string_view endpoint) {
 
 std::string_view builtInImage() {
   return {reinterpret_cast<const char*>(kPixelPng), sizeof kPixelPng};
+}
+
+std::optional<std::string_view> builtInImage(std::string_view name) {
+  for (const auto& image : builtInImages()) {
+    if (image.name == name) return image.bytes;
+  }
+  return std::nullopt;
 }
 
 std::string dumpJson(const Json& value) {

@@ -68,8 +68,12 @@ struct Behavior {
 };
 
 // The one-pixel PNG served under ".../img/" when the scenario names no image
-// directory.
+// directory and the name is none of the built-in test images.
 std::string_view builtInImage();
+// The built-in test image called name ("sample.jpg", "bomb.png"; the list is
+// in service/builtin_images.hpp), served under ".../img/<name>" when the
+// scenario names no image directory.
+std::optional<std::string_view> builtInImage(std::string_view name);
 
 class Service {
  public:
