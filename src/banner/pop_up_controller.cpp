@@ -39,10 +39,6 @@ void popUpController::targetCoc() {
   close();
 }
 
-void popUpController::setClickCookie(ui::Button&) {
-  QivUtil::addLog("setClickCookie called.");
-}
-
 void popUpController::viewDidLoad() {
   if (loaded_) return;
   loaded_ = true;
@@ -67,10 +63,6 @@ void popUpController::viewDidLoad() {
 void popUpController::viewWillDisappear(bool) {}
 
 void popUpController::updateSizes() {}
-
-void popUpController::didStartProvisionalNavigation(ui::WebView&) {}
-
-void popUpController::didFailNavigation(ui::WebView&, const std::string&) {}
 
 // An HTML strip that stays on outside taps sits on the keyboard. A
 // notification without the keyboard's frame says nothing about where it is.

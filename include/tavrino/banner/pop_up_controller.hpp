@@ -52,8 +52,27 @@ class TAVRINO_EXPORT popUpController : public ui::ViewController,
   // Closes the banner on a tap outside the pop-up.
   void targetCoc();
   // --- Clicks, in-app browser, web view navigation (src/banner/pop_up_click*.cpp) ---
-  // A control that leads to a click was tapped.
+  // A control that leads to a click was tapped (sender a ui::customButton):
+  // runs the click host functions, marks the inbox message read, writes the
+  // click cookies, reports the click, raises "qiv_click_" + zbid + "_" +
+  // clickid, then closes the banner, opens "uapp" outside or shows it in the
+  // in-app browser. The two perform the same steps.
   void setClickCookie(ui::Button& sender);
+  void setClickCookie2(ui::Button& sender);
+  // An activated link in the banner's page is a click: reported, opened
+  // outside, and the banner closes. Every navigation is allowed.
+  void decidePolicyFor(ui::WebView& webView, const platform::NavigationAction& action,
+                       platform::DecisionHandler decisionHandler) override;
+  // The older web view's question; always true. A followed link is
+  // reported, nothing is opened or closed; "about:blank" passes silently.
+  bool shouldStartLoadWith(ui::WebView& webView, const platform::URLRequest& request,
+                           platform::NavigationType navigationType);
+  // A loaded page shows through: the web view turns transparent.
+  void didFinishNavigation(ui::WebView& webView) override;
+  void didStartProvisionalNavigation(ui::WebView& webView) override;
+  void didFailNavigation(ui::WebView& webView, const std::string& error) override;
+  // The in-app browser while it is open (a web view over the whole screen).
+  std::shared_ptr<ui::WebView> inAppBrowser;
 
   // --- Images, impressions, social proof, badge content
   //     (src/banner/pop_up_image*.cpp) ---
@@ -77,10 +96,6 @@ class TAVRINO_EXPORT popUpController : public ui::ViewController,
   // Whether selected is a child of the window's root view controller.
   static bool isChild(const std::shared_ptr<ui::ViewController>& selected,
                       const std::shared_ptr<ui::Window>& window);
-
-  // Web view reports that need nothing here.
-  void didStartProvisionalNavigation(ui::WebView& webView) override;
-  void didFailNavigation(ui::WebView& webView, const std::string& error) override;
 
   // The banner's campaign, as createBanner received it.
   Value sender_customArray = Value::object();
@@ -118,6 +133,11 @@ class TAVRINO_EXPORT popUpController : public ui::ViewController,
   // The rotation step, 150 ms after an orientation change.
   void rotate();
   void close();
+  // Clicks (pop_up_click*.cpp, pop_up_browser.cpp).
+  void handleClick(ui::Button& sender);
+  void runClickFunctions(const Value& customArray, const std::shared_ptr<ui::ViewController>& host);
+  void closeAfterClick();
+  void openInAppBrowser(const std::string& url);
 
   platform::Observation keyboardObservation_;
   platform::Observation orientationObservation_;

@@ -27,6 +27,16 @@
 
 namespace tavrino::platform {
 
+// Whether a load may be answered from a cache; raw values as the platform
+// numbers them. The URL session caches nothing and ignores it; a web engine
+// may honour it.
+enum class CachePolicy {
+  useProtocolCachePolicy = 0,
+  reloadIgnoringLocalCacheData = 1,
+  returnCacheDataElseLoad = 2,
+  returnCacheDataDontLoad = 3,
+};
+
 struct URLRequest {
   std::string url;
   // An HTTP method token ("GET", "POST", ...).
@@ -39,6 +49,7 @@ struct URLRequest {
   // Bounds the whole exchange, connection included. Zero or less means the
   // default of 60 seconds.
   std::chrono::milliseconds timeout{60000};
+  CachePolicy cachePolicy = CachePolicy::useProtocolCachePolicy;
 };
 
 struct URLResponse {

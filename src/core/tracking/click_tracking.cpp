@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "core/tracking/click_cookies.hpp"
 #include "core/tracking/tracking_numbers.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -44,7 +45,9 @@ std::int64_t clickCookieSeconds(std::string_view clcend, const std::string& conf
   return lifetimeSeconds(configuredMinutes).value_or(kDefaultClickSeconds);
 }
 
-void writeClickCookies(const Value& parameters) {
+}  // namespace
+
+void tracking::writeClickCookies(const Value& parameters) {
   const std::string configuredMinutes = configured(&SharedConfiguration::clickCookieMinutes);
   const std::string zbid = Util::tryCatch(parameters, "zbid", "0");
   const std::string cckie = Util::tryCatch(parameters, "cckie", "1");
@@ -59,6 +62,8 @@ void writeClickCookies(const Value& parameters) {
     suite->set("qiv_lzbid" + appid, zbid + " " + expiry);
   });
 }
+
+namespace {
 
 std::string impressionList() {
   std::string list;
@@ -105,12 +110,12 @@ void Tavrino::track(const Value& parameters, const StringMap& client_map) {
 }
 
 void Tavrino::saveClickEvent(const Value& parameters, const StringMap& client_map) {
-  writeClickCookies(parameters);
+  tracking::writeClickCookies(parameters);
   sendClickHit(parameters, client_map, {});
 }
 
 void Tavrino::szbid(const Value& parameters) {
-  writeClickCookies(parameters);
+  tracking::writeClickCookies(parameters);
 }
 
 void Tavrino::saveClickCookie(const Value& parameters, const ViewControllerPtr& view,
@@ -120,7 +125,7 @@ void Tavrino::saveClickCookie(const Value& parameters, const ViewControllerPtr& 
   QivUtil::run_functions("C", parameters, view);
   createCustomEvent("qiv_click_" + zbid + "_" + clickid, view, client_map);
   Util::markAsReadInboxMessage(zbid);
-  writeClickCookies(parameters);
+  tracking::writeClickCookies(parameters);
 }
 
 void Tavrino::_clink(const Value& parameters, const StringMap& client_map) {

@@ -1,0 +1,217 @@
+// Taps on a banner's controls that lead to a click: what is recorded and
+// reported, and where the click goes.
+
+#include <gtest/gtest.h>
+
+#include "banner/click_test.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/runtime/registry.hpp"
+#include "tavrino/util/json_helpers.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using runtime::Registry;
+
+// A host class the "run" map names; records what reached it.
+class Tracker : public runtime::Object {
+ public:
+  std::string className() const override { return "Tracker"; }
+  void clicked(const Value& argument) { received().push_back(argument); }
+  static std::vector<Value>& received() {
+    static std::vector<Value> values;
+    return values;
+  }
+};
+
+class ClickButtonTest : public ClickTest {
+ protected:
+  void SetUp() override {
+    ClickTest::SetUp();
+    Registry::shared().resetForTesting();
+    Tracker::received().clear();
+  }
+  void TearDown() override {
+    Registry::shared().resetForTesting();
+    ClickTest::TearDown();
+  }
+  static std::string at(std::int64_t seconds) { return std::to_string(kNow + seconds); }
+};
+
+TEST_F(ClickButtonTest, OkTapRecordsReportsRaisesTheEventAndCloses) {
+  auto banner = popUp({{"zbid", "9"},
+                       {"clickid", "2"},
+                       {"appid", "shop"},
+                       {"clcend", "30"},
+                       {"di", "d1"},
+                       {"at", "a1"}});
+  ASSERT_TRUE(attached(*banner));
+  ASSERT_TRUE(tapOk(banner));
+
+  EXPECT_EQ(stored("qiv_c_9"), "1 " + at(1800));
+  EXPECT_EQ(stored("qiv_lzbid"
+                   "shop"),
+            "9 " + at(1800));
+  EXPECT_TRUE(Util::hasUniqueCookie("9", "2", "C")) << "the click marker";
+  const auto hit = awaitRequestWith(dispatch(), service, "/t", "zbid", "9");
+  expectQuery(hit, "a=c&di=d1&at=a1&p=Home");
+  EXPECT_TRUE(log().contains("create custom event called. event name : qiv_click_9_2"));
+
+  EXPECT_FALSE(attached(*banner)) << "no target: the click only closes";
+  EXPECT_EQ(banner->closecounter, 0) << "a click is not the user closing";
+  EXPECT_TRUE(opened().empty());
+}
+
+TEST_F(ClickButtonTest, CookieSwitchAndLifetimes) {
+  // "cckie" off: nothing stored, yet the click is reported and its event raised.
+  for (const char* off : {"0", "false"}) {
+    SCOPED_TRACE(off);
+    ASSERT_TRUE(tapOk(popUp({{"zbid", "4"}, {"cckie", off}})));
+    EXPECT_FALSE(stored("qiv_c_4"));
+    EXPECT_FALSE(stored("qiv_lzbid"));
+    EXPECT_FALSE(Util::hasUniqueCookie("4", "1", "C"));
+    awaitRequestWith(dispatch(), service, "/t", "zbid", "4");
+    EXPECT_TRUE(log().contains("create custom event called. event name : qiv_click_4_1"));
+  }
+  // The lifetime in minutes; "0" and none mean the process-wide 1440.
+  struct Case {
+    const char* zbid;
+    std::optional<const char*> clcend;
+    std::int64_t seconds;
+  };
+  for (const auto& c : {Case{"5", "30", 1800}, Case{"6", "0", 86400}, Case{"7", {}, 86400}}) {
+    SCOPED_TRACE(c.zbid);
+    Value params = {{"zbid", c.zbid}};
+    if (c.clcend) params["clcend"] = *c.clcend;
+    ASSERT_TRUE(tapOk(popUp(params)));
+    EXPECT_EQ(stored(std::string("qiv_c_") + c.zbid), "1 " + at(c.seconds));
+    EXPECT_EQ(stored("qiv_lzbid"), std::string(c.zbid) + " " + at(c.seconds));
+  }
+}
+
+TEST_F(ClickButtonTest, TargetsOpenInsideOutsideOrNowhere) {
+  struct Case {
+    const char* uapp;
+    const char* u_target;
+    std::optional<std::string> opened;   // outside
+    std::optional<std::string> browser;  // the in-app browser's request
+  };
+  const Case cases[] = {
+      {"//shop.example/a", "", {}, "https://shop.example/a"},
+      {"https://shop.example/b?x=1", "0", {}, "https://shop.example/b?x=1"},
+      {"https://shop.example/c", "1", "https://shop.example/c", {}},
+      {"//shop.example/d", "1", "https://shop.example/d", {}},
+      // Other schemes leave the application whatever "u_target" says.
+      {"myapp://product/7", "", "myapp://product/7", {}},
+      {"myapp://product/8", "1", "myapp://product/8", {}},
+      {"tel:+4930123", "", "tel:+4930123", {}},
+      // A target that forms no URL is not opened; the banner still closes.
+      {"not a url", "1", {}, {}},
+      {"https://shop.example/ e", "1", {}, {}},
+      {"mailto:a@b\r\nX: y", "", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uapp);
+    const auto before = opened().size();
+    auto banner = popUp({{"zbid", "3"}, {"uapp", c.uapp}, {"u_target", c.u_target}, {"ccc", "0"}});
+    ASSERT_TRUE(tapOk(banner));
+    const auto now = opened();
+    if (c.opened) {
+      ASSERT_EQ(now.size(), before + 1);
+      EXPECT_EQ(now.back(), *c.opened);
+    } else {
+      EXPECT_EQ(now.size(), before);
+    }
+    if (c.browser) {
+      EXPECT_TRUE(attached(*banner)) << "the browser stays until closed";
+      ASSERT_TRUE(banner->inAppBrowser);
+      EXPECT_EQ(contentOf(*banner->inAppBrowser).request.url, *c.browser);
+    } else {
+      EXPECT_FALSE(attached(*banner));
+      EXPECT_FALSE(banner->inAppBrowser);
+    }
+  }
+  EXPECT_TRUE(log().contains("click target is not a URL : not a url"));
+}
+
+TEST_F(ClickButtonTest, HostFunctionsReceiveTheClickParameters) {
+  Registry::shared().registerClass("Tracker", [] { return std::make_shared<Tracker>(); });
+  Registry::shared().registerMethod<Tracker>("Tracker", "clicked", &Tracker::clicked);
+  std::vector<std::string> onHost;
+  for (const char* method : {"viewClicked", "onClick", "onImpression"}) {
+    Registry::shared().registerMethod<ui::ViewController>(
+        "HomeViewController", method, [&onHost, method](ui::ViewController&, const Value& v) {
+          onHost.push_back(std::string(method) + ":" + Util::tryCatch(v, "click_parameter", "-"));
+        });
+  }
+  const Value run = {{"runc_class", "Tracker"},
+                     {"runc_function", "clicked"},
+                     {"runc_parameter", "rp"},
+                     {"viewc_function", "viewClicked"},
+                     {"viewc_parameter", "vp"},
+                     {"functions",
+                      {{{"type", "C"}, {"name", "onClick"}, {"class", ""}},
+                       {{"type", "I"}, {"name", "onImpression"}, {"class", ""}}}}};
+  auto banner = popUp({{"zbid", "8"}, {"run", run}});
+  banner->activityLink = "https://shop.example/landing";
+  ASSERT_TRUE(tapOk(banner));
+
+  ASSERT_EQ(Tracker::received().size(), 1u);
+  const Value& map = Tracker::received()[0];
+  EXPECT_EQ(Util::tryCatch(map, "click_parameter", ""), "rp");
+  EXPECT_EQ(Util::tryCatch(map, "qivlink", ""), "https://shop.example/landing");
+  EXPECT_EQ(Util::tryCatch(map, "zbid", ""), "8") << "the banner's map";
+  // The "C" entry runs, the impression entry does not; the view method gets
+  // its own parameter.
+  EXPECT_EQ(onHost, (std::vector<std::string>{"onClick:-", "viewClicked:vp"}));
+  EXPECT_EQ(Util::tryCatch(banner->parameters, "click_parameter", ""), "vp");
+
+  // A link the impression step left in the map survives a banner that never
+  // learnt its link.
+  auto unlinked = popUp({{"zbid", "8"}, {"run", run}});
+  unlinked->parameters["qivlink"] = "https://shop.example/kept";
+  ASSERT_TRUE(tapOk(unlinked));
+  ASSERT_EQ(Tracker::received().size(), 2u);
+  EXPECT_EQ(Util::tryCatch(Tracker::received()[1], "qivlink", ""), "https://shop.example/kept");
+}
+
+TEST_F(ClickButtonTest, WithoutItsHostTheRunMapWaitsButTheClickCounts) {
+  int calls = 0;
+  Registry::shared().registerClass("Tracker", [] { return std::make_shared<Tracker>(); });
+  Registry::shared().registerMethod<Tracker>("Tracker", "clicked",
+                                             [&calls](Tracker&, const Value&) { ++calls; });
+  auto banner = popUp({{"zbid", "8"}});
+  auto orphan = ui::customButton::make();
+  orphan->customArray = {{"zbid", "8"},
+                         {"run", {{"runc_class", "Tracker"}, {"runc_function", "clicked"}}}};
+  banner->setClickCookie2(*orphan);
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(stored("qiv_c_8"));
+  awaitRequestWith(dispatch(), service, "/t", "zbid", "8");
+
+  // A plain button carries no campaign: nothing is recorded.
+  auto plain = ui::Button::make();
+  banner->setClickCookie(*plain);
+  EXPECT_TRUE(log().contains("click sender carries no campaign.return."));
+  EXPECT_EQ(clickHits().size(), 1u);
+}
+
+TEST_F(ClickButtonTest, TheClickMarksItsInboxMessageRead) {
+  Util::setCookieToQIVDefaults("qiv_inbox_groupname", "group.test");
+  QivInbox inbox;
+  inbox.setStoreName("group.test");
+  inbox.setMessage(Value{{"zbid", "12"}, {"qivibxr", "2"}});
+  inbox.setMessage(Value{{"zbid", "13"}, {"qivibxr", "2"}});
+  ASSERT_EQ(inbox.getMessage("12").status, "2");
+
+  ASSERT_TRUE(tapOk(popUp({{"zbid", "12"}})));
+  EXPECT_EQ(inbox.getMessage("12").status, "2") << "the inbox is off";
+
+  Util::setCookieToQIVDefaults("_enable_inbox", "1");
+  ASSERT_TRUE(tapOk(popUp({{"zbid", "12"}})));
+  EXPECT_EQ(inbox.getMessage("12").status, "1");
+  EXPECT_EQ(inbox.getMessage("13").status, "2");
+}
+
+}  // namespace
+}  // namespace tavrino::testing

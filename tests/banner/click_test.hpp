@@ -1,0 +1,80 @@
+#pragma once
+
+// Banners over a host screen, with the reference service receiving their
+// click reports, and the ways a test clicks: the OK button, a link in the
+// banner's page.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "banner/controller_test.hpp"
+#include "campaign/engine_test.hpp"
+#include "service/service.hpp"
+#include "tavrino/platform/linux_web_engine.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino::testing {
+
+class ClickTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    baseUrl = service.start();
+    ASSERT_FALSE(baseUrl.empty());
+    Util::setCookieToQIVDefaults("_cburl", baseUrl);
+    clock().set(kNow);
+  }
+  void TearDown() override {
+    ControllerTest::TearDown();
+    service.stop();
+  }
+
+  static constexpr std::int64_t kNow = kTestEpoch;
+
+  // An image pop-up with an OK button labelled "Go", carrying params.
+  std::shared_ptr<popUpController> popUp(Value params,
+                                         const StringMap& client_map = {{"p", "Home"}}) {
+    params["btx"] = "Go";
+    return show(params, "imgtxt", ui::Image(600, 400, Data{1, 2, 3}), client_map);
+  }
+  // Taps the banner's OK button; false when there is none or it took no tap.
+  bool tapOk(const std::shared_ptr<popUpController>& banner) {
+    auto ok = button(banner->view(), "Go");
+    return ok && ok->sendTouchUpInside();
+  }
+
+  // What a link followed in web's page is answered, after the main loop ran.
+  std::optional<platform::NavigationPolicy> navigate(ui::WebView& web,
+                                                     platform::NavigationType type,
+                                                     std::optional<std::string> url) {
+    std::optional<platform::NavigationPolicy> answer;
+    auto& page = dynamic_cast<platform::LinuxWebPage&>(web.page());
+    page.reportNavigationAction({type, std::move(url)},
+                                [&](platform::NavigationPolicy p) { answer = p; });
+    dispatch().runUntilIdle();
+    return answer;
+  }
+
+  static std::optional<std::string> stored(const std::string& key) {
+    return Util::qivDefaults()->string(key);
+  }
+  std::vector<std::string> opened() { return application().openedURLs(); }
+  static platform::WebContent contentOf(ui::WebView& web) {
+    return dynamic_cast<platform::LinuxWebPage&>(web.page()).content();
+  }
+  // The click hits that reached the service so far.
+  std::vector<service::RecordedRequest> clickHits() {
+    dispatch().runUntilIdle();
+    std::vector<service::RecordedRequest> hits;
+    for (auto& request : service.requests("/t")) {
+      if (request.queryValue("a") == "c") hits.push_back(request);
+    }
+    return hits;
+  }
+
+  service::Service service;
+  std::string baseUrl;
+};
+
+}  // namespace tavrino::testing
