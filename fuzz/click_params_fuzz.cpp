@@ -1,0 +1,198 @@
+// Arbitrary click parameter maps (JSON objects) through a shown banner's
+// click handling: a tap on its click button (both selectors), a link
+// activated in its page and the older web view's question.
+//
+// Invariants: the store changes only under the click keys ("qiv_c_*",
+// "qiv_lzbid*", the unique click marker "qiv_z_*") or a cookie the map
+// itself names for a banner-script function ("cookie_name"); the platform is
+// asked to open only the map's "uapp" (with "https:" before a leading "//")
+// or the activated link.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "core/shared_configuration.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
+#include "tavrino/platform/linux.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/ui/custom_button.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/json_helpers.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/store.hpp"
+
+using namespace tavrino;
+
+namespace {
+
+class QuietLog final : public platform::Log {
+ public:
+  void log(std::string_view) override {}
+  void console(std::string_view) override {}
+};
+
+// Maps may name any URL ("avf_url" through a run function): every transfer
+// goes to the discard port on loopback instead, and fails at once.
+class OfflineSession final : public platform::URLSession {
+ public:
+  explicit OfflineSession(platform::URLSession& target) : target_(target) {}
+  void dataTask(platform::URLRequest request, platform::DataTaskCompletion completion) override {
+    request.url = "http://127.0.0.1:9/";
+    target_.dataTask(std::move(request), std::move(completion));
+  }
+  bool formsURL(std::string_view text) const override { return target_.formsURL(text); }
+  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
+    return std::nullopt;
+  }
+
+ private:
+  platform::URLSession& target_;
+};
+
+class FuzzPlatform final : public platform::PlatformWrapper {
+ public:
+  explicit FuzzPlatform(std::unique_ptr<platform::Platform> target)
+      : PlatformWrapper(std::move(target)), session_(PlatformWrapper::urlSession()) {}
+  platform::Log& log() override { return log_; }
+  platform::URLSession& urlSession() override { return session_; }
+
+ private:
+  QuietLog log_;
+  OfflineSession session_;
+};
+
+void installPlatform() {
+  static const bool installed = [] {
+    std::string dir = (std::filesystem::temp_directory_path() / "tavrino-click-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) std::abort();
+    platform::install(std::make_unique<FuzzPlatform>(
+        platform::makeLinuxPlatform({.dataDirectory = dir, .clock = nullptr})));
+    Util::setCookieToQIVDefaults("_cburl", "http://127.0.0.1:9/");
+    Util::setCookieToQIVDefaults("_enable_inbox", "1");
+    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzz.group");
+    // The first request of a process draws the visitor's lasting random
+    // bucket; draw it here so the invariant sees only what clicks write.
+    (void)Util::createRequest("track", {});
+    return true;
+  }();
+  (void)installed;
+}
+
+// Every "cookie_name" a banner-script function could be handed: run
+// functions merge "param" members into the map they pass on.
+void collectCookieNames(const Value& value, std::set<std::string>& names, int depth = 0) {
+  if (depth > 300) return;
+  if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      if (it.key() == "cookie_name") names.insert(describe(it.value()));
+      collectCookieNames(it.value(), names, depth + 1);
+    }
+  } else if (value.is_array()) {
+    for (const auto& element : value) collectCookieNames(element, names, depth + 1);
+  }
+}
+
+std::map<std::string, Value> snapshot() {
+  std::map<std::string, Value> entries;
+  for (auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
+    entries.emplace(key, std::move(value));
+  }
+  return entries;
+}
+
+bool isClickKey(const std::string& key, const std::set<std::string>& cookieNames) {
+  return key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") || key.starts_with("qiv_z_") ||
+         cookieNames.contains(key);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  installPlatform();
+  auto& platform = platform::current();
+  auto& application = dynamic_cast<platform::LinuxApplication&>(platform.application());
+  const Value params = Util::parseJSONObject(Data(data, data + size));
+
+  auto host = std::make_shared<ui::ViewController>("FuzzScreen");
+  auto window = ui::Window::make(ui::Rect::make(0, 0, 375, 812));
+  window->setRootViewController(host);
+  application.setKeyWindow(window);
+
+  // A banner on the host, its page in a web view, as createBanner leaves it.
+  auto banner = std::make_shared<popUpController>();
+  banner->sender_customArray = params;
+  banner->sender_view = host;
+  banner->sender_client_map = {{"p", "fuzz"}};
+  banner->parameters = params;
+  banner->activityLink = Util::tryCatch(params, "qivlink", "");
+  host->view()->addSubview(banner->view());
+  host->addChild(banner);
+  banner->webView = ui::WebView::make(ui::Rect::make(0, 0, 300, 250));
+  banner->webView->setNavigationDelegate(std::weak_ptr<ui::WebViewNavigationDelegate>(banner));
+  banner->containerView->addSubview(banner->webView);
+  banner->view()->addSubview(banner->containerView);
+
+  const auto before = snapshot();
+  const auto openedBefore = application.openedURLs().size();
+
+  auto button = ui::customButton::make();
+  button->customArray = params;
+  button->view = host;
+  button->client_map = {{"p", "fuzz"}};
+  banner->view()->addSubview(button);
+  button->addTarget(banner, &popUpController::setClickCookie);
+  button->sendTouchUpInside();
+  banner->setClickCookie2(*button);
+
+  const std::string link = Util::tryCatch(params, "link", "https://shop.example/");
+  bool answered = false;
+  banner->decidePolicyFor(*banner->webView, {platform::NavigationType::linkActivated, link},
+                          [&](platform::NavigationPolicy) { answered = true; });
+  if (!answered) std::abort();
+  platform::URLRequest request;
+  request.url = link;
+  if (!banner->shouldStartLoadWith(*banner->webView, request,
+                                   platform::NavigationType::linkActivated)) {
+    std::abort();
+  }
+  if (banner->inAppBrowser) {
+    banner->decidePolicyFor(*banner->inAppBrowser, {platform::NavigationType::linkActivated, link},
+                            {});
+  }
+  platform.dispatch().runUntilIdle();
+
+  std::set<std::string> cookieNames;
+  collectCookieNames(params, cookieNames);
+  const auto after = snapshot();
+  for (const auto& [key, value] : after) {
+    const auto was = before.find(key);
+    if (was != before.end() && was->second == value) continue;
+    if (!isClickKey(key, cookieNames)) std::abort();
+  }
+  for (const auto& [key, value] : before) {
+    if (!after.contains(key) && !isClickKey(key, cookieNames)) std::abort();
+  }
+
+  std::string uapp = Util::tryCatch(params, "uapp", "");
+  if (uapp.starts_with("//")) uapp = "https:" + uapp;
+  const auto opened = application.openedURLs();
+  for (std::size_t i = openedBefore; i < opened.size(); ++i) {
+    if (opened[i] != uapp && opened[i] != link) std::abort();
+  }
+  if (opened.size() > openedBefore + 3) std::abort();  // two taps, one link
+
+  // Each input starts from the same store.
+  auto suite = Util::qivDefaults();
+  for (const auto& [key, value] : after) {
+    if (!before.contains(key)) suite->remove(key);
+  }
+  for (const auto& [key, value] : before) {
+    suite->set(key, value);
+  }
+  application.setKeyWindow(nullptr);
+  return 0;
+}
