@@ -1,12 +1,102 @@
-// Listing badges: the host's activation waits for the page view's answer.
+// Listing badges: the badge definitions that banner campaigns registered,
+// laid over the host's item views. The host's activation waits for the page
+// view's answer.
+
+#include <exception>
+#include <string>
 
 #include "core/shared_configuration.hpp"
+#include "tavrino/banner/badge_definitions.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
+#include "tavrino/util/invocation.hpp"
+#include "tavrino/util/json_helpers.hpp"
+#include "tavrino/util/view_lookup.hpp"
 
 namespace tavrino {
+namespace {
 
-void Tavrino::activateListingBadge(const ViewControllerPtr&, const StringMap& localmap) {
+constexpr std::string_view kBadgeIdentifier = "qiv_badge";
+
+Value memberOr(const Value& map, const char* key, Value fallback) {
+  if (!map.is_object()) return fallback;
+  const auto found = map.find(key);
+  return found == map.end() ? fallback : *found;
+}
+
+// The badge text of one item: "$$FORMATTED$$" becomes the item's price in
+// the definition's price format (the "y" entry of its style map), or
+// nothing when the definition has none.
+std::string badgeText(const Value& definition, const Value& style, const Value& item) {
+  std::string text = Util::tryCatch(definition, "campaign_message", "");
+  constexpr std::string_view placeholder = "$$FORMATTED$$";
+  if (text.find(placeholder) == std::string::npos) return text;
+  const bool formatted = style.is_object() && style.contains("y");
+  const std::string price =
+      formatted ? Tavrino::numberFormat(style, Util::tryCatch(item, "p", "0")) : std::string();
+  for (auto at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + price.size())) {
+    text.replace(at, placeholder.size(), price);
+  }
+  return text;
+}
+
+// Lays the definition's badge over the item's view, in place of an earlier
+// one; an item the host shows no view for gets none.
+void badgeItem(const std::shared_ptr<ui::View>& root, const Value& definition, const Value& item,
+               const std::string& id) {
+  const std::string identifier = Util::tryCatch(definition, "selector", "") + id;
+  const auto itemView = Util::returnViewByIdentifier(root, identifier);
+  if (identifier.empty() || itemView->restorationIdentifier() != identifier) return;
+
+  const Value style = memberOr(definition, "style", Value::object());
+  const ui::Size size = itemView->frame().size;
+  auto badge = ui::View::make(ui::Rect::make(0, 0, size.width, size.height));
+  popUpController::setBadgeContent(badge, Util::tryCatch(definition, "function", "0"),
+                                   badgeText(definition, style, item), style, std::nullopt);
+  const auto subviews = itemView->subviews();
+  for (const auto& earlier : subviews) {
+    if (earlier->restorationIdentifier() == kBadgeIdentifier) earlier->removeFromSuperview();
+  }
+  badge->setRestorationIdentifier(std::string(kBadgeIdentifier));
+  QivUtil::addLog("add badge to : " + identifier);
+  itemView->addSubview(badge);
+}
+
+// Tells the host which of the listed items the definition badged.
+void reportBadgedItems(const Value& definition, const std::string& list,
+                       const Tavrino::ViewControllerPtr& view) {
+  const Value run = memberOr(definition, "run", Value());
+  if (!run.is_object()) return;
+  std::string className = Util::tryCatch(run, "inline_class", "");
+  const std::string method = Util::tryCatch(run, "inline_function", "");
+  if (className.empty() && view) className = view->className();
+  const Value map = {{"qivlid", list}};
+  QivUtil::addLog("checklist set map : " + list);
+  if (method.empty()) return;
+  QivUtil::addLog("invoke related method : " + method);
+  Util::invokeSomeMethod(method, map, className, view);
+}
+
+void layDefinition(const Value& definition, const Value& items,
+                   const Tavrino::ViewControllerPtr& view) {
+  const Value ids = memberOr(definition, "ids", Value::object());
+  const auto root = view ? view->view() : nullptr;
+  std::string list;
+  for (const auto& item : items) {
+    const std::string id = Util::tryCatch(item, "i", "0");
+    if (!ids.is_object() || !ids.contains(id)) continue;
+    list += id + ",";
+    badgeItem(root, definition, item, id);
+  }
+  if (!list.empty()) list.pop_back();
+  reportBadgedItems(definition, list, view);
+}
+
+}  // namespace
+
+void Tavrino::activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap) {
   QivUtil::addLog("activateListingBadge metot triggered");
   const bool queued = processState().withCampaign([&](CampaignState& c) {
     if (c.responseReady) return false;
@@ -14,7 +104,19 @@ void Tavrino::activateListingBadge(const ViewControllerPtr&, const StringMap& lo
     c.pendingBadgeMaps.push_back(localmap);
     return true;
   });
-  if (queued) QivUtil::addLog("d response not ready");
+  if (queued) {
+    QivUtil::addLog("d response not ready");
+    return;
+  }
+  const auto qivlid = localmap.find("qivlid");
+  if (qivlid == localmap.end()) return;
+  try {
+    const Value items = Util::parseJSONArray(std::string_view(qivlid->second));
+    const Value definitions = banner::BadgeDefinitions::shared().all();
+    for (const auto& definition : definitions) layDefinition(definition, items, view);
+  } catch (const std::exception& e) {
+    QivUtil::addLog(std::string("activateListingBadge failed : ") + e.what());
+  }
 }
 
 }  // namespace tavrino

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,36 @@ class TAVRINO_EXPORT popUpController : public ui::ViewController,
 
   // --- Images, impressions, social proof, badge content
   //     (src/banner/pop_up_image*.cpp) ---
+
+  // The image step of a banner (kind function, "bsc"): fills the
+  // social-proof count into the parameter map, takes the image from the
+  // shared cache or downloads it, then goes on to imageSet, in that order.
+  // Nothing here waits on the network: the count and the image arrive on
+  // other threads and the steps go on from the main queue. A failed
+  // download or fetch still shows the banner (without image, count 0). The
+  // controller must live in a shared pointer.
+  void downloadImage(std::string_view url, const std::shared_ptr<ui::ViewController>& view,
+                     std::string_view link, const Value& params, std::string_view function,
+                     const StringMap& client_map);
+  // Blocking loads for callers off the main thread. On the main thread they
+  // load nothing (a log line) and answer the empty image and 0.
+  static ui::Image getImageFromUrl(std::string_view urlToRequest);
+  static std::int64_t getSocialProofValue(std::string_view url, std::string_view spid,
+                                          std::string_view spiid);
+  // The impression step: host functions, the impression report, the host's
+  // "_runv"/"_runi" callbacks, the show, repeat and impression cookies; then
+  // createBanner at the main screen's size and the "qiv_impression_" event.
+  // A stale page view ("_execcounter") stops it before any of that.
+  void imageSet(const std::shared_ptr<ui::ViewController>& view, const ui::Image& image,
+                std::string_view link, const Value& params, std::string_view function,
+                const StringMap& client_map);
+  // Draws a text ("bdgat", "bdgdt") or image ("bdgai", "bdgdi") badge into
+  // badge_view from the style map and returns the view it added; nothing for
+  // any other banner type.
+  static std::shared_ptr<ui::View> setBadgeContent(const std::shared_ptr<ui::View>& badge_view,
+                                                   std::string_view banner_type,
+                                                   std::string_view content, const Value& style,
+                                                   const std::optional<ui::Image>& badge_image);
 
   // Starts following the keyboard and the device orientation; createBanner
   // calls it once.

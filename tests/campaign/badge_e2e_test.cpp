@@ -1,0 +1,211 @@
+// A page view end to end over loopback: its answer's image pop-up, HTML
+// pop-up, native strip and badge definition end on the host's screen with
+// their impressions reported and recorded; a delayed campaign waits for the
+// manual clock; a listing-badge activation made before the answer runs after
+// it.
+
+#include <chrono>
+
+#include "campaign/engine_test.hpp"
+#include "tavrino/banner/badge_definitions.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/runtime/registry.hpp"
+#include "tavrino/ui/text_view.hpp"
+#include "tavrino/ui/web_view.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/json_helpers.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+using runtime::Registry;
+
+class ShopScreen : public ui::ViewController {
+ public:
+  ShopScreen() : ViewController("ShopScreen") {}
+  std::vector<std::string> badged;
+};
+
+class BannerE2ETest : public testing::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    banner::BadgeDefinitions::shared().clear();
+    Registry::shared().resetForTesting();
+    Registry::shared().registerMethod<ShopScreen>(
+        "ShopScreen", "badged", [](ShopScreen& screen, const Value& argument) {
+          screen.badged.push_back(Util::tryCatch(argument, "qivlid", "-"));
+        });
+    window = ui::Window::make(ui::Rect::make(0, 0, 390, 844));
+    window->setRootViewController(shop);
+    application().setKeyWindow(window);
+    view = shop;
+    for (const char* id : {"1", "2"}) {
+      auto cell = ui::View::make(ui::Rect::make(0, 100.0 * (id[0] - '0'), 390, 90));
+      cell->setRestorationIdentifier(std::string("prd_") + id);
+      shop->view()->addSubview(cell);
+      cells.push_back(cell);
+    }
+  }
+  void TearDown() override {
+    application().setKeyWindow(nullptr);
+    banner::BadgeDefinitions::shared().clear();
+    Registry::shared().resetForTesting();
+    EngineTest::TearDown();
+  }
+
+  platform::LinuxApplication& application() {
+    return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  }
+
+  // The banners on the host's screen, by campaign id.
+  std::map<std::string, std::shared_ptr<popUpController>> shown() {
+    std::map<std::string, std::shared_ptr<popUpController>> banners;
+    for (const auto& child : shop->children()) {
+      auto banner = std::dynamic_pointer_cast<popUpController>(child);
+      if (banner && banner->view()->superview() == shop->view()) {
+        banners[Util::tryCatch(banner->sender_customArray, "zbid", "")] = banner;
+      }
+    }
+    return banners;
+  }
+
+  std::string answer() {
+    const Value campaigns = Value::array({
+        {{"function", "ui_sb"},
+         {"params",
+          {{"uvp", "p"},
+           {"zbid", "101"},
+           {"zid", "1"},
+           {"bsc", "img"},
+           {"img", baseUrl + "img/pop.png"},
+           {"w", "300px"},
+           {"h", "200px"},
+           {"cws", "1"},
+           {"iqivcmmid", "6"},
+           {"sckie", "1"},
+           {"ccend", "10"}}}},
+        {{"function", "ui_sb"},
+         {"params",
+          {{"uvp", "p"},
+           {"zbid", "102"},
+           {"zid", "2"},
+           {"bsc", "lbcs"},
+           {"cap", "<p>Hi</p>"},
+           {"w", "320px"},
+           {"h", "240px"},
+           {"rckie", "1"}}}},
+        {{"function", "ui_sb"},
+         {"params",
+          {{"uvp", "p"},
+           {"zbid", "103"},
+           {"zid", "3"},
+           {"bsc", "tl"},
+           {"bc", "nt"},
+           {"cap", "Title"},
+           {"btx", "OK"},
+           {"icend", "5"}}}},
+        {{"function", "ui_sb"},
+         {"params",
+          {{"uvp", "p"},
+           {"zbid", "104"},
+           {"zid", "4"},
+           {"bsc", "bdgat"},
+           {"bc", "badge"},
+           {"ids", "1,2"},
+           {"slc", "prd_"},
+           {"cap", "Now $$FORMATTED$$"},
+           {"bo", R"({"y": "5", "o": "-", "left": "0", "h": "20"})"},
+           {"run", {{"inline_function", "badged"}}}}}},
+        {{"function", "ui_sb"},
+         {"params", {{"uvp", "p"}, {"zbid", "105"}, {"zid", "5"}, {"bsc", "img"}, {"stde", "3"}}}},
+    });
+    return campaigns.dump();
+  }
+
+  std::shared_ptr<ShopScreen> shop = std::make_shared<ShopScreen>();
+  std::shared_ptr<ui::Window> window;
+  std::vector<std::shared_ptr<ui::View>> cells;
+};
+
+TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
+  answerWith(answer());
+  client->execute(shop, {{"p", "Shop"}});
+  Tavrino::activateListingBadge(
+      shop, {{"qivlid", R"([{"i": "1", "p": "30"}, {"i": "2", "p": "7.5"}, {"i": "3"}])"}});
+  EXPECT_TRUE(log().contains("d response not ready"));
+  ASSERT_TRUE(waitUntil([&] { return shown().size() == 3; })) << shown().size();
+
+  const auto banners = shown();
+  // The image pop-up: its image arrived, centred over the dimmed overlay.
+  auto& image = *banners.at("101");
+  EXPECT_EQ(image.activityImage.size(), (ui::Size{1, 1}));
+  EXPECT_EQ(image.view()->frame(), ui::Rect::make(0, 0, 390, 844));
+  EXPECT_EQ(image.containerView->frame(), ui::Rect::make(45, 322, 300, 200));
+  // The HTML pop-up holds the campaign's document.
+  auto& html = *banners.at("102");
+  EXPECT_EQ(html.containerView->frame(), ui::Rect::make(35, 302, 320, 240));
+  ASSERT_TRUE(html.webView);
+  EXPECT_EQ(html.webView->superview(), html.containerView);
+  // The native strip sits top left below the status bar.
+  auto& strip = *banners.at("103");
+  EXPECT_EQ(strip.view()->frame().origin.x, 10);
+  EXPECT_EQ(strip.view()->frame().width(), 216);
+  EXPECT_GT(strip.view()->frame().origin.y, 0);
+
+  // The badge definition laid its badges over the listed items.
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    ASSERT_EQ(cells[i]->subviews().size(), 1u);
+    const auto& badge = cells[i]->subviews()[0];
+    EXPECT_EQ(badge->restorationIdentifier(), "qiv_badge");
+    EXPECT_EQ(badge->frame(), ui::Rect::make(0, 0, 390, 90));
+    auto text = std::dynamic_pointer_cast<ui::TextView>(badge->subviews().at(0));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->text(), i == 0 ? "Now 25,00" : "Now 2,50");
+    EXPECT_EQ(text->frame(), ui::Rect::make(0, 0, 390, 20));
+  }
+  EXPECT_EQ(shop->badged, std::vector<std::string>{"1,2"});
+
+  // Impressions: one report each, with the kind's pairs.
+  for (const char* zbid : {"101", "102", "103", "104"}) {
+    const auto report = testing::awaitRequestWith(dispatch(), service, "/t", "zbid", zbid);
+    EXPECT_EQ(report.queryValue("a"), std::string(zbid) == "101" ? "w" : "v") << zbid;
+  }
+  testing::expectQuery(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", "101"),
+                       "qivcmmid=6&qivcmmdelay=0&s=1234");
+
+  // Cookies: impression per zone, the unique marker, show and repeat cookies.
+  const auto now = clock().epochSeconds();
+  const auto end = [&](std::int64_t seconds) { return std::to_string(now + seconds); };
+  EXPECT_EQ(Util::readDefault("qiv_i_1"), "101 " + end(3600));
+  EXPECT_EQ(Util::readDefault("qiv_i_3"), "103 " + end(300));
+  EXPECT_EQ(Util::readDefault("qiv_z_101_1"), "I,V " + end(3600));
+  EXPECT_EQ(Util::readDefault("qiv_s_1"), "101 " + end(600));
+  EXPECT_EQ(Util::readDefault("qiv_r_102"), "1 " + end(2 * 86400));
+  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 4u);
+
+  // The delayed campaign waits for the clock.
+  EXPECT_EQ(count("downloadImage url : "), 4u);
+  dispatch().runFor(2s);
+  EXPECT_FALSE(shown().count("105"));
+  dispatch().runFor(1s);
+  EXPECT_TRUE(shown().count("105"));
+  testing::awaitRequestWith(dispatch(), service, "/t", "zbid", "105");
+}
+
+TEST_F(BannerE2ETest, DelayedBannerOfAnEarlierPageViewIsDropped) {
+  answerWith(answer());
+  ASSERT_TRUE(pageView({{"p", "Shop"}}));
+  answerWith("[]");
+  ASSERT_TRUE(pageView({{"p", "Next"}}));
+  dispatch().runFor(3s);
+  EXPECT_TRUE(log().contains("imageSet execcount did not match"));
+  EXPECT_FALSE(shown().count("105"));
+  EXPECT_EQ(Util::readDefault("qiv_i_5"), "");
+}
+
+}  // namespace
+}  // namespace tavrino
