@@ -29,9 +29,21 @@ std::size_t BadgeDefinitions::size() const {
   return definitions_.size();
 }
 
+void BadgeDefinitions::setImage(std::string_view key, ui::Image image) {
+  std::lock_guard lock(mu_);
+  images_.insert_or_assign(std::string(key), std::move(image));
+}
+
+ui::Image BadgeDefinitions::image(std::string_view key) const {
+  std::lock_guard lock(mu_);
+  const auto found = images_.find(key);
+  return found == images_.end() ? ui::Image() : found->second;
+}
+
 void BadgeDefinitions::clear() {
   std::lock_guard lock(mu_);
   definitions_ = Value::object();
+  images_.clear();
 }
 
 }  // namespace tavrino::banner

@@ -55,6 +55,9 @@ void registerBadgeDefinition(const BannerBuild& build) {
   definition["campaign_message"] = build.p.cap;
   definition["ids"] = badgeIds(build.params);
   BadgeDefinitions::shared().set(build.p.zbid, std::move(definition));
+  // Listing badges draw later, without a banner step of their own: an image
+  // badge keeps the image its campaign fetched.
+  BadgeDefinitions::shared().setImage(build.p.zbid, build.image);
 }
 
 }  // namespace tavrino::banner

@@ -44,8 +44,8 @@ std::string badgeText(const Value& definition, const Value& style, const Value& 
 
 // Lays the definition's badge over the item's view, in place of an earlier
 // one; an item the host shows no view for gets none.
-void badgeItem(const std::shared_ptr<ui::View>& root, const Value& definition, const Value& item,
-               const std::string& id) {
+void badgeItem(const std::shared_ptr<ui::View>& root, const Value& definition,
+               const std::optional<ui::Image>& image, const Value& item, const std::string& id) {
   const std::string identifier = Util::tryCatch(definition, "selector", "") + id;
   const auto itemView = Util::returnViewByIdentifier(root, identifier);
   if (identifier.empty() || itemView->restorationIdentifier() != identifier) return;
@@ -54,7 +54,7 @@ void badgeItem(const std::shared_ptr<ui::View>& root, const Value& definition, c
   const ui::Size size = itemView->frame().size;
   auto badge = ui::View::make(ui::Rect::make(0, 0, size.width, size.height));
   popUpController::setBadgeContent(badge, Util::tryCatch(definition, "function", "0"),
-                                   badgeText(definition, style, item), style, std::nullopt);
+                                   badgeText(definition, style, item), style, image);
   const auto subviews = itemView->subviews();
   for (const auto& earlier : subviews) {
     if (earlier->restorationIdentifier() == kBadgeIdentifier) earlier->removeFromSuperview();
@@ -79,16 +79,19 @@ void reportBadgedItems(const Value& definition, const std::string& list,
   Util::invokeSomeMethod(method, map, className, view);
 }
 
-void layDefinition(const Value& definition, const Value& items,
+void layDefinition(const std::string& key, const Value& definition, const Value& items,
                    const Tavrino::ViewControllerPtr& view) {
   const Value ids = memberOr(definition, "ids", Value::object());
+  // Image badges show the image their campaign fetched, when it had one.
+  std::optional<ui::Image> image = banner::BadgeDefinitions::shared().image(key);
+  if (image->isEmpty()) image.reset();
   const auto root = view ? view->view() : nullptr;
   std::string list;
   for (const auto& item : items) {
     const std::string id = Util::tryCatch(item, "i", "0");
     if (!ids.is_object() || !ids.contains(id)) continue;
     list += id + ",";
-    badgeItem(root, definition, item, id);
+    badgeItem(root, definition, image, item, id);
   }
   if (!list.empty()) list.pop_back();
   reportBadgedItems(definition, list, view);
@@ -113,7 +116,9 @@ void Tavrino::activateListingBadge(const ViewControllerPtr& view, const StringMa
   try {
     const Value items = Util::parseJSONArray(std::string_view(qivlid->second));
     const Value definitions = banner::BadgeDefinitions::shared().all();
-    for (const auto& definition : definitions) layDefinition(definition, items, view);
+    for (const auto& [key, definition] : definitions.items()) {
+      layDefinition(key, definition, items, view);
+    }
   } catch (const std::exception& e) {
     QivUtil::addLog(std::string("activateListingBadge failed : ") + e.what());
   }

@@ -13,10 +13,8 @@
 
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
-#include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/banner/social_proof.hpp"
-#include "tavrino/platform/linux.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/ui/window.hpp"
 
@@ -27,68 +25,51 @@ class ImageTest : public ServiceTest {
   void SetUp() override {
     ServiceTest::SetUp();
     enableDebugLog();
-    banner::BadgeDefinitions::shared().clear();
-    std::string origin = baseUrl;
-    origin.pop_back();  // the service's base ends in "/"
-    ASSERT_TRUE(banner::setSocialProofOrigin(origin));
-    window = ui::Window::make(ui::Rect::make(0, 0, 390, 844));
-    host = std::make_shared<ui::ViewController>("HomeViewController");
+    ASSERT_TRUE(banner::setSocialProofOrigin(baseUrl));
     window->setRootViewController(host);
     application().setKeyWindow(window);
   }
-
   void TearDown() override {
     application().setKeyWindow(nullptr);
     banner::setSocialProofOrigin(banner::kDefaultSocialProofOrigin);
-    banner::BadgeDefinitions::shared().clear();
     ServiceTest::TearDown();
   }
 
   platform::LinuxApplication& application() {
     return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
   }
-
   std::size_t count(std::string_view text) {
     const auto lines = log().lines();
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-      return line.find(text) != std::string::npos;
-    });
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != line.npos; });
   }
 
-  // Starts the image step of a new banner and returns it without waiting.
-  std::shared_ptr<popUpController> start(const std::string& url, const Value& params,
-                                         std::string_view function = "img",
-                                         const StringMap& client_map = {}) {
-    auto banner = std::make_shared<popUpController>();
-    banner->downloadImage(url, host, "https://shop.example/home", params, function, client_map);
-    return banner;
-  }
-
-  // Runs the image step of a new banner up to the end of its impression step.
+  // Starts the image step of a new banner; with wait, pumps the loop until
+  // its impression step ran.
   std::shared_ptr<popUpController> present(const std::string& url, const Value& params,
-                                           std::string_view function = "img",
-                                           const StringMap& client_map = {}) {
+                                           const StringMap& client_map = {}, bool wait = true) {
     const std::size_t before = count("imageSet called.");
-    auto banner = start(url, params, function, client_map);
-    EXPECT_TRUE(waitUntil([&] { return count("imageSet called.") > before; }));
+    auto banner = std::make_shared<popUpController>();
+    banner->downloadImage(url, host, "https://shop.example/home", params, "img", client_map);
+    if (wait) {
+      EXPECT_TRUE(waitUntil([&] { return count("imageSet called.") > before; }));
+    }
     return banner;
   }
 
   bool attached(popUpController& banner) {
     return banner.isViewLoaded() && banner.view()->superview() == host->view();
   }
-
-  // The counts the service answers from now on.
   void socialProof(std::vector<service::SocialProofCount> counts) {
     service::Scenario scenario;
     scenario.socialProof = std::move(counts);
     service.setScenario(std::move(scenario));
   }
-
   std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
 
-  std::shared_ptr<ui::Window> window;
-  std::shared_ptr<ui::ViewController> host;
+  std::shared_ptr<ui::Window> window = ui::Window::make(ui::Rect::make(0, 0, 390, 844));
+  std::shared_ptr<ui::ViewController> host =
+      std::make_shared<ui::ViewController>("HomeViewController");
 };
 
 }  // namespace tavrino::testing

@@ -1,0 +1,176 @@
+// ui_sb (the image a campaign shows, its start delay on the main loop's
+// clock) and listing badges (definitions laid over the host's item views,
+// the price placeholder, replacing earlier badges, the host method).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "core/shared_configuration.hpp"
+#include "support/sdk_test.hpp"
+#include "tavrino/banner/badge_definitions.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
+#include "tavrino/campaign/ui_sb.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/runtime/registry.hpp"
+#include "tavrino/ui/custom_button.hpp"
+#include "tavrino/ui/text_view.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+using runtime::Registry;
+
+class ListScreen : public ui::ViewController {
+ public:
+  ListScreen() : ViewController("ListScreen") {}
+  std::vector<std::string> badged;
+};
+
+constexpr std::string_view kItems =
+    R"([{"i": "1", "p": "200"}, {"i": 2, "p": "50"}, {"i": "3", "p": "9"}, {"i": "4", "p": "1"}])";
+
+class BadgePresentationTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    enableDebugLog();
+    banner::BadgeDefinitions::shared().clear();
+    Registry::shared().resetForTesting();
+    Registry::shared().registerMethod<ListScreen>(
+        "ListScreen", "badged", [](ListScreen& screen, const Value& argument) {
+          screen.badged.push_back(argument.value("qivlid", std::string("-")));
+        });
+    processState().withCampaign([](CampaignState& c) { c.responseReady = true; });
+    // Items 1 and 3 in the list, item 2 inside a wrapper, no view for item 4.
+    auto list = ui::View::make();
+    auto wrapper = ui::View::make();
+    screen->view()->addSubview(list);
+    for (const char* id : {"1", "2", "3"}) {
+      cells[id] = ui::View::make(ui::Rect::make(0, 80.0 * (id[0] - '0'), 390, 80));
+      cells[id]->setRestorationIdentifier(std::string("prd_") + id);
+      (id[0] == '2' ? wrapper : list)->addSubview(cells[id]);
+    }
+    list->addSubview(wrapper);
+  }
+  void TearDown() override {
+    banner::BadgeDefinitions::shared().clear();
+    Registry::shared().resetForTesting();
+    SdkTest::TearDown();
+  }
+
+  void show(const Value& params) {
+    ui_sb().setParameters(params, screen, "https://s.example/", {});
+  }
+  static Value definition(std::string_view message, Value style = Value::object()) {
+    return {{"ids", {{"1", "1"}, {"2", "1"}, {"4", "1"}}},
+            {"selector", "prd_"},
+            {"function", "bdgat"},
+            {"campaign_message", message},
+            {"style", std::move(style)},
+            {"run", {{"inline_function", "badged"}}}};
+  }
+  void activate(std::string_view qivlid) {
+    Tavrino::activateListingBadge(screen, {{"qivlid", std::string(qivlid)}});
+  }
+  std::vector<std::shared_ptr<ui::View>> badges(const std::string& id) {
+    std::vector<std::shared_ptr<ui::View>> found;
+    for (const auto& view : cells[id]->subviews()) {
+      if (view->restorationIdentifier() == "qiv_badge") found.push_back(view);
+    }
+    return found;
+  }
+  std::string badgeText(const std::string& id) {
+    const auto all = badges(id);
+    auto text = all.size() == 1 && !all[0]->subviews().empty()
+                    ? std::dynamic_pointer_cast<ui::TextView>(all[0]->subviews()[0])
+                    : nullptr;
+    return text ? text->text() : "-";
+  }
+
+  std::shared_ptr<ListScreen> screen = std::make_shared<ListScreen>();
+  std::map<std::string, std::shared_ptr<ui::View>> cells;
+};
+
+TEST_F(BadgePresentationTest, ImageUrlFromTheCampaign) {
+  // Port 9 on loopback refuses at once: nothing leaves the machine.
+  const std::string sub = R"([{"p": "127.0.0.1:9/a.png"}, {"p": "127.0.0.1:9/b.png"}])";
+  const std::pair<Value, std::string> cases[] = {
+      // "bdgai" takes the last "sub" entry over "img"; no "http": "https:" goes in front.
+      {{{"bsc", "bdgai"}, {"img", "http://127.0.0.1:9/i.png"}, {"sub", sub}},
+       "https:127.0.0.1:9/b.png"},
+      {{{"bsc", "img"}, {"img", "//127.0.0.1:9/c.png"}}, "https://127.0.0.1:9/c.png"},
+  };
+  for (const auto& [params, url] : cases) {
+    show(params);
+    EXPECT_TRUE(log().contains("downloadImage url : " + url)) << params.dump();
+  }
+  log().clear();
+  for (const Value& params : {Value{{"img", "x"}}, Value{{"bsc", 3}}}) show(params);
+  EXPECT_TRUE(log().contains("ui_sb setParameters bsc is not a text.return."));
+  EXPECT_FALSE(log().contains("downloadImage called."));
+}
+
+TEST_F(BadgePresentationTest, StartDelayRunsOnTheMainLoopClock) {
+  show({{"bsc", "img"}, {"stde", "3"}});
+  dispatch().runFor(2999ms);
+  EXPECT_FALSE(log().contains("downloadImage called."));
+  dispatch().runFor(1ms);
+  EXPECT_TRUE(log().contains("imageSet called."));
+
+  // No whole number of at least 0: at once, with a log line.
+  for (const char* stde : {"0", "abc", "1.5", "-2", "99999999999999999999"}) {
+    log().clear();
+    show({{"bsc", "img"}, {"stde", stde}});
+    EXPECT_TRUE(log().contains("imageSet called.")) << stde;
+  }
+  EXPECT_TRUE(log().contains("ui_sb start delay is not a whole number : 99999999999999999999"));
+}
+
+TEST_F(BadgePresentationTest, BadgesLandOnTheListedItemViewsAndTheHostHearsOfThem) {
+  banner::BadgeDefinitions::shared().set(
+      "40", definition("Only $$FORMATTED$$ ($$FORMATTED$$)", {{"y", "10"}, {"o", "%"}}));
+  activate(kItems);
+  ASSERT_EQ(badges("1").size(), 1u);
+  EXPECT_EQ(badges("1")[0]->frame(), ui::Rect::make(0, 0, 390, 80)) << "the item's size at 0,0";
+  EXPECT_EQ(badgeText("1"), "Only 180,00 (180,00)");
+  EXPECT_EQ(badgeText("2"), "Only 45,00 (45,00)") << "found below a wrapper";
+  EXPECT_TRUE(badges("3").empty()) << "not among the definition's ids";
+  // Item 4 has no view: no badge, but the host hears of it.
+  EXPECT_EQ(screen->badged, std::vector<std::string>{"1,2,4"});
+
+  // Again, and with a second definition: each item keeps one badge, the last
+  // registered definition's; no price format takes the placeholder away.
+  Value other = definition("Other $$FORMATTED$$!");
+  other.erase("run");
+  banner::BadgeDefinitions::shared().set("41", other);
+  activate(kItems);
+  ASSERT_EQ(badges("2").size(), 1u);
+  EXPECT_EQ(badgeText("2"), "Other !");
+  EXPECT_EQ(screen->badged.size(), 2u) << "a definition without \"run\" calls nothing";
+}
+
+TEST_F(BadgePresentationTest, ImageBadgeShowsTheImageItsCampaignFetched) {
+  const ui::Image fetched(40, 20, Data{1, 2});
+  std::make_shared<popUpController>()->createBanner(
+      screen, fetched, {{"zbid", "50"}, {"bc", "badge"}, {"ids", "1"}, {"slc", "prd_"}}, "bdgai",
+      {390, 844}, {});
+  activate(kItems);
+  ASSERT_EQ(badges("1").size(), 1u);
+  auto button = std::dynamic_pointer_cast<ui::customButton>(badges("1")[0]->subviews().at(0));
+  ASSERT_TRUE(button);
+  EXPECT_EQ(button->image(), fetched);
+}
+
+TEST_F(BadgePresentationTest, UnusableListsLayNothing) {
+  banner::BadgeDefinitions::shared().set("40", definition("x"));
+  for (const char* qivlid : {"not json", R"({"i": "1"})", R"([1, "x", null])"}) activate(qivlid);
+  Tavrino::activateListingBadge(screen, {{"other", "1"}});
+  Tavrino::activateListingBadge(nullptr, {{"qivlid", std::string(kItems)}});
+  EXPECT_TRUE(badges("1").empty());
+  EXPECT_EQ(screen->badged, (std::vector<std::string>{"", "", ""}));
+}
+
+}  // namespace
+}  // namespace tavrino
