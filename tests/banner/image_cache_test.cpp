@@ -1,0 +1,109 @@
+#include "tavrino/banner/image_cache.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tavrino/client.hpp"
+
+namespace tavrino::banner {
+namespace {
+
+// A 10x10 image costs 400 bytes decoded plus its source bytes.
+ui::Image imageOf(std::size_t sourceBytes, double side = 10) {
+  return ui::Image(side, side, Data(sourceBytes, 7));
+}
+
+TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
+  ImageCache cache(3 * 500);
+  EXPECT_EQ(ImageCache::costOf(imageOf(100)), 500u);
+  cache.set("a", imageOf(100));
+  cache.set("b", imageOf(100));
+  cache.set("c", imageOf(100));
+  ASSERT_TRUE(cache.get("a"));  // a is now the most recently used; b the least
+  cache.set("d", imageOf(100));
+  EXPECT_FALSE(cache.get("b"));
+  EXPECT_TRUE(cache.get("a"));
+  EXPECT_TRUE(cache.get("c"));
+  EXPECT_TRUE(cache.get("d"));
+  EXPECT_EQ(cache.costInBytes(), 1500u);
+
+  // One large image pushes out as many old ones as its size needs.
+  cache.set("big", imageOf(600));  // 1000 bytes: only the most recent other entry stays
+  EXPECT_EQ(cache.count(), 2u);
+  EXPECT_TRUE(cache.get("d"));
+  EXPECT_TRUE(cache.get("big"));
+  EXPECT_EQ(cache.costInBytes(), 1500u);
+}
+
+TEST(ImageCacheTest, ReplacingAndRefusingKeepTheAccountRight) {
+  ImageCache cache(1000);
+  cache.set("a", imageOf(100));
+  cache.set("a", imageOf(200));  // replaces: counted once
+  EXPECT_EQ(cache.count(), 1u);
+  EXPECT_EQ(cache.costInBytes(), 600u);
+  EXPECT_EQ(cache.get("a")->data().size(), 200u);
+
+  // Beyond the whole budget: not kept, and the stale image under the key goes.
+  cache.set("a", imageOf(700));
+  EXPECT_FALSE(cache.get("a"));
+  EXPECT_EQ(cache.costInBytes(), 0u);
+
+  cache.set("empty", ui::Image());
+  cache.set("flat", ui::Image(10, 0, Data(5)));
+  EXPECT_EQ(cache.count(), 0u);
+
+  cache.set("b", imageOf(100));
+  cache.clear();
+  EXPECT_FALSE(cache.get("b"));
+  EXPECT_EQ(cache.costInBytes(), 0u);
+}
+
+TEST(ImageCacheTest, KeysArePercentEncodedUrls) {
+  EXPECT_EQ(ImageCache::keyFor("https://x.test/a b.png?q=\xc3\xbc&z=1"),
+            "https://x.test/a%20b.png?q=%C3%BC&z=1");
+  EXPECT_EQ(ImageCache::keyFor("https://x.test/%7E"), "https://x.test/%257E");
+  EXPECT_EQ(ImageCache::keyFor(""), "");
+  EXPECT_FALSE(ImageCache::keyFor("https://x.test/\xff.png"));
+}
+
+TEST(ImageCacheTest, TheSharedCacheIsEmptiedWithTheProcessState) {
+  ImageCache::shared().set("https://x.test/a.png", imageOf(10));
+  resetProcessStateForTesting();
+  EXPECT_EQ(ImageCache::shared().count(), 0u);
+  EXPECT_EQ(ImageCache::shared().budget(), ImageCache::kSharedBudgetBytes);
+}
+
+// Downloads finish on transport threads while the main loop reads.
+TEST(ImageCacheTest, ConcurrentUseStaysWithinTheBudget) {
+  ImageCache cache(10 * 500);
+  std::atomic<bool> overBudget{false};
+  std::atomic<int> wrongImages{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 2000; ++i) {
+        const std::string key = std::to_string((i * 7 + t) % 25);
+        // Each key always holds images of its own size, so a read can tell.
+        const std::size_t source = 100 + std::stoul(key);
+        if (i % 3 == 0) {
+          cache.set(key, imageOf(source));
+        } else if (auto image = cache.get(key); image && image->data().size() != source) {
+          ++wrongImages;
+        }
+        if (cache.costInBytes() > cache.budget()) overBudget = true;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_FALSE(overBudget);
+  EXPECT_EQ(wrongImages, 0);
+  EXPECT_LE(cache.count(), 10u);
+  EXPECT_GT(cache.count(), 0u);
+}
+
+}  // namespace
+}  // namespace tavrino::banner
