@@ -191,7 +191,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!before.contains(key)) suite->remove(key);
   }
   for (const auto& [key, value] : before) {
-    suite->set(key, value);
+    const auto now = after.find(key);
+    if (now == after.end() || now->second != value) suite->set(key, value);
   }
   application.setKeyWindow(nullptr);
   return 0;

@@ -18,13 +18,13 @@ class ClickBrowserTest : public ClickTest {
   std::shared_ptr<popUpController> browse(const std::string& uapp) {
     auto banner = popUp({{"zbid", "5"}, {"uapp", uapp}});
     EXPECT_TRUE(tapOk(banner));
-    EXPECT_TRUE(banner->inAppBrowser);
     return banner;
   }
 };
 
 TEST_F(ClickBrowserTest, CoversTheScreenWithACloseButtonAndLoadsTheTarget) {
   auto banner = browse("https://shop.example/offer");
+  ASSERT_TRUE(banner->inAppBrowser);
   auto& browser = *banner->inAppBrowser;
   EXPECT_EQ(browser.superview(), banner->view());
   EXPECT_EQ(browser.frame(), ui::Rect::make(0, 0, 390, 844));
@@ -63,17 +63,20 @@ TEST_F(ClickBrowserTest, CoversTheScreenWithACloseButtonAndLoadsTheTarget) {
 TEST_F(ClickBrowserTest, ARefusedDomainGivesAnEmptyBrowser) {
   allowDomains({"shop.example"});
   auto refused = browse("https://elsewhere.example/x");
+  ASSERT_TRUE(refused->inAppBrowser);
   EXPECT_EQ(contentOf(*refused->inAppBrowser).kind, platform::WebContent::Kind::none);
   EXPECT_TRUE(log().contains("in-app browser domain not allowed : elsewhere.example"));
   EXPECT_TRUE(button(refused->inAppBrowser, "\u00D7")) << "the user can still close it";
   EXPECT_FALSE(refused->actInd->isAnimating()) << "nothing is loading";
 
   auto allowed = browse("https://shop.example/x");
+  ASSERT_TRUE(allowed->inAppBrowser);
   EXPECT_EQ(contentOf(*allowed->inAppBrowser).request.url, "https://shop.example/x");
 
   // http(s) text that is no URL stays unloaded too.
   allowDomains({});
   auto broken = browse("http://shop example/");
+  ASSERT_TRUE(broken->inAppBrowser);
   EXPECT_EQ(contentOf(*broken->inAppBrowser).kind, platform::WebContent::Kind::none);
 }
 
@@ -92,6 +95,7 @@ TEST_F(ClickBrowserTest, AStripsBrowserStillCoversTheScreen) {
 
 TEST_F(ClickBrowserTest, LinksInsideTheBrowserAreBrowsingNotClicks) {
   auto banner = browse("https://shop.example/offer");
+  ASSERT_TRUE(banner->inAppBrowser);
   const auto hits = clickHits().size();
   EXPECT_EQ(navigate(*banner->inAppBrowser, platform::NavigationType::linkActivated,
                      "https://shop.example/next"),
