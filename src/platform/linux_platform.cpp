@@ -28,7 +28,15 @@ class LinuxPlatform final : public Platform {
             [dispatch = dispatch_.get()](Task task) { dispatch->mainAsync(std::move(task)); })),
         screen_(std::make_shared<LinuxScreen>(systemInfo_, notificationCenter_)),
         fonts_(options.fonts ? options.fonts : std::make_shared<LinuxFonts>()),
-        webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()) {}
+        webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()),
+        userNotificationCenter_(
+            options.userNotificationCenter
+                ? options.userNotificationCenter
+                : std::make_shared<LinuxUserNotificationCenter>(
+                      [dispatch = dispatch_.get()](Task task) {
+                        dispatch->globalAsync(QualityOfService::defaultQoS, std::move(task));
+                      },
+                      std::dynamic_pointer_cast<LinuxApplication>(application_))) {}
 
   ~LinuxPlatform() override { shutdown(); }
 
@@ -49,6 +57,7 @@ class LinuxPlatform final : public Platform {
   MotionManager& motionManager() override { return *motionManager_; }
   Screen& screen() override { return *screen_; }
   NotificationCenter& notificationCenter() override { return *notificationCenter_; }
+  UserNotificationCenter& userNotificationCenter() override { return *userNotificationCenter_; }
   Fonts& fonts() override { return *fonts_; }
   WebEngine& webEngine() override { return *webEngine_; }
 
@@ -66,6 +75,7 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<LinuxScreen> screen_;
   std::shared_ptr<Fonts> fonts_;
   std::shared_ptr<WebEngine> webEngine_;
+  std::shared_ptr<UserNotificationCenter> userNotificationCenter_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {
