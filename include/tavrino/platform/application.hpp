@@ -57,17 +57,17 @@ inline constexpr UserNotificationTypes alert = 4;
 struct UserNotificationSettingsRequest {
   UserNotificationTypes types = 0;
   // Identifiers of the action categories to register with them.
-  std::vector<std::string> categoryIdentifiers;
+  std::vector<std::string> categoryIdentifiers{};
 
   bool operator==(const UserNotificationSettingsRequest&) const = default;
 };
 
 // A local notification as scheduled before version 10.
 struct LocalNotification {
-  std::string alertTitle;
-  std::string alertBody;
+  std::string alertTitle{};
+  std::string alertBody{};
   // The time zone the fire date is read in; empty: the default time zone.
-  std::string timeZone;
+  std::string timeZone{};
   // Whole seconds since 1970.
   std::int64_t fireDate = 0;
   Value userInfo = Value::object();

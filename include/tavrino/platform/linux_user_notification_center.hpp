@@ -33,7 +33,7 @@ struct AuthorizationPolicy {
   bool badgeAllowed = true;
   bool soundAllowed = true;
   // When set, the request fails with this description and decides nothing.
-  std::optional<std::string> error;
+  std::optional<std::string> error{};
 };
 
 class TAVRINO_EXPORT LinuxUserNotificationCenter final : public UserNotificationCenter {
@@ -61,8 +61,9 @@ class TAVRINO_EXPORT LinuxUserNotificationCenter final : public UserNotification
   void setNotificationCategories(std::vector<NotificationCategory> categories) override;
   void getNotificationCategories(
       std::function<void(std::vector<NotificationCategory>)> completionHandler) override;
-  void add(NotificationRequest request,
-           std::function<void(std::optional<std::string> error)> completionHandler) override;
+  void add(
+      NotificationRequest request,
+      std::function<void(std::optional<std::string> error)> completionHandler = nullptr) override;
 
   void setAuthorizationPolicy(AuthorizationPolicy policy);
   // Every options value requestAuthorization() was called with, oldest first.

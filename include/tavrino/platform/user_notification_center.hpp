@@ -69,10 +69,10 @@ inline constexpr std::string_view dismissActionIdentifier =
 
 // A file shown with a notification (an image).
 struct TAVRINO_EXPORT NotificationAttachment {
-  std::string identifier;
+  std::string identifier{};
   // The absolute path of the file.
-  std::string url;
-  Value options;
+  std::string url{};
+  Value options{};
 
   // Returns an attachment of the file at url (a path, or a "file://" URL);
   // nothing when it names no regular file, with *error (when given) saying
@@ -88,16 +88,16 @@ struct TAVRINO_EXPORT NotificationAttachment {
 // What a notification shows. A plain struct: every field may be changed
 // (the notification service extension does).
 struct NotificationContent {
-  std::string title;
-  std::string subtitle;
-  std::string body;
+  std::string title{};
+  std::string subtitle{};
+  std::string body{};
   // Empty: silent; "default": the default sound.
-  std::string sound;
-  std::optional<std::int64_t> badge;
+  std::string sound{};
+  std::optional<std::int64_t> badge{};
   // The payload (a map).
   Value userInfo = Value::object();
-  std::string categoryIdentifier;
-  std::vector<NotificationAttachment> attachments;
+  std::string categoryIdentifier{};
+  std::vector<NotificationAttachment> attachments{};
 
   bool operator==(const NotificationContent&) const = default;
 };
@@ -115,40 +115,40 @@ struct TimeIntervalNotificationTrigger {
 };
 
 struct NotificationRequest {
-  std::string identifier;
-  NotificationContent content;
+  std::string identifier{};
+  NotificationContent content{};
   // Nothing: delivered at once (a remote notification has no trigger).
-  std::optional<TimeIntervalNotificationTrigger> trigger;
+  std::optional<TimeIntervalNotificationTrigger> trigger{};
 
   bool operator==(const NotificationRequest&) const = default;
 };
 
 // A notification that was delivered.
 struct UserNotification {
-  NotificationRequest request;
+  NotificationRequest request{};
   // Whole seconds since 1970.
   std::int64_t date = 0;
 };
 
 // The user's answer to a notification: a tap on it or on one of its buttons.
 struct NotificationResponse {
-  UserNotification notification;
+  UserNotification notification{};
   // defaultActionIdentifier, dismissActionIdentifier or a button's identifier.
-  std::string actionIdentifier;
+  std::string actionIdentifier{};
 };
 
 struct NotificationAction {
-  std::string identifier;
-  std::string title;
+  std::string identifier{};
+  std::string title{};
   NotificationActionOptions options = 0;
 
   bool operator==(const NotificationAction&) const = default;
 };
 
 struct NotificationCategory {
-  std::string identifier;
-  std::vector<NotificationAction> actions;
-  std::vector<std::string> intentIdentifiers;
+  std::string identifier{};
+  std::vector<NotificationAction> actions{};
+  std::vector<std::string> intentIdentifiers{};
   NotificationCategoryOptions options = 0;
 
   bool operator==(const NotificationCategory&) const = default;
