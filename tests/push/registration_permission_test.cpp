@@ -42,13 +42,11 @@ TEST_F(RegistrationTest, GrantedPermissionRegistersThenLaterStartsRegisterDirect
   client.register_();
   EXPECT_EQ(application().remoteNotificationRegistrationCount(), 0);  // only on the main loop
   ASSERT_TRUE(registered());
-  EXPECT_EQ(stepsAmong({"is push enabled false", "request permission called",
-                        "request permission ask authorization", "get notification settings called",
-                        "register remote notifications in getNotificationSettings"}),
-            (std::vector<std::string>{"is push enabled false", "request permission called",
-                                      "request permission ask authorization",
-                                      "get notification settings called",
-                                      "register remote notifications in getNotificationSettings"}));
+  const std::vector<std::string> flow = {
+      "is push enabled false", "request permission called", "request permission ask authorization",
+      "get notification settings called",
+      "register remote notifications in getNotificationSettings"};
+  EXPECT_EQ(stepsAmong(flow), flow);
   EXPECT_EQ(Util::readDefault("qiv_provisional"), "0");
   EXPECT_TRUE(Util::isPushEnabled());
 
@@ -109,21 +107,19 @@ TEST_F(RegistrationTest, SystemsBeforeTenUseTheLegacyRegistration) {
   EXPECT_EQ(stepsAmong({"request permission called"}).size(), 2u);
 }
 
-TEST_F(RegistrationTest, ConstructionInstallsTheDelegateOnlyWhenPushIsOnFromVersionTen) {
+TEST_F(RegistrationTest, DelegateIsInstalledFromVersionTenByRegisterOrAConstructionWithPushOn) {
   Tavrino(baseUrl, "1", "0");
   EXPECT_EQ(center().delegate(), nullptr);
-
   Util::setCookieToQIVDefaults("_enable_push", "1");
   setSystemVersion("9.0");
-  Tavrino(baseUrl, "1", "0");
+  Tavrino(baseUrl, "1", "0").register_();
   EXPECT_EQ(center().delegate(), nullptr);
-
   setSystemVersion("10.0");
   Tavrino(baseUrl, "1", "0");
   EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
-}
 
-TEST_F(RegistrationTest, RegisterInstallsTheDelegate) {
+  restartPlatform();
+  Util::removeCookieFromQIVDefaults("_enable_push");
   Tavrino(baseUrl, "1", "0").register_();
   EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
 }
