@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/tracking/tracking_numbers.hpp"
 #include "push/payload_fields.hpp"
 #include "push/receipt_foreground.hpp"
 #include "tavrino/client.hpp"

@@ -1,6 +1,5 @@
 #include "push/receipt_foreground.hpp"
 
-#include <cmath>
 #include <optional>
 #include <string>
 

@@ -70,13 +70,10 @@ TEST_F(PushClickTest, TapOnButtonReportsItsIdAndOpensItsUrl) {
   EXPECT_EQ(stored("qiv_lzbid12"), "77:b2 " + std::to_string(now() + 86400));
   EXPECT_EQ(received.size(), 1u);
   EXPECT_EQ(application().openedURLs(), std::vector<std::string>{"app://x"});
-}
 
-TEST_F(PushClickTest, OrganicTapTakesTheClickIdOfThePayload) {
-  Value payload = kPayload;
-  payload["zbidclid"] = "5";
-  Util::pushClicked(payload, Util::kOrganicAction);
-  EXPECT_EQ(awaitRequest("/t").queryValue("clickid"), "5");
+  // A tap on the notification itself takes the payload's click id.
+  tap(payload, platform::defaultActionIdentifier);
+  EXPECT_EQ(awaitRequest("/t", 1).queryValue("clickid"), "5");
 }
 
 TEST_F(PushClickTest, SwitchesSuppressOnlyTheirOwnPart) {
