@@ -11,6 +11,7 @@
 #include "tavrino/async_task.hpp"
 #include "tavrino/export.hpp"
 #include "tavrino/platform/dispatch.hpp"
+#include "tavrino/platform/user_notification_center.hpp"
 #include "tavrino/ui/view_controller.hpp"
 #include "tavrino/value.hpp"
 
@@ -120,9 +121,68 @@ class TAVRINO_EXPORT Tavrino {
   static void activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap);
 
   // --- Push registration and permission (src/push/registration*.cpp) ---
+  // ("register" is a keyword, hence the trailing "_".)
+
+  // Installs the notification delegate, asks for permission when push is
+  // not yet enabled, else registers with the push service.
+  void register_();
+  // The same from the application delegate's launch; waits for the company
+  // settings when their fetch is on and has not succeeded yet. launchOptions
+  // is ignored. The platform has one application: the SDK calls the
+  // platform's, whatever application names.
+  void register_(platform::Application& application, const Value& launchOptions);
+  // Asks for alert, sound and badge, plus provisional authorization (from
+  // system version 12) when provisional is "1"; registers once allowed.
+  void requestPermission(platform::Application& application, std::string_view provisional);
+  // Registers with the push service when the current settings allow it.
+  void getNotificationSettings();
+  // Stores the device token the platform handed to the application and
+  // reports it once per installation.
+  static void registerWithDeviceToken(const Data& deviceToken);
+  // Opt back into and out of push; the service hears of it.
+  static void enable_push();
+  static void disable_push();
+  // The stored device token in lower-case hexadecimal, or the empty text.
+  static std::string getPushToken();
 
   // --- Notification receipt, push clicks, notification extension
   //     (src/push/receipt*.cpp, src/push/extension*.cpp) ---
+
+  // A remote notification reached the application (forwarded by the host's
+  // application delegate): files it into the inbox, then by the
+  // application's state handles it as a click (opened from it) or shows it
+  // again (in the foreground). A null application is the platform's.
+  void didReceiveNotification(platform::Application* application, const Value& userInfo);
+  static void didReceiveBackgroundNotification(platform::Application* application,
+                                               const Value& userInfo);
+  // The payload key of the link to open ("l" when empty); "a|b" reads the
+  // entry "b" of the map under "a".
+  void setPayloadLink(std::string_view link);
+  // Stored only: the extension takes its image key as an argument.
+  void setPayloadImage(std::string_view image);
+  // The origin that "/"-relative notification image addresses are read from
+  // ("https://" + the content delivery host unless set).
+  static void setContentDeliveryOrigin(std::string_view origin);
+
+  // The notification service extension: reports the delivery, stores the
+  // message in the app group's inbox, adds the action buttons and attaches
+  // the image read under imageKey ("m"), then returns content. appGroup
+  // "notset" (or empty) means none: nothing is stored in an inbox. The image
+  // download blocks for at most 10 seconds.
+  platform::MutableNotificationContent& didReceiveNotificationExtension(
+      platform::MutableNotificationContent& content, const platform::NotificationRequest& request);
+  platform::MutableNotificationContent& didReceiveNotificationExtension(
+      platform::MutableNotificationContent& content, const platform::NotificationRequest& request,
+      std::string_view imageKey);
+  platform::MutableNotificationContent& didReceiveNotificationExtension(
+      platform::MutableNotificationContent& content, const platform::NotificationRequest& request,
+      std::string_view imageKey, std::string_view appGroup);
+  // Registers the category newCategory with one foreground action per button
+  // map ("id", "title") and gives it to content. The categories are kept in
+  // the suite inboxname (the SDK's own without a group), the newest 64.
+  void addActionButtons(std::string_view inboxname, const Value& buttons,
+                        std::string_view newCategory,
+                        platform::MutableNotificationContent& content);
 
   // Instance fields.
   AsyncTask task;

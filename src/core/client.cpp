@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "push/registration_steps.hpp"
 #include "tavrino/banner/image_cache.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -48,6 +49,7 @@ Tavrino::Tavrino(std::string_view baseUrl, std::string_view companyId, std::stri
     suite->set("_cburl", std::string(baseUrl));
     suite->set("_s", id);
   });
+  if (Util::readDefault("_enable_push") == "1") push::installNotificationDelegate();
 
   _enable_company_settings = std::string(enableCompanySettings);
   if (_enable_company_settings != "1") return;

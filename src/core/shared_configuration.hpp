@@ -37,6 +37,8 @@ struct SharedConfiguration {
   std::string requestTimeoutText;  // "_req_to"; empty until the first page view
   std::string pushRequestTimeout;  // "_push_req_to"
   std::string currentPageName;
+  // Origin of "/"-relative notification images; empty: the default host.
+  std::string contentDeliveryOrigin;
   std::optional<Value> allowedFunctions;  // map text -> any
   std::optional<std::vector<std::string>> allowedDomains;
   std::vector<std::string> pendingItems;

@@ -52,9 +52,62 @@ void LinuxApplication::setApplicationState(ApplicationState state) {
   state_ = state;
 }
 
+bool LinuxApplication::supportsAlternateIcons() {
+  std::lock_guard lock(mu_);
+  return supportsAlternateIcons_;
+}
+
 void LinuxApplication::setAlternateIconName(std::optional<std::string> name) {
   std::lock_guard lock(mu_);
-  alternateIconName_ = std::move(name);
+  if (supportsAlternateIcons_) alternateIconName_ = std::move(name);
+}
+
+void LinuxApplication::setSupportsAlternateIcons(bool supported) {
+  std::lock_guard lock(mu_);
+  supportsAlternateIcons_ = supported;
+}
+
+void LinuxApplication::registerForRemoteNotifications() {
+  std::function<void()> handler;
+  {
+    std::lock_guard lock(mu_);
+    registered_ = true;
+    ++registrationCount_;
+    handler = registrationHandler_;
+  }
+  // Outside the lock: the host's handler may ask the application anything.
+  if (handler) handler();
+}
+
+void LinuxApplication::setRemoteNotificationRegistrationHandler(std::function<void()> handler) {
+  std::lock_guard lock(mu_);
+  registrationHandler_ = std::move(handler);
+}
+
+int LinuxApplication::remoteNotificationRegistrationCount() {
+  std::lock_guard lock(mu_);
+  return registrationCount_;
+}
+
+void LinuxApplication::registerUserNotificationSettings(
+    const UserNotificationSettingsRequest& request) {
+  std::lock_guard lock(mu_);
+  settingsRequests_.push_back(request);
+}
+
+std::vector<UserNotificationSettingsRequest> LinuxApplication::userNotificationSettingsRequests() {
+  std::lock_guard lock(mu_);
+  return settingsRequests_;
+}
+
+void LinuxApplication::scheduleLocalNotification(const LocalNotification& notification) {
+  std::lock_guard lock(mu_);
+  localNotifications_.push_back(notification);
+}
+
+std::vector<LocalNotification> LinuxApplication::scheduledLocalNotifications() {
+  std::lock_guard lock(mu_);
+  return localNotifications_;
 }
 
 std::vector<std::string> LinuxApplication::openedURLs() {

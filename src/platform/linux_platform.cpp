@@ -30,7 +30,15 @@ class LinuxPlatform final : public Platform {
         fonts_(options.fonts ? options.fonts : std::make_shared<LinuxFonts>()),
         webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()),
         imageDecoder_(options.imageDecoder ? options.imageDecoder
-                                           : std::make_shared<LinuxImageDecoder>()) {}
+                                           : std::make_shared<LinuxImageDecoder>()),
+        userNotificationCenter_(
+            options.userNotificationCenter
+                ? options.userNotificationCenter
+                : std::make_shared<LinuxUserNotificationCenter>(
+                      [dispatch = dispatch_.get()](Task task) {
+                        dispatch->globalAsync(QualityOfService::defaultQoS, std::move(task));
+                      },
+                      std::dynamic_pointer_cast<LinuxApplication>(application_))) {}
 
   ~LinuxPlatform() override { shutdown(); }
 
@@ -51,6 +59,7 @@ class LinuxPlatform final : public Platform {
   MotionManager& motionManager() override { return *motionManager_; }
   Screen& screen() override { return *screen_; }
   NotificationCenter& notificationCenter() override { return *notificationCenter_; }
+  UserNotificationCenter& userNotificationCenter() override { return *userNotificationCenter_; }
   Fonts& fonts() override { return *fonts_; }
   WebEngine& webEngine() override { return *webEngine_; }
   ImageDecoder& imageDecoder() override { return *imageDecoder_; }
@@ -70,6 +79,7 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<Fonts> fonts_;
   std::shared_ptr<WebEngine> webEngine_;
   std::shared_ptr<ImageDecoder> imageDecoder_;
+  std::shared_ptr<UserNotificationCenter> userNotificationCenter_;
 };
 
 std::filesystem::path fromEnvironment(const char* name) {

@@ -13,6 +13,7 @@
 #include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_screen.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
+#include "tavrino/platform/linux_user_notification_center.hpp"
 #include "tavrino/platform/linux_web_engine.hpp"
 #include "tavrino/platform/platform.hpp"
 
@@ -36,6 +37,10 @@ struct LinuxPlatformOptions {
   std::shared_ptr<WebEngine> webEngine = nullptr;
   // Makes images from downloaded bytes. Null: a LinuxImageDecoder.
   std::shared_ptr<ImageDecoder> imageDecoder = nullptr;
+  // The user-notification centre. Null: a LinuxUserNotificationCenter whose
+  // completions run on the global queues, holding its settings in the
+  // application when that is a LinuxApplication.
+  std::shared_ptr<UserNotificationCenter> userNotificationCenter = nullptr;
   // The screen and the notification centre are made by the platform: the
   // screen is a LinuxScreen over the system info, posting to the platform's
   // notification centre, which delivers on the platform's main loop. Reach

@@ -23,6 +23,7 @@
 #include "tavrino/platform/system_info.hpp"
 #include "tavrino/platform/url_session.hpp"
 #include "tavrino/platform/user_defaults.hpp"
+#include "tavrino/platform/user_notification_center.hpp"
 #include "tavrino/platform/web_engine.hpp"
 
 namespace tavrino::platform {
@@ -41,6 +42,7 @@ class TAVRINO_EXPORT Platform {
   virtual MotionManager& motionManager() = 0;
   virtual Screen& screen() = 0;
   virtual NotificationCenter& notificationCenter() = 0;
+  virtual UserNotificationCenter& userNotificationCenter() = 0;
   virtual Fonts& fonts() = 0;
   virtual WebEngine& webEngine() = 0;
   virtual ImageDecoder& imageDecoder() = 0;
@@ -69,6 +71,9 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   MotionManager& motionManager() override { return target_->motionManager(); }
   Screen& screen() override { return target_->screen(); }
   NotificationCenter& notificationCenter() override { return target_->notificationCenter(); }
+  UserNotificationCenter& userNotificationCenter() override {
+    return target_->userNotificationCenter();
+  }
   Fonts& fonts() override { return target_->fonts(); }
   WebEngine& webEngine() override { return target_->webEngine(); }
   ImageDecoder& imageDecoder() override { return target_->imageDecoder(); }

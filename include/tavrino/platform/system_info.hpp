@@ -35,6 +35,11 @@ class TAVRINO_EXPORT SystemInfo {
   // Returns the operating system's version, e.g. "17.0".
   virtual std::string systemVersion() = 0;
 
+  // Returns true iff systemVersion() is major.minor or later. The version is
+  // read as dot-separated whole numbers (missing parts count 0); a version
+  // that does not start with a number counts as 0.0.
+  bool isOperatingSystemAtLeast(int major, int minor = 0);
+
   virtual InterfaceIdiom interfaceIdiom() = 0;
 
   // Returns the current locale's language code in lower case, e.g. "de";

@@ -26,11 +26,12 @@ void storeSettings(const Data& data) {
     suite->set("iosproappr", tryCatch(*settings, "iosproappr", "0"));
     suite->set("_company_settings", "1 " + std::to_string(expiry));
   });
+  // Resumes a registration that waited for the settings.
   platform::current().dispatch().mainAsync([] {
     const auto [baseUrl, companyId] = processState().withConfig(
         [](SharedConfiguration& c) { return std::pair(c.baseUrl, c.companyId); });
-    // Registering for push follows here once push registration exists.
     Tavrino client(baseUrl, companyId, "0", "1");
+    client.register_();
   });
 }
 
