@@ -108,6 +108,8 @@ HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl, Timeline&
 }
 
 HostApp::~HostApp() {
+  client_->setStepCallback([](const std::vector<std::string>&) {});
+  alive_.reset();
   client_.reset();
   current_.reset();
   window_->setTreeObserver(nullptr);
@@ -122,7 +124,9 @@ void HostApp::registerHostMethods() {
   for (const auto& method : scenario_.hostMethods) {
     const std::string name = method.selector.substr(0, method.selector.size() - 1);
     const std::string qualified = method.className + "." + method.selector;
-    const auto called = [this, qualified](runtime::Object&, const Value& argument) {
+    const auto called = [this, alive = std::weak_ptr<bool>(alive_), qualified](
+                            runtime::Object&, const Value& argument) {
+      if (!alive.lock()) return;
       Entry entry{EntryKind::hostMethod, qualified + " called with " + argument.dump()};
       entry.data["method"] = qualified;
       entry.data["argument"] = argument;

@@ -58,6 +58,9 @@ class HostApp {
   std::shared_ptr<ui::ViewController> current_;
   std::string currentName_;
   std::set<std::uint64_t> hostViews_;
+  // The registry and the step callback are process-wide and outlive the
+  // host: what they call checks that the host is still there.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace tavrino::sim
