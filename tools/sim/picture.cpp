@@ -1,5 +1,6 @@
 #include "sim/picture.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>

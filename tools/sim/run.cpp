@@ -71,7 +71,7 @@ void takeScreenshots(std::vector<Picture>& pictures, const std::filesystem::path
   std::filesystem::remove_all(profile, ignored);
 }
 
-void summarise(const Player& player, const Scenario& scenario,
+void summarise(const Player& player, const std::vector<Picture>& drawn, const Scenario& scenario,
                const std::filesystem::path& pictures, Timeline& timeline) {
   std::map<std::string, int> decisions;
   for (const auto& entry : timeline.entries()) {
@@ -93,7 +93,7 @@ void summarise(const Player& player, const Scenario& scenario,
                         {"channel", m.channel}});
   }
   int pngs = 0;
-  for (const auto& picture : player.pictures()) pngs += picture.png ? 1 : 0;
+  for (const auto& picture : drawn) pngs += picture.png ? 1 : 0;
 
   std::string text = std::to_string(player.campaignViewsShown()) + " campaign views shown, " +
                      std::to_string(player.hits().size()) + " hits, " +
@@ -110,7 +110,7 @@ void summarise(const Player& player, const Scenario& scenario,
   entry.data["hitCount"] = player.hits().size();
   entry.data["inbox"] = messages;
   entry.data["pictures"] = pictures.string();
-  entry.data["pictureCount"] = player.pictures().size();
+  entry.data["pictureCount"] = drawn.size();
   entry.data["pngCount"] = pngs;
   entry.data["warnings"] = player.warnings();
   entry.data["unsupported"] = player.unsupportedSteps();
@@ -193,7 +193,7 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
     timeline.setStep(0);
     std::vector<Picture> pictures = player.pictures();
     if (options.png) takeScreenshots(pictures, options.outputFolder, timeline);
-    summarise(player, *scenario, pictureFolder, timeline);
+    summarise(player, pictures, *scenario, pictureFolder, timeline);
   }
   router->detach();
   return 0;

@@ -1,5 +1,6 @@
 #include "sim/timeline.hpp"
 
+#include <cmath>
 #include <cstdio>
 
 namespace tavrino::sim {
