@@ -66,7 +66,9 @@ StoreSnapshot snapshotStore() {
     if (value.is_string()) {
       snapshot[key] = value.get<std::string>();
     } else if (value.is_binary()) {
-      snapshot[key] = "<" + std::to_string(value.get_binary().size()) + " bytes>";
+      std::string described = "<";
+      described += std::to_string(value.get_binary().size());
+      snapshot[key] = described + " bytes>";
     } else {
       snapshot[key] = value.dump();
     }

@@ -24,7 +24,10 @@ std::string mapPairs(std::string_view rendered) {
     std::string_view entry = rendered.substr(at, end == std::string_view::npos ? end : end - at);
     const auto comma = entry.find(" , value : ");
     std::string pair(entry.substr(0, comma));
-    if (comma != std::string_view::npos) pair += "=" + std::string(entry.substr(comma + 11));
+    if (comma != std::string_view::npos) {
+      pair += '=';
+      pair += entry.substr(comma + 11);
+    }
     if (pair.size() > 60) pair = pair.substr(0, 57) + "...";
     out += (out.empty() ? "" : " ") + pair;
   }
