@@ -1,11 +1,16 @@
 // tavrino-service: runs the reference tracking service in the foreground
-// until SIGINT or SIGTERM.
+// until SIGINT or SIGTERM, printing a line for every hit it receives.
 
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -14,24 +19,63 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: tavrino-service [--port N] [--scenario file.json]\n");
+  std::fprintf(
+      stderr,
+      "usage: tavrino-service [--listen ADDRESS[:PORT]] [--port N] [--scenario file.json]\n"
+      "                       [--log hits.jsonl] [--quiet]\n"
+      "  --listen   IPv4 address to listen on (default 127.0.0.1; 0.0.0.0 for every\n"
+      "             interface, so a device on the network can reach it)\n"
+      "  --port     port to listen on (default 0: any free port)\n"
+      "  --scenario what to answer (tools/service/README.md)\n"
+      "  --log      append every hit to this file as a JSON line\n"
+      "  --quiet    no line per hit on standard output\n");
   return 2;
+}
+
+bool parsePort(const char* text, int* port) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
+  *port = static_cast<int>(value);
+  return true;
+}
+
+// "14:03:07 GET /d p=Home s=1234 ..."
+std::string hitLine(const tavrino::service::RecordedRequest& hit) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char clock[16];
+  std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+  std::string line = std::string(clock) + " " + hit.method + " " + hit.path;
+  for (const auto& [key, value] : hit.query) line += " " + key + "=" + value;
+  return line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int port = 0;
+  std::string address = "127.0.0.1";
   std::string scenarioFile;
+  std::string logFile;
+  bool quiet = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--port" && i + 1 < argc) {
-      char* end = nullptr;
-      const long value = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || value < 0 || value > 65535) return usage();
-      port = static_cast<int>(value);
+      if (!parsePort(argv[++i], &port)) return usage();
+    } else if (arg == "--listen" && i + 1 < argc) {
+      address = argv[++i];
+      if (const auto colon = address.find(':'); colon != std::string::npos) {
+        if (!parsePort(address.c_str() + colon + 1, &port)) return usage();
+        address.resize(colon);
+      }
     } else if (arg == "--scenario" && i + 1 < argc) {
       scenarioFile = argv[++i];
+    } else if (arg == "--log" && i + 1 < argc) {
+      logFile = argv[++i];
+    } else if (arg == "--quiet") {
+      quiet = true;
     } else {
       return usage();
     }
@@ -47,6 +91,14 @@ int main(int argc, char** argv) {
     }
     scenario = std::move(*loaded);
   }
+  auto log = std::make_shared<std::ofstream>();
+  if (!logFile.empty()) {
+    log->open(logFile, std::ios::app);
+    if (!*log) {
+      std::fprintf(stderr, "tavrino-service: cannot write %s\n", logFile.c_str());
+      return 1;
+    }
+  }
 
   // Block the stop signals before any thread starts so that only sigwait
   // below receives them.
@@ -57,9 +109,23 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   tavrino::service::Service service(std::move(scenario));
-  const std::string base = service.start(port);
+  // Hits arrive on many worker threads; each is written whole.
+  auto mu = std::make_shared<std::mutex>();
+  service.setRequestObserver([log, mu, quiet](const tavrino::service::RecordedRequest& hit) {
+    std::lock_guard lock(*mu);
+    if (!quiet) {
+      std::printf("%s\n", hitLine(hit).c_str());
+      std::fflush(stdout);
+    }
+    // Recorded bodies may hold bytes that are not UTF-8.
+    if (log->is_open()) {
+      *log << hit.toJson().dump(-1, ' ', false, tavrino::service::Json::error_handler_t::replace)
+           << std::endl;
+    }
+  });
+  const std::string base = service.start(port, address);
   if (base.empty()) {
-    std::fprintf(stderr, "tavrino-service: cannot listen on port %d\n", port);
+    std::fprintf(stderr, "tavrino-service: cannot listen on %s:%d\n", address.c_str(), port);
     return 1;
   }
   std::printf("tavrino-service listening on %s\n", base.c_str());
@@ -68,6 +134,7 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   service.stop();
+  service.setRequestObserver(nullptr);
   std::printf("tavrino-service stopped (%d requests served)\n",
               static_cast<int>(service.requests().size()));
   return 0;

@@ -24,6 +24,22 @@ bool isLibraryHeader(const std::string& name) {
 
 constexpr std::size_t kKeepAliveRequests = 10000;
 
+// The host part of a base URL for a service bound to address: a service on
+// every interface is reached on this machine through the loopback address.
+std::string urlHost(const std::string& address) {
+  return address == "0.0.0.0" ? "127.0.0.1" : address;
+}
+
+// The "host:port" a client asked for, when it is plainly one: answers may
+// name it in image addresses, so nothing else gets through.
+bool isPlainHost(const std::string& host) {
+  if (host.empty() || host.size() > 255) return false;
+  return std::all_of(host.begin(), host.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == ':' || c == '[' || c == ']';
+  });
+}
+
 bool behaviorMatches(const std::string& pattern, const std::string& path) {
   if (!pattern.empty() && pattern.back() == '*') {
     return path.starts_with(std::string_view(pattern).substr(0, pattern.size() - 1));
@@ -60,9 +76,10 @@ Service::~Service() {
   stop();
 }
 
-std::string Service::start(int port) {
+std::string Service::start(int port, const std::string& address) {
   std::lock_guard lifecycle(lifecycle_);
   if (server_) return baseUrl();
+  if (!isIPv4Address(address)) return {};
   server_ = std::make_unique<httplib::Server>();
   server_->new_task_queue = [] { return new ConnectionThreads; };
   // Clients may reuse one connection for as many requests as they like.
@@ -73,18 +90,19 @@ std::string Service::start(int port) {
   installRoutes();
   int bound = -1;
   if (port == 0) {
-    bound = server_->bind_to_any_port("127.0.0.1");
-  } else if (server_->bind_to_port("127.0.0.1", port)) {
+    bound = server_->bind_to_any_port(address);
+  } else if (server_->bind_to_port(address, port)) {
     bound = port;
   }
   if (bound <= 0) {
     server_.reset();
     return {};
   }
-  widenListenBacklog(bound);
+  widenListenBacklog(address, bound);
   {
     std::lock_guard lock(mu_);
     port_ = bound;
+    address_ = address;
     stopping_ = false;
   }
   listenReturned_ = std::make_shared<std::atomic<bool>>(false);
@@ -125,8 +143,12 @@ void Service::stop() {
   // idle keep-alive connection waiting for seconds; closing the accepted
   // sockets ends those waits at once.
   const int port = this->port();
+  const std::string address = [this] {
+    std::lock_guard lock(mu_);
+    return address_;
+  }();
   while (!listenReturned_->load()) {
-    shutdownAcceptedConnections(port);
+    shutdownAcceptedConnections(address, port);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   thread_.join();
@@ -143,7 +165,8 @@ bool Service::isRunning() const {
 
 std::string Service::baseUrl() const {
   std::lock_guard lock(mu_);
-  return port_ == 0 ? std::string() : "http://127.0.0.1:" + std::to_string(port_) + "/";
+  return port_ == 0 ? std::string()
+                    : "http://" + urlHost(address_) + ":" + std::to_string(port_) + "/";
 }
 
 int Service::port() const {
@@ -155,6 +178,12 @@ void Service::setScenario(Scenario scenario) {
   auto shared = std::make_shared<const Scenario>(std::move(scenario));
   std::lock_guard lock(mu_);
   scenario_ = std::move(shared);
+}
+
+void Service::setRequestObserver(RequestObserver observer) {
+  auto shared = observer ? std::make_shared<const RequestObserver>(std::move(observer)) : nullptr;
+  std::lock_guard lock(mu_);
+  observer_ = std::move(shared);
 }
 
 void Service::setBehavior(std::string path, Behavior behavior) {
@@ -249,15 +278,22 @@ void Service::handle(const httplib::Request& request, httplib::Response& respons
 
   std::shared_ptr<const Scenario> scenario;
   std::optional<Behavior> behavior;
+  std::shared_ptr<const RequestObserver> observer;
   std::string base;
   {
     std::lock_guard lock(mu_);
     requests_.push_back(record);
     scenario = scenario_;
     behavior = takeBehavior(record.path);
-    base = "http://127.0.0.1:" + std::to_string(port_) + "/";
+    observer = observer_;
+    base = "http://" + urlHost(address_) + ":" + std::to_string(port_) + "/";
+    // Clients elsewhere reach a service on a public address by their own
+    // name for it.
+    const std::string host = request.get_header_value("Host");
+    if (address_ != "127.0.0.1" && isPlainHost(host)) base = "http://" + host + "/";
   }
   changed_.notify_all();
+  if (observer) (*observer)(record);
 
   if (behavior && behavior->delay.count() > 0 && !waitFor(behavior->delay)) {
     response.status = 503;

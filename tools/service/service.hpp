@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -83,11 +84,14 @@ class Service {
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
 
-  // Binds 127.0.0.1:port (0 picks a free port), starts serving on a thread of
-  // its own and returns the base URL "http://127.0.0.1:PORT/". Returns the
-  // empty text when the port cannot be bound. Starting a running service
-  // returns its base URL.
-  std::string start(int port = 0);
+  // Binds address:port (0 picks a free port), starts serving on a thread of
+  // its own and returns the base URL "http://ADDRESS:PORT/". address is an
+  // IPv4 address: the loopback one by default, "0.0.0.0" for every interface
+  // (the base URL then names the loopback address, and answers name the
+  // host each client asked for). Returns the empty text when the address is
+  // not one or cannot be bound. Starting a running service returns its base
+  // URL.
+  std::string start(int port = 0, const std::string& address = "127.0.0.1");
 
   // Stops serving and joins the thread. Delayed answers are woken and
   // answered 503; open connections are closed. Idempotent.
@@ -99,6 +103,11 @@ class Service {
   int port() const;
 
   void setScenario(Scenario scenario);
+
+  // Called with each request as it is recorded, on the worker thread that
+  // received it (several may call at once). Null: nobody is told.
+  using RequestObserver = std::function<void(const RecordedRequest&)>;
+  void setRequestObserver(RequestObserver observer);
 
   // Sets the behavior of requests whose path equals path, or starts with it
   // when path ends in "*" ("/img/*"). A later call for the same path
@@ -135,12 +144,14 @@ class Service {
   std::size_t countLocked(std::string_view pathPrefix) const;
 
   mutable std::mutex mu_;
-  mutable std::condition_variable changed_;   // a request arrived, or stopping
-  std::shared_ptr<const Scenario> scenario_;  // guarded by mu_
-  std::vector<RecordedRequest> requests_;     // guarded by mu_
-  std::vector<BehaviorEntry> behaviors_;      // guarded by mu_
-  bool stopping_ = false;                     // guarded by mu_
-  int port_ = 0;                              // guarded by mu_
+  mutable std::condition_variable changed_;          // a request arrived, or stopping
+  std::shared_ptr<const Scenario> scenario_;         // guarded by mu_
+  std::vector<RecordedRequest> requests_;            // guarded by mu_
+  std::vector<BehaviorEntry> behaviors_;             // guarded by mu_
+  bool stopping_ = false;                            // guarded by mu_
+  int port_ = 0;                                     // guarded by mu_
+  std::string address_ = "127.0.0.1";                // guarded by mu_
+  std::shared_ptr<const RequestObserver> observer_;  // guarded by mu_
 
   std::mutex lifecycle_;  // serialises start() and stop()
   std::unique_ptr<httplib::Server> server_;

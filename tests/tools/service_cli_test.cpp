@@ -1,0 +1,126 @@
+// The reference service as a host developer runs it: on a chosen address,
+// with a line and a log entry for every hit, and its images named by the
+// address each client used.
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <mutex>
+
+#include "service/service.hpp"
+#include "support/temp_dir.hpp"
+#include "tools/child_process.hpp"
+
+namespace tavrino::service {
+namespace {
+
+using namespace std::chrono_literals;
+
+Scenario imageScenario() {
+  std::string error;
+  auto scenario = Scenario::fromJson(
+      Json::parse(R"({"pages": [{"match": {}, "answer": [{"img": "{{base}}img/a.png"}]}]})"), {},
+      &error);
+  EXPECT_TRUE(scenario) << error;
+  return scenario ? *scenario : Scenario{};
+}
+
+TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForIt) {
+  Service service(imageScenario());
+  const std::string base = service.start(0, "0.0.0.0");
+  ASSERT_FALSE(base.empty());
+  EXPECT_EQ(base, "http://127.0.0.1:" + std::to_string(service.port()) + "/");
+
+  httplib::Client client("127.0.0.1", service.port());
+  const std::string port = std::to_string(service.port());
+  auto asked = client.Get("/d?p=x", {{"Host", "192.168.1.20:" + port}});
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->body, "[{\"img\":\"http://192.168.1.20:" + port + "/img/a.png\"}]");
+  // A Host that is not plainly a name does not reach the answer.
+  auto hostile = client.Get("/d?p=x", {{"Host", "evil\"/><x"}});
+  ASSERT_TRUE(hostile);
+  EXPECT_EQ(hostile->body, "[{\"img\":\"" + base + "img/a.png\"}]");
+  service.stop();
+  EXPECT_FALSE(service.isRunning()) << "stops with connections on any address";
+}
+
+TEST(ServiceAddress, LoopbackAnswersNameItsOwnBaseAndBadAddressesAreRefused) {
+  Service service(imageScenario());
+  const std::string base = service.start();
+  ASSERT_FALSE(base.empty());
+  httplib::Client client("127.0.0.1", service.port());
+  auto answer = client.Get("/d", {{"Host", "elsewhere:1"}});
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->body, "[{\"img\":\"" + base + "img/a.png\"}]");
+
+  Service other;
+  for (const char* bad : {"localhost", "::1", "256.1.1.1", ""}) {
+    EXPECT_EQ(other.start(0, bad), "") << bad;
+    EXPECT_FALSE(other.isRunning());
+  }
+}
+
+TEST(ServiceAddress, ObserverHearsOfEveryRecordedRequest) {
+  Service service;
+  std::mutex mu;
+  std::vector<std::string> heard;
+  service.setRequestObserver([&](const RecordedRequest& request) {
+    std::lock_guard lock(mu);
+    heard.push_back(request.path + "?" + request.queryValue("p").value_or(""));
+  });
+  ASSERT_FALSE(service.start().empty());
+  httplib::Client client("127.0.0.1", service.port());
+  ASSERT_TRUE(client.Get("/d?p=Home"));
+  ASSERT_TRUE(client.Get("/_control/requests")) << "control requests are not hits";
+  ASSERT_TRUE(client.Get("/t?p=x"));
+  service.setRequestObserver(nullptr);
+  ASSERT_TRUE(client.Get("/t?p=late"));
+  std::lock_guard lock(mu);
+  EXPECT_EQ(heard, (std::vector<std::string>{"/d?Home", "/t?x"}));
+}
+
+TEST(ServiceBinary, PrintsALinePerHitLogsThemAndStopsOnTerm) {
+  testing::TempDir dir;
+  const auto log = dir.path() / "hits.jsonl";
+  testing::ChildProcess service(TAVRINO_SERVICE_PATH,
+                                {"--listen", "127.0.0.1:0", "--log", log.string()});
+  const auto first = service.readLine(10s);
+  ASSERT_TRUE(first);
+  const std::string prefix = "tavrino-service listening on http://127.0.0.1:";
+  ASSERT_EQ(first->rfind(prefix, 0), 0u) << *first;
+  const int port = std::stoi(first->substr(prefix.size()));
+
+  httplib::Client client("127.0.0.1", port);
+  ASSERT_TRUE(client.Get("/d?p=Home&s=1"));
+  const auto hit = service.readLine(10s);
+  ASSERT_TRUE(hit);
+  EXPECT_NE(hit->find(" GET /d p=Home s=1"), std::string::npos) << *hit;
+
+  service.signal(SIGTERM);
+  EXPECT_EQ(service.finish(10s), 0);
+  EXPECT_NE(service.output().find("stopped (1 requests served)"), std::string::npos);
+  std::ifstream in(log);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  const auto entry = Json::parse(line);
+  EXPECT_EQ(entry["path"], "/d");
+  EXPECT_EQ(entry["query"][0], (Json{"p", "Home"}));
+}
+
+TEST(ServiceBinary, RefusesWhatItCannotServe) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--listen", "nowhere"}, {"--port", "70000"}, {"--what"}}) {
+    const auto run = testing::runProgram(TAVRINO_SERVICE_PATH, args, 10s);
+    EXPECT_NE(run.exitCode, 0) << args[0];
+  }
+  const auto missing =
+      testing::runProgram(TAVRINO_SERVICE_PATH, {"--scenario", "/no/such.json"}, 10s);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.errors.find("such.json"), std::string::npos) << missing.errors;
+}
+
+}  // namespace
+}  // namespace tavrino::service

@@ -1,0 +1,259 @@
+// The simulator's host side: the mirror it keeps through the public tree
+// observer (checked against the real tree after real banners come and go),
+// the pictures drawn from it, and the reading of the SDK's log into
+// decisions.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "sim/mirror.hpp"
+#include "sim/picture.hpp"
+#include "sim/run_files.hpp"
+#include "sim/sdk_messages.hpp"
+#include "support/sdk_test.hpp"
+#include "tavrino/banner/banner_document.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/ui/button.hpp"
+#include "tavrino/ui/text_view.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino::sim {
+namespace {
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class SimMirrorTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    window = ui::Window::make(ui::Rect::make(0, 0, 390, 844));
+    host = std::make_shared<ui::ViewController>("HomeViewController");
+    auto title = ui::TextView::make(ui::Rect::make(0, 47, 390, 50));
+    title->setAttributedText(ui::AttributedText::plain("Shop <now>", ui::Font::systemFont(15)));
+    host->view()->addSubview(title);
+    window->setRootViewController(host);
+    mirror = std::make_shared<Mirror>(*window);
+    window->setTreeObserver(mirror);
+    application().setKeyWindow(window);
+  }
+  void TearDown() override {
+    application().setKeyWindow(nullptr);
+    SdkTest::TearDown();
+  }
+
+  platform::LinuxApplication& application() {
+    return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  }
+
+  std::shared_ptr<popUpController> show(const Value& params, std::string_view function,
+                                        const ui::Image& image = {}) {
+    auto banner = std::make_shared<popUpController>();
+    banner->createBanner(host, image, params, function, {390, 844}, {});
+    return banner;
+  }
+
+  // What a host sees when it installs a fresh observer now.
+  std::map<std::uint64_t, MirrorNode> freshMirror() {
+    Mirror fresh(*window);
+    for (const auto& view : window->subviews()) fresh.viewAttached(*view);
+    return fresh.nodes();
+  }
+
+  static void expectSameTree(const std::map<std::uint64_t, MirrorNode>& kept,
+                             const std::map<std::uint64_t, MirrorNode>& fresh) {
+    ASSERT_EQ(kept.size(), fresh.size());
+    for (const auto& [id, node] : fresh) {
+      const auto it = kept.find(id);
+      ASSERT_NE(it, kept.end()) << node.kind << " " << id;
+      const MirrorNode& k = it->second;
+      EXPECT_EQ(k.parent, node.parent) << id;
+      EXPECT_EQ(k.children, node.children) << id;
+      EXPECT_EQ(k.frame, node.frame) << id;
+      EXPECT_EQ(k.hidden, node.hidden) << id;
+      EXPECT_EQ(k.title, node.title) << id;
+      EXPECT_EQ(k.webHtml, node.webHtml) << id;
+      EXPECT_EQ(k.accessibilityId, node.accessibilityId) << id;
+    }
+  }
+
+  std::shared_ptr<ui::Window> window;
+  std::shared_ptr<ui::ViewController> host;
+  std::shared_ptr<Mirror> mirror;
+};
+
+TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsIt) {
+  mirror->take();
+  const Value params = {
+      {"zbid", "7"}, {"w", "300px"}, {"h", "250px"}, {"cap", "<b>Hi & \"you\"</b>"}};
+  auto popUp = show(params, "lbcs");
+  auto strip = show({{"bc", "nt"}, {"cap", "Sale"}, {"btx", "Go"}, {"xtx", "Later"}}, "bl");
+  const ui::Image image(600, 400, Data{0x89, 'P', 'N', 'G'});
+  auto pictured = show({{"zbid", "9"}}, "img", image);
+  expectSameTree(mirror->nodes(), freshMirror());
+
+  const auto changes = mirror->take();
+  ASSERT_EQ(changes.appeared.size(), 3u) << "one line per banner, not per view";
+  EXPECT_TRUE(changes.gone.empty());
+  const std::string described = mirror->describe(popUp->view()->identity());
+  EXPECT_TRUE(has(described, "WebView [document] 300x250")) << described;
+  EXPECT_TRUE(has(described, "#qiv_close")) << described;
+  EXPECT_TRUE(has(mirror->describe(strip->view()->identity()), "Button \"Go\""));
+
+  const std::string html = pictureHtml(*mirror, "step 1: <home>");
+  EXPECT_TRUE(has(html, "<title>step 1: &lt;home&gt;</title>"));
+  // The document goes whole into the iframe, escaped for the attribute.
+  EXPECT_TRUE(has(html, "srcdoc=\"" + escapeHtml(banner::createHTMLContent(params)) + "\""));
+  EXPECT_FALSE(has(html, "<b>Hi")) << "campaign markup never lands in the page itself";
+  EXPECT_TRUE(has(html, "Shop &lt;now&gt;")) << "host text is escaped";
+  EXPECT_TRUE(has(html, "data-id=\"qiv_close\""));
+  EXPECT_TRUE(has(html, ">Later</span>"));
+  EXPECT_TRUE(has(html, "src=\"data:image/png;base64," + base64(image.data()) + "\""));
+  // To scale: the pop-up's container sits where the tree has it.
+  EXPECT_TRUE(has(html, "left:45px;top:297px;width:300px;height:250px;"));
+
+  // Hiding, then taking banners away.
+  strip->view()->setHidden(true);
+  EXPECT_TRUE(has(pictureHtml(*mirror, ""), "display:none;"));
+  EXPECT_EQ(mirror->take().changed, 1);
+  const auto popUpRoot = popUp->view()->identity();
+  const std::string before = mirror->describe(popUpRoot);
+  popUp->view()->removeFromSuperview();
+  pictured->view()->removeFromSuperview();
+  const auto gone = mirror->take();
+  EXPECT_EQ(gone.gone.size(), 2u);
+  EXPECT_EQ(gone.gone[0], before);
+  EXPECT_EQ(mirror->find(popUpRoot), nullptr);
+  EXPECT_EQ(mirror->find(popUp->webView->identity()), nullptr) << "the subtree goes with it";
+  expectSameTree(mirror->nodes(), freshMirror());
+
+  // A banner that comes and goes within one step leaves no line.
+  auto brief = show(params, "lbcs");
+  brief->view()->removeFromSuperview();
+  const auto quiet = mirror->take();
+  EXPECT_TRUE(quiet.appeared.empty());
+  EXPECT_TRUE(quiet.gone.empty());
+}
+
+TEST_F(SimMirrorTest, DrawingOrderIsBackToFrontWithParentsFirst) {
+  auto back = ui::View::make(ui::Rect::make(0, 0, 10, 10));
+  auto inner = ui::View::make(ui::Rect::make(1, 1, 2, 2));
+  back->addSubview(inner);
+  auto front = ui::View::make(ui::Rect::make(0, 0, 10, 10));
+  window->addSubview(back);
+  window->addSubview(front);
+  window->bringSubviewToFront(back);
+  const auto order = mirror->drawingOrder();
+  const auto at = [&](const std::shared_ptr<ui::View>& v) {
+    return std::find(order.begin(), order.end(), v->identity()) - order.begin();
+  };
+  EXPECT_EQ(order.front(), window->identity());
+  EXPECT_LT(at(front), at(back)) << "brought to front: drawn last";
+  EXPECT_EQ(at(inner), at(back) + 1);
+}
+
+TEST(SimPicture, EscapingAndEncoding) {
+  EXPECT_EQ(escapeHtml("<a href=\"x\">'&'</a>"),
+            "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
+  EXPECT_EQ(base64({}), "");
+  EXPECT_EQ(base64({'f'}), "Zg==");
+  EXPECT_EQ(base64({'f', 'o'}), "Zm8=");
+  EXPECT_EQ(base64({'f', 'o', 'o', 0xff}), "Zm9v/w==");
+}
+
+TEST(SimMessages, LogLinesBecomeDecisions) {
+  struct Case {
+    const char* line;
+    const char* what;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"ui_sb setParameters called.", "shown", "passed its show criteria"},
+      {"checking showing criteria .per visit show count.return.", "heldBack", "in this visit"},
+      {"show once per pageview. group name : g1.return.", "heldBack", "group \"g1\""},
+      {"AsyncTask doinbackground called. hasinboxmessage : write", "filed", "filed into the inbox"},
+      {"AsyncTask doinbackground called. hasinboxmessage : skip", "filed", "not filed (skip)"},
+      {"add_act called with : \nkey : id , value : 31\nkey : di , value : i", "action",
+       "id=31 di=i"},
+      {"create banner called.", "shown", "lays the campaign out"},
+      {"create banner called. Unknown banner function : zz", "refused", "unknown kind zz"},
+      {"create banner ratio is zero or infinite.return.", "refused", "ratio is zero"},
+      {"calledEvent execcount did not match", "dropped", "newer page view"},
+      {"request failed : timed out", "failed", "timed out"},
+      {"shake failed : boom", "failed", "boom"},
+  };
+  for (const auto& c : cases) {
+    const auto decision = decisionOf(c.line);
+    ASSERT_TRUE(decision) << c.line;
+    EXPECT_EQ(decision->what, c.what) << c.line;
+    EXPECT_TRUE(has(decision->text, c.text)) << c.line << " -> " << decision->text;
+  }
+  for (const char* noise : {"checking showing criteria ", "get cookie called", "execute called."}) {
+    EXPECT_FALSE(decisionOf(noise)) << noise;
+  }
+  EXPECT_EQ(stripLogPrefix("tavrino_log : x"), "x");
+  EXPECT_TRUE(isNotableStep("push click redirection triggered"));
+  EXPECT_FALSE(isNotableStep("is push enabled false"));
+  EXPECT_FALSE(isNotableStep("execute called."));
+}
+
+TEST(SimRunFiles, StoreDiffLeavesOutPageViewBookkeeping) {
+  const StoreSnapshot before = {{"vc", "1"}, {"segment", "a 1"}, {"gone", "x"}, {"same", "s"}};
+  const StoreSnapshot after = {{"vc", "2"}, {"segment", "b 1"}, {"new", ""}, {"same", "s"}};
+  const auto changes = diffStore(before, after);
+  ASSERT_EQ(changes.size(), 3u);
+  EXPECT_EQ(changes[0].key, "new");
+  EXPECT_FALSE(changes[0].before) << "added, though its value is empty";
+  EXPECT_EQ(changes[1].key, "segment");
+  EXPECT_EQ(changes[1].before, "a 1");
+  EXPECT_EQ(changes[2].key, "gone");
+  EXPECT_FALSE(changes[2].after);
+  EXPECT_EQ(slug("Show Home p=Home!"), "show-home-p-home");
+  EXPECT_EQ(slug("***"), "step");
+}
+
+TEST(SimRunFiles, OutputFolderIsEmptiedOnlyWhenTheSimulatorMadeIt) {
+  testing::TempDir dir;
+  const auto folder = dir.path() / "out";
+  std::string error;
+  ASSERT_TRUE(prepareOutputFolder(folder, &error)) << error;
+  std::ofstream(folder / "old.html") << "x";
+  std::filesystem::create_directories(folder / "data" / "deep");
+  ASSERT_TRUE(prepareOutputFolder(folder, &error)) << error;
+  EXPECT_FALSE(std::filesystem::exists(folder / "old.html"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "data"));
+
+  const auto foreign = dir.path() / "mine";
+  std::filesystem::create_directories(foreign);
+  std::ofstream(foreign / "thesis.txt") << "precious";
+  EXPECT_FALSE(prepareOutputFolder(foreign, &error));
+  EXPECT_TRUE(has(error, "did not write")) << error;
+  EXPECT_TRUE(std::filesystem::exists(foreign / "thesis.txt"));
+  std::ofstream(dir.path() / "file") << "x";
+  EXPECT_FALSE(prepareOutputFolder(dir.path() / "file", &error));
+}
+
+TEST_F(SimMirrorTest, ChromiumScreenshotsThePicture) {
+  const auto chromium = findChromium();
+  if (!chromium) GTEST_SKIP() << "chromium is not installed";
+  auto box = ui::View::make(ui::Rect::make(10, 10, 100, 100));
+  box->setBackgroundColor(ui::Color{1, 0, 0, 1});
+  window->addSubview(box);
+  testing::TempDir dir;
+  const auto html = dir.path() / "p.html";
+  std::ofstream(html) << pictureHtml(*mirror, "box");
+  const auto png = dir.path() / "p.png";
+  ASSERT_TRUE(
+      screenshot(*chromium, html, png, 390, 844, dir.path() / "profile", std::chrono::seconds(60)));
+  std::ifstream in(png, std::ios::binary);
+  char signature[8] = {};
+  in.read(signature, 8);
+  EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+}
+
+}  // namespace
+}  // namespace tavrino::sim

@@ -1,0 +1,237 @@
+// tavrino-sim as a newcomer runs it: the shipped scenario end to end against
+// the in-process service and against a service given by address, and the
+// clear failures of a malformed scenario or an unreachable service.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "service/service.hpp"
+#include "support/temp_dir.hpp"
+#include "tools/child_process.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using namespace std::chrono_literals;
+
+const std::filesystem::path kScenarios = TAVRINO_SIM_SCENARIOS;
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+struct Timeline {
+  int exitCode = -1;
+  std::string errors;
+  std::vector<Json> lines;
+
+  std::vector<Json> of(const std::string& kind) const {
+    std::vector<Json> found;
+    for (const auto& line : lines) {
+      if (line.value("kind", "") == kind) found.push_back(line);
+    }
+    return found;
+  }
+  std::vector<Json> hits(const std::string& path) const {
+    std::vector<Json> found;
+    for (const auto& hit : of("hit")) {
+      if (hit["path"] == path) found.push_back(hit);
+    }
+    return found;
+  }
+  const Json& summary() const {
+    static const Json none;
+    const auto s = std::find_if(lines.rbegin(), lines.rend(),
+                                [](const Json& l) { return l["kind"] == "summary"; });
+    return s == lines.rend() ? none : *s;
+  }
+};
+
+std::string queryValue(const Json& hit, const std::string& key) {
+  for (const auto& pair : hit["query"]) {
+    if (pair[0] == key) return pair[1];
+  }
+  return "(absent)";
+}
+
+Timeline runSim(std::vector<std::string> args) {
+  const Finished run = runProgram(TAVRINO_SIM_PATH, args, 240s);
+  Timeline timeline{run.exitCode, run.errors, {}};
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
+    auto parsed = Json::parse(line, nullptr, false);
+    EXPECT_FALSE(parsed.is_discarded()) << "not a JSON line: " << line;
+    if (!parsed.is_discarded()) timeline.lines.push_back(std::move(parsed));
+  }
+  return timeline;
+}
+
+class SimRunTest : public ::testing::Test {
+ protected:
+  std::string out() { return (dir.path() / "out").string(); }
+  TempDir dir;
+};
+
+TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindToTheEnd) {
+  const Timeline t = runSim({"--json", "--no-png", "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  const Json& summary = t.summary();
+  ASSERT_TRUE(summary.is_object()) << "the run ends with its summary";
+
+  // The page views, in the order the user visited the screens.
+  std::vector<std::string> pages;
+  for (const auto& hit : t.hits("/d")) pages.push_back(queryValue(hit, "p"));
+  EXPECT_EQ(pages,
+            (std::vector<std::string>{"Home", "Listing", "Product", "Cart", "Offers", "Inbox"}));
+  const auto cart = t.hits("/d")[3];
+  EXPECT_TRUE(has(queryValue(cart, "adetail[]"), "\"id\":\"A1\"")) << "the cart item rides along";
+  EXPECT_EQ(queryValue(t.hits("/d")[2], "shop"), "1234");
+  EXPECT_EQ(t.hits("/cmpdata").size(), 1u) << "company settings fetched at start";
+  EXPECT_EQ(t.hits("/appinboxcat").size(), 1u) << "categories from the service";
+  // The action and the label report themselves.
+  std::vector<std::string> reported;
+  for (const auto& hit : t.hits("/t")) reported.push_back(queryValue(hit, "aid"));
+  EXPECT_TRUE(std::find(reported.begin(), reported.end(), "31") != reported.end());
+  EXPECT_TRUE(std::find(reported.begin(), reported.end(), "41") != reported.end());
+  EXPECT_EQ(summary["hitCount"], t.of("hit").size()) << "every hit is on the timeline";
+
+  // What the SDK decided.
+  const Json& decisions = summary["decisions"];
+  EXPECT_GE(decisions.value("shown", 0), 8) << "each banner campaign passed its criteria";
+  EXPECT_EQ(decisions.value("filed", 0), 1) << "the inbox campaign";
+  EXPECT_EQ(decisions.value("action", 0), 1);
+  EXPECT_EQ(decisions.value("label", 0), 1);
+  const auto methods = t.of("hostMethod");
+  ASSERT_EQ(methods.size(), 1u);
+  EXPECT_EQ(methods[0]["method"], "ListingViewController.segmentEntered:");
+  EXPECT_EQ(methods[0]["argument"]["segment"], "browsing");
+
+  // The cookie instruction and the campaign filed for a custom event.
+  std::map<std::string, Json> stored;
+  for (const auto& change : t.of("store")) stored[change["key"]] = change;
+  ASSERT_TRUE(stored.contains("segment"));
+  EXPECT_TRUE(has(stored["segment"]["after"], "returning "));
+  EXPECT_TRUE(stored.contains("qivo.custom.events_add_to_cart"));
+  EXPECT_TRUE(stored.contains("utm_campaign")) << "the deep link's campaign";
+
+  // The inbox, listed by category.
+  ASSERT_EQ(summary["inbox"].size(), 1u);
+  EXPECT_EQ(summary["inbox"][0]["id"], "103");
+  EXPECT_EQ(summary["inbox"][0]["channel"], "campaign");
+  std::map<std::string, std::size_t> listed;
+  for (const auto& line : t.of("inbox")) {
+    if (line.contains("category")) listed[line["category"]] = line["messages"].size();
+  }
+  EXPECT_EQ(listed, (std::map<std::string, std::size_t>{{"news", 1}, {"offers", 0}, {"deals", 0}}));
+
+  // One picture per screen state, drawn from the mirror.
+  const auto pictures = t.of("picture");
+  ASSERT_EQ(pictures.size(), summary["pictureCount"].get<std::size_t>());
+  ASSERT_GE(pictures.size(), 6u);
+  std::ifstream listing(pictures[1]["html"].get<std::string>());
+  std::stringstream html;
+  html << listing.rdbuf();
+  EXPECT_TRUE(has(html.str(), "data-restoration=\"item_C3\"")) << "the listing screen";
+  EXPECT_TRUE(has(html.str(), "Mountain boot"));
+  EXPECT_EQ(std::filesystem::path(pictures[0]["html"].get<std::string>()).parent_path(),
+            summary["pictures"].get<std::string>());
+
+  // Pushes need the notification extension of a later build.
+  EXPECT_EQ(summary["unsupported"], 2);
+  EXPECT_EQ(t.of("unsupported").size(), 2u);
+}
+
+TEST_F(SimRunTest, PlaysAgainstAServiceGivenByAddressAndShowsItsHits) {
+  std::string error;
+  auto answers = service::Scenario::load(kScenarios / "default.service.json", &error);
+  ASSERT_TRUE(answers) << error;
+  service::Service external(std::move(*answers));
+  const std::string base = external.start();
+  ASSERT_FALSE(base.empty());
+  const auto scenario = dir.path() / "short.json";
+  std::ofstream(scenario) << R"({"name": "short",
+    "screens": {"Listing": {"class": "ListingViewController"}},
+    "steps": [{"show": "Listing", "page": {"p": "Listing"}}, {"event": "seen"}]})";
+  const Timeline t = runSim(
+      {"--json", "--no-png", "--scenario", scenario.string(), "--service", base, "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  EXPECT_EQ(t.lines.front()["service"], base);
+  ASSERT_EQ(t.hits("/d").size(), 1u) << "read back through the control endpoint";
+  EXPECT_EQ(external.requests("/d").size(), 1u);
+  EXPECT_EQ(t.hits("/t").size(), external.requests("/t").size());
+  EXPECT_EQ(t.summary()["decisions"].value("action", 0), 1);
+}
+
+TEST_F(SimRunTest, MalformedScenariosAndUnreachableServicesStopWithAClearMessage) {
+  const auto bad = dir.path() / "bad.json";
+  std::ofstream(bad) << R"({"screens": {}, "steps": [{"show": "Home"}]})";
+  auto run = runProgram(TAVRINO_SIM_PATH, {"--scenario", bad.string(), "--out", out()}, 60s);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(has(run.errors, "bad.json: steps[0].show: names no screen \"Home\"")) << run.errors;
+  EXPECT_TRUE(run.output.empty()) << "nothing is played";
+
+  std::ofstream(bad, std::ios::trunc) << "{\"steps\": [";
+  run = runProgram(TAVRINO_SIM_PATH, {"--scenario", bad.string(), "--out", out()}, 60s);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(has(run.errors, "bad.json: not JSON")) << run.errors;
+
+  // A port nobody listens on.
+  service::Service probe;
+  const std::string closed = probe.start();
+  probe.stop();
+  run = runProgram(TAVRINO_SIM_PATH, {"--service", closed, "--out", out()}, 60s);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(has(run.errors, "cannot reach the service at " + closed)) << run.errors;
+
+  run = runProgram(TAVRINO_SIM_PATH, {"--service", "not a url", "--out", out()}, 60s);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(has(run.errors, "is not an http or https address")) << run.errors;
+
+  run = runProgram(TAVRINO_SIM_PATH, {"--bogus"}, 60s);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_TRUE(has(run.errors, "usage: tavrino-sim")) << run.errors;
+}
+
+TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminal) {
+  const auto scenario = dir.path() / "tiny.json";
+  std::ofstream(scenario) << R"({"screens": {"Home": {"class": "HomeViewController"}},
+    "steps": [{"show": "Home", "page": {"p": "Home"}}, {"tap": {"title": "Nothing"}}]})";
+  const Finished run = runProgram(
+      TAVRINO_SIM_PATH, {"--no-png", "--scenario", scenario.string(), "--out", out()}, 120s);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_FALSE(has(run.output, "\x1b[")) << "no colour codes in a pipe";
+  EXPECT_TRUE(has(run.output, " host    show Home p=Home"));
+  EXPECT_TRUE(has(run.output, " hit     GET /d"));
+  EXPECT_TRUE(has(run.output, " warning no view on screen to tap"));
+  EXPECT_TRUE(has(run.output, "pictures: " + out() + "/pictures"));
+  const Finished colour =
+      runProgram(TAVRINO_SIM_PATH,
+                 {"--color", "--no-png", "--scenario", scenario.string(), "--out", out()}, 120s);
+  EXPECT_TRUE(has(colour.output, "\x1b[1;36m")) << "asked for";
+}
+
+TEST_F(SimRunTest, ScreenshotsEveryPictureWhenChromiumIsInstalled) {
+  if (std::system("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "no chromium";
+  const auto scenario = dir.path() / "one.json";
+  std::ofstream(scenario) << R"({"screens": {"Home": {"class": "HomeViewController",
+      "views": [{"frame": [0, 0, 100, 100], "background": "#ff0000"}]}},
+    "steps": [{"show": "Home", "page": {"p": "Home"}}]})";
+  const Timeline t = runSim({"--json", "--scenario", scenario.string(), "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  EXPECT_EQ(t.summary()["pictureCount"], 1);
+  EXPECT_EQ(t.summary()["pngCount"], 1);
+  std::vector<std::string> pngs;
+  for (const auto& picture : t.of("picture")) {
+    if (picture.contains("png")) pngs.push_back(picture["png"]);
+  }
+  ASSERT_EQ(pngs.size(), 1u);
+  EXPECT_GT(std::filesystem::file_size(pngs[0]), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / ".chromium-profile"))
+      << "the browser's scratch folder is cleaned up";
+}
+
+}  // namespace
+}  // namespace tavrino::testing

@@ -1,0 +1,205 @@
+// The simulator's scenario format: what it reads, and that every mistake is
+// refused with its place named, before anything is played.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "sim/options.hpp"
+#include "sim/scenario.hpp"
+#include "support/temp_dir.hpp"
+
+namespace tavrino::sim {
+namespace {
+
+std::optional<Scenario> parse(const char* text, std::string* error) {
+  return Scenario::fromJson(Json::parse(text), "/base", error);
+}
+
+std::string errorOf(const std::string& text) {
+  std::string error;
+  EXPECT_FALSE(Scenario::fromJson(Json::parse(text), "/base", &error)) << text;
+  return error;
+}
+
+TEST(SimScenario, ReadsHostScreensMethodsAndEveryStepKind) {
+  std::string error;
+  const auto scenario = parse(R"({
+    "name": "shop", "service": "answers.json",
+    "sdk": {"companyId": 77, "appInbox": false, "appGroup": "group.x",
+            "allowedDomains": ["shop.example"], "store": {"qivforce": "1", "n": 2}},
+    "hostMethods": ["Home.opened:", "Cart.add:"],
+    "screens": {"Home": {"class": "HomeVC", "navigation": true, "background": "#10203040",
+      "views": [{"id": "promo", "frame": [1, 2, 3, 4], "text": "Hi"},
+                {"frame": [0, 0, 10, 10], "button": "Go", "background": "#ffffff"}]}},
+    "steps": [
+      {"show": "Home", "page": {"p": "Home", "n": 3}, "note": "first"},
+      {"show": "Home", "virtual": true},
+      {"event": "add", "params": {"x": true}},
+      {"cart": {"id": 7, "price": 9.5}},
+      {"deepLink": "app://x?y=1"},
+      {"tap": {"kind": "Button", "title": "Go", "image": false, "index": 1}},
+      {"shake": {"x": 3, "ms": 50}},
+      {"listingBadges": [{"i": "A1", "p": 1}]},
+      {"inbox": {"category": "news", "categoriesFromService": true}},
+      {"wait": 0.5},
+      {"push": {"payload": {"zbid": "9", "actionButtons": [{"id": "b1"}]}, "imageKey": "img"}},
+      {"pushTap": {"action": "b1"}}
+    ]})",
+                              &error);
+  ASSERT_TRUE(scenario) << error;
+  EXPECT_EQ(scenario->serviceScenario, std::filesystem::path("/base/answers.json"));
+  EXPECT_EQ(scenario->sdk.companyId, "77");
+  EXPECT_FALSE(scenario->sdk.appInbox);
+  EXPECT_EQ(scenario->sdk.store.at("n"), "2") << "numbers stand for their text";
+  EXPECT_EQ(scenario->hostMethods[1].className, "Cart");
+  EXPECT_EQ(scenario->hostMethods[1].selector, "add:");
+
+  const Screen& home = scenario->screens.at("Home");
+  EXPECT_TRUE(home.navigation);
+  EXPECT_NEAR(home.background->alpha, 0x40 / 255.0, 1e-9);
+  ASSERT_EQ(home.views.size(), 2u);
+  EXPECT_EQ(home.views[0].kind, HostView::Kind::text);
+  EXPECT_EQ(home.views[0].height, 4);
+  EXPECT_EQ(home.views[1].kind, HostView::Kind::button);
+
+  ASSERT_EQ(scenario->steps.size(), 12u);
+  EXPECT_EQ(std::get<ShowStep>(scenario->steps[0].action).page.at("n"), "3");
+  EXPECT_EQ(scenario->steps[0].note, "first");
+  EXPECT_TRUE(std::get<ShowStep>(scenario->steps[1].action).isVirtual);
+  EXPECT_EQ(std::get<EventStep>(scenario->steps[2].action).params.at("x"), "1");
+  EXPECT_EQ(std::get<CartStep>(scenario->steps[3].action).price, "9.5");
+  EXPECT_EQ(std::get<CartStep>(scenario->steps[3].action).quantity, "1");
+  const auto& tap = std::get<TapStep>(scenario->steps[5].action);
+  EXPECT_EQ(tap.image, false);
+  EXPECT_EQ(tap.index, 1);
+  EXPECT_EQ(std::get<ShakeStep>(scenario->steps[6].action).milliseconds, 50);
+  EXPECT_EQ(std::get<ShakeStep>(scenario->steps[6].action).y, 2.5) << "the default";
+  EXPECT_EQ(std::get<PushStep>(scenario->steps[10].action).imageKey, "img");
+  EXPECT_EQ(std::get<PushTapStep>(scenario->steps[11].action).action, "b1");
+  EXPECT_EQ(describe(scenario->steps[5]), "tap Button \"Go\" without image (match 1)");
+}
+
+TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
+  const std::string screens = R"("screens": {"Home": {"class": "H"}}, )";
+  struct Case {
+    std::string document;
+    std::string error;
+  };
+  const Case cases[] = {
+      {R"([])", "the scenario must be a JSON object"},
+      {R"({"steps": []})", "steps: is empty"},
+      {R"({})", ": needs \"steps\""},
+      {R"({"step": []})", "unknown member \"step\""},
+      {R"({"steps": [{"show": "Nowhere"}]})", "steps[0].show: names no screen \"Nowhere\""},
+      {R"({"steps": [{}]})", "steps[0]: names no step kind"},
+      {R"({"steps": [{"wait": 1, "tap": {"id": "x"}}]})",
+       "steps[0]: names two step kinds, \"tap\" and \"wait\""},
+      {R"({"steps": [{"wait": 1, "page": {}}]})", "steps[0]: unknown member \"page\""},
+      {R"({"steps": [{"wait": -1}]})", "steps[0].wait: must be from 0 to 600 seconds"},
+      {R"({"steps": [{"tap": {}}]})", "steps[0].tap: needs at least one of"},
+      {R"({"steps": [{"tap": {"titel": "x"}}]})", "steps[0].tap: unknown member \"titel\""},
+      {R"({"steps": [{"shake": {"ms": 1.5}}]})", "steps[0].shake.ms: must be a whole number"},
+      {R"({"steps": [{"event": ""}]})", "steps[0].event: is empty"},
+      {R"({"steps": [{"event": "e", "params": {"k": [1]}}]})",
+       "steps[0].params.k: must be a text or a number, not a list"},
+      {R"({"steps": [{"listingBadges": [{"p": "1"}]}]})", "steps[0].listingBadges[0]: needs \"i\""},
+      {R"({"steps": [{"push": {"payload": "x"}}]})",
+       "steps[0].push.payload: must be an object, not a text"},
+      {R"({"steps": [{"push": {"payload": {"actionButtons": [{"title": "t"}]}}}]})",
+       "steps[0].push.payload.actionButtons[0]: needs \"id\""},
+      {R"({"steps": [{"pushTap": {"action": ""}}]})", "steps[0].pushTap: needs a non-empty"},
+      {R"({"hostMethods": ["Home.open"], "steps": [{"wait": 0}]})",
+       "hostMethods[0]: is not \"Class.method:\""},
+      {R"({"screens": {"Home": {}}, "steps": [{"wait": 0}]})", "screens.Home: needs \"class\""},
+      {"{" + screens + R"("steps": [{"show": "Home", "page": {"q": {}}}]})",
+       "steps[0].page.q: must be a text or a number, not an object"},
+      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, 1]}]}}, "steps": [{"wait": 0}]})",
+       "screens.H.views[0].frame: needs four numbers"},
+      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, 1, 1], "background": "red"}]}},
+           "steps": [{"wait": 0}]})",
+       "screens.H.views[0].background: is not a colour"},
+      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, -1, 1]}]}}, "steps": [{"wait": 0}]})",
+       "screens.H.views[0].frame: has a negative size"},
+      {R"({"sdk": {"companySettings": "yes"}, "steps": [{"wait": 0}]})",
+       "sdk.companySettings: must be true or false, not a text"},
+  };
+  for (const auto& c : cases) {
+    const std::string error = errorOf(c.document);
+    EXPECT_NE(error.find(c.error), std::string::npos) << c.document << "\n  gave: " << error;
+  }
+}
+
+TEST(SimScenario, FilesThatCannotBeReadOrParsedNameThemselves) {
+  testing::TempDir dir;
+  std::string error;
+  EXPECT_FALSE(Scenario::load(dir.path() / "missing.json", &error));
+  EXPECT_NE(error.find("missing.json: cannot be read"), std::string::npos) << error;
+
+  const auto broken = dir.path() / "broken.json";
+  std::ofstream(broken) << "{\"steps\": [\n  {\"wait\": 1},\n]}";
+  EXPECT_FALSE(Scenario::load(broken, &error));
+  EXPECT_NE(error.find("broken.json: not JSON"), std::string::npos) << error;
+  EXPECT_NE(error.find("line 3"), std::string::npos) << "the place of the mistake: " << error;
+
+  const auto valid = dir.path() / "ok.json";
+  std::ofstream(valid) << R"({"service": "svc.json", "steps": [{"wait": 0}]})";
+  const auto scenario = Scenario::load(valid, &error);
+  ASSERT_TRUE(scenario) << error;
+  EXPECT_EQ(scenario->serviceScenario, dir.path() / "svc.json") << "next to the scenario";
+}
+
+TEST(SimScenario, ColoursAreHexWithOptionalAlpha) {
+  const auto opaque = parseColour("#FF8000");
+  ASSERT_TRUE(opaque);
+  EXPECT_EQ(opaque->red, 1);
+  EXPECT_NEAR(opaque->green, 128 / 255.0, 1e-9);
+  EXPECT_EQ(opaque->alpha, 1);
+  EXPECT_EQ(parseColour("#00000080")->alpha, 128 / 255.0);
+  for (const char* bad : {"", "#fff", "ff8000", "#ff80zz", "#ff8000ff00", "#ff800"}) {
+    EXPECT_FALSE(parseColour(bad)) << bad;
+  }
+}
+
+TEST(SimScenario, TheShippedScenarioExercisesEveryStepKind) {
+  std::string error;
+  const auto scenario =
+      Scenario::load(std::filesystem::path(TAVRINO_SIM_SCENARIOS) / "default.json", &error);
+  ASSERT_TRUE(scenario) << error;
+  EXPECT_TRUE(std::filesystem::exists(scenario->serviceScenario));
+  std::set<std::size_t> kinds;
+  for (const auto& step : scenario->steps) kinds.insert(step.action.index());
+  // Waiting is the one kind the story needs no step of.
+  EXPECT_EQ(kinds.size(), std::variant_size_v<StepAction> - 1);
+  EXPECT_FALSE(kinds.contains(StepAction(WaitStep{}).index()));
+}
+
+TEST(SimOptions, ArgumentsChooseScenarioServiceOutputAndStyle) {
+  const auto parsed = parseArguments({"--scenario", "s.json", "--service", "http://h:1/", "--out",
+                                      "o", "--json", "--no-png", "--verbose"},
+                                     "default.json", true);
+  ASSERT_TRUE(parsed.options);
+  EXPECT_EQ(parsed.options->scenarioFile, "s.json");
+  EXPECT_EQ(parsed.options->serviceUrl, "http://h:1/");
+  EXPECT_EQ(parsed.options->outputFolder, "o");
+  EXPECT_EQ(parsed.options->style, Timeline::Style::json);
+  EXPECT_FALSE(parsed.options->png);
+  EXPECT_TRUE(parsed.options->verbose);
+
+  EXPECT_EQ(parseArguments({}, "d.json", false).options->style, Timeline::Style::plain);
+  EXPECT_EQ(parseArguments({"--no-color"}, "d.json", true).options->style, Timeline::Style::plain);
+  EXPECT_EQ(parseArguments({"--color"}, "d.json", false).options->style, Timeline::Style::colour);
+  EXPECT_EQ(parseArguments({}, "d.json", false).options->scenarioFile, "d.json");
+
+  for (const auto& bad :
+       std::vector<std::vector<std::string>>{{"--scenario"}, {"--out", ""}, {"--frobnicate"}}) {
+    const auto refused = parseArguments(bad, "d.json", false);
+    EXPECT_FALSE(refused.options);
+    EXPECT_EQ(refused.exitCode, 2);
+  }
+  EXPECT_EQ(parseArguments({"--help"}, "d.json", false).exitCode, 0);
+  EXPECT_EQ(parseArguments({}, "", false).exitCode, 2) << "no scenario at all";
+}
+
+}  // namespace
+}  // namespace tavrino::sim

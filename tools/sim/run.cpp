@@ -1,0 +1,202 @@
+#include "sim/run.hpp"
+
+#include <map>
+#include <mutex>
+
+#include "sim/picture.hpp"
+#include "sim/player.hpp"
+#include "sim/sdk_messages.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/platform/linux.hpp"
+
+namespace tavrino::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Hands the SDK's log lines to the timeline for as long as the run lasts;
+// the platform outlives the run, and lines written later go nowhere.
+class LineRouter {
+ public:
+  LineRouter(Timeline& timeline, bool verbose) : timeline_(&timeline), verbose_(verbose) {}
+
+  void line(std::string_view line, bool console) {
+    std::lock_guard lock(mu_);
+    if (!timeline_) return;
+    if (console) return timeline_->emit(EntryKind::console, std::string(line));
+    const std::string_view message = stripLogPrefix(line);
+    if (auto decision = decisionOf(message)) {
+      Entry entry{EntryKind::sdk, decision->text};
+      entry.data["decision"] = decision->what;
+      timeline_->emit(std::move(entry));
+    } else if (verbose_) {
+      timeline_->emit(EntryKind::log, std::string(message));
+    }
+  }
+
+  void detach() {
+    std::lock_guard lock(mu_);
+    timeline_ = nullptr;
+  }
+
+ private:
+  std::mutex mu_;
+  Timeline* timeline_;
+  bool verbose_;
+};
+
+void takeScreenshots(std::vector<Picture>& pictures, const std::filesystem::path& folder,
+                     Timeline& timeline) {
+  const auto chromium = findChromium();
+  if (!chromium) {
+    timeline.emit(EntryKind::picture, "no PNG screenshots: chromium is not installed");
+    return;
+  }
+  const auto size = platform::current().screen().bounds().size;
+  const auto profile = folder / ".chromium-profile";
+  for (auto& picture : pictures) {
+    auto png = picture.html;
+    png.replace_extension(".png");
+    if (!screenshot(*chromium, picture.html, png, static_cast<int>(size.width),
+                    static_cast<int>(size.height), profile, 60s)) {
+      timeline.emit(EntryKind::warning, "chromium made no screenshot of " + picture.html.string());
+      continue;
+    }
+    picture.png = png;
+    Entry entry{EntryKind::picture, png.string()};
+    entry.data["png"] = png.string();
+    timeline.emit(std::move(entry));
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(profile, ignored);
+}
+
+void summarise(const Player& player, const std::vector<Picture>& drawn, const Scenario& scenario,
+               const std::filesystem::path& pictures, Timeline& timeline) {
+  std::map<std::string, int> decisions;
+  for (const auto& entry : timeline.entries()) {
+    if (entry.kind == EntryKind::sdk && entry.data.contains("decision")) {
+      ++decisions[entry.data["decision"].get<std::string>()];
+    }
+  }
+  std::map<std::string, int> hitsByPath;
+  for (const auto& hit : player.hits()) ++hitsByPath[hit.path];
+
+  QivInbox inbox;
+  if (!scenario.sdk.appGroup.empty()) inbox.setStoreName(scenario.sdk.appGroup);
+  auto messages = nlohmann::ordered_json::array();
+  for (const auto& m : inbox.getAllMessages()) {
+    messages.push_back({{"id", m.id},
+                        {"category", m.category},
+                        {"title", m.title},
+                        {"status", m.status},
+                        {"channel", m.channel}});
+  }
+  int pngs = 0;
+  for (const auto& picture : drawn) pngs += picture.png ? 1 : 0;
+
+  std::string text = std::to_string(player.campaignViewsShown()) + " campaign views shown, " +
+                     std::to_string(player.hits().size()) + " hits, " +
+                     std::to_string(messages.size()) + " inbox messages, " +
+                     std::to_string(player.warnings()) + " warnings";
+  if (player.unsupportedSteps() > 0) {
+    text += ", " + std::to_string(player.unsupportedSteps()) + " steps not supported by this build";
+  }
+  text += "\npictures: " + pictures.string();
+  Entry entry{EntryKind::summary, text};
+  entry.data["campaignViews"] = player.campaignViewsShown();
+  entry.data["decisions"] = decisions;
+  entry.data["hits"] = hitsByPath;
+  entry.data["hitCount"] = player.hits().size();
+  entry.data["inbox"] = messages;
+  entry.data["pictures"] = pictures.string();
+  entry.data["pictureCount"] = drawn.size();
+  entry.data["pngCount"] = pngs;
+  entry.data["warnings"] = player.warnings();
+  entry.data["unsupported"] = player.unsupportedSteps();
+  timeline.emit(std::move(entry));
+}
+
+}  // namespace
+
+int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
+  std::string error;
+  const auto scenario = Scenario::load(options.scenarioFile, &error);
+  if (!scenario) {
+    std::fprintf(err, "tavrino-sim: %s\n", error.c_str());
+    return 1;
+  }
+  service::Scenario answers;
+  if (!options.serviceUrl && !scenario->serviceScenario.empty()) {
+    auto loaded = service::Scenario::load(scenario->serviceScenario, &error);
+    if (!loaded) {
+      std::fprintf(err, "tavrino-sim: service scenario %s: %s\n",
+                   scenario->serviceScenario.string().c_str(), error.c_str());
+      return 1;
+    }
+    answers = std::move(*loaded);
+  }
+  if (!prepareOutputFolder(options.outputFolder, &error)) {
+    std::fprintf(err, "tavrino-sim: %s\n", error.c_str());
+    return 1;
+  }
+  const auto pictureFolder = options.outputFolder / "pictures";
+  std::filesystem::create_directories(pictureFolder);
+
+  Timeline timeline(out, options.style);
+  auto router = std::make_shared<LineRouter>(timeline, options.verbose);
+  auto installed = std::make_unique<SimPlatform>(
+      platform::makeLinuxPlatform({.dataDirectory = options.outputFolder / "data"}),
+      [router](std::string_view line, bool console) { router->line(line, console); });
+  SimPlatform& platform = *installed;
+  platform::install(std::move(installed));
+
+  service::Service service(std::move(answers));
+  std::unique_ptr<HitSource> hits;
+  std::string base;
+  if (options.serviceUrl) {
+    bool recording = false;
+    hits = remoteHits(*options.serviceUrl, &recording, &error);
+    if (!hits) {
+      router->detach();
+      std::fprintf(err, "tavrino-sim: %s\n", error.c_str());
+      return 1;
+    }
+    if (!recording) hits.reset();
+    base = *options.serviceUrl;
+  } else {
+    base = service.start();
+    if (base.empty()) {
+      router->detach();
+      std::fprintf(err, "tavrino-sim: cannot start the reference service on a loopback port\n");
+      return 1;
+    }
+    hits = inProcessHits(service);
+  }
+
+  Entry start{EntryKind::start, "scenario \"" + scenario->name + "\" against " + base +
+                                    (options.serviceUrl ? "" : " (in-process reference service)") +
+                                    "\noutput: " + options.outputFolder.string()};
+  start.data["scenario"] = scenario->name;
+  start.data["service"] = base;
+  start.data["output"] = options.outputFolder.string();
+  start.data["pictures"] = pictureFolder.string();
+  timeline.emit(std::move(start));
+  if (!hits) {
+    timeline.emit(EntryKind::warning,
+                  "the service has no control endpoint: the hits it receives are not shown");
+  }
+  {
+    HostApp host(*scenario, base, timeline, options.verbose);
+    Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
+    player.play();
+    timeline.setStep(0);
+    std::vector<Picture> pictures = player.pictures();
+    if (options.png) takeScreenshots(pictures, options.outputFolder, timeline);
+    summarise(player, pictures, *scenario, pictureFolder, timeline);
+  }
+  router->detach();
+  return 0;
+}
+
+}  // namespace tavrino::sim
