@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "fuzz_platform.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/platform/linux_application.hpp"
@@ -28,12 +29,6 @@
 using namespace tavrino;
 
 namespace {
-
-class QuietLog final : public platform::Log {
- public:
-  void log(std::string_view) override {}
-  void console(std::string_view) override {}
-};
 
 // Maps may name any URL ("avf_url" through a run function): every transfer
 // goes to the discard port on loopback instead, and fails at once.
@@ -61,7 +56,7 @@ class FuzzPlatform final : public platform::PlatformWrapper {
   platform::URLSession& urlSession() override { return session_; }
 
  private:
-  QuietLog log_;
+  fuzz::QuietLog log_;
   OfflineSession session_;
 };
 

@@ -9,12 +9,6 @@
 namespace tavrino::fuzz {
 namespace {
 
-class QuietLog final : public platform::Log {
- public:
-  void log(std::string_view) override {}
-  void console(std::string_view) override {}
-};
-
 class QuietPlatform final : public platform::PlatformWrapper {
  public:
   using PlatformWrapper::PlatformWrapper;

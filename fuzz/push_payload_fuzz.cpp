@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
+#include "fuzz_platform.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/push/attachment.hpp"
@@ -30,12 +31,6 @@ namespace {
 }
 
 constexpr std::string_view kGroup = "fuzzgroup";
-
-class QuietLog final : public platform::Log {
- public:
-  void log(std::string_view) override {}
-  void console(std::string_view) override {}
-};
 
 // Checks addresses with the real parser; every address that forms one
 // "downloads" a few bytes without leaving the machine.
@@ -63,7 +58,7 @@ class FuzzPlatform final : public platform::PlatformWrapper {
   platform::URLSession& urlSession() override { return session_; }
 
  private:
-  QuietLog log_;
+  fuzz::QuietLog log_;
   OfflineSession session_;
 };
 

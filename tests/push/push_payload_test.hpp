@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "support/service_test.hpp"
+#include "push/registration_test.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/push/notification_delegate.hpp"
@@ -18,32 +18,17 @@
 
 namespace tavrino::testing {
 
-class PushPayloadTest : public ServiceTest {
+class PushPayloadTest : public RegistrationTest {
  protected:
   void SetUp() override {
-    ServiceTest::SetUp();
+    RegistrationTest::SetUp();
     client_ = std::make_unique<Tavrino>(baseUrl, "1", "0");
     enableDebugLog();
   }
 
   Tavrino& client() { return *client_; }
-  static platform::LinuxApplication& application() {
-    return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
-  }
-  static platform::LinuxUserNotificationCenter& center() {
-    return dynamic_cast<platform::LinuxUserNotificationCenter&>(
-        platform::current().userNotificationCenter());
-  }
-  static void setSystemVersion(std::string version) {
-    dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo())
-        .setSystemVersion(std::move(version));
-  }
   static std::string stored(std::string_view key) { return Util::readDefault(key); }
   static bool has(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
-  static bool hasStep(const std::string& step) {
-    const auto steps = processState().steps();
-    return std::find(steps.begin(), steps.end(), step) != steps.end();
-  }
   std::int64_t now() { return clock().epochSeconds(); }
 
   // The nth request under path, once it arrived.
