@@ -68,8 +68,12 @@ TEST_F(PageviewSwitchesTest, PushAndHashSwitchesFollowTheirRules) {
   EXPECT_EQ(stored("_enable_hash"), "sha");
   view();
   EXPECT_EQ(stored("_enable_hash"), "");
+  // The empty text the rule leaves behind is no hash: hash mode stays off
+  // instead of flipping on at every second page view.
+  EXPECT_FALSE(Tavrino::isEnabledHash());
   view();
   EXPECT_EQ(stored("_enable_hash"), "0");
+  EXPECT_FALSE(Tavrino::isEnabledHash());
 }
 
 TEST_F(PageviewSwitchesTest, EveryPageStartsItsCampaignStateAfresh) {
