@@ -279,6 +279,31 @@ TEST_F(SimRunTest, MalformedScenariosAndUnreachableServicesStopWithAClearMessage
   EXPECT_TRUE(has(run.errors, "usage: tavrino-sim")) << run.errors;
 }
 
+TEST_F(SimRunTest, PushStepsThatCannotDoTheirJobWarnAndTheRunGoesOn) {
+  // No registration, so no notification delegate: the host forwards taps.
+  const auto scenario = dir.path() / "pushes.json";
+  std::ofstream(scenario) << R"({"sdk": {"companySettings": false}, "steps": [
+      {"pushTap": {"action": "organic"}},
+      {"push": {"payload": {}}},
+      {"pushTap": {"action": "organic"}}]})";
+  const Timeline t =
+      runSim({"--json", "--no-png", "--scenario", scenario.string(), "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  const auto warnings = t.of("warning");
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_TRUE(has(warnings[0]["text"], "nothing to tap"));
+  EXPECT_TRUE(has(warnings[1]["text"], "notification extension failed (exit code 2)"))
+      << warnings[1]["text"];
+  std::vector<std::string> host;
+  for (const auto& line : t.of("host")) host.push_back(line["text"]);
+  EXPECT_TRUE(std::find(host.begin(), host.end(), "application receives the notification") !=
+              host.end())
+      << "the application hears of it whatever the extension did";
+  EXPECT_TRUE(std::find(host.begin(), host.end(), "no notification delegate: Util::pushClicked") !=
+              host.end());
+  EXPECT_TRUE(t.hits("/t").empty()) << "no campaign, no delivery or click report";
+}
+
 TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminal) {
   const auto scenario = dir.path() / "tiny.json";
   std::ofstream(scenario) << R"({"screens": {"Home": {"class": "HomeViewController"}},

@@ -91,8 +91,13 @@ void Player::doPush(const PushStep& step) {
     warn("the notification extension did not finish within " +
          std::to_string(kExtensionLimit.count()) + " s and was ended");
   } else if (child.exitCode != 0) {
+    // Its debug log may be long: the end says why it stopped.
+    constexpr std::size_t kShown = 2000;
+    const std::string tail = child.output.size() > kShown
+                                 ? "..." + child.output.substr(child.output.size() - kShown)
+                                 : child.output;
     warn("the notification extension failed (exit code " + std::to_string(child.exitCode) +
-         "): " + child.output);
+         "): " + tail);
   } else {
     const std::string content = contentLines(child.output);
     Entry entry{EntryKind::host, "notification extension:\n" + content};
