@@ -105,9 +105,12 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindToTheEnd) {
   EXPECT_EQ(decisions.value("action", 0), 1);
   EXPECT_EQ(decisions.value("label", 0), 1);
   const auto methods = t.of("hostMethod");
-  ASSERT_EQ(methods.size(), 1u);
+  ASSERT_EQ(methods.size(), 2u);
   EXPECT_EQ(methods[0]["method"], "ListingViewController.segmentEntered:");
   EXPECT_EQ(methods[0]["argument"]["segment"], "browsing");
+  // The listing badges tell the host which items got one.
+  EXPECT_EQ(methods[1]["method"], "ListingViewController.badgesLaid:");
+  EXPECT_EQ(methods[1]["argument"]["qivlid"], "A1,C3");
 
   // The cookie instruction and the campaign filed for a custom event.
   std::map<std::string, Json> stored;
@@ -117,21 +120,30 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindToTheEnd) {
   EXPECT_TRUE(stored.contains("qivo.custom.events_add_to_cart"));
   EXPECT_TRUE(stored.contains("utm_campaign")) << "the deep link's campaign";
 
-  // The inbox, listed by category.
-  ASSERT_EQ(summary["inbox"].size(), 1u);
+  // The inbox, listed by category: the campaign filed on Home, and the push
+  // the extension filed into the group's inbox, read since it was tapped.
+  ASSERT_EQ(summary["inbox"].size(), 2u);
   EXPECT_EQ(summary["inbox"][0]["id"], "103");
   EXPECT_EQ(summary["inbox"][0]["channel"], "campaign");
+  EXPECT_EQ(summary["inbox"][1]["id"], "601");
+  EXPECT_EQ(summary["inbox"][1]["channel"], "push");
+  EXPECT_EQ(summary["inbox"][1]["category"], "offers");
+  EXPECT_EQ(summary["inbox"][1]["status"], "1") << "the tap marks it read";
   std::map<std::string, std::size_t> listed;
   for (const auto& line : t.of("inbox")) {
     if (line.contains("category")) listed[line["category"]] = line["messages"].size();
   }
-  EXPECT_EQ(listed, (std::map<std::string, std::size_t>{{"news", 1}, {"offers", 0}, {"deals", 0}}));
+  EXPECT_EQ(listed, (std::map<std::string, std::size_t>{{"news", 1}, {"offers", 1}, {"deals", 0}}));
 
   // One picture per screen state, drawn from the mirror.
   const auto pictures = t.of("picture");
   ASSERT_EQ(pictures.size(), summary["pictureCount"].get<std::size_t>());
   ASSERT_GE(pictures.size(), 6u);
-  std::ifstream listing(pictures[1]["html"].get<std::string>());
+  const auto shown = std::find_if(pictures.begin(), pictures.end(), [](const Json& picture) {
+    return has(picture["html"], "-show-listing-");
+  });
+  ASSERT_NE(shown, pictures.end());
+  std::ifstream listing((*shown)["html"].get<std::string>());
   std::stringstream html;
   html << listing.rdbuf();
   EXPECT_TRUE(has(html.str(), "data-restoration=\"item_C3\"")) << "the listing screen";
@@ -139,9 +151,81 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindToTheEnd) {
   EXPECT_EQ(std::filesystem::path(pictures[0]["html"].get<std::string>()).parent_path(),
             summary["pictures"].get<std::string>());
 
-  // Pushes need the notification extension of a later build.
-  EXPECT_EQ(summary["unsupported"], 2);
-  EXPECT_EQ(t.of("unsupported").size(), 2u);
+  EXPECT_EQ(summary["unsupported"], 0);
+  EXPECT_EQ(summary["warnings"], 0) << "every step did what it says";
+}
+
+// Views, clicks and pushes as the service sees them: [a, zbid, qivcfrom].
+std::vector<std::vector<std::string>> trackingHits(const Timeline& t) {
+  std::vector<std::vector<std::string>> found;
+  for (const auto& hit : t.hits("/t")) {
+    found.push_back({queryValue(hit, "a"), queryValue(hit, "zbid"), queryValue(hit, "qivcfrom")});
+  }
+  return found;
+}
+
+bool contains(const std::vector<std::vector<std::string>>& all, std::vector<std::string> one) {
+  return std::find(all.begin(), all.end(), one) != all.end();
+}
+
+TEST_F(SimRunTest, DefaultScenarioShowsBannersAndDeliversAndOpensThePush) {
+  const Timeline t = runSim({"--json", "--no-png", "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  const Json& summary = t.summary();
+  ASSERT_TRUE(summary.is_object());
+
+  // Banners reach the screen, their images and the social-proof count come
+  // from the run's own service, and they report impressions and clicks.
+  EXPECT_GE(summary["campaignViews"], 8);
+  EXPECT_EQ(t.hits("/img/popup.png").size(), 1u);
+  EXPECT_EQ(t.hits("/img/strip.png").size(), 1u);
+  EXPECT_EQ(t.hits("/sproof/").size(), 1u);
+  const auto tracked = trackingHits(t);
+  for (const char* viewed : {"101", "201", "301", "302", "401", "501"}) {
+    EXPECT_TRUE(contains(tracked, {"v", viewed, "(absent)"})) << "impression of " << viewed;
+  }
+  for (const char* clicked : {"102", "301", "401"}) {
+    EXPECT_TRUE(contains(tracked, {"c", clicked, "(absent)"})) << "click on " << clicked;
+  }
+
+  // Registration hands the scenario's token to the service once.
+  ASSERT_EQ(t.hits("/u").size(), 1u);
+  EXPECT_EQ(queryValue(t.hits("/u")[0], "endpoint"), "5a1e0c7f9b3d2e4a6c8f0b1d3e5a7c9f");
+
+  // The extension process reports the delivery, names the category of the
+  // buttons and attaches the image downloaded from the service, inside the
+  // run's folder.
+  EXPECT_TRUE(contains(tracked, {"v", "601", "pushview"}));
+  EXPECT_EQ(t.hits("/img/push.png").size(), 1u);
+  Json extension;
+  for (const auto& line : t.of("host")) {
+    if (line.contains("extension")) extension = line["extension"];
+  }
+  ASSERT_TRUE(extension.is_string()) << "the extension ran and printed its content";
+  EXPECT_TRUE(has(extension, "title: Your cart misses you"));
+  EXPECT_TRUE(has(extension, "category: 601"));
+  EXPECT_TRUE(has(extension, "attachment: " + out() + "/attachments/")) << extension;
+  EXPECT_TRUE(has(extension, "qiv_img_601.jpg"));
+
+  // The tap on button b1: a click report naming it, the host's callback with
+  // the payload ({{base}} substituted), and the button's link opened.
+  EXPECT_TRUE(contains(tracked, {"c", "601", "pushclick"}));
+  for (const auto& hit : t.hits("/t")) {
+    if (queryValue(hit, "qivcfrom") == "pushclick") {
+      EXPECT_EQ(queryValue(hit, "clickid"), "b1");
+    }
+  }
+  std::vector<Json> callbacks;
+  std::vector<std::string> opened;
+  for (const auto& line : t.of("host")) {
+    if (line.contains("pushClick")) callbacks.push_back(line["pushClick"]);
+    if (line.contains("openedUrl")) opened.push_back(line["openedUrl"]);
+  }
+  ASSERT_EQ(callbacks.size(), 1u);
+  EXPECT_EQ(callbacks[0]["zbid"], "601");
+  EXPECT_TRUE(has(callbacks[0]["m"], "127.0.0.1")) << callbacks[0]["m"];
+  ASSERT_FALSE(opened.empty());
+  EXPECT_EQ(opened.back(), "tavrinodemo://cart");
 }
 
 TEST_F(SimRunTest, PlaysAgainstAServiceGivenByAddressAndShowsItsHits) {
@@ -193,6 +277,31 @@ TEST_F(SimRunTest, MalformedScenariosAndUnreachableServicesStopWithAClearMessage
   run = runProgram(TAVRINO_SIM_PATH, {"--bogus"}, 60s);
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_TRUE(has(run.errors, "usage: tavrino-sim")) << run.errors;
+}
+
+TEST_F(SimRunTest, PushStepsThatCannotDoTheirJobWarnAndTheRunGoesOn) {
+  // No registration, so no notification delegate: the host forwards taps.
+  const auto scenario = dir.path() / "pushes.json";
+  std::ofstream(scenario) << R"({"sdk": {"companySettings": false}, "steps": [
+      {"pushTap": {"action": "organic"}},
+      {"push": {"payload": {}}},
+      {"pushTap": {"action": "organic"}}]})";
+  const Timeline t =
+      runSim({"--json", "--no-png", "--scenario", scenario.string(), "--out", out()});
+  ASSERT_EQ(t.exitCode, 0) << t.errors;
+  const auto warnings = t.of("warning");
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_TRUE(has(warnings[0]["text"], "nothing to tap"));
+  EXPECT_TRUE(has(warnings[1]["text"], "notification extension failed (exit code 2)"))
+      << warnings[1]["text"];
+  std::vector<std::string> host;
+  for (const auto& line : t.of("host")) host.push_back(line["text"]);
+  EXPECT_TRUE(std::find(host.begin(), host.end(), "application receives the notification") !=
+              host.end())
+      << "the application hears of it whatever the extension did";
+  EXPECT_TRUE(std::find(host.begin(), host.end(), "no notification delegate: Util::pushClicked") !=
+              host.end());
+  EXPECT_TRUE(t.hits("/t").empty()) << "no campaign, no delivery or click report";
 }
 
 TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminal) {

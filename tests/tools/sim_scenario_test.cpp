@@ -26,7 +26,8 @@ TEST(SimScenario, ReadsHostScreensMethodsAndEveryStepKind) {
   std::string error;
   const auto scenario = parse(R"({
     "name": "shop", "service": "answers.json",
-    "sdk": {"companyId": 77, "appInbox": false, "appGroup": "group.x",
+    "sdk": {"companyId": 77, "appInbox": false, "appGroup": "group.x", "push": true,
+            "deviceToken": "00fFa1",
             "allowedDomains": ["shop.example"], "store": {"qivforce": "1", "n": 2}},
     "hostMethods": ["Home.opened:", "Cart.add:"],
     "screens": {"Home": {"class": "HomeVC", "navigation": true, "background": "#10203040",
@@ -52,6 +53,8 @@ TEST(SimScenario, ReadsHostScreensMethodsAndEveryStepKind) {
   EXPECT_EQ(scenario->sdk.companyId, "77");
   EXPECT_FALSE(scenario->sdk.appInbox);
   EXPECT_EQ(scenario->sdk.store.at("n"), "2") << "numbers stand for their text";
+  EXPECT_TRUE(scenario->sdk.push);
+  EXPECT_EQ(scenario->sdk.deviceToken, (Data{0x00, 0xff, 0xa1}));
   EXPECT_EQ(scenario->hostMethods[1].className, "Cart");
   EXPECT_EQ(scenario->hostMethods[1].selector, "add:");
 
@@ -123,6 +126,10 @@ TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
        "screens.H.views[0].frame: has a negative size"},
       {R"({"sdk": {"companySettings": "yes"}, "steps": [{"wait": 0}]})",
        "sdk.companySettings: must be true or false, not a text"},
+      {R"({"sdk": {"deviceToken": "abc"}, "steps": [{"wait": 0}]})",
+       "sdk.deviceToken: is not a device token in hexadecimal"},
+      {R"({"sdk": {"deviceToken": "0x12"}, "steps": [{"wait": 0}]})",
+       "sdk.deviceToken: is not a device token in hexadecimal"},
   };
   for (const auto& c : cases) {
     const std::string error = errorOf(c.document);

@@ -1,6 +1,7 @@
 #include "sim/host_app.hpp"
 
 #include "sim/sdk_messages.hpp"
+#include "tavrino/banner/social_proof.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/runtime/registry.hpp"
@@ -71,6 +72,14 @@ class HostObject final : public runtime::Object {
   std::string name_;
 };
 
+// "scheme://host[:port]" of a URL: the social-proof origin takes no path.
+std::string originOf(const std::string& url) {
+  const auto scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  const auto end = url.find_first_of("/?#", scheme + 3);
+  return end == std::string::npos ? url : url.substr(0, end);
+}
+
 void collectIdentities(const ui::View& view, std::set<std::uint64_t>& out) {
   out.insert(view.identity());
   for (const auto& child : view.subviews()) collectIdentities(*child, out);
@@ -78,9 +87,12 @@ void collectIdentities(const ui::View& view, std::set<std::uint64_t>& out) {
 
 }  // namespace
 
-HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl, Timeline& timeline,
-                 bool verbose)
-    : scenario_(scenario), timeline_(timeline) {
+HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl,
+                 std::filesystem::path dataDirectory, Timeline& timeline, bool verbose)
+    : scenario_(scenario),
+      baseUrl_(baseUrl),
+      dataDirectory_(std::move(dataDirectory)),
+      timeline_(timeline) {
   auto& platform = platform::current();
   window_ = ui::Window::make(platform.screen().bounds());
   window_->setBackgroundColor(ui::Color{1, 1, 1, 1});
@@ -104,11 +116,41 @@ HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl, Timeline&
       timeline.emit(EntryKind::step, steps.back());
     }
   });
+  // Images and social-proof counts come from the service the run talks to,
+  // not from the production hosts.
+  Tavrino::setContentDeliveryOrigin(contentDeliveryOrigin());
+  banner::setSocialProofOrigin(originOf(baseUrl_));
+  client_->pushClickCallback([&timeline, alive = std::weak_ptr<bool>(alive_)](const Value& info) {
+    if (!alive.lock()) return;
+    Entry entry{EntryKind::host, "push-click callback with " + info.dump()};
+    entry.data["pushClick"] = info;
+    timeline.emit(std::move(entry));
+  });
   registerHostMethods();
+  if (sdk.push) registerForPushes(sdk.deviceToken);
+}
+
+void HostApp::registerForPushes(const Data& token) {
+  // The platform answers a registration with the device token; the host
+  // hands it over, as its application delegate would.
+  if (auto* application =
+          dynamic_cast<platform::LinuxApplication*>(&platform::current().application())) {
+    application->setRemoteNotificationRegistrationHandler([token] {
+      if (!token.empty()) Tavrino::registerWithDeviceToken(token);
+    });
+  }
+  client_->register_();
+}
+
+std::string HostApp::contentDeliveryOrigin() const {
+  std::string origin = baseUrl_;
+  while (!origin.empty() && origin.back() == '/') origin.pop_back();
+  return origin;
 }
 
 HostApp::~HostApp() {
   client_->setStepCallback([](const std::vector<std::string>&) {});
+  client_->pushClickCallback(nullptr);
   alive_.reset();
   client_.reset();
   current_.reset();
@@ -116,6 +158,7 @@ HostApp::~HostApp() {
   if (auto* application =
           dynamic_cast<platform::LinuxApplication*>(&platform::current().application())) {
     application->setKeyWindow(nullptr);
+    application->setRemoteNotificationRegistrationHandler(nullptr);
   }
 }
 

@@ -8,6 +8,7 @@
 //
 // Thread-safety: main thread only.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -28,13 +29,20 @@ class HostApp {
   // decisions.
   // verbose shows every progress step the SDK records, not only the
   // notable ones.
-  HostApp(const Scenario& scenario, const std::string& baseUrl, Timeline& timeline, bool verbose);
+  // dataDirectory is the platform's: the notification extension runs over
+  // it too.
+  HostApp(const Scenario& scenario, const std::string& baseUrl, std::filesystem::path dataDirectory,
+          Timeline& timeline, bool verbose);
   ~HostApp();
   HostApp(const HostApp&) = delete;
   HostApp& operator=(const HostApp&) = delete;
 
   Tavrino& client() { return *client_; }
   Mirror& mirror() { return *mirror_; }
+  const std::string& baseUrl() const { return baseUrl_; }
+  const std::filesystem::path& dataDirectory() const { return dataDirectory_; }
+  // Where "/" notification images come from: the service itself.
+  std::string contentDeliveryOrigin() const;
   const std::shared_ptr<ui::Window>& window() const { return window_; }
 
   // Makes the named screen the window's content (a new controller, as a
@@ -49,8 +57,11 @@ class HostApp {
 
  private:
   void registerHostMethods();
+  void registerForPushes(const Data& token);
 
   const Scenario& scenario_;
+  std::string baseUrl_;
+  std::filesystem::path dataDirectory_;
   Timeline& timeline_;
   std::shared_ptr<ui::Window> window_;
   std::shared_ptr<Mirror> mirror_;

@@ -3,6 +3,8 @@
 #include <fstream>
 
 #include "sim/picture.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/platform/platform.hpp"
 
 namespace tavrino::sim {
 namespace {
@@ -102,6 +104,7 @@ void Player::report(const std::string& caption) {
   reportScreen();
   reportStore();
   reportHits();
+  reportOpenedUrls();
   if (host_.mirror().version() != picturedVersion_) drawPicture(caption);
 }
 
@@ -180,6 +183,18 @@ void Player::reportHits() {
     timeline_.emit(std::move(entry));
     hitsSeen_.push_back(hit);
   }
+}
+
+void Player::reportOpenedUrls() {
+  auto* application = dynamic_cast<platform::LinuxApplication*>(&platform::current().application());
+  if (!application) return;
+  const auto opened = application->openedURLs();
+  for (std::size_t i = urlsOpened_; i < opened.size(); ++i) {
+    Entry entry{EntryKind::host, "the application opens " + opened[i]};
+    entry.data["openedUrl"] = opened[i];
+    timeline_.emit(std::move(entry));
+  }
+  urlsOpened_ = opened.size();
 }
 
 void Player::drawPicture(const std::string& caption) {

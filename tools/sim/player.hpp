@@ -56,9 +56,10 @@ class Player {
   void reportScreen();
   void reportStore();
   void reportHits();
+  void reportOpenedUrls();
   void drawPicture(const std::string& caption);
 
-  // The step kinds (step_actions.cpp, tap.cpp, pending_steps.cpp).
+  // The step kinds (step_actions.cpp, tap.cpp, push_steps.cpp).
   void doShow(const ShowStep& step);
   void doEvent(const EventStep& step);
   void doCart(const CartStep& step);
@@ -92,6 +93,9 @@ class Player {
   int unsupported_ = 0;
   int warnings_ = 0;
   int campaignViews_ = 0;
+  // The payload of the last push that arrived: what a tap opens.
+  std::optional<Json> lastPush_;
+  std::size_t urlsOpened_ = 0;
 };
 
 }  // namespace tavrino::sim

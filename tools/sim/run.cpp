@@ -187,7 +187,7 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
                   "the service has no control endpoint: the hits it receives are not shown");
   }
   {
-    HostApp host(*scenario, base, timeline, options.verbose);
+    HostApp host(*scenario, base, options.outputFolder / "data", timeline, options.verbose);
     Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
     player.play();
     timeline.setStep(0);

@@ -90,7 +90,7 @@ HostMethod readHostMethod(const Field& field) {
 SdkSetup readSetup(const Field& field) {
   field.expectObject();
   field.onlyMembers({"companyId", "apiKey", "companySettings", "appInbox", "appGroup",
-                     "allowedDomains", "allowedFunctions", "store"});
+                     "allowedDomains", "allowedFunctions", "store", "push", "deviceToken"});
   SdkSetup sdk;
   if (auto f = field.member("companyId")) sdk.companyId = f->textLike();
   if (auto f = field.member("apiKey")) sdk.apiKey = f->text();
@@ -108,6 +108,18 @@ SdkSetup readSetup(const Field& field) {
     sdk.allowedFunctions = f->json();
   }
   if (auto f = field.member("store")) sdk.store = f->textMap();
+  if (auto f = field.member("push")) sdk.push = f->boolean();
+  if (auto f = field.member("deviceToken")) {
+    const std::string hex = f->text();
+    if (hex.empty() || hex.size() % 2 != 0 ||
+        hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      f->fail("is not a device token in hexadecimal");
+    }
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+      sdk.deviceToken.push_back(
+          static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+  }
   return sdk;
 }
 

@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tavrino/value.hpp"
+
 namespace tavrino::sim {
 
 using Json = nlohmann::ordered_json;
@@ -58,6 +60,9 @@ struct SdkSetup {
   std::optional<Json> allowedFunctions;
   // Store entries written before the first step.
   TextMap store;
+  // Registers for pushes at start; the platform then hands over the token.
+  bool push = false;
+  Data deviceToken;
 };
 
 // --- Steps ---
