@@ -52,6 +52,9 @@ class FuzzPlatform final : public platform::PlatformWrapper {
  public:
   explicit FuzzPlatform(std::unique_ptr<platform::Platform> target)
       : PlatformWrapper(std::move(target)), session_(PlatformWrapper::urlSession()) {}
+  // Background work still uses the session and the log: finish it while
+  // they exist.
+  ~FuzzPlatform() override { shutdown(); }
   platform::Log& log() override { return log_; }
   platform::URLSession& urlSession() override { return session_; }
 
