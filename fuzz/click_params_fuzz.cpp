@@ -48,26 +48,11 @@ class OfflineSession final : public platform::URLSession {
   platform::URLSession& target_;
 };
 
-class FuzzPlatform final : public platform::PlatformWrapper {
- public:
-  explicit FuzzPlatform(std::unique_ptr<platform::Platform> target)
-      : PlatformWrapper(std::move(target)), session_(PlatformWrapper::urlSession()) {}
-  // Background work still uses the session and the log: finish it while
-  // they exist.
-  ~FuzzPlatform() override { shutdown(); }
-  platform::Log& log() override { return log_; }
-  platform::URLSession& urlSession() override { return session_; }
-
- private:
-  fuzz::QuietLog log_;
-  OfflineSession session_;
-};
-
 void installPlatform() {
   static const bool installed = [] {
     std::string dir = (std::filesystem::temp_directory_path() / "tavrino-click-XXXXXX").string();
     if (mkdtemp(dir.data()) == nullptr) std::abort();
-    platform::install(std::make_unique<FuzzPlatform>(
+    platform::install(std::make_unique<fuzz::OfflinePlatform<OfflineSession>>(
         platform::makeLinuxPlatform({.dataDirectory = dir, .clock = nullptr})));
     Util::setCookieToQIVDefaults("_cburl", "http://127.0.0.1:9/");
     Util::setCookieToQIVDefaults("_enable_inbox", "1");

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string_view>
 
 #include "tavrino/platform/log.hpp"
+#include "tavrino/platform/platform.hpp"
 
 namespace tavrino::fuzz {
 
@@ -11,6 +13,24 @@ class QuietLog final : public platform::Log {
  public:
   void log(std::string_view) override {}
   void console(std::string_view) override {}
+};
+
+// A platform that drops its log and sends every transfer through Session,
+// which wraps the real session and keeps the fuzzer off the network.
+template <typename Session>
+class OfflinePlatform final : public platform::PlatformWrapper {
+ public:
+  explicit OfflinePlatform(std::unique_ptr<platform::Platform> target)
+      : PlatformWrapper(std::move(target)), session_(this->target().urlSession()) {}
+  // Background work still uses the session and the log: finish it while
+  // they exist.
+  ~OfflinePlatform() override { shutdown(); }
+  platform::Log& log() override { return log_; }
+  platform::URLSession& urlSession() override { return session_; }
+
+ private:
+  QuietLog log_;
+  Session session_;
 };
 
 // Installs, once, a Linux platform over a private temporary directory whose

@@ -50,21 +50,6 @@ class OfflineSession final : public platform::URLSession {
   platform::URLSession& real_;
 };
 
-class FuzzPlatform final : public platform::PlatformWrapper {
- public:
-  explicit FuzzPlatform(std::unique_ptr<platform::Platform> target)
-      : PlatformWrapper(std::move(target)), session_(this->target().urlSession()) {}
-  // Background work still uses the session and the log: finish it while
-  // they exist.
-  ~FuzzPlatform() override { shutdown(); }
-  platform::Log& log() override { return log_; }
-  platform::URLSession& urlSession() override { return session_; }
-
- private:
-  fuzz::QuietLog log_;
-  OfflineSession session_;
-};
-
 fs::path temporaryRoot;
 
 void prepare() {
@@ -78,7 +63,7 @@ void prepare() {
   // Before any thread exists: the attachment directory lands in temporaryRoot.
   setenv("TMPDIR", dir.c_str(), 1);
   fs::create_directory(temporaryRoot / "data");
-  platform::install(std::make_unique<FuzzPlatform>(
+  platform::install(std::make_unique<fuzz::OfflinePlatform<OfflineSession>>(
       platform::makeLinuxPlatform({.dataDirectory = temporaryRoot / "data", .clock = nullptr})));
   // A base that forms no URL: reports are built and stored but never sent.
   Util::setCookieToQIVDefaults("_cburl", "not a url");
