@@ -73,6 +73,44 @@ std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation
   return entries;
 }
 
+std::uint64_t SqliteSuite::forEachEntry(
+    std::string_view prefix,
+    const std::function<void(std::string_view key, const Value& value)>& visit) {
+  const bool own = inOwnTransaction();
+  if (!own) refreshUnlessBusy();
+  std::shared_lock lock(committedMu_);
+  auto committed = committed_.lower_bound(prefix);
+  const auto inRange = [&](const std::string& key) { return key.starts_with(prefix); };
+  if (!own || pending_.empty()) {
+    for (; committed != committed_.end() && inRange(committed->first); ++committed) {
+      visit(committed->first, committed->second);
+    }
+    return changeCount_.load(std::memory_order_relaxed);
+  }
+  // The transaction's own view: the copy overlaid with its writes.
+  auto pending = pending_.lower_bound(prefix);
+  const auto committedEnd = [&] {
+    return committed == committed_.end() || !inRange(committed->first);
+  };
+  const auto pendingEnd = [&] { return pending == pending_.end() || !inRange(pending->first); };
+  while (!committedEnd() || !pendingEnd()) {
+    if (pendingEnd() || (!committedEnd() && committed->first < pending->first)) {
+      visit(committed->first, committed->second);
+      ++committed;
+      continue;
+    }
+    if (!committedEnd() && committed->first == pending->first) ++committed;
+    if (pending->second) visit(pending->first, *pending->second);
+    ++pending;
+  }
+  return changeCount_.load(std::memory_order_relaxed);
+}
+
+std::uint64_t SqliteSuite::changeCount() {
+  if (!inOwnTransaction()) refreshUnlessBusy();
+  return changeCount_.load(std::memory_order_acquire);
+}
+
 void SqliteSuite::set(std::string_view key, const Value& value) {
   std::lock_guard lock(mu_);
   write(key, value.is_null() ? nullptr : &value);
@@ -148,6 +186,7 @@ bool SqliteSuite::reload() {
   {
     std::unique_lock lock(committedMu_);
     committed_.swap(fresh);
+    changeCount_.fetch_add(1, std::memory_order_release);
   }
   dataVersion_ = *version;
   loaded_ = true;
@@ -189,6 +228,7 @@ bool SqliteSuite::endOutermost() {
   // which does not count this connection's own commits: no reload.
   Pending committed;
   committed.swap(pending_);
+  if (committed.empty()) return true;
   std::unique_lock lock(committedMu_);
   for (auto& [key, value] : committed) {
     if (value) {
@@ -197,6 +237,7 @@ bool SqliteSuite::endOutermost() {
       committed_.erase(key);
     }
   }
+  changeCount_.fetch_add(1, std::memory_order_release);
   return true;
 }
 

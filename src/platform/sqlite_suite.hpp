@@ -54,6 +54,10 @@ class SqliteSuite final : public UserDefaultsSuite {
   void set(std::string_view key, const Value& value) override;
   void remove(std::string_view key) override;
   std::vector<std::pair<std::string, Value>> dictionaryRepresentation() override;
+  std::uint64_t forEachEntry(
+      std::string_view prefix,
+      const std::function<void(std::string_view key, const Value& value)>& visit) override;
+  std::uint64_t changeCount() override;
   bool transaction(const std::function<void()>& body) override;
   bool isPersistent() const override { return database_ != nullptr; }
 
@@ -96,6 +100,8 @@ class SqliteSuite final : public UserDefaultsSuite {
   // The last committed entries. Written with both mu_ and committedMu_ held.
   std::shared_mutex committedMu_;
   Entries committed_;
+  // Bumped with committedMu_ held exclusively whenever committed_ changes.
+  std::atomic<std::uint64_t> changeCount_{0};
 };
 
 // Returns text fit for a log line: printable ASCII as is, other bytes as

@@ -13,6 +13,7 @@
 // the last committed state (while a writer of this process waits for another
 // process, the state last seen), never half a transaction.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,6 +47,22 @@ class TAVRINO_EXPORT UserDefaultsSuite {
 
   // Returns every entry in key order.
   virtual std::vector<std::pair<std::string, Value>> dictionaryRepresentation() = 0;
+
+  // Calls visit with every entry whose key begins with prefix, in key order,
+  // without copying: what dictionaryRepresentation() holds, read in place.
+  // visit runs under the suite's read lock and must not call the suite.
+  // Returns the changeCount() of the entries visited.
+  virtual std::uint64_t forEachEntry(
+      std::string_view prefix,
+      const std::function<void(std::string_view key, const Value& value)>& visit) = 0;
+
+  // A count that changes whenever the entries served change: each commit
+  // with writes of this process adds one, and so does taking in another
+  // process's commits (seen by the same check a read makes, at the same
+  // cost). Inside the caller's own transaction it is the count at the
+  // transaction's start, and forEachEntry() also shows the transaction's
+  // own writes.
+  virtual std::uint64_t changeCount() = 0;
 
   // Runs body as one transaction: reads inside see the latest state of every
   // process and the transaction's own writes, the writes commit together,
