@@ -80,7 +80,6 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
 
   if (virtual_ == "0") removeBanners();
   resetPageState(virtual_);
-  clearCustomActions();
   checkInboxMessages();
 
   const std::string className = view ? view->className() : std::string();
@@ -88,6 +87,7 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
   std::string uid;
   auto store = Util::qivDefaults();
   store->transaction([&] {
+    clearCustomActions();
     const pageview::PageKeys keys = pageview::readPageKeys(localmap, className);
     const pageview::PageTuning tuning = pageview::applySwitches(localmap);
     s_btm = tuning.s_btm;
