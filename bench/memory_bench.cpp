@@ -57,22 +57,30 @@ class SessionPlatform {
   }
 
   // 1,000 page views, each with one banner shown and closed.
-  void round() {
-    auto& dispatch = platform::current().dispatch();
+  void round(bool pageViews, bool banners) {
     for (int i = 0; i < 1000; ++i) {
-      client->execute(host, {{"p", "Page " + std::to_string(i % 20)},
-                             {"cuid", "member-1"},
-                             {"category", "c" + std::to_string(i)}});
-      dispatch.runUntilIdle();
-      auto banner = std::make_shared<popUpController>();
-      const bool web = i % 2 == 0;
-      const Value params = web ? Value{{"cap", "x"}, {"zbid", std::to_string(i)}}
-                               : Value{{"bc", "nt"}, {"cap", "x"}, {"zbid", std::to_string(i)}};
-      banner->createBanner(host, ui::Image{}, params, web ? "lbcs" : "bs", {390, 844}, {});
-      dispatch.runFor(1s);
-      banner->targetCoc();
-      dispatch.runFor(1s);
+      if (pageViews) pageView(i);
+      if (banners) banner(i);
     }
+  }
+
+  void pageView(int i) {
+    client->execute(host, {{"p", "Page " + std::to_string(i % 20)},
+                           {"cuid", "member-1"},
+                           {"category", "c" + std::to_string(i)}});
+    platform::current().dispatch().runUntilIdle();
+  }
+
+  void banner(int i) {
+    auto& dispatch = platform::current().dispatch();
+    auto banner = std::make_shared<popUpController>();
+    const bool web = i % 2 == 0;
+    const Value params = web ? Value{{"cap", "x"}, {"zbid", std::to_string(i)}}
+                             : Value{{"bc", "nt"}, {"cap", "x"}, {"zbid", std::to_string(i)}};
+    banner->createBanner(host, ui::Image{}, params, web ? "lbcs" : "bs", {390, 844}, {});
+    dispatch.runFor(1s);
+    banner->targetCoc();
+    dispatch.runFor(1s);
   }
 
   std::optional<Tavrino> client;
@@ -83,15 +91,33 @@ class SessionPlatform {
   std::filesystem::path dir_;
 };
 
-void BM_MemoryPageViewsAndBanners(benchmark::State& state) {
+void measureGrowth(benchmark::State& state, bool pageViews, bool banners) {
   SessionPlatform session;
-  session.round();  // warm-up: caches, pools, the store's pages
+  session.round(pageViews, banners);  // warm-up: caches, pools, the store's pages
   const long before = residentKb();
-  for (auto _ : state) session.round();
+  for (auto _ : state) session.round(pageViews, banners);
   const long after = residentKb();
   state.counters["rss_growth_kb"] = static_cast<double>(after - before);
   state.counters["rss_kb"] = static_cast<double>(after);
+  // What a leak would leave hanging on the host screen.
+  state.counters["host_children"] = static_cast<double>(session.host->children().size());
+  state.counters["host_subviews"] = static_cast<double>(session.host->view()->subviews().size());
 }
-BENCHMARK(BM_MemoryPageViewsAndBanners)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+void BM_MemoryPageViewsAndBanners(benchmark::State& state) {
+  measureGrowth(state, true, true);
+}
+BENCHMARK(BM_MemoryPageViewsAndBanners)->Iterations(6)->Unit(benchmark::kMillisecond);
+
+// The two halves on their own, to tell where growth comes from.
+void BM_MemoryPageViewsOnly(benchmark::State& state) {
+  measureGrowth(state, true, false);
+}
+BENCHMARK(BM_MemoryPageViewsOnly)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+void BM_MemoryBannersOnly(benchmark::State& state) {
+  measureGrowth(state, false, true);
+}
+BENCHMARK(BM_MemoryBannersOnly)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
