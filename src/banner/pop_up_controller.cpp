@@ -26,9 +26,26 @@ std::string popUpController::createHTMLContent(const Value& params) {
   return banner::createHTMLContent(params);
 }
 
+namespace {
+
+// A closed banner is done: its host lets go of it, so that a screen that
+// stays through many page views does not gather every banner it showed. Not
+// at once: the caller may still be inside the banner's methods. A banner
+// whose in-app browser is open stays until the host goes.
+void releaseFromHost(popUpController& banner) {
+  std::weak_ptr<ui::ViewController> weak = banner.weak_from_this();
+  platform::current().dispatch().mainAsync([weak] {
+    const auto self = std::static_pointer_cast<popUpController>(weak.lock());
+    if (self && !self->inAppBrowser) self->removeFromParent();
+  });
+}
+
+}  // namespace
+
 void popUpController::close() {
   closecounter += 1;
   view()->removeFromSuperview();
+  releaseFromHost(*this);
 }
 
 void popUpController::action(ui::Button&) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/pageview/store_writes.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/criteria.hpp"
 #include "tavrino/util/json_helpers.hpp"
@@ -18,7 +19,9 @@ bool checkShowOncePerPageview(const Value& params) {
     QivUtil::addLog("show once per pageview. group name : " + group + ".return.");
     return false;
   }
-  setCookieToQIVDefaults("groupname", group);
+  // Most answers' campaigns share one group: the same text is not written
+  // again (the main thread's commit then carries nothing).
+  pageview::setText(*qivDefaults(), "groupname", group);
   return true;
 }
 

@@ -49,6 +49,11 @@ void resetPageState(std::string_view virtual_) {
   processState().withCampaign([](CampaignState& c) { c = CampaignState(); });
 }
 
+// The log is on while "qivtest" is set; its lines are composed only then.
+bool logging() {
+  return !Util::readDefault("qivtest").empty();
+}
+
 void checkInboxMessages() {
   if (!Util::isEnabledAppInbox()) return;
   QivUtil::addLog("appinbox enable. checking messages...");
@@ -65,7 +70,7 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap) 
 
 void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
                       std::string_view virtual_) try {
-  QivUtil::addLog("execute called with : " + QivUtil::mapToString(localmap));
+  if (logging()) QivUtil::addLog("execute called with : " + QivUtil::mapToString(localmap));
   recordStep("execute called.");
   if (!Util::readDefault("_push_click_link").empty()) {
     Util::removeCookieFromQIVDefaults("_push_click_link");
@@ -75,7 +80,6 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
 
   if (virtual_ == "0") removeBanners();
   resetPageState(virtual_);
-  clearCustomActions();
   checkInboxMessages();
 
   const std::string className = view ? view->className() : std::string();
@@ -83,6 +87,7 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
   std::string uid;
   auto store = Util::qivDefaults();
   store->transaction([&] {
+    clearCustomActions();
     const pageview::PageKeys keys = pageview::readPageKeys(localmap, className);
     const pageview::PageTuning tuning = pageview::applySwitches(localmap);
     s_btm = tuning.s_btm;
@@ -115,7 +120,7 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
   task.setBannerInsets(s_btm, s_top);
   task.setShkThr(shkthr);
   baseLink = url;
-  QivUtil::addLog("pageview request : " + url);
+  if (logging()) QivUtil::addLog("pageview request : " + url);
 
   if (pageviewWorkItem) pageviewWorkItem->cancel();
   recordStep("execute workitem created");

@@ -4,6 +4,7 @@
 
 #include "core/pageview/member_sync.hpp"
 
+#include "core/pageview/store_writes.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -41,9 +42,10 @@ void resendPushState(const StringMap& localmap, std::int64_t pageViewCount) {
 }
 
 void recordMember(const StringMap& localmap) {
+  auto store = Util::qivDefaults();
   const auto cuid = localmap.find("cuid");
-  Util::setCookieToQIVDefaults("_cuid", memberOf(localmap));
-  if (cuid != localmap.end()) Util::setCookieToQIVDefaults("cuid2", cuid->second);
+  setText(*store, "_cuid", memberOf(localmap));
+  if (cuid != localmap.end()) setText(*store, "cuid2", cuid->second);
 }
 
 std::string normalizeCompanyId() {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/pageview/store_writes.hpp"
 #include "core/pageview/whole_numbers.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -42,20 +43,20 @@ std::string visitTimeoutText(const StringMap& map) {
 void applyEnablePush(const StringMap& localmap, platform::UserDefaultsSuite& store) {
   const auto local = lookup(localmap, "_enable_push");
   if (local == "1") {
-    store.set("_enable_push", "1");
+    setText(store, "_enable_push", "1");
     return;
   }
   const std::string stored = store.string("_enable_push").value_or("0");
-  store.set("_enable_push", stored == "0" ? std::string("0") : local.value_or(""));
+  setText(store, "_enable_push", stored == "0" ? std::string("0") : local.value_or(""));
 }
 
 void applyEnableHash(const StringMap& localmap, platform::UserDefaultsSuite& store) {
   if (const auto local = lookup(localmap, "_enable_hash")) {
-    store.set("_enable_hash", *local);
+    setText(store, "_enable_hash", *local);
     return;
   }
   const auto stored = store.string("_enable_hash");
-  store.set("_enable_hash", stored && !stored->empty() ? "" : "0");
+  setText(store, "_enable_hash", stored && !stored->empty() ? "" : "0");
 }
 
 }  // namespace
@@ -83,14 +84,14 @@ PageTuning applySwitches(const StringMap& localmap) {
   auto store = Util::qivDefaults();
   PageTuning tuning;
   const std::string secureOnly = valueOr(localmap, "_secureonly", "0");
-  store->set("_secureonly", secureOnly);
-  store->set("_native_click", valueOr(localmap, "_native_click", "0"));
+  setText(*store, "_secureonly", secureOnly);
+  setText(*store, "_native_click", valueOr(localmap, "_native_click", "0"));
   if (const auto platformName = lookup(localmap, "_qiv_plt")) {
-    store->set("_react_store_push", *platformName == "React-Native" ? "1" : "0");
+    setText(*store, "_react_store_push", *platformName == "React-Native" ? "1" : "0");
   }
   if (const auto anid = lookup(localmap, "_anid"); anid && !anid->empty()) {
     QivUtil::addLog("execute called. change uid with _anid value");
-    store->set("uid", *anid);
+    setText(*store, "uid", *anid);
   }
   tuning.s_btm = wholeOr(valueOr(localmap, "s_btm", "0"), 0);
   const auto decimalChar = lookup(localmap, "_adetaildecimalchar");
@@ -120,9 +121,9 @@ PageTuning applySwitches(const StringMap& localmap) {
 
   applyEnablePush(localmap, *store);
   applyEnableHash(localmap, *store);
-  store->set("_push_req_to", pushTimeout);
-  store->set("_default_cdn_domain",
-             valueOr(localmap, "_default_cdn_domain", std::string("//") + kDefaultCdnHost));
+  setText(*store, "_push_req_to", pushTimeout);
+  setText(*store, "_default_cdn_domain",
+          valueOr(localmap, "_default_cdn_domain", std::string("//") + kDefaultCdnHost));
   return tuning;
 }
 

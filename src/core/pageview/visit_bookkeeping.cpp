@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "core/pageview/store_writes.hpp"
 #include "core/pageview/whole_numbers.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -25,18 +28,19 @@ std::int64_t updateVisit(platform::UserDefaultsSuite& store, std::int64_t now,
   if (saturatingAdd(vt, visitTimeoutSeconds) < now) {
     const std::int64_t stored = counterValue(store.string("vc").value_or(""));
     const std::int64_t vc = stored == 0 ? 1 : saturatingAdd(stored, 1);
-    store.set("vt", std::to_string(now));
-    store.set("vc", std::to_string(vc));
-    store.set("pvc", "0");
-    store.set("qiv_vstp", std::to_string(vt));
-    store.set("visitflag", "true");
-    for (const auto& [key, value] : store.dictionaryRepresentation()) {
-      if (key.starts_with("visitcount_")) store.remove(key);
-    }
+    setText(store, "vt", std::to_string(now));
+    setText(store, "vc", std::to_string(vc));
+    setText(store, "pvc", "0");
+    setText(store, "qiv_vstp", std::to_string(vt));
+    setText(store, "visitflag", "true");
+    std::vector<std::string> visitCounts;
+    store.forEachEntry("visitcount_",
+                       [&](std::string_view key, const Value&) { visitCounts.emplace_back(key); });
+    for (const auto& key : visitCounts) store.remove(key);
     return vc;
   }
-  store.set("vt", std::to_string(now));
-  store.set("qiv_vstp", std::to_string(vt));
+  setText(store, "vt", std::to_string(now));
+  setText(store, "qiv_vstp", std::to_string(vt));
   return 0;
 }
 
@@ -70,13 +74,13 @@ std::int64_t recordPageView(std::int64_t now, std::int64_t visitTimeoutSeconds,
   const std::string uid = store->string("uid").value_or("");
   if (uid.empty()) {
     const std::string id = newVisitorId();
-    store->set("uid", id);
-    for (const char* key : {"fvt", "vt", "lvt", "qiv_vstp"}) store->set(key, nowText);
-    store->set("vc", "1");
-    store->set("pvc", "1");
-    store->set("uids", id + ls + nowText + ls + nowText + ls + nowText);
-    store->set("visitflag", "true");
-    store->set("ftu", "1");
+    setText(*store, "uid", id);
+    for (const char* key : {"fvt", "vt", "lvt", "qiv_vstp"}) setText(*store, key, nowText);
+    setText(*store, "vc", "1");
+    setText(*store, "pvc", "1");
+    setText(*store, "uids", id + ls + nowText + ls + nowText + ls + nowText);
+    setText(*store, "visitflag", "true");
+    setText(*store, "ftu", "1");
     return 1;
   }
 
@@ -87,17 +91,17 @@ std::int64_t recordPageView(std::int64_t now, std::int64_t visitTimeoutSeconds,
   if (vc == 0) vc = newVisitCount;
   const std::string fvtText = fvt == 0 ? nowText : std::to_string(fvt);
   const std::string vtText = vt == 0 ? nowText : std::to_string(vt);
-  store->set("uid", uid);
-  store->set("fvt", fvtText);
-  store->set("vt", vtText);
-  store->set("vc", std::to_string(vc));
-  store->set("pvc", std::to_string(pvc));
-  store->set("lvt", nowText);
-  store->set("uids", uid + ls + fvtText + ls + vtText + ls + nowText);
+  setText(*store, "uid", uid);
+  setText(*store, "fvt", fvtText);
+  setText(*store, "vt", vtText);
+  setText(*store, "vc", std::to_string(vc));
+  setText(*store, "pvc", std::to_string(pvc));
+  setText(*store, "lvt", nowText);
+  setText(*store, "uids", uid + ls + fvtText + ls + vtText + ls + nowText);
   if (pvc == 1 && vc == 1) {
-    store->set("ftu", "1");
+    setText(*store, "ftu", "1");
   } else {
-    store->remove("ftu");
+    removeKey(*store, "ftu");
   }
   return pvc;
 }

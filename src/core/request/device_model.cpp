@@ -1,5 +1,7 @@
 // The device's marketing name from its hardware model identifier.
 
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -101,6 +103,16 @@ std::string tableName(std::string_view identifier) {
   return std::string(it == deviceNames().end() ? identifier : it->second);
 }
 
+bool isSimulator(std::string_view identifier) {
+  return identifier == "i386" || identifier == "x86_64";
+}
+
+// The simulator names the device it stands for. Looked up in the table only,
+// so a simulator that names itself cannot recurse.
+std::string simulatorName(std::string_view simulated) {
+  return "Simulator " + tableName(simulated.empty() ? std::string_view("iOS") : simulated);
+}
+
 }  // namespace
 
 std::string machineName() {
@@ -108,19 +120,33 @@ std::string machineName() {
 }
 
 std::string getDeviceModel() {
-  return mapToDevice(machineName());
+  auto& info = platform::current().systemInfo();
+  std::string identifier = info.hardwareIdentifier();
+  const bool simulator = isSimulator(identifier);
+  std::string simulated;
+  if (simulator) simulated = info.environmentValue("SIMULATOR_MODEL_IDENTIFIER").value_or("");
+
+  // The last answer, kept for as long as the facts it came from hold: a host
+  // may change them at any time.
+  struct Answer {
+    std::string identifier;
+    std::string simulated;
+    std::string name;
+  };
+  static std::mutex mu;
+  static std::optional<Answer> last;
+  std::lock_guard lock(mu);
+  if (!last || last->identifier != identifier || last->simulated != simulated) {
+    std::string name = simulator ? simulatorName(simulated) : tableName(identifier);
+    last = Answer{std::move(identifier), std::move(simulated), std::move(name)};
+  }
+  return last->name;
 }
 
 std::string mapToDevice(std::string_view identifier) {
-  if (identifier == "i386" || identifier == "x86_64") {
-    // The simulator names the device it stands for. Looked up in the table
-    // only, so a simulator that names itself cannot recurse.
-    auto simulated =
-        platform::current().systemInfo().environmentValue("SIMULATOR_MODEL_IDENTIFIER");
-    if (!simulated || simulated->empty()) simulated = "iOS";
-    return "Simulator " + tableName(*simulated);
-  }
-  return tableName(identifier);
+  if (!isSimulator(identifier)) return tableName(identifier);
+  return simulatorName(
+      platform::current().systemInfo().environmentValue("SIMULATOR_MODEL_IDENTIFIER").value_or(""));
 }
 
 }  // namespace tavrino::Util

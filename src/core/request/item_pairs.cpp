@@ -4,34 +4,41 @@
 #include <vector>
 
 #include "core/request/percent_encoding.hpp"
+#include "core/request/request_parts.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"
 
-namespace tavrino::Util {
+namespace tavrino {
 
-std::string _getaitemtext() {
+void request::appendItemPairs(std::string& out) {
+  static const RawBytes table(CharacterSet::urlDenied());
   std::vector<std::string> items;
   std::size_t limit = 0;
   processState().withConfig([&](SharedConfiguration& c) {
-    items = c.pageItems;
+    if (!c.pageItems.empty()) items = c.pageItems;
     limit = c.itemTextLimit;
   });
 
-  std::string pairs;
   std::size_t length = 0;  // characters of the unencoded texts sent so far
   for (const auto& item : items) {
-    const std::size_t itemLength = request::characterCount(item);
+    const std::size_t itemLength = characterCount(item);
     if (length + itemLength > limit) break;
-    const auto encoded = urlEncoded(item, CharacterSet::urlDenied());
-    if (!encoded) {
+    const std::size_t before = out.size();
+    out += "&adetail[]=";
+    if (!appendEncoded(out, item, table)) {
+      out.resize(before);
       QivUtil::addLog("item text skipped, it is not UTF-8");
       continue;
     }
-    pairs += "&adetail[]=" + *encoded;
     length += itemLength;
   }
+}
+
+std::string Util::_getaitemtext() {
+  std::string pairs;
+  request::appendItemPairs(pairs);
   return pairs;
 }
 
-}  // namespace tavrino::Util
+}  // namespace tavrino

@@ -7,42 +7,52 @@
 #include "tavrino/util/request.hpp"
 
 namespace tavrino {
+namespace request {
 namespace {
 
 // Percent-encoding with the query's allowed set and then replacing "&" (and
 // in values '"', ":" and ",") by its escape is one pass over a larger denied
 // set: the escapes are the same upper-case ones.
-const CharacterSet& keyDenied() {
-  static const CharacterSet set = CharacterSet::urlQueryDenied().unioned(CharacterSet::of("&"));
-  return set;
+const RawBytes& keyBytes() {
+  static const RawBytes table(CharacterSet::urlQueryDenied().unioned(CharacterSet::of("&")));
+  return table;
 }
 
-const CharacterSet& valueDenied() {
-  static const CharacterSet set = CharacterSet::urlQueryDenied().unioned(CharacterSet::of("&\":,"));
-  return set;
-}
-
-std::string encodeQueryText(std::string_view text, const CharacterSet& denied) {
-  auto encoded = urlEncoded(text, denied);
-  if (!encoded) {
-    QivUtil::addLog("encodeForUrl skipped a text that is not UTF-8");
-    return "";
-  }
-  return std::move(*encoded);
+const RawBytes& valueBytes() {
+  static const RawBytes table(CharacterSet::urlQueryDenied().unioned(CharacterSet::of("&\":,")));
+  return table;
 }
 
 }  // namespace
 
-namespace request {
+bool appendQueryPairQuietly(std::string& out, std::string_view key, std::string_view value) {
+  out += '&';
+  const bool keyWhole = appendEncoded(out, key, keyBytes());
+  out += '=';
+  return appendEncoded(out, value, valueBytes()) && keyWhole;
+}
+
+void appendQueryPair(std::string& out, std::string_view key, std::string_view value) {
+  if (!appendQueryPairQuietly(out, key, value)) {
+    QivUtil::addLog("encodeForUrl skipped a text that is not UTF-8");
+  }
+}
+
+void appendBaseUrl(std::string& out, std::string_view base) {
+  static const RawBytes table(CharacterSet::urlQueryAllowed()
+                                  .unioned(CharacterSet::urlPathAllowed())
+                                  .unioned(CharacterSet::urlHostAllowed())
+                                  .unioned(CharacterSet::urlFragmentAllowed())
+                                  .unioned(CharacterSet::of("%#"))
+                                  .inverted());
+  appendEncodedBytes(out, base, table);
+}
 
 std::string encodeBaseUrl(std::string_view base) {
-  static const CharacterSet denied = CharacterSet::urlQueryAllowed()
-                                         .unioned(CharacterSet::urlPathAllowed())
-                                         .unioned(CharacterSet::urlHostAllowed())
-                                         .unioned(CharacterSet::urlFragmentAllowed())
-                                         .unioned(CharacterSet::of("%#"))
-                                         .inverted();
-  return percentEncodeBytes(base, denied);
+  std::string out;
+  out.reserve(base.size());
+  appendBaseUrl(out, base);
+  return out;
 }
 
 std::size_t characterCount(std::string_view text) {
@@ -58,10 +68,9 @@ std::size_t characterCount(std::string_view text) {
 namespace Util {
 
 std::string encodeForUrl(std::string_view key, std::string_view value) {
-  std::string pair = "&";
-  pair += encodeQueryText(key, keyDenied());
-  pair += '=';
-  pair += encodeQueryText(value, valueDenied());
+  std::string pair;
+  pair.reserve(key.size() + value.size() + 2);
+  request::appendQueryPair(pair, key, value);
   return pair;
 }
 
@@ -70,7 +79,7 @@ std::string createLink(const StringMap& map) {
   for (const auto& [key, value] : map) {
     // "_" keys are the SDK's own switches; only the two page ids travel.
     if (key.starts_with('_') && key != "_spid" && key != "_spiid") continue;
-    pairs += encodeForUrl(key, value);
+    request::appendQueryPair(pairs, key, value);
   }
   return pairs;
 }

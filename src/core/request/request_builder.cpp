@@ -1,8 +1,11 @@
-// The request URL: base, endpoint path by request type, query.
+// The request URL: base, endpoint path by request type, query. The URL is
+// written into one string: one walk of the store, no map copies.
 
+#include <atomic>
 #include <string>
 
 #include "core/request/percent_encoding.hpp"
+#include "core/request/request_parts.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
@@ -13,11 +16,10 @@ namespace {
 // The stored base as a URL prefix that ends in "/". A host-supplied base is
 // encoded so that a blank or a line break in it can never split the request
 // line or inject a header.
-std::string baseUrl() {
-  std::string base = readDefault("_cburl");
-  if (base.starts_with("//")) base.insert(0, "https:");
-  if (!base.ends_with('/')) base += '/';
-  return request::encodeBaseUrl(base);
+void appendBaseUrl(std::string& url, std::string_view base) {
+  if (base.starts_with("//")) url += "https:";
+  request::appendBaseUrl(url, base);
+  if (!base.ends_with('/')) url += '/';
 }
 
 // The endpoint path, and the fixed pairs that come before the query.
@@ -37,26 +39,53 @@ std::string endpointFor(std::string_view type) {
   return "";
 }
 
+// The query after the endpoint: parameter pairs, store pairs, item pairs.
+void appendSuffix(std::string& url, const StringMap& custom, const request::StoreReading& store) {
+  const std::size_t start = url.size();
+  request::appendParameterPairs(url, custom, store);
+  url += store.pairs;
+  request::appendItemPairs(url);
+  // The log is on while "qivtest" is set: no line is composed otherwise.
+  if (!store.test.empty()) {
+    QivUtil::addLog("createURLSuffix return --> " + url.substr(start));
+  }
+}
+
+// Room for a URL as long as the last one: the string grows once.
+std::atomic<std::size_t> lastUrlSize{512};
+
 }  // namespace
 
 std::string createRequest(std::string_view type, const StringMap& receivedMap) {
-  std::string url = baseUrl();
+  auto suite = qivDefaults();
+  std::string url;
+  url.reserve(lastUrlSize.load(std::memory_order_relaxed) + 64);
+  bool logging = false;
   if (type == "log") {
     // The log upload carries only its own parameters.
+    appendBaseUrl(url, readDefault("_cburl"));
     url += "jsonlog?" + createLink(receivedMap);
+    logging = true;
   } else {
-    url += endpointFor(type) + createURLSuffix(receivedMap);
+    const request::StoreReading store = request::readStore(*suite, true);
+    appendBaseUrl(url, store.baseUrl);
+    url += endpointFor(type);
+    appendSuffix(url, receivedMap, store);
+    logging = !store.test.empty();
   }
-  QivUtil::addLog("create request called with : " + QivUtil::mapToString(receivedMap));
+  if (logging) {
+    QivUtil::addLog("create request called with : " + QivUtil::mapToString(receivedMap));
+  }
+  lastUrlSize.store(url.size(), std::memory_order_relaxed);
   return url;
 }
 
 std::string createURLSuffix(const StringMap& custom) {
-  StringMap merged = mergeMaps(custom, createLocalVariable());
-  merged["s"] = readDefault("_s");  // the stored company id always wins
-  std::string result = createLink(merged) + createLinkForUserDefaults() + _getaitemtext();
-  QivUtil::addLog("createURLSuffix return --> " + result);
-  return result;
+  const request::StoreReading store = request::readStore(*qivDefaults(), true);
+  std::string suffix;
+  suffix.reserve(lastUrlSize.load(std::memory_order_relaxed));
+  appendSuffix(suffix, custom, store);
+  return suffix;
 }
 
 }  // namespace tavrino::Util

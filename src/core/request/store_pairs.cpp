@@ -1,57 +1,77 @@
 // The store entries that ride along with every standard request, and the
-// expiry sweep done on the same walk.
+// expiry sweep done on the same walk. The walk visits the entries in place:
+// nothing is copied but what goes out.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/request/percent_encoding.hpp"
+#include "core/request/request_parts.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 
-namespace tavrino::Util {
+namespace tavrino::request {
 namespace {
 
-// Entries sent as they are stored.
-constexpr std::array<std::string_view, 10> kForwardedKeys = {"uids",
-                                                             "cuid2",
-                                                             "qiv_vstp",
-                                                             "qiv_referral",
-                                                             "qiv_referral_suffix",
-                                                             "qiv_referral_adjust",
-                                                             "qiv_idfa",
-                                                             "qivparam",
-                                                             "qivunregpush",
-                                                             "qiv_provisional"};
+// Entries sent as they are stored, besides "uids" and "cuid2".
+constexpr std::array<std::string_view, 8> kForwardedQivKeys = {
+    "qiv_vstp", "qiv_referral", "qiv_referral_suffix", "qiv_referral_adjust",
+    "qiv_idfa", "qivparam",     "qivunregpush",        "qiv_provisional"};
 
+// The switches naming the forwarded campaign keys; without one the key is
+// the switch's name without its "_".
 constexpr std::array<std::string_view, 5> kUtmSwitches = {"_utm_source", "_utm_medium", "_utm_term",
                                                           "_utm_campaign", "_utm_content"};
 
-// An expiring value "value expiry", split at its blanks.
-struct ExpiringValue {
-  std::string value;
-  std::int64_t expiry = 0;
-};
+using UtmKeys = std::array<std::string, kUtmSwitches.size()>;
 
-// Returns the value and expiry of a text with a blank; nothing when the piece
-// after the first blank is not a whole number (left alone: neither sent nor
-// removed, since no writer produces it).
-std::optional<ExpiringValue> parseExpiring(const std::string& text) {
-  const auto blank = text.find(' ');
-  const auto end = text.find(' ', blank + 1);
-  ExpiringValue parsed{text.substr(0, blank), 0};
-  if (!parseInteger(std::string_view(text).substr(blank + 1, end - (blank + 1)), &parsed.expiry)) {
-    return std::nullopt;
-  }
-  return parsed;
+constexpr std::array<std::pair<std::string_view, std::string StoreReading::*>, 10> kScalars = {{
+    {"_cburl", &StoreReading::baseUrl},
+    {"_s", &StoreReading::companyId},
+    {"companyid", &StoreReading::testCompanyId},
+    {"vc", &StoreReading::visitCount},
+    {"pvc", &StoreReading::pageViewCount},
+    {"ftu", &StoreReading::firstTimeUser},
+    {"qivtest", &StoreReading::test},
+    {"memberid", &StoreReading::member},
+    {"qivforce", &StoreReading::force},
+    {"qivrandom", &StoreReading::bucket},
+}};
+
+const std::string* textOf(const Value& value) {
+  return value.is_string() ? &value.get_ref<const std::string&>() : nullptr;
 }
 
-bool isForwarded(const std::string& key, const std::vector<std::string>& utmKeys) {
-  for (auto name : kForwardedKeys) {
-    if (key == name) return true;
+void captureScalar(StoreReading& reading, std::string_view key, const Value& value) {
+  for (const auto& [name, member] : kScalars) {
+    if (key == name) {
+      if (const auto* text = textOf(value)) reading.*member = *text;
+      return;
+    }
+  }
+}
+
+bool isForwarded(std::string_view key, const UtmKeys& utmKeys) {
+  switch (key[0]) {
+    case 'u':
+      if (key == "uids") return true;
+      break;
+    case 'c':
+      if (key == "cuid2") return true;
+      break;
+    case 'q':
+      for (auto name : kForwardedQivKeys) {
+        if (key == name) return true;
+      }
+      break;
+    default:
+      break;
   }
   for (const auto& name : utmKeys) {
     if (key == name) return true;
@@ -59,51 +79,150 @@ bool isForwarded(const std::string& key, const std::vector<std::string>& utmKeys
   return false;
 }
 
-bool containsBlank(const Value& value) {
-  return value.is_string() && value.get_ref<const std::string&>().find(' ') != std::string::npos;
+// An expiring value "value expiry": the piece before the first blank and the
+// whole number after it. False when the text has no blank or that piece is
+// no whole number (left alone: neither sent nor removed, since no writer
+// produces it).
+bool parseExpiring(const Value& stored, std::string_view* value, std::int64_t* expiry) {
+  const std::string* text = textOf(stored);
+  if (text == nullptr) return false;
+  const std::string_view view = *text;
+  const auto blank = view.find(' ');
+  if (blank == std::string_view::npos) return false;
+  const auto end = view.find(' ', blank + 1);
+  *value = view.substr(0, blank);
+  return parseInteger(view.substr(blank + 1, end - (blank + 1)), expiry);
+}
+
+bool isExpiringCookie(std::string_view key) {
+  return (key.starts_with("qiv_") || key.starts_with("app_qiv")) &&
+         key.find("qiv_token") == std::string_view::npos &&
+         key.find("qiv_vstp") == std::string_view::npos;
+}
+
+// A quick filter for the keys a request reads or forwards whole: by first
+// byte, the lengths such keys have. Most entries of a store (counters,
+// switches) fail it at once.
+class ExactKeys {
+ public:
+  void add(std::string_view key) {
+    if (!key.empty()) lengths_[static_cast<unsigned char>(key[0])] |= bit(key.size());
+  }
+  bool mayHold(std::string_view key) const {
+    return lengths_[static_cast<unsigned char>(key[0])] & bit(key.size());
+  }
+
+ private:
+  static std::uint32_t bit(std::size_t length) {
+    return std::uint32_t{1} << std::min<std::size_t>(length, 31);
+  }
+  std::array<std::uint32_t, 256> lengths_{};
+};
+
+// Keys that begin as an expiring cookie or the company settings.
+bool mayExpire(std::string_view key) {
+  return key[0] == 'q' || key[0] == 'a' || key[0] == '_';
+}
+
+class PairCollector {
+ public:
+  PairCollector(StoreReading& reading, UtmKeys utmKeys, std::int64_t now)
+      : reading_(reading), utmKeys_(std::move(utmKeys)), now_(now) {
+    for (const auto& [name, member] : kScalars) exactKeys_.add(name);
+    for (auto name : {std::string_view("uids"), std::string_view("cuid2")}) exactKeys_.add(name);
+    for (auto name : kForwardedQivKeys) exactKeys_.add(name);
+    for (const auto& name : utmKeys_) exactKeys_.add(name);
+  }
+
+  void visit(std::string_view key, const Value& value) {
+    const bool exact = exactKeys_.mayHold(key);
+    if (!exact && !mayExpire(key)) return;
+    if (exact) captureScalar(reading_, key, value);
+    if (exact && isForwarded(key, utmKeys_)) {
+      if (const auto* text = textOf(value)) {
+        add(key, *text);
+      } else {
+        add(key, describe(value));
+      }
+      return;
+    }
+    std::string_view live;
+    std::int64_t expiry = 0;
+    if (isExpiringCookie(key)) {
+      if (!parseExpiring(value, &live, &expiry)) return;
+      if (now_ <= expiry) {
+        add(key, live);
+      } else {
+        expired_.emplace_back(std::string(key), value);
+      }
+    } else if (key.starts_with("_company_settings")) {
+      if (parseExpiring(value, &live, &expiry) && now_ > expiry) {
+        expired_.emplace_back(std::string(key), value);
+      }
+    }
+  }
+
+  // After the walk: the log line and the sweep, which call the store.
+  void finish(platform::UserDefaultsSuite& suite) {
+    if (skippedText_) QivUtil::addLog("encodeForUrl skipped a text that is not UTF-8");
+    if (expired_.empty()) return;
+    suite.transaction([&] {
+      // An entry rewritten since the walk (a fresh expiry) stays.
+      for (const auto& [key, value] : expired_) {
+        if (suite.object(key) == value) suite.remove(key);
+      }
+    });
+  }
+
+ private:
+  void add(std::string_view key, std::string_view value) {
+    if (!appendQueryPairQuietly(reading_.pairs, key, value)) skippedText_ = true;
+  }
+
+  StoreReading& reading_;
+  const UtmKeys utmKeys_;
+  ExactKeys exactKeys_;
+  const std::int64_t now_;
+  std::vector<std::pair<std::string, Value>> expired_;
+  bool skippedText_ = false;
+};
+
+UtmKeys readUtmKeys(platform::UserDefaultsSuite& suite) {
+  UtmKeys keys;
+  for (std::size_t i = 0; i < kUtmSwitches.size(); ++i) keys[i] = kUtmSwitches[i].substr(1);
+  suite.forEachEntry("_utm_", [&](std::string_view key, const Value& value) {
+    for (std::size_t i = 0; i < kUtmSwitches.size(); ++i) {
+      const auto* text = textOf(value);
+      if (key == kUtmSwitches[i] && text != nullptr) keys[i] = *text;
+    }
+  });
+  return keys;
 }
 
 }  // namespace
 
-std::string createLinkForUserDefaults() {
-  auto suite = qivDefaults();
-  std::vector<std::string> utmKeys;
-  for (auto name : kUtmSwitches) {
-    utmKeys.push_back(suite->string(name).value_or(std::string(name.substr(1))));
-  }
-  const std::int64_t now = platform::current().clock().epochSeconds();
-
-  std::string pairs;
-  std::vector<std::pair<std::string, Value>> expired;
-  for (auto& [key, value] : suite->dictionaryRepresentation()) {
-    if (isForwarded(key, utmKeys)) {
-      pairs += encodeForUrl(key, describe(value));
-    } else if ((key.starts_with("qiv_") || key.starts_with("app_qiv")) &&
-               key.find("qiv_token") == std::string::npos &&
-               key.find("qiv_vstp") == std::string::npos) {
-      if (!containsBlank(value)) continue;
-      const auto parsed = parseExpiring(value.get_ref<const std::string&>());
-      if (!parsed) continue;
-      if (now <= parsed->expiry) {
-        pairs += encodeForUrl(key, parsed->value);
-      } else {
-        expired.emplace_back(std::move(key), std::move(value));
-      }
-    } else if (key.starts_with("_company_settings") && containsBlank(value)) {
-      const auto parsed = parseExpiring(value.get_ref<const std::string&>());
-      if (parsed && now > parsed->expiry) expired.emplace_back(std::move(key), std::move(value));
+StoreReading readStore(platform::UserDefaultsSuite& suite, bool withPairs) {
+  StoreReading reading;
+  if (!withPairs) {
+    for (const auto& [name, member] : kScalars) {
+      reading.*member = suite.string(name).value_or("");
     }
+    return reading;
   }
+  PairCollector collector(reading, readUtmKeys(suite), platform::current().clock().epochSeconds());
+  suite.forEachEntry("", [&](std::string_view key, const Value& value) {
+    if (!key.empty()) collector.visit(key, value);
+  });
+  collector.finish(suite);
+  return reading;
+}
 
-  if (!expired.empty()) {
-    suite->transaction([&] {
-      // An entry rewritten since the walk (a fresh expiry) stays.
-      for (const auto& [key, value] : expired) {
-        if (suite->object(key) == value) suite->remove(key);
-      }
-    });
-  }
-  return pairs;
+}  // namespace tavrino::request
+
+namespace tavrino::Util {
+
+std::string createLinkForUserDefaults() {
+  return request::readStore(*qivDefaults(), true).pairs;
 }
 
 }  // namespace tavrino::Util

@@ -136,10 +136,17 @@ void Tavrino::createCustomEvent(std::string_view eventname, const ViewController
 void Tavrino::clearCustomActions() {
   QivUtil::addLog("clean up custom events & badges");
   auto suite = Util::qivDefaults();
-  suite->transaction([&] {
-    Util::removeCookieStartsWith(kFiledPrefix);
-    Util::removeCookieStartsWith("qivo_badges");
-  });
+  // Most page views have nothing to clear: no write transaction then.
+  bool filed = false;
+  for (std::string_view prefix : {kFiledPrefix, std::string_view("qivo_badges")}) {
+    suite->forEachEntry(prefix, [&](std::string_view, const Value&) { filed = true; });
+  }
+  if (filed) {
+    suite->transaction([&] {
+      Util::removeCookieStartsWith(kFiledPrefix);
+      Util::removeCookieStartsWith("qivo_badges");
+    });
+  }
   banner::BadgeDefinitions::shared().clear();
 }
 
