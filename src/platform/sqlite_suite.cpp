@@ -1,6 +1,8 @@
 #include "platform/sqlite_suite.hpp"
 
+#include <chrono>
 #include <exception>
+#include <random>
 #include <utility>
 
 #include "core/value_cbor.hpp"
@@ -24,6 +26,20 @@ std::string printableForLog(std::string_view text, std::size_t maxShown) {
   return out;
 }
 
+SqliteSuite::KeyHash::KeyHash() {
+  static const std::uint64_t seed = []() -> std::uint64_t {
+    try {
+      std::random_device device;
+      return (std::uint64_t{device()} << 32) | device();
+    } catch (...) {
+      // No entropy source: the clock still differs between processes.
+      return static_cast<std::uint64_t>(
+          std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+  }();
+  seed_ = seed;
+}
+
 SqliteSuite::SqliteSuite(std::string name, std::unique_ptr<SuiteDatabase> database, Log& log)
     : name_(std::move(name)), database_(std::move(database)), log_(log) {
   // Loaded now, so that a read served while a writer holds the connection
@@ -38,16 +54,32 @@ bool SqliteSuite::inOwnTransaction() const {
   return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-std::optional<Value> SqliteSuite::object(std::string_view key) {
+template <class Take>
+auto SqliteSuite::read(std::string_view key, const Take& take) {
   if (inOwnTransaction()) {
-    if (auto it = pending_.find(key); it != pending_.end()) return it->second;
+    if (auto it = pending_.find(key); it != pending_.end()) {
+      return take(it->second ? &*it->second : nullptr);
+    }
   } else {
     refreshUnlessBusy();
   }
   std::shared_lock lock(committedMu_);
-  auto it = committed_.find(key);
-  if (it == committed_.end()) return std::nullopt;
-  return it->second;
+  auto it = index_.find(key);
+  return take(it == index_.end() ? nullptr : it->second);
+}
+
+std::optional<Value> SqliteSuite::object(std::string_view key) {
+  return read(key, [](const Value* value) -> std::optional<Value> {
+    if (value == nullptr) return std::nullopt;
+    return *value;
+  });
+}
+
+std::optional<std::string> SqliteSuite::string(std::string_view key) {
+  return read(key, [](const Value* value) -> std::optional<std::string> {
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return value->get_ref<const std::string&>();
+  });
 }
 
 std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation() {
@@ -112,17 +144,17 @@ std::uint64_t SqliteSuite::changeCount() {
 }
 
 void SqliteSuite::set(std::string_view key, const Value& value) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   write(key, value.is_null() ? nullptr : &value);
 }
 
 void SqliteSuite::remove(std::string_view key) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   write(key, nullptr);
 }
 
 bool SqliteSuite::transaction(const std::function<void()>& body) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   const bool outermost = depth_ == 0;
   if (outermost && !beginOutermost()) return false;
   if (!outermost) ++depth_;
@@ -141,11 +173,16 @@ bool SqliteSuite::transaction(const std::function<void()>& body) {
 }
 
 void SqliteSuite::refreshUnlessBusy() {
-  if (!database_) return;
+  if (!database_ || probe_.unchanged()) return;
   // A writer may hold the connection for as long as it waits for another
-  // process: the last committed copy is the answer meanwhile.
-  std::unique_lock lock(mu_, std::try_to_lock);
-  if (!lock.owns_lock()) return;
+  // process: the last committed copy is the answer meanwhile. Another
+  // reader's refresh is worth waiting for: it ends soon, with the entries
+  // this read must see.
+  std::unique_lock lock(mu_, std::defer_lock);
+  while (!lock.try_lock()) {
+    if (writers_.load(std::memory_order_acquire) > 0 || probe_.unchanged()) return;
+    std::this_thread::yield();
+  }
   if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
 }
 
@@ -183,9 +220,14 @@ bool SqliteSuite::reload() {
   if (skipped > 0) {
     report("skipped stored values that are not valid CBOR", std::to_string(skipped));
   }
+  // Built before the swap, which keeps the nodes the views point into.
+  Index freshIndex;
+  freshIndex.reserve(fresh.size());
+  for (const auto& [key, value] : fresh) freshIndex.emplace(key, &value);
   {
     std::unique_lock lock(committedMu_);
     committed_.swap(fresh);
+    index_.swap(freshIndex);
     changeCount_.fetch_add(1, std::memory_order_release);
   }
   dataVersion_ = *version;
@@ -232,9 +274,11 @@ bool SqliteSuite::endOutermost() {
   std::unique_lock lock(committedMu_);
   for (auto& [key, value] : committed) {
     if (value) {
-      committed_.insert_or_assign(key, std::move(*value));
-    } else {
-      committed_.erase(key);
+      const auto [it, inserted] = committed_.insert_or_assign(key, std::move(*value));
+      if (inserted) index_.emplace(it->first, &it->second);
+    } else if (auto it = committed_.find(key); it != committed_.end()) {
+      index_.erase(it->first);
+      committed_.erase(it);
     }
   }
   changeCount_.fetch_add(1, std::memory_order_release);

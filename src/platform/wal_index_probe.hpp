@@ -15,38 +15,52 @@
 // The probe reads memory that the connection maps; the connection must stay
 // open in WAL mode while the probe is attached.
 //
-// Thread-safety: none; the owner serialises calls.
+// Thread-safety: unchanged() may run on any thread at any time, without a
+// lock, also while the owner calls attach() or remember(); the owner
+// serialises those two and read(). A remembered header is published with
+// release ordering: a thread that finds the header unchanged also sees
+// whatever the owner wrote before remember().
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace tavrino::platform {
 
 class WalIndexProbe {
  public:
+  // The 48-byte header SQLite compares too, as 64-bit words (the mapping is
+  // page-aligned).
+  static constexpr std::size_t kWords = 6;
+
   // The wal-index header as last seen.
   struct Snapshot {
-    std::array<std::uint32_t, 12> words{};
+    std::array<std::uint64_t, kWords> words{};
     bool valid = false;
   };
 
   // REQUIRES: walIndex is the first region of the connection's wal-index, or
   // null (then the probe never vouches for anything).
-  void attach(const void* walIndex) { header_ = static_cast<const std::uint32_t*>(walIndex); }
-  bool attached() const { return header_ != nullptr; }
+  void attach(const void* walIndex) {
+    header_.store(static_cast<const std::uint64_t*>(walIndex), std::memory_order_release);
+  }
+  bool attached() const { return header_.load(std::memory_order_relaxed) != nullptr; }
 
   // Returns the header as it is now; invalid when not attached.
   Snapshot read() const;
 
-  void remember(const Snapshot& snapshot) { remembered_ = snapshot; }
+  void remember(const Snapshot& snapshot);
 
   // Returns true iff the header equals the remembered one: nobody committed
   // since it was read.
   bool unchanged() const;
 
  private:
-  const std::uint32_t* header_ = nullptr;
-  Snapshot remembered_;
+  std::atomic<const std::uint64_t*> header_{nullptr};
+  // A sequence lock over the remembered words: odd while remember() writes
+  // them, zero until something valid was remembered.
+  std::atomic<std::uint32_t> sequence_{0};
+  std::array<std::atomic<std::uint64_t>, kWords> remembered_{};
 };
 
 }  // namespace tavrino::platform
