@@ -1,8 +1,6 @@
 #include "platform/sqlite_suite.hpp"
 
-#include <chrono>
 #include <exception>
-#include <random>
 #include <utility>
 
 #include "core/value_cbor.hpp"
@@ -26,20 +24,6 @@ std::string printableForLog(std::string_view text, std::size_t maxShown) {
   return out;
 }
 
-SqliteSuite::KeyHash::KeyHash() {
-  static const std::uint64_t seed = []() -> std::uint64_t {
-    try {
-      std::random_device device;
-      return (std::uint64_t{device()} << 32) | device();
-    } catch (...) {
-      // No entropy source: the clock still differs between processes.
-      return static_cast<std::uint64_t>(
-          std::chrono::steady_clock::now().time_since_epoch().count());
-    }
-  }();
-  seed_ = seed;
-}
-
 SqliteSuite::SqliteSuite(std::string name, std::unique_ptr<SuiteDatabase> database, Log& log)
     : name_(std::move(name)), database_(std::move(database)), log_(log) {
   // Loaded now, so that a read served while a writer holds the connection
@@ -60,12 +44,11 @@ auto SqliteSuite::read(std::string_view key, const Take& take) {
     if (auto it = pending_.find(key); it != pending_.end()) {
       return take(it->second ? &*it->second : nullptr);
     }
-  } else {
+  } else if (!probe_.unchanged()) {
     refreshUnlessBusy();
   }
   std::shared_lock lock(committedMu_);
-  auto it = index_.find(key);
-  return take(it == index_.end() ? nullptr : it->second);
+  return take(index_.find(key));
 }
 
 std::optional<Value> SqliteSuite::object(std::string_view key) {
@@ -222,12 +205,11 @@ bool SqliteSuite::reload() {
   }
   // Built before the swap, which keeps the nodes the views point into.
   Index freshIndex;
-  freshIndex.reserve(fresh.size());
-  for (const auto& [key, value] : fresh) freshIndex.emplace(key, &value);
+  for (const auto& [key, value] : fresh) freshIndex.insert(key, &value);
   {
     std::unique_lock lock(committedMu_);
     committed_.swap(fresh);
-    index_.swap(freshIndex);
+    std::swap(index_, freshIndex);
     changeCount_.fetch_add(1, std::memory_order_release);
   }
   dataVersion_ = *version;
@@ -275,7 +257,7 @@ bool SqliteSuite::endOutermost() {
   for (auto& [key, value] : committed) {
     if (value) {
       const auto [it, inserted] = committed_.insert_or_assign(key, std::move(*value));
-      if (inserted) index_.emplace(it->first, &it->second);
+      if (inserted) index_.insert(it->first, &it->second);
     } else if (auto it = committed_.find(key); it != committed_.end()) {
       index_.erase(it->first);
       committed_.erase(it);

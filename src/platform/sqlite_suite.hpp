@@ -31,7 +31,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,9 +38,9 @@
 #include <shared_mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 
 #include "platform/suite_database.hpp"
+#include "platform/suite_key_index.hpp"
 #include "platform/wal_index_probe.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/user_defaults.hpp"
@@ -70,41 +69,8 @@ class SqliteSuite final : public UserDefaultsSuite {
 
  private:
   using Entries = std::map<std::string, Value, std::less<>>;
-  // A hash for short keys, a multiply per 8 bytes (the library's byte hash
-  // costs as much as the rest of a read), seeded per process so that stored
-  // keys cannot be chosen to collide.
-  class KeyHash {
-   public:
-    KeyHash();
-    std::size_t operator()(std::string_view key) const noexcept {
-      constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-      std::uint64_t hash = seed_ ^ (key.size() * kMultiplier);
-      const auto mix = [&](std::uint64_t word) {
-        hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 29;
-      };
-      const char* bytes = key.data();
-      std::size_t left = key.size();
-      std::uint64_t word = 0;
-      if (left < 8) {
-        if (left > 0) std::memcpy(&word, bytes, left);
-        mix(word);
-        return static_cast<std::size_t>(hash ^ (hash >> 32));
-      }
-      for (; left > 8; left -= 8, bytes += 8) {
-        std::memcpy(&word, bytes, 8);
-        mix(word);
-      }
-      std::memcpy(&word, key.data() + key.size() - 8, 8);  // the last 8, overlapping
-      mix(word);
-      return static_cast<std::size_t>(hash ^ (hash >> 32));
-    }
-
-   private:
-    std::uint64_t seed_;
-  };
   // Points into the nodes of an Entries, which never move.
-  using Index = std::unordered_map<std::string_view, const Value*, KeyHash>;
+  using Index = SuiteKeyIndex;
   // Writes of the open transaction: the new value, or nothing for a removal.
   using Pending = std::map<std::string, std::optional<Value>, std::less<>>;
 

@@ -27,19 +27,4 @@ void WalIndexProbe::remember(const Snapshot& snapshot) {
   sequence_.store(writing + 1, std::memory_order_release);
 }
 
-bool WalIndexProbe::unchanged() const {
-  const std::uint64_t* header = header_.load(std::memory_order_acquire);
-  if (header == nullptr) return false;
-  const std::uint32_t sequence = sequence_.load(std::memory_order_acquire);
-  if (sequence == 0 || (sequence & 1) != 0) return false;
-  bool same = true;
-  for (std::size_t i = 0; i < kWords; ++i) {
-    same &= __atomic_load_n(header + i, __ATOMIC_ACQUIRE) ==
-            remembered_[i].load(std::memory_order_relaxed);
-  }
-  // The words compared belong to this sequence only if it did not move.
-  std::atomic_thread_fence(std::memory_order_acquire);
-  return same && sequence_.load(std::memory_order_relaxed) == sequence;
-}
-
 }  // namespace tavrino::platform

@@ -52,8 +52,21 @@ class WalIndexProbe {
   void remember(const Snapshot& snapshot);
 
   // Returns true iff the header equals the remembered one: nobody committed
-  // since it was read.
-  bool unchanged() const;
+  // since it was read. Inline: every read of a suite asks it.
+  bool unchanged() const {
+    const std::uint64_t* header = header_.load(std::memory_order_acquire);
+    if (header == nullptr) return false;
+    const std::uint32_t sequence = sequence_.load(std::memory_order_acquire);
+    if (sequence == 0 || (sequence & 1) != 0) return false;
+    bool same = true;
+    for (std::size_t i = 0; i < kWords; ++i) {
+      same &= __atomic_load_n(header + i, __ATOMIC_ACQUIRE) ==
+              remembered_[i].load(std::memory_order_relaxed);
+    }
+    // The words compared belong to this sequence only if it did not move.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return same && sequence_.load(std::memory_order_relaxed) == sequence;
+  }
 
  private:
   std::atomic<const std::uint64_t*> header_{nullptr};
