@@ -11,6 +11,8 @@
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/suite_database.hpp"
 #include "platform/wal_index_probe.hpp"
+#include "tavrino/platform/linux.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::platform {
 namespace {
@@ -139,6 +141,60 @@ void BM_StalenessCheckDataVersionQuery(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(fixture.database->dataVersion());
 }
 BENCHMARK(BM_StalenessCheckDataVersionQuery);
+
+// The SDK's own store, "qiv_default" of the installed Linux platform, with
+// the given number of cookies.
+class InstalledStore {
+ public:
+  explicit InstalledStore(int entries) {
+    install(makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = nullptr}));
+    suite_ = Util::qivDefaults();
+    suite_->transaction([&] {
+      for (int i = 0; i < entries; ++i) suite_->set(keyFor(i), "123456:7 1700000000");
+    });
+    suite_->object(keyFor(0));  // settle the staleness check after the commit
+  }
+  ~InstalledStore() {
+    suite_.reset();
+    install(nullptr);
+  }
+  UserDefaultsSuite& suite() { return *suite_; }
+
+ private:
+  ScratchDirectory dir_;
+  std::shared_ptr<UserDefaultsSuite> suite_;
+};
+
+// The SDK's read of one cookie, the cross-process check included.
+void BM_StoreRead(benchmark::State& state) {
+  InstalledStore store(100);
+  const std::string key = keyFor(50);
+  for (auto _ : state) benchmark::DoNotOptimize(Util::getCookieToQIVDefaults(key, ""));
+}
+BENCHMARK(BM_StoreRead);
+
+void BM_SuiteRead(benchmark::State& state) {
+  InstalledStore store(100);
+  const std::string key = keyFor(50);
+  for (auto _ : state) benchmark::DoNotOptimize(store.suite().object(key));
+}
+BENCHMARK(BM_SuiteRead);
+
+// Visits every entry, reading key and value as the map-scan baseline does.
+void BM_StoreEnumerate(benchmark::State& state) {
+  InstalledStore store(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    std::size_t sum = 0;
+    store.suite().forEachEntry("", [&](std::string_view key, const Value& value) {
+      if (!value.is_string()) return;
+      const auto& text = value.get_ref<const std::string&>();
+      sum += key.size() + text.size() + static_cast<unsigned char>(key.back()) +
+             static_cast<unsigned char>(text.back());
+    });
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_StoreEnumerate)->Arg(200)->Arg(5000);
 
 }  // namespace
 }  // namespace tavrino::platform

@@ -38,16 +38,31 @@ bool SqliteSuite::inOwnTransaction() const {
   return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-std::optional<Value> SqliteSuite::object(std::string_view key) {
+template <class Take>
+auto SqliteSuite::read(std::string_view key, const Take& take) {
   if (inOwnTransaction()) {
-    if (auto it = pending_.find(key); it != pending_.end()) return it->second;
-  } else {
+    if (auto it = pending_.find(key); it != pending_.end()) {
+      return take(it->second ? &*it->second : nullptr);
+    }
+  } else if (!probe_.unchanged()) {
     refreshUnlessBusy();
   }
   std::shared_lock lock(committedMu_);
-  auto it = committed_.find(key);
-  if (it == committed_.end()) return std::nullopt;
-  return it->second;
+  return take(index_.find(key));
+}
+
+std::optional<Value> SqliteSuite::object(std::string_view key) {
+  return read(key, [](const Value* value) -> std::optional<Value> {
+    if (value == nullptr) return std::nullopt;
+    return *value;
+  });
+}
+
+std::optional<std::string> SqliteSuite::string(std::string_view key) {
+  return read(key, [](const Value* value) -> std::optional<std::string> {
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return value->get_ref<const std::string&>();
+  });
 }
 
 std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation() {
@@ -112,17 +127,17 @@ std::uint64_t SqliteSuite::changeCount() {
 }
 
 void SqliteSuite::set(std::string_view key, const Value& value) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   write(key, value.is_null() ? nullptr : &value);
 }
 
 void SqliteSuite::remove(std::string_view key) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   write(key, nullptr);
 }
 
 bool SqliteSuite::transaction(const std::function<void()>& body) {
-  std::lock_guard lock(mu_);
+  WriterLock lock(*this);
   const bool outermost = depth_ == 0;
   if (outermost && !beginOutermost()) return false;
   if (!outermost) ++depth_;
@@ -141,11 +156,16 @@ bool SqliteSuite::transaction(const std::function<void()>& body) {
 }
 
 void SqliteSuite::refreshUnlessBusy() {
-  if (!database_) return;
+  if (!database_ || probe_.unchanged()) return;
   // A writer may hold the connection for as long as it waits for another
-  // process: the last committed copy is the answer meanwhile.
-  std::unique_lock lock(mu_, std::try_to_lock);
-  if (!lock.owns_lock()) return;
+  // process: the last committed copy is the answer meanwhile. Another
+  // reader's refresh is worth waiting for: it ends soon, with the entries
+  // this read must see.
+  std::unique_lock lock(mu_, std::defer_lock);
+  while (!lock.try_lock()) {
+    if (writers_.load(std::memory_order_acquire) > 0 || probe_.unchanged()) return;
+    std::this_thread::yield();
+  }
   if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
 }
 
@@ -183,9 +203,13 @@ bool SqliteSuite::reload() {
   if (skipped > 0) {
     report("skipped stored values that are not valid CBOR", std::to_string(skipped));
   }
+  // Built before the swap, which keeps the nodes the views point into.
+  Index freshIndex;
+  for (const auto& [key, value] : fresh) freshIndex.insert(key, &value);
   {
     std::unique_lock lock(committedMu_);
     committed_.swap(fresh);
+    std::swap(index_, freshIndex);
     changeCount_.fetch_add(1, std::memory_order_release);
   }
   dataVersion_ = *version;
@@ -232,9 +256,11 @@ bool SqliteSuite::endOutermost() {
   std::unique_lock lock(committedMu_);
   for (auto& [key, value] : committed) {
     if (value) {
-      committed_.insert_or_assign(key, std::move(*value));
-    } else {
-      committed_.erase(key);
+      const auto [it, inserted] = committed_.insert_or_assign(key, std::move(*value));
+      if (inserted) index_.insert(it->first, &it->second);
+    } else if (auto it = committed_.find(key); it != committed_.end()) {
+      index_.erase(it->first);
+      committed_.erase(it);
     }
   }
   changeCount_.fetch_add(1, std::memory_order_release);

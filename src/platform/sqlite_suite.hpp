@@ -10,12 +10,16 @@
 // disk does not, and a reader never sees half a transaction.
 //
 // Before a read outside a transaction and at the start of every transaction
-// the copy is checked against the database (a few nanoseconds when nobody
-// else wrote) and reloaded when another connection has committed. A reader
+// the copy is checked against the database and reloaded when another
+// connection has committed. When nobody wrote, the check is a compare of the
+// shared wal-index header with the one last seen, without any lock. A reader
 // never waits for a writer of this process, which may itself be waiting up
 // to the busy time-out for another process's write lock: while a writer
-// holds the connection, reads skip the check and serve the copy as it is.
-// Only writers wait for writers.
+// holds the connection, reads skip the rest of the check and serve the copy
+// as it is. Only writers wait for writers.
+//
+// Point reads go through a hash index beside the ordered copy; prefix
+// visits walk the ordered copy.
 //
 // Without a database the suite lives in memory only: the platform's answer to
 // a refused name or file.
@@ -36,6 +40,7 @@
 #include <thread>
 
 #include "platform/suite_database.hpp"
+#include "platform/suite_key_index.hpp"
 #include "platform/wal_index_probe.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/user_defaults.hpp"
@@ -51,6 +56,7 @@ class SqliteSuite final : public UserDefaultsSuite {
 
   const std::string& name() const override { return name_; }
   std::optional<Value> object(std::string_view key) override;
+  std::optional<std::string> string(std::string_view key) override;
   void set(std::string_view key, const Value& value) override;
   void remove(std::string_view key) override;
   std::vector<std::pair<std::string, Value>> dictionaryRepresentation() override;
@@ -63,11 +69,17 @@ class SqliteSuite final : public UserDefaultsSuite {
 
  private:
   using Entries = std::map<std::string, Value, std::less<>>;
+  // Points into the nodes of an Entries, which never move.
+  using Index = SuiteKeyIndex;
   // Writes of the open transaction: the new value, or nothing for a removal.
   using Pending = std::map<std::string, std::optional<Value>, std::less<>>;
 
   // Returns true iff the calling thread runs the open transaction.
   bool inOwnTransaction() const;
+  // Calls take with the value the caller sees under key (null when absent)
+  // and returns what it returns.
+  template <class Take>
+  auto read(std::string_view key, const Take& take);
   // Refreshes the copy unless a writer holds the connection.
   void refreshUnlessBusy();
 
@@ -85,8 +97,25 @@ class SqliteSuite final : public UserDefaultsSuite {
   const std::unique_ptr<SuiteDatabase> database_;
   Log& log_;
 
-  // Writers and the connection.
+  // mu_ held by a writer, which readers do not wait for.
+  class WriterLock {
+   public:
+    explicit WriterLock(SqliteSuite& suite) : suite_(suite), lock_(suite.mu_) {
+      suite_.writers_.fetch_add(1, std::memory_order_release);
+    }
+    ~WriterLock() { suite_.writers_.fetch_sub(1, std::memory_order_release); }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+   private:
+    SqliteSuite& suite_;
+    std::lock_guard<std::recursive_mutex> lock_;
+  };
+
+  // Writers and the connection; a reader that finds the copy stale holds it
+  // to refresh.
   std::recursive_mutex mu_;
+  std::atomic<int> writers_{0};
   bool loaded_ = false;
   std::int64_t dataVersion_ = 0;
   WalIndexProbe probe_;
@@ -100,6 +129,7 @@ class SqliteSuite final : public UserDefaultsSuite {
   // The last committed entries. Written with both mu_ and committedMu_ held.
   std::shared_mutex committedMu_;
   Entries committed_;
+  Index index_;
   // Bumped with committedMu_ held exclusively whenever committed_ changes.
   std::atomic<std::uint64_t> changeCount_{0};
 };

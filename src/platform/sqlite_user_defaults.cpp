@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -61,6 +62,16 @@ class SqliteUserDefaults final : public UserDefaults {
     return opened;
   }
 
+  UserDefaultsSuite& borrowSuite(std::string_view name) override {
+    // Suites are never closed while this object lives, so the last one
+    // borrowed can be handed out again without the lock.
+    UserDefaultsSuite* last = lastBorrowed_.load(std::memory_order_acquire);
+    if (last != nullptr && last->name() == name) return *last;
+    std::shared_ptr<UserDefaultsSuite> opened = suite(name);
+    lastBorrowed_.store(opened.get(), std::memory_order_release);
+    return *opened;
+  }
+
  private:
   // Returns the suite's database, or null (with a log line) when the suite
   // must live in memory only.
@@ -96,6 +107,7 @@ class SqliteUserDefaults final : public UserDefaults {
   Log& log_;
   std::mutex mu_;
   std::map<std::string, std::shared_ptr<UserDefaultsSuite>, std::less<>> suites_;
+  std::atomic<UserDefaultsSuite*> lastBorrowed_{nullptr};
 };
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "platform/suite_database.hpp"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <thread>
 #include <utility>
@@ -46,7 +50,8 @@ std::span<const std::uint8_t> columnBytes(sqlite3_stmt* stmt, int column) {
 
 }  // namespace
 
-SuiteDatabase::SuiteDatabase(sqlite3* db) : db_(db) {}
+SuiteDatabase::SuiteDatabase(sqlite3* db, std::filesystem::path path)
+    : db_(db), path_(std::move(path)) {}
 
 SuiteDatabase::~SuiteDatabase() {
   // Statements first: a connection with live statements does not close.
@@ -67,7 +72,7 @@ std::unique_ptr<SuiteDatabase> SuiteDatabase::open(const std::filesystem::path& 
   const int flags =
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-  std::unique_ptr<SuiteDatabase> db(new SuiteDatabase(raw));
+  std::unique_ptr<SuiteDatabase> db(new SuiteDatabase(raw, path));
   if (rc != SQLITE_OK) {
     db->fail(rc);
     *error = db->error_;
@@ -77,6 +82,14 @@ std::unique_ptr<SuiteDatabase> SuiteDatabase::open(const std::filesystem::path& 
     *error = db->error_;
     return nullptr;
   }
+  // Taken after SQLite opened it without following links: the file it uses.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    *error = path.string() + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  db->device_ = info.st_dev;
+  db->inode_ = info.st_ino;
   return db;
 }
 
@@ -176,7 +189,25 @@ bool SuiteDatabase::begin() {
 }
 
 bool SuiteDatabase::beginImmediate() {
-  return run(*beginImmediate_);
+  if (!run(*beginImmediate_)) return false;
+  // Checked once the lock is held: the wait for it may be long.
+  if (stillAtPath()) return true;
+  run(*rollback_);
+  return false;
+}
+
+bool SuiteDatabase::stillAtPath() {
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) != 0) {
+    error_ = "the store file is gone: " + std::string(std::strerror(errno));
+    return false;
+  }
+  if (static_cast<std::uint64_t>(info.st_dev) != device_ ||
+      static_cast<std::uint64_t>(info.st_ino) != inode_) {
+    error_ = "the store file was replaced by another file";
+    return false;
+  }
+  return true;
 }
 
 bool SuiteDatabase::commit() {

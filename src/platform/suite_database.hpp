@@ -39,7 +39,9 @@ class SuiteDatabase {
   SuiteDatabase& operator=(const SuiteDatabase&) = delete;
 
   // A read transaction (deferred) or a write transaction (immediate: takes
-  // the write lock at once, waiting up to kBusyTimeout).
+  // the write lock at once, waiting up to kBusyTimeout). A write transaction
+  // fails when the file at the path is no longer the one opened (replaced or
+  // removed): writes would land in a file nobody opens again.
   bool begin();
   bool beginImmediate();
   bool commit();
@@ -70,13 +72,18 @@ class SuiteDatabase {
   std::chrono::steady_clock::time_point busySince_;  // start of the current wait for a lock
   class Statement;
 
-  explicit SuiteDatabase(sqlite3* db);
+  SuiteDatabase(sqlite3* db, std::filesystem::path path);
+  // Returns true iff the path still names the file opened; sets error_ if not.
+  bool stillAtPath();
   bool configure();
   bool prepareAll();
   bool fail(int rc);
   bool run(Statement& statement);
 
   sqlite3* db_;
+  const std::filesystem::path path_;
+  // The opened file's identity: device and inode.
+  std::uint64_t device_ = 0, inode_ = 0;
   bool walMode_ = false;
   std::string error_;
   std::unique_ptr<Statement> begin_, beginImmediate_, commit_, rollback_, put_, erase_, selectAll_,

@@ -6,20 +6,25 @@ namespace tavrino::platform {
 // whole, and a torn header as a whole only reads as a change.
 WalIndexProbe::Snapshot WalIndexProbe::read() const {
   Snapshot snapshot;
-  if (header_ == nullptr) return snapshot;
-  for (std::size_t i = 0; i < snapshot.words.size(); ++i) {
-    snapshot.words[i] = __atomic_load_n(header_ + i, __ATOMIC_ACQUIRE);
+  const std::uint64_t* header = header_.load(std::memory_order_acquire);
+  if (header == nullptr) return snapshot;
+  for (std::size_t i = 0; i < kWords; ++i) {
+    snapshot.words[i] = __atomic_load_n(header + i, __ATOMIC_ACQUIRE);
   }
   snapshot.valid = true;
   return snapshot;
 }
 
-bool WalIndexProbe::unchanged() const {
-  if (header_ == nullptr || !remembered_.valid) return false;
-  for (std::size_t i = 0; i < remembered_.words.size(); ++i) {
-    if (__atomic_load_n(header_ + i, __ATOMIC_ACQUIRE) != remembered_.words[i]) return false;
+void WalIndexProbe::remember(const Snapshot& snapshot) {
+  const std::uint32_t sequence = sequence_.load(std::memory_order_relaxed);
+  const std::uint32_t writing = sequence | 1;
+  sequence_.store(writing, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  if (!snapshot.valid) return;  // stays odd: nothing is vouched for
+  for (std::size_t i = 0; i < kWords; ++i) {
+    remembered_[i].store(snapshot.words[i], std::memory_order_relaxed);
   }
-  return true;
+  sequence_.store(writing + 1, std::memory_order_release);
 }
 
 }  // namespace tavrino::platform

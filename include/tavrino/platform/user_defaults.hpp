@@ -37,7 +37,8 @@ class TAVRINO_EXPORT UserDefaultsSuite {
   virtual std::optional<Value> object(std::string_view key) = 0;
 
   // Returns the text stored under key; nothing when absent or not a text.
-  std::optional<std::string> string(std::string_view key);
+  // The default reads object(); a suite may copy the text alone.
+  virtual std::optional<std::string> string(std::string_view key);
 
   // Stores value under key, replacing any earlier value. A null value removes
   // the key.
@@ -92,6 +93,11 @@ class TAVRINO_EXPORT UserDefaults {
   // or NUL, or begins with "." is refused with a log line and gets a suite
   // that lives in memory only.
   virtual std::shared_ptr<UserDefaultsSuite> suite(std::string_view name) = 0;
+
+  // Returns suite(name) without sharing its ownership, for a caller that
+  // uses it at once: the suite lives as long as this object. A hot path's
+  // way in (suite() takes a lock and counts a reference).
+  virtual UserDefaultsSuite& borrowSuite(std::string_view name) { return *suite(name); }
 };
 
 }  // namespace tavrino::platform
