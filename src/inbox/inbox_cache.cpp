@@ -42,6 +42,7 @@ std::shared_ptr<InboxCache> InboxCache::of(
 bool InboxCache::sync(platform::UserDefaultsSuite& suite) {
   if (count_ && *count_ == suite.changeCount()) return false;
   // Both sides are in key order: one merge walk, decoding only what differs.
+  ++walks_;
   bool differs = false;
   auto it = entries_.begin();
   const std::uint64_t seen =
@@ -58,6 +59,7 @@ bool InboxCache::sync(platform::UserDefaultsSuite& suite) {
           }
           it = eraseAt(it);
         }
+        ++decodes_;
         it = std::next(insertAt(it, keyId, value, decodeEntry(value)));
         differs = true;
       });

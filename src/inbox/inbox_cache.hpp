@@ -94,6 +94,10 @@ class InboxCache {
   // Every record in key order.
   const std::vector<QivInboxMessage>& records();
 
+  // How often sync() walked the suite, and how many entries it decoded.
+  std::uint64_t walks() const { return walks_; }
+  std::uint64_t decodes() const { return decodes_; }
+
  private:
   Entries::iterator insertAt(Entries::iterator hint, std::string_view keyId, Value stored,
                              QivInboxMessage record);
@@ -113,6 +117,8 @@ class InboxCache {
   QivInbox::Counts counts_;
   std::map<std::string, QivInbox::Counts, std::less<>> countsByCategory_;
   std::optional<std::vector<QivInboxMessage>> listing_;  // built on demand
+  std::uint64_t walks_ = 0;
+  std::uint64_t decodes_ = 0;
 };
 
 }  // namespace tavrino::inbox
