@@ -159,6 +159,21 @@ void BM_InboxGetAllAfterOneChange(benchmark::State& state) {
 }
 BENCHMARK(BM_InboxGetAllAfterOneChange)->Apply(inboxSizes);
 
+// One commit of one entry of the inbox's size (new bytes each time) through
+// the suite, into the inbox suite of that size: what a store cannot avoid.
+void BM_InboxRawEntryWrite(benchmark::State& state) {
+  BenchPlatform platform;
+  QivInbox inbox = filledInbox(state.range(0));
+  auto suite = inbox.initStorageForQivInbox();
+  Value entry = *suite->object("qiv_inbox_m0");
+  std::int64_t next = 0;
+  for (auto _ : state) {
+    entry.get_binary()[entry.get_binary().size() / 2] = static_cast<std::uint8_t>(next++);
+    suite->set("qiv_inbox_m0", entry);
+  }
+}
+BENCHMARK(BM_InboxRawEntryWrite)->Apply(inboxSizes);
+
 // One commit of one new value through the suite, for comparing the writes
 // here until the store's own SQLite baseline joins this binary.
 void BM_InboxLocalCommitReference(benchmark::State& state) {

@@ -3,6 +3,21 @@
 #include "inbox/message_fields.hpp"
 
 namespace tavrino::inbox {
+namespace {
+
+// takeRecord() of a map of texts, without building a Value of it.
+QivInboxMessage recordOf(const StringMap& map) {
+  QivInboxMessage record;
+  if (!map.contains(std::string(kId))) return record;
+  for (const auto& field : kMessageFields) {
+    if (auto it = map.find(std::string(field.key)); it != map.end()) {
+      record.*field.property = it->second;
+    }
+  }
+  return record;
+}
+
+}  // namespace
 
 InboxListing::InboxListing(platform::UserDefaultsSuite& suite, InboxCache& cache)
     : suite_(suite), cache_(cache), lock_(cache.mutex()) {
@@ -23,7 +38,7 @@ void InboxListing::store(const std::string& keyId, const StringMap& map) {
   Value stored = encodeEntry(map);
   wrote_ = true;
   suite_.set(entryKey(keyId), stored);
-  cache_.put(keyId, std::move(stored), takeRecord(Value(map)));
+  cache_.put(keyId, std::move(stored), recordOf(map));
 }
 
 bool InboxListing::remove(std::string_view keyId) {
