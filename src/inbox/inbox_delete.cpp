@@ -14,14 +14,13 @@ bool deleteIds(QivInbox& inbox, const std::vector<std::string>& ids) {
   auto suite = inbox.initStorageForQivInbox();
   inbox::InboxJournal journal;
   bool existed = false;
-  const bool committed = inbox::runTransaction(*suite, journal, inbox, [&] {
-    for (const auto& id : ids) {
-      journal.log("deleteMessage called. id : " + id);
-      const std::string key = inbox::entryKey(id);
-      existed = suite->object(key).has_value();
-      if (existed) suite->remove(key);
-    }
-  });
+  const bool committed =
+      inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
+        for (const auto& id : ids) {
+          journal.log("deleteMessage called. id : " + id);
+          existed = listing.remove(id);
+        }
+      });
   return committed && existed;
 }
 
@@ -30,8 +29,7 @@ bool deleteIds(QivInbox& inbox, const std::vector<std::string>& ids) {
 void deleteWhere(QivInbox& inbox, const std::function<bool(const QivInboxMessage&)>& selects) {
   auto suite = inbox.initStorageForQivInbox();
   inbox::InboxJournal journal;
-  inbox::runTransaction(*suite, journal, inbox, [&] {
-    inbox::InboxListing listing(*suite);
+  inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
     std::vector<std::string> doomed;
     listing.forEach([&](const std::string& keyId, const QivInboxMessage& record) {
       if (selects(record)) doomed.push_back(keyId);

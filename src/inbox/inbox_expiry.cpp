@@ -25,17 +25,12 @@ std::vector<QivInboxMessage> expiredRecords(QivInbox& inbox,
                                             const std::optional<std::string>& category) {
   auto suite = inbox.initStorageForQivInbox();
   if (!keepsExpired(*suite)) return {};  // checkMessages() deletes them instead
-  std::vector<std::pair<std::int64_t, QivInboxMessage>> expired;
-  inbox::InboxListing(*suite).forEach([&](const std::string&, const QivInboxMessage& record) {
-    if (category && record.category != *category) return;
-    const std::int64_t expiry = inbox::expiryValue(record);
-    if (expiry < inbox::nowSeconds()) expired.emplace_back(expiry, record);
-  });
-  std::stable_sort(expired.begin(), expired.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  inbox::ReadListing listing(suite);
   std::vector<QivInboxMessage> records;
-  records.reserve(expired.size());
-  for (auto& entry : expired) records.push_back(std::move(entry.second));
+  for (const auto& keyId : listing->expiredBefore(inbox::nowSeconds())) {
+    const QivInboxMessage* record = listing->find(keyId);
+    if (!category || record->category == *category) records.push_back(*record);
+  }
   return records;
 }
 
@@ -45,10 +40,9 @@ bool QivInbox::pop() {
   auto suite = initStorageForQivInbox();
   inbox::InboxJournal journal;
   bool deleted = false;
-  const bool committed = inbox::runTransaction(*suite, journal, *this, [&] {
-    inbox::InboxListing listing(*suite);
-    deleted = inbox::popEarliest(listing, journal);
-  });
+  const bool committed = inbox::runListingTransaction(
+      suite, journal, *this,
+      [&](inbox::InboxListing& listing) { deleted = inbox::popEarliest(listing, journal); });
   return committed && deleted;
 }
 
@@ -56,13 +50,11 @@ void QivInbox::checkMessages() {
   QivUtil::addLog("checkMessages called.");
   auto suite = initStorageForQivInbox();
   inbox::InboxJournal journal;
-  inbox::runTransaction(*suite, journal, *this, [&] {
+  inbox::runListingTransaction(suite, journal, *this, [&](inbox::InboxListing& listing) {
     if (keepsExpired(*suite)) return;
-    inbox::InboxListing listing(*suite);
-    std::vector<std::string> expired;
-    listing.forEach([&](const std::string& keyId, const QivInboxMessage& record) {
-      if (inbox::expiryValue(record) < inbox::nowSeconds()) expired.push_back(keyId);
-    });
+    // Deleted in key order, as the log lines have always told them.
+    std::vector<std::string> expired = listing.expiredBefore(inbox::nowSeconds());
+    std::sort(expired.begin(), expired.end());
     for (const auto& keyId : expired) {
       journal.log("checkMessages called. delete message : " + keyId);
       journal.log("deleteMessage called. id : " + keyId);

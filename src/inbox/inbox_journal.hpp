@@ -20,6 +20,8 @@ namespace tavrino::inbox {
 
 class InboxJournal {
  public:
+  InboxJournal() { events_.reserve(16); }  // a store holds a dozen
+
   void log(std::string line);
   void step(std::string text);
   // A log line and a step of the same text.

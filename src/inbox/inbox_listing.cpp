@@ -1,134 +1,82 @@
 #include "inbox/inbox_listing.hpp"
 
-#include <limits>
-
-#include "core/keyed_archive.hpp"
-#include "inbox/inbox_keys.hpp"
-#include "inbox/inbox_time.hpp"
 #include "inbox/message_fields.hpp"
 
 namespace tavrino::inbox {
+namespace {
 
-QivInboxMessage decodeEntry(const Value& stored) {
-  if (!stored.is_binary()) return {};
-  std::optional<Value> map = unarchiveDictionary(stored.get_binary());
-  if (!map) return {};
-  return takeRecord(std::move(*map));
-}
-
-Value encodeEntry(const StringMap& map) {
-  return Value::binary(archiveDictionary(Value(map)));
-}
-
-std::string entryKey(std::string_view id) {
-  std::string key(kEntryPrefix);
-  key.append(id);
-  return key;
-}
-
-InboxListing::InboxListing(platform::UserDefaultsSuite& suite) : suite_(suite) {
-  for (auto& [key, value] : suite_.dictionaryRepresentation()) {
-    if (!key.starts_with(kEntryPrefix)) continue;
-    entries_.push_back(
-        Entry{key.substr(kEntryPrefix.size()), std::move(value), std::nullopt, false});
-  }
-  live_ = entries_.size();
-}
-
-QivInboxMessage& InboxListing::record(Entry& entry) {
-  if (!entry.record) entry.record = decodeEntry(entry.stored);
-  return *entry.record;
-}
-
-std::unordered_map<std::string, std::size_t>& InboxListing::index() {
-  if (!index_) {
-    index_.emplace();
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (!entries_[i].removed) index_->emplace(entries_[i].keyId, i);
+// takeRecord() of a map of texts, without building a Value of it.
+QivInboxMessage recordOf(const StringMap& map) {
+  QivInboxMessage record;
+  if (!map.contains(std::string(kId))) return record;
+  for (const auto& field : kMessageFields) {
+    if (auto it = map.find(std::string(field.key)); it != map.end()) {
+      record.*field.property = it->second;
     }
   }
-  return *index_;
+  return record;
+}
+
+}  // namespace
+
+InboxListing::InboxListing(platform::UserDefaultsSuite& suite, InboxCache& cache)
+    : suite_(suite), cache_(cache), lock_(cache.mutex()) {
+  walked_ = cache_.sync(suite_);
 }
 
 void InboxListing::forEach(
     const std::function<void(const std::string&, const QivInboxMessage&)>& fn) {
-  for (auto& entry : entries_) {
-    if (!entry.removed) fn(entry.keyId, record(entry));
-  }
+  for (const auto& [keyId, entry] : cache_.entries()) fn(keyId, entry.record);
 }
 
-std::vector<QivInboxMessage> InboxListing::takeRecords(
-    const std::function<bool(const QivInboxMessage&)>& selects) {
-  std::vector<QivInboxMessage> records;
-  records.reserve(live_);
-  for (auto& entry : entries_) {
-    if (entry.removed || !selects(record(entry))) continue;
-    records.push_back(std::move(*entry.record));
-    entry.record.reset();
-  }
-  return records;
-}
-
-bool InboxListing::contains(std::string_view keyId) {
-  return index().find(std::string(keyId)) != index().end();
-}
-
-std::optional<std::string> InboxListing::earliestExpiry() {
-  const Entry* earliest = nullptr;
-  std::int64_t earliestValue = std::numeric_limits<std::int64_t>::max();
-  for (auto& entry : entries_) {
-    if (entry.removed) continue;
-    const std::int64_t value = expiryValue(record(entry));
-    if (earliest == nullptr || value < earliestValue) {
-      earliest = &entry;
-      earliestValue = value;
-    }
-  }
-  if (earliest == nullptr) return std::nullopt;
-  return earliest->keyId;
+const QivInboxMessage* InboxListing::find(std::string_view keyId) const {
+  const InboxCache::Entry* entry = cache_.find(keyId);
+  return entry ? &entry->record : nullptr;
 }
 
 void InboxListing::store(const std::string& keyId, const StringMap& map) {
   Value stored = encodeEntry(map);
+  wrote_ = true;
   suite_.set(entryKey(keyId), stored);
-  QivInboxMessage record = takeRecord(Value(map));
-  if (auto it = index().find(keyId); it != index().end()) {
-    Entry& entry = entries_[it->second];
-    entry.stored = std::move(stored);
-    entry.record = std::move(record);
-    return;
-  }
-  index().emplace(keyId, entries_.size());
-  entries_.push_back(Entry{keyId, std::move(stored), std::move(record), false});
-  ++live_;
+  cache_.put(keyId, std::move(stored), recordOf(map));
 }
 
 bool InboxListing::remove(std::string_view keyId) {
-  const std::string key = entryKey(keyId);
-  const bool existed = suite_.object(key).has_value();
-  if (existed) suite_.remove(key);
-  if (auto it = index().find(std::string(keyId)); it != index().end()) {
-    Entry& entry = entries_[it->second];
-    entry.removed = true;
-    entry.stored = nullptr;
-    entry.record.reset();
-    index().erase(it);
-    --live_;
-  }
-  return existed;
+  if (!cache_.erase(keyId)) return false;
+  wrote_ = true;
+  suite_.remove(entryKey(keyId));
+  return true;
 }
 
-std::map<std::string, std::int64_t> InboxListing::countsByStatus(
-    const std::optional<std::string>& category) {
-  std::map<std::string, std::int64_t> counts;
-  for (auto& entry : entries_) {
-    if (entry.removed) continue;
-    const QivInboxMessage& message = record(entry);
-    if (message.status.empty()) continue;
-    if (category && message.category != *category) continue;
-    ++counts[message.status];
-  }
-  return counts;
+bool runListingTransaction(const std::shared_ptr<platform::UserDefaultsSuite>& suite,
+                           InboxJournal& journal, QivInbox& inbox,
+                           const std::function<void(InboxListing&)>& body) {
+  const std::shared_ptr<InboxCache> cache = InboxCache::of(suite);
+  std::optional<std::uint64_t> start;
+  std::uint64_t version = 0;
+  bool keep = false;
+  bool wrote = false;
+  const bool committed = runTransaction(*suite, journal, inbox, [&] {
+    InboxListing listing(*suite, *cache);
+    // Other threads see the cache untagged (and walk the suite if they read
+    // it) until this transaction's outcome is known.
+    start = cache->count();
+    cache->invalidate();
+    body(listing);
+    version = cache->version();
+    wrote = listing.wrote();
+    // A walk inside a transaction shows its own writes, and this may be the
+    // inner transaction of one that wrote: only a commit of our own proves
+    // the contents.
+    keep = wrote || !listing.walked();
+  });
+  if (!committed || !start || !keep) return committed;
+  // The count is start + 1 after a commit with writes iff nobody else
+  // committed in between and the transaction was the outermost one.
+  std::lock_guard lock(cache->mutex());
+  const std::uint64_t expected = *start + (wrote ? 1 : 0);
+  if (suite->changeCount() == expected) cache->restore(expected, version);
+  return committed;
 }
 
 }  // namespace tavrino::inbox

@@ -1,64 +1,61 @@
 #pragma once
 
-// InboxListing: the message entries of an inbox suite, read with one
-// enumeration of the suite. Records are unarchived on first use, so counting
-// and existence checks cost no decoding. Writes made through the listing go
-// to the suite and to the listing alike, so one listing serves a whole
-// operation (a batch of mark-reads, a store with its eviction and counts).
+// InboxListing: one operation's view of the message entries of an inbox
+// suite, served from the process's InboxCache of that suite, which it holds
+// locked and brought up to date. Writes made through the listing go to the
+// suite and to the cache alike, so one listing serves a whole operation (a
+// batch of mark-reads, a store with its eviction and counts).
 //
 // Thread-safety: none; a listing belongs to one operation on one thread. To
-// stay true to the suite across processes it must be taken and written inside
-// one transaction of the suite.
+// stay true to the suite across processes a writing listing must be taken and
+// written inside one transaction of the suite: runListingTransaction().
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "inbox/inbox_cache.hpp"
+#include "inbox/inbox_journal.hpp"
 #include "tavrino/inbox/qiv_inbox_message.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino::inbox {
 
-// Returns the record a stored entry value holds: the archive of a message map.
-// Anything else (not data, or data that is no archived map) gives an empty
-// record.
-QivInboxMessage decodeEntry(const Value& stored);
-
-// Returns the entry value for a stored message map.
-Value encodeEntry(const StringMap& map);
-
-std::string entryKey(std::string_view id);
-
 class InboxListing {
  public:
-  // Enumerates suite once. REQUIRES: suite outlives the listing.
-  explicit InboxListing(platform::UserDefaultsSuite& suite);
+  // Locks the cache and syncs it with suite. REQUIRES: both outlive the
+  // listing.
+  InboxListing(platform::UserDefaultsSuite& suite, InboxCache& cache);
 
   // Number of message entries (readable or not).
-  std::size_t size() const { return live_; }
+  std::size_t size() const { return cache_.entries().size(); }
 
-  // Calls fn for each entry in the suite's enumeration order with the id its
-  // key names (the key without the prefix) and its record.
+  // Calls fn for each entry in key order with the id its key names (the key
+  // without the prefix) and its record.
   // REQUIRES: fn does not store or remove through this listing.
   void forEach(const std::function<void(const std::string& keyId, const QivInboxMessage&)>& fn);
 
-  // Returns the records that selects, in enumeration order, moving them out:
-  // for a listing that is read once and dropped.
-  std::vector<QivInboxMessage> takeRecords(
-      const std::function<bool(const QivInboxMessage&)>& selects);
+  // Every record in key order.
+  const std::vector<QivInboxMessage>& records() { return cache_.records(); }
 
-  bool contains(std::string_view keyId);
+  // The record stored under keyId, or null. Valid until the next write.
+  const QivInboxMessage* find(std::string_view keyId) const;
+  bool contains(std::string_view keyId) const { return find(keyId) != nullptr; }
 
-  // Returns the key id of the entry that expires first (the earliest in
-  // enumeration order among equal expiries), or nothing when empty.
-  std::optional<std::string> earliestExpiry();
+  // Returns the key id of the entry that expires first (the earliest in key
+  // order among equal expiries), or nothing when empty.
+  std::optional<std::string> earliestExpiry() const { return cache_.earliestExpiry(); }
+  // The key ids of the entries whose expiry is before now, earliest first.
+  std::vector<std::string> expiredBefore(std::int64_t now) const {
+    return cache_.expiredBefore(now);
+  }
 
   // Writes map under its id, in the suite and here.
   void store(const std::string& keyId, const StringMap& map);
@@ -67,25 +64,39 @@ class InboxListing {
 
   // Counts the records per non-empty status; only those of category when
   // given.
-  std::map<std::string, std::int64_t> countsByStatus(
-      const std::optional<std::string>& category = std::nullopt);
+  QivInbox::Counts countsByStatus(const std::optional<std::string>& category = std::nullopt) const {
+    return cache_.counts(category);
+  }
+
+  bool wrote() const { return wrote_; }
+  bool walked() const { return walked_; }
+  InboxCache& cache() { return cache_; }
 
  private:
-  struct Entry {
-    std::string keyId;
-    Value stored;
-    std::optional<QivInboxMessage> record;  // decoded on first use
-    bool removed = false;
-  };
-
-  QivInboxMessage& record(Entry& entry);
-  // Reads and writes need the index; listings that are only read skip it.
-  std::unordered_map<std::string, std::size_t>& index();
-
   platform::UserDefaultsSuite& suite_;
-  std::vector<Entry> entries_;  // enumeration order; new ids are appended
-  std::optional<std::unordered_map<std::string, std::size_t>> index_;  // live entries
-  std::size_t live_ = 0;
+  InboxCache& cache_;
+  std::unique_lock<std::mutex> lock_;
+  bool walked_ = false;
+  bool wrote_ = false;
+};
+
+// Runs body on a listing of suite inside a transaction of suite (as
+// runTransaction() does, journal included), and keeps the cache current
+// across its own commit without walking the suite again.
+bool runListingTransaction(const std::shared_ptr<platform::UserDefaultsSuite>& suite,
+                           InboxJournal& journal, QivInbox& inbox,
+                           const std::function<void(InboxListing&)>& body);
+
+// A read-only listing of suite: holds the cache locked while it lives.
+class ReadListing {
+ public:
+  explicit ReadListing(const std::shared_ptr<platform::UserDefaultsSuite>& suite)
+      : cache_(InboxCache::of(suite)), listing_(*suite, *cache_) {}
+  InboxListing* operator->() { return &listing_; }
+
+ private:
+  std::shared_ptr<InboxCache> cache_;
+  InboxListing listing_;
 };
 
 }  // namespace tavrino::inbox

@@ -33,7 +33,7 @@ bool storeMessage(InboxListing& listing, const Value& message, const StoreOption
 bool popEarliest(InboxListing& listing, InboxJournal& journal);
 
 // Marks one message read as markReadMessage() does.
-void markOneRead(platform::UserDefaultsSuite& suite, InboxListing& listing, std::string_view id,
-                 const StoreOptions& options, InboxJournal& journal);
+void markOneRead(InboxListing& listing, std::string_view id, const StoreOptions& options,
+                 InboxJournal& journal);
 
 }  // namespace tavrino::inbox

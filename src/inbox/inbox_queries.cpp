@@ -18,35 +18,39 @@ std::int64_t unread(const QivInbox::Counts& counts) {
 
 std::vector<QivInboxMessage> recordsWhere(
     QivInbox& inbox, const std::function<bool(const QivInboxMessage&)>& selects) {
-  auto suite = inbox.initStorageForQivInbox();
-  return inbox::InboxListing(*suite).takeRecords(selects);
+  inbox::ReadListing listing(inbox.initStorageForQivInbox());
+  std::vector<QivInboxMessage> records;
+  for (const auto& record : listing->records()) {
+    if (selects(record)) records.push_back(record);
+  }
+  return records;
 }
 
 }  // namespace
 
 std::int64_t QivInbox::getMessageCount() {
   QivUtil::addLog("getMessageCount called.");
-  auto suite = initStorageForQivInbox();
-  return static_cast<std::int64_t>(inbox::InboxListing(*suite).size());
+  inbox::ReadListing listing(initStorageForQivInbox());
+  return static_cast<std::int64_t>(listing->size());
 }
 
 std::int64_t QivInbox::getUnreadMessageCount() {
   QivUtil::addLog("getUnreadMessageCount called.");
-  auto suite = initStorageForQivInbox();
-  return unread(inbox::InboxListing(*suite).countsByStatus());
+  inbox::ReadListing listing(initStorageForQivInbox());
+  return unread(listing->countsByStatus());
 }
 
 std::int64_t QivInbox::getUnreadMessageCountByCategory(std::string_view category) {
   QivUtil::addLog("getUnreadMessageCountByCategory called. category : " + std::string(category));
-  auto suite = initStorageForQivInbox();
-  return unread(inbox::InboxListing(*suite).countsByStatus(std::string(category)));
+  inbox::ReadListing listing(initStorageForQivInbox());
+  return unread(listing->countsByStatus(std::string(category)));
 }
 
 std::vector<std::string> QivInbox::getCategoryList() {
   QivUtil::addLog("getCategoryList called.");
-  auto suite = initStorageForQivInbox();
   std::vector<std::string> categories;
-  inbox::InboxListing(*suite).forEach([&](const std::string&, const QivInboxMessage& record) {
+  inbox::ReadListing listing(initStorageForQivInbox());
+  listing->forEach([&](const std::string&, const QivInboxMessage& record) {
     if (std::find(categories.begin(), categories.end(), record.category) == categories.end()) {
       categories.push_back(record.category);
     }
@@ -61,14 +65,14 @@ std::int64_t QivInbox::getCategoryCount() {
 
 QivInbox::Counts QivInbox::getCounts() {
   QivUtil::addLog("getCounts called.");
-  auto suite = initStorageForQivInbox();
-  return inbox::InboxListing(*suite).countsByStatus();
+  inbox::ReadListing listing(initStorageForQivInbox());
+  return listing->countsByStatus();
 }
 
 QivInbox::Counts QivInbox::getCountsByCategory(std::string_view category) {
   QivUtil::addLog("getCountsByCategory called. category : " + std::string(category));
-  auto suite = initStorageForQivInbox();
-  return inbox::InboxListing(*suite).countsByStatus(std::string(category));
+  inbox::ReadListing listing(initStorageForQivInbox());
+  return listing->countsByStatus(std::string(category));
 }
 
 QivInboxMessage QivInbox::getMessage(std::string_view id) {
@@ -80,7 +84,7 @@ QivInboxMessage QivInbox::getMessage(std::string_view id) {
 std::vector<QivInboxMessage> QivInbox::getAllMessages() {
   QivUtil::addLog("getAllMessages called.");
   recordStep("getAllMessages called");
-  return recordsWhere(*this, [](const QivInboxMessage&) { return true; });
+  return inbox::ReadListing(initStorageForQivInbox())->records();
 }
 
 std::vector<QivInboxMessage> QivInbox::getMessagesByCategory(std::string_view category) {

@@ -50,12 +50,12 @@ bool popEarliest(InboxListing& listing, InboxJournal& journal) {
   return keyId && listing.remove(*keyId);
 }
 
-void markOneRead(platform::UserDefaultsSuite& suite, InboxListing& listing, std::string_view id,
-                 const StoreOptions& options, InboxJournal& journal) {
+void markOneRead(InboxListing& listing, std::string_view id, const StoreOptions& options,
+                 InboxJournal& journal) {
   journal.step("markReadMessage called id : " + std::string(id));
   journal.log("getMessage called. id : " + std::string(id));
-  const std::optional<Value> stored = suite.object(entryKey(id));
-  QivInboxMessage message = stored ? decodeEntry(*stored) : QivInboxMessage{};
+  const QivInboxMessage* stored = listing.find(id);
+  QivInboxMessage message = stored ? *stored : QivInboxMessage{};
   message.status = std::string(kStatusRead);
   storeMessage(listing, Value(QivInboxHelper().convertDictionary(message)), options, journal);
 }
@@ -75,8 +75,7 @@ void markReadWhere(QivInbox& inbox, const std::function<bool(const QivInboxMessa
   auto suite = inbox.initStorageForQivInbox();
   const inbox::StoreOptions options = storeOptions(inbox);
   inbox::InboxJournal journal;
-  inbox::runTransaction(*suite, journal, inbox, [&] {
-    inbox::InboxListing listing(*suite);
+  inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
     std::vector<QivInboxMessage> selected;
     listing.forEach([&](const std::string&, const QivInboxMessage& record) {
       if (selects(record)) selected.push_back(record);
@@ -94,9 +93,8 @@ void markReadIds(QivInbox& inbox, const std::vector<std::string>& ids) {
   auto suite = inbox.initStorageForQivInbox();
   const inbox::StoreOptions options = storeOptions(inbox);
   inbox::InboxJournal journal;
-  inbox::runTransaction(*suite, journal, inbox, [&] {
-    inbox::InboxListing listing(*suite);
-    for (const auto& id : ids) inbox::markOneRead(*suite, listing, id, options, journal);
+  inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
+    for (const auto& id : ids) inbox::markOneRead(listing, id, options, journal);
   });
 }
 
@@ -107,10 +105,10 @@ bool QivInbox::setMessage(const Value& message) {
   const inbox::StoreOptions options = storeOptions(*this);
   inbox::InboxJournal journal;
   bool evicted = false;
-  const bool committed = inbox::runTransaction(*suite, journal, *this, [&] {
-    inbox::InboxListing listing(*suite);
-    evicted = inbox::storeMessage(listing, message, options, journal);
-  });
+  const bool committed =
+      inbox::runListingTransaction(suite, journal, *this, [&](inbox::InboxListing& listing) {
+        evicted = inbox::storeMessage(listing, message, options, journal);
+      });
   return committed && evicted;
 }
 

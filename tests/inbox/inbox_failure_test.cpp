@@ -90,11 +90,11 @@ TEST_F(InboxFailureTest, ExceptionPartWayRollsTheWholeOperationBack) {
   const inbox::StoreOptions options{20, true};
   inbox::InboxJournal journal;
   // A store that evicted "m7" and wrote "new", then failed before its end.
-  const bool committed = inbox::runTransaction(*suite, journal, inbox, [&] {
-    inbox::InboxListing listing(*suite);
-    EXPECT_TRUE(inbox::storeMessage(listing, message("new"), options, journal));
-    throw std::bad_alloc();
-  });
+  const bool committed =
+      inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
+        EXPECT_TRUE(inbox::storeMessage(listing, message("new"), options, journal));
+        throw std::bad_alloc();
+      });
   EXPECT_FALSE(committed);
   EXPECT_TRUE(seen.empty());
   EXPECT_TRUE(log().contains("tavrino_log : inbox operation stopped : std::bad_alloc"));
