@@ -47,6 +47,41 @@ bool hasHeader(const URLRequest& request, std::string_view name) {
   });
 }
 
+bool isHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
+}
+
+// Returns true for the URLs the SDK sends nearly always, "http(s)://" + a
+// plain host name or IPv4 address + an optional port + anything without
+// control characters, which libcurl's parser always accepts. Parsing costs
+// microseconds and every tracking hit is checked on its caller's thread;
+// everything else goes to the parser.
+bool isPlainHttpUrl(std::string_view text) {
+  std::string_view rest;
+  if (text.starts_with("https://")) {
+    rest = text.substr(8);
+  } else if (text.starts_with("http://")) {
+    rest = text.substr(7);
+  } else {
+    return false;
+  }
+  std::size_t host = 0;
+  while (host < rest.size() && isHostCharacter(rest[host])) ++host;
+  if (host == 0) return false;
+  std::size_t end = host;
+  if (end < rest.size() && rest[end] == ':') {
+    std::size_t digits = 0;
+    unsigned port = 0;
+    while (++end < rest.size() && rest[end] >= '0' && rest[end] <= '9' && digits < 5) {
+      port = port * 10 + static_cast<unsigned>(rest[end] - '0');
+      ++digits;
+    }
+    if (digits == 0 || port == 0 || port > 65535) return false;
+  }
+  return end == rest.size() || rest[end] == '/' || rest[end] == '?' || rest[end] == '#';
+}
+
 }  // namespace
 
 void ensureGlobalInit() {
@@ -60,6 +95,7 @@ bool formsURL(std::string_view text) {
       })) {
     return false;
   }
+  if (isPlainHttpUrl(text)) return true;
   ensureGlobalInit();
   CURLU* url = curl_url();
   if (url == nullptr) return false;
@@ -80,9 +116,10 @@ URLError errorFor(CURLcode code) {
   return URLError{code, curl_easy_strerror(code)};
 }
 
-std::unique_ptr<Transfer> Transfer::make(URLRequest request, DataTaskCompletion completion) {
+std::unique_ptr<Transfer> Transfer::make(URLRequest request, DataTaskCompletion completion,
+                                         CURL* reused) {
   std::unique_ptr<Transfer> transfer(new Transfer(std::move(request), std::move(completion)));
-  transfer->setUpError_ = transfer->setUp();
+  transfer->setUpError_ = transfer->setUp(reused);
   return transfer;
 }
 
@@ -94,7 +131,13 @@ Transfer::~Transfer() {
   curl_slist_free_all(headerList_);
 }
 
-std::optional<URLError> Transfer::setUp() {
+std::optional<URLError> Transfer::setUp(CURL* reused) {
+  if (reused != nullptr) {
+    // Connections, DNS answers and the CA store live in the multi handle, so
+    // a reset handle keeps them.
+    curl_easy_reset(reused);
+    easy_ = reused;
+  }
   if (!formsURL(request_.url)) {
     return errorFor(CURLE_URL_MALFORMAT);
   }
@@ -108,7 +151,7 @@ std::optional<URLError> Transfer::setUp() {
     }
   }
   ensureGlobalInit();
-  easy_ = curl_easy_init();
+  if (easy_ == nullptr) easy_ = curl_easy_init();
   if (easy_ == nullptr) {
     return errorFor(CURLE_FAILED_INIT);
   }

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/curl_transfer.hpp"
 
@@ -26,6 +28,16 @@ constexpr int kIdlePollMs = 1000;
 // wait inside curl (their time-outs run while they wait).
 constexpr long kMaxConnectionsPerHost = 16;
 
+// Finished easy handles kept for the next transfers: a burst of hits sets up
+// no new handle.
+constexpr std::size_t kMaxIdleHandles = 32;
+
+// A task as handed over by the caller; it is set up on the session thread.
+struct PendingTask {
+  URLRequest request;
+  DataTaskCompletion completion;
+};
+
 class CurlURLSession final : public URLSession {
  public:
   explicit CurlURLSession(Log& log) : log_(log) {
@@ -36,12 +48,19 @@ class CurlURLSession final : public URLSession {
     } else {
       curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
     }
+    // TLS sessions outlive the handle that negotiated them (DNS answers and
+    // connections are the multi handle's already). Session thread only: no
+    // locks needed.
+    share_ = curl_share_init();
+    if (share_ != nullptr) curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     thread_ = std::thread([this] { run(); });
   }
 
   ~CurlURLSession() override {
     shutdown();
+    for (CURL* handle : idleHandles_) curl_easy_cleanup(handle);
     if (multi_ != nullptr) curl_multi_cleanup(multi_);
+    if (share_ != nullptr) curl_share_cleanup(share_);
   }
 
   void shutdown() override {
@@ -55,13 +74,17 @@ class CurlURLSession final : public URLSession {
     if (thread_.joinable()) thread_.join();
   }
 
+  // Only queues the task: the caller may be the main thread or a tracking
+  // call, so setting up the handle waits for the session thread.
   void dataTask(URLRequest request, DataTaskCompletion completion) override {
-    auto transfer = Transfer::make(std::move(request), std::move(completion));
     {
       std::lock_guard lock(mu_);
       // Past the final drain nobody is left to run the completion.
       if (closed_) return;
-      incoming_.push_back(std::move(transfer));
+      incoming_.push_back({std::move(request), std::move(completion)});
+      // One wake-up serves every task queued before the thread takes them.
+      if (wakePending_) return;
+      wakePending_ = true;
       wake();
     }
     cv_.notify_all();
@@ -73,9 +96,13 @@ class CurlURLSession final : public URLSession {
     URLRequest request;
     request.url = std::string(url);
     request.timeout = timeout;
+    if (abortLoads_.load()) return std::nullopt;
     auto transfer = Transfer::make(std::move(request), nullptr);
     if (transfer->setUpError()) return std::nullopt;
     transfer->failOnHttpError();
+    curl_easy_setopt(transfer->handle(), CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(transfer->handle(), CURLOPT_XFERINFOFUNCTION, &stopIfAborted);
+    curl_easy_setopt(transfer->handle(), CURLOPT_XFERINFODATA, &abortLoads_);
     CURLcode result;
     {
       curl::SigpipeGuard guard;
@@ -85,12 +112,20 @@ class CurlURLSession final : public URLSession {
     return std::move(transfer->body());
   }
 
- private:
+  // Ends a blocking load (curl asks at least once a second) once shutdown
+  // began.
+  static int stopIfAborted(void* abort, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<std::atomic<bool>*>(abort)->load() ? 1 : 0;
+  }
+
   // REQUIRES: mu_ held (the multi handle outlives every holder of mu_).
   void wake() {
     if (multi_ != nullptr) curl_multi_wakeup(multi_);
   }
 
+  void abortBlockingLoads() { abortLoads_.store(true); }
+
+ private:
   void run() {
     // OpenSSL may write to a socket the peer has closed; on this thread that
     // must fail the write, not end the process.
@@ -100,14 +135,15 @@ class CurlURLSession final : public URLSession {
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
     while (true) {
-      std::deque<std::unique_ptr<Transfer>> batch;
+      std::deque<PendingTask> batch;
       {
         std::unique_lock lock(mu_);
         if (multi_ == nullptr) cv_.wait(lock, [this] { return stopping_ || !incoming_.empty(); });
         if (stopping_) break;
         batch.swap(incoming_);
+        wakePending_ = false;
       }
-      for (auto& transfer : batch) start(std::move(transfer));
+      for (auto& task : batch) start(std::move(task));
       if (multi_ == nullptr) continue;
       int running = 0;
       curl_multi_perform(multi_, &running);
@@ -117,7 +153,16 @@ class CurlURLSession final : public URLSession {
     cancelEverything();
   }
 
-  void start(std::unique_ptr<Transfer> transfer) {
+  void start(PendingTask task) {
+    CURL* reused = nullptr;
+    if (!idleHandles_.empty()) {
+      reused = idleHandles_.back();
+      idleHandles_.pop_back();
+    }
+    auto transfer = Transfer::make(std::move(task.request), std::move(task.completion), reused);
+    if (share_ != nullptr && transfer->handle() != nullptr) {
+      curl_easy_setopt(transfer->handle(), CURLOPT_SHARE, share_);
+    }
     if (const auto& error = transfer->setUpError()) return finish(*transfer, *error);
     if (multi_ == nullptr) return finish(*transfer, curl::errorFor(CURLE_OUT_OF_MEMORY));
     if (const CURLMcode code = curl_multi_add_handle(multi_, transfer->handle());
@@ -140,6 +185,7 @@ class CurlURLSession final : public URLSession {
       auto transfer = std::move(found->second);
       active_.erase(found);
       if (!transfer->complete(result)) logThrow();
+      if (idleHandles_.size() < kMaxIdleHandles) idleHandles_.push_back(transfer->releaseHandle());
     }
   }
 
@@ -156,7 +202,7 @@ class CurlURLSession final : public URLSession {
     }
     // Completions may start further tasks; those are cancelled as well.
     while (true) {
-      std::deque<std::unique_ptr<Transfer>> batch;
+      std::deque<PendingTask> batch;
       {
         std::lock_guard lock(mu_);
         if (incoming_.empty()) {
@@ -165,7 +211,13 @@ class CurlURLSession final : public URLSession {
         }
         batch.swap(incoming_);
       }
-      for (auto& transfer : batch) finish(*transfer, cancelled);
+      for (auto& task : batch) {
+        try {
+          if (task.completion) task.completion(std::nullopt, std::nullopt, cancelled);
+        } catch (...) {
+          logThrow();
+        }
+      }
     }
   }
 
@@ -173,23 +225,31 @@ class CurlURLSession final : public URLSession {
 
   Log& log_;
   CURLM* multi_ = nullptr;
+  CURLSH* share_ = nullptr;
+  std::atomic<bool> abortLoads_{false};
   std::thread thread_;
   std::mutex joinMutex_;  // serialises shutdown() callers
 
   std::mutex mu_;
-  std::condition_variable cv_;  // stands in for curl_multi_wakeup without a multi handle
-  std::deque<std::unique_ptr<Transfer>> incoming_;  // guarded by mu_
-  bool stopping_ = false;                           // guarded by mu_
-  bool closed_ = false;                             // guarded by mu_
+  std::condition_variable cv_;        // stands in for curl_multi_wakeup without a multi handle
+  std::deque<PendingTask> incoming_;  // guarded by mu_
+  bool wakePending_ = false;          // guarded by mu_
+  bool stopping_ = false;             // guarded by mu_
+  bool closed_ = false;               // guarded by mu_
 
   // Session thread only.
   std::unordered_map<CURL*, std::unique_ptr<Transfer>> active_;
+  std::vector<CURL*> idleHandles_;
 };
 
 }  // namespace
 
 std::unique_ptr<URLSession> makeCurlURLSession(Log& log) {
   return std::make_unique<CurlURLSession>(log);
+}
+
+void abortBlockingLoads(URLSession& session) {
+  if (auto* curl = dynamic_cast<CurlURLSession*>(&session)) curl->abortBlockingLoads();
 }
 
 }  // namespace tavrino::platform

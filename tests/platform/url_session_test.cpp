@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -285,6 +286,76 @@ TEST_F(URLSessionTest, DestructionCancelsRequestsInFlightPromptly) {
     EXPECT_EQ(outcome.error->code, kCancelledCode);
   }
   EXPECT_EQ(followUps.load(), 1);
+}
+
+// The quick check that spares common URLs the parser must never accept what
+// the parser refuses.
+TEST_F(URLSessionTest, FormsURLAgreesWithCurlsParser) {
+  const auto parserAccepts = [](const std::string& text) {
+    CURLU* url = curl_url();
+    bool forms = false;
+    if (curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
+      char* host = nullptr;
+      forms = curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
+      curl_free(host);
+    }
+    curl_url_cleanup(url);
+    return forms;
+  };
+  const std::string alphabet = "aZ09.-_:/?#%@[]!$&'()*+,;=~\x80\xff";
+  const char* prefixes[] = {"http://", "https://", "http://127.0.0.1:", "HTTP://", "http:/"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = prefixes[random() % 5];
+    for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
+    if (session_->formsURL(text)) EXPECT_TRUE(parserAccepts(text)) << text;
+  }
+}
+
+TEST_F(URLSessionTest, AReusedHandleCarriesNothingOver) {
+  URLRequest post = requestTo(base_ + "jsonlog?");
+  post.method = "POST";
+  post.headers = {{"X-Carried", "1"}};
+  post.body = bytes("{\"message\":\"m\"}");
+  ASSERT_FALSE(fetch(post).error);
+  URLRequest head = requestTo(base_ + "t?");
+  head.method = "HEAD";
+  ASSERT_FALSE(fetch(head).error);
+  ASSERT_FALSE(get("t?&a=2").error);
+
+  const auto requests = service_.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[1].method, "HEAD");
+  EXPECT_EQ(requests[2].method, "GET");
+  EXPECT_EQ(requests[2].body, "");
+  for (const auto& [name, value] : requests[2].headers) EXPECT_NE(name, "X-Carried");
+  // One connection serves all three.
+  EXPECT_EQ(requests[0].remotePort, requests[2].remotePort);
+}
+
+TEST_F(URLSessionTest, OversizedHungAndDrippingAnswersFail) {
+  service_.setBehavior("/d", Behavior::failing(Failure::hugeBody));
+  const Outcome huge = get("d?");
+  ASSERT_TRUE(huge.error);
+  EXPECT_FALSE(huge.data);
+
+  auto drip = Behavior::failing(Failure::slowDrip);
+  drip.dripInterval = 300ms;
+  service_.setBehavior("/t", drip);
+  const Outcome dripping = fetch(requestTo(base_ + "t?", 500ms));
+  ASSERT_TRUE(dripping.error);
+  EXPECT_EQ(dripping.error->code, CURLE_OPERATION_TIMEDOUT);
+
+  // A blocking load on a hung server ends soon once loads are aborted.
+  service_.setBehavior("/cmpdata", Behavior::failing(Failure::hang));
+  auto load =
+      std::async(std::launch::async, [&] { return session_->contentsOf(base_ + "cmpdata?", 30s); });
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
+  abortBlockingLoads(*session_);
+  ASSERT_EQ(load.wait_for(3s), std::future_status::ready);
+  EXPECT_FALSE(load.get());
+  EXPECT_FALSE(session_->contentsOf(base_ + "t?", 5s));
+  EXPECT_FALSE(get("t?").error) << "only blocking loads are aborted";
 }
 
 }  // namespace

@@ -57,13 +57,15 @@ void AsyncTask::getDataFromUrl(std::string_view url, Completion completion) {
                      });
 }
 
-void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
-                                 Completion completion) {
+namespace {
+
+// Queues a GET whose answer only ends in a step and completion; url is known
+// to form a URL.
+void sendGet(std::string_view type, std::string url, AsyncTask::Completion completion) {
   QivUtil::addLog("getdatafromurlcalled2 : ");
   platform::URLRequest request;
   request.timeout = type == "pushclick" ? milliseconds(1000) : milliseconds(2000);
-  if (!session().formsURL(url)) return;
-  request.url = std::string(url);
+  request.url = std::move(url);
   session().dataTask(std::move(request),
                      [type = std::string(type), completion = std::move(completion)](
                          std::optional<Data> data, std::optional<platform::URLResponse> response,
@@ -75,17 +77,26 @@ void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
                      });
 }
 
+}  // namespace
+
+void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
+                                 Completion completion) {
+  if (!session().formsURL(url)) {
+    QivUtil::addLog("getdatafromurlcalled2 : ");
+    return;
+  }
+  sendGet(type, std::string(url), std::move(completion));
+}
+
+// A tracking hit: its URL holds the values as of the call, and the session
+// starts hits in the order they were handed over. The caller only queues it,
+// no hop through a global queue (which would also lose the order).
 void Util::getRequest(std::string_view type, std::string_view url) {
   QivUtil::addLog("send request : " + std::string(url));
   if (!session().formsURL(url)) return;
   QivUtil::addLog("send request : urlsTring not nil");
   recordStep("request start. type is : " + std::string(type));
-  platform::current().dispatch().globalAsync(
-      platform::QualityOfService::utility, [type = std::string(type), url = std::string(url)] {
-        AsyncTask::getDataFromUrl_2(type, url, [](auto, auto, std::optional<platform::URLError> e) {
-          if (e) platform::current().log().console("error");
-        });
-      });
+  sendGet(type, std::string(url), nullptr);
 }
 
 void Util::sendPostRequest(std::string_view url, std::string_view message) {
