@@ -148,7 +148,9 @@ TEST_F(TransportTest, BurstsOfHitsArriveWholeOverReusedConnections) {
   std::set<std::string> seen;
   std::set<int> ports;
   for (const auto& request : service.requests("/t")) {
-    EXPECT_TRUE(seen.insert(request.queryValue("c") + "/" + request.queryValue("n")).second);
+    EXPECT_TRUE(seen.insert(request.queryValue("c").value_or("") + "/" +
+                            request.queryValue("n").value_or(""))
+                    .second);
     ports.insert(request.remotePort);
   }
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kHits));

@@ -98,10 +98,15 @@ void Service::answerFault(const Behavior& behavior, httplib::Response& ownAnswer
               *sent = 1;
               return sink.write("[", 1);
             }
-            if (*sent + kHugeChunkBytes >= kHugeBodyBytes) {
-              sink.write("0]", 2);
+            const std::size_t left = kHugeBodyBytes - *sent;
+            if (left <= kHugeChunkBytes + 2) {
+              // The middle ends in "," after an even count of bytes: close
+              // the array with one more element, or with a blank after one.
+              const std::size_t middle = left - 2;
+              const bool ok = sink.write(hugeChunk().data(), middle) &&
+                              sink.write(middle % 2 == 0 ? "0]" : " ]", 2);
               sink.done();
-              return true;
+              return ok;
             }
             *sent += kHugeChunkBytes;
             return sink.write(hugeChunk().data(), hugeChunk().size());
