@@ -32,6 +32,12 @@ constexpr long kMaxConnectionsPerHost = 16;
 // no new handle.
 constexpr std::size_t kMaxIdleHandles = 32;
 
+// Transfers in the multi handle at once; later tasks wait in the session's
+// own queue, in order. A time-out runs from a transfer's start, so a burst of
+// hits larger than what the connections carry within one time-out is sent
+// late rather than timed out unsent.
+constexpr std::size_t kMaxActiveTransfers = 32;
+
 // A task as handed over by the caller; it is set up on the session thread.
 struct PendingTask {
   URLRequest request;
@@ -143,14 +149,24 @@ class CurlURLSession final : public URLSession {
         batch.swap(incoming_);
         wakePending_ = false;
       }
-      for (auto& task : batch) start(std::move(task));
+      for (auto& task : batch) backlog_.push_back(std::move(task));
+      startWaiting();
       if (multi_ == nullptr) continue;
       int running = 0;
       curl_multi_perform(multi_, &running);
       finishDone();
+      startWaiting();
       curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
     }
     cancelEverything();
+  }
+
+  void startWaiting() {
+    while (!backlog_.empty() && active_.size() < kMaxActiveTransfers) {
+      PendingTask task = std::move(backlog_.front());
+      backlog_.pop_front();
+      start(std::move(task));
+    }
   }
 
   void start(PendingTask task) {
@@ -201,8 +217,16 @@ class CurlURLSession final : public URLSession {
       finish(*transfer, cancelled);
     }
     // Completions may start further tasks; those are cancelled as well.
+    std::deque<PendingTask> batch = std::move(backlog_);
     while (true) {
-      std::deque<PendingTask> batch;
+      for (auto& task : batch) {
+        try {
+          if (task.completion) task.completion(std::nullopt, std::nullopt, cancelled);
+        } catch (...) {
+          logThrow();
+        }
+      }
+      batch.clear();
       {
         std::lock_guard lock(mu_);
         if (incoming_.empty()) {
@@ -210,13 +234,6 @@ class CurlURLSession final : public URLSession {
           return;
         }
         batch.swap(incoming_);
-      }
-      for (auto& task : batch) {
-        try {
-          if (task.completion) task.completion(std::nullopt, std::nullopt, cancelled);
-        } catch (...) {
-          logThrow();
-        }
       }
     }
   }
@@ -240,6 +257,7 @@ class CurlURLSession final : public URLSession {
   // Session thread only.
   std::unordered_map<CURL*, std::unique_ptr<Transfer>> active_;
   std::vector<CURL*> idleHandles_;
+  std::deque<PendingTask> backlog_;  // handed over, not started yet
 };
 
 }  // namespace

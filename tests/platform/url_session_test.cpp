@@ -360,5 +360,22 @@ TEST_F(URLSessionTest, OversizedHungAndDrippingAnswersFail) {
   EXPECT_FALSE(get("t?").error) << "only blocking loads are aborted";
 }
 
+// More tasks than the connections carry within one time-out: each time-out
+// runs from its own start, so none of them times out waiting its turn.
+TEST_F(URLSessionTest, ABurstLongerThanATimeOutIsSentWhole) {
+  service_.setBehavior("/t", Behavior::delayed(100ms));
+  std::vector<std::future<Outcome>> futures;
+  for (int i = 0; i < 240; ++i) {
+    futures.push_back(start(requestTo(base_ + "t?&n=" + std::to_string(i), 1000ms)));
+  }
+  int failed = 0;
+  for (auto& future : futures) {
+    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
+    if (future.get().error) ++failed;
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(service_.requests("/t").size(), 240u);
+}
+
 }  // namespace
 }  // namespace tavrino::platform
