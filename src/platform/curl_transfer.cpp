@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -14,6 +16,27 @@ namespace {
 
 bool isControlOrSpace(unsigned char c) {
   return c < 0x20 || c == 0x7f || c == ' ';
+}
+
+// Eight bytes at a time: every tracking hit's URL is checked on the caller's
+// thread. A byte below 0x21 (controls and the space) or equal to 0x7f marks
+// its word (bytes of 0x80 and up never do).
+bool hasControlOrSpace(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const std::uint64_t below = (word - kOnes * 0x21) & ~word & kHighs;
+    const std::uint64_t del = word ^ (kOnes * 0x7f);
+    const std::uint64_t isDel = (del - kOnes) & ~del & kHighs;
+    if ((below | isDel) != 0) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (isControlOrSpace(static_cast<unsigned char>(text[i]))) return true;
+  }
+  return false;
 }
 
 bool hasControlCharacter(std::string_view text) {
@@ -90,11 +113,7 @@ void ensureGlobalInit() {
 }
 
 bool formsURL(std::string_view text) {
-  if (text.empty() || std::any_of(text.begin(), text.end(), [](char c) {
-        return isControlOrSpace(static_cast<unsigned char>(c));
-      })) {
-    return false;
-  }
+  if (text.empty() || hasControlOrSpace(text)) return false;
   if (isPlainHttpUrl(text)) return true;
   ensureGlobalInit();
   CURLU* url = curl_url();
@@ -172,7 +191,9 @@ std::optional<URLError> Transfer::setUp(CURL* reused) {
   curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, timeoutMs);
-  curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
+  // Compressed answers are welcome unless the request says otherwise (its
+  // own header then goes out instead of curl's).
+  if (!hasHeader(request_, "Accept-Encoding")) curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
   curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Transfer::onBody);

@@ -226,6 +226,21 @@ TEST_F(URLSessionTest, FormsURLOnlyForAbsoluteURLsWithAHost) {
     EXPECT_FALSE(session_->formsURL(text)) << text;
   }
   EXPECT_FALSE(session_->formsURL(std::string_view("http://h/\0x", 10)));
+  // A control character or a space anywhere, whatever its place in a word.
+  const std::string plain = "http://example.com/path?query=value&other=1";
+  for (std::size_t at = 8; at <= plain.size(); ++at) {
+    for (char c : {'\0', '\x1f', ' ', '\x7f'}) {
+      std::string text = plain;
+      text.insert(at, 1, c);
+      EXPECT_FALSE(session_->formsURL(text)) << at << " " << int(c);
+    }
+    for (char c : {'\x21', '\x7e', '\x80', '\xff'}) {
+      if (at <= plain.find('/', 8)) continue;  // in the path and query only
+      std::string text = plain;
+      text.insert(at, 1, c);
+      EXPECT_TRUE(session_->formsURL(text)) << at << " " << int(c);
+    }
+  }
 }
 
 TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOut) {
