@@ -23,6 +23,9 @@ using curl::Transfer;
 // How long the session thread sleeps when nothing happens; new tasks and
 // shutdown wake it at once.
 constexpr int kIdlePollMs = 1000;
+// How long a session with transfers under way waits before it looks for new
+// tasks: callers then queue without waking it (a write to a pipe each).
+constexpr int kBusyPollMs = 2;
 
 // Bursts of tracking hits share this many connections per host; the rest
 // wait inside curl (their time-outs run while they wait).
@@ -88,10 +91,14 @@ class CurlURLSession final : public URLSession {
       // Past the final drain nobody is left to run the completion.
       if (closed_) return;
       incoming_.push_back({std::move(request), std::move(completion)});
-      // One wake-up serves every task queued before the thread takes them.
-      if (wakePending_) return;
-      wakePending_ = true;
-      wake();
+      if (multi_ != nullptr) {
+        // A busy session looks for new tasks every few milliseconds anyway;
+        // an idle one is woken once, whatever is queued before it looks.
+        if (!sessionIdle_ || wakePending_) return;
+        wakePending_ = true;
+        wake();
+        return;
+      }
     }
     cv_.notify_all();
   }
@@ -156,7 +163,16 @@ class CurlURLSession final : public URLSession {
       curl_multi_perform(multi_, &running);
       finishDone();
       startWaiting();
-      curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
+      bool idle = false;
+      {
+        std::lock_guard lock(mu_);
+        if (!incoming_.empty() || stopping_) continue;
+        idle = active_.empty() && backlog_.empty();
+        sessionIdle_ = idle;
+      }
+      curl_multi_poll(multi_, nullptr, 0, idle ? kIdlePollMs : kBusyPollMs, nullptr);
+      std::lock_guard lock(mu_);
+      sessionIdle_ = false;
     }
     cancelEverything();
   }
@@ -251,6 +267,7 @@ class CurlURLSession final : public URLSession {
   std::condition_variable cv_;        // stands in for curl_multi_wakeup without a multi handle
   std::deque<PendingTask> incoming_;  // guarded by mu_
   bool wakePending_ = false;          // guarded by mu_
+  bool sessionIdle_ = false;          // guarded by mu_; polling with nothing under way
   bool stopping_ = false;             // guarded by mu_
   bool closed_ = false;               // guarded by mu_
 
