@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -14,6 +16,27 @@ namespace {
 
 bool isControlOrSpace(unsigned char c) {
   return c < 0x20 || c == 0x7f || c == ' ';
+}
+
+// Eight bytes at a time: every tracking hit's URL is checked on the caller's
+// thread. A byte below 0x21 (controls and the space) or equal to 0x7f marks
+// its word (bytes of 0x80 and up never do).
+bool hasControlOrSpace(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const std::uint64_t below = (word - kOnes * 0x21) & ~word & kHighs;
+    const std::uint64_t del = word ^ (kOnes * 0x7f);
+    const std::uint64_t isDel = (del - kOnes) & ~del & kHighs;
+    if ((below | isDel) != 0) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (isControlOrSpace(static_cast<unsigned char>(text[i]))) return true;
+  }
+  return false;
 }
 
 bool hasControlCharacter(std::string_view text) {
@@ -47,6 +70,41 @@ bool hasHeader(const URLRequest& request, std::string_view name) {
   });
 }
 
+bool isHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
+}
+
+// Returns true for the URLs the SDK sends nearly always, "http(s)://" + a
+// plain host name or IPv4 address + an optional port + anything without
+// control characters, which libcurl's parser always accepts. Parsing costs
+// microseconds and every tracking hit is checked on its caller's thread;
+// everything else goes to the parser.
+bool isPlainHttpUrl(std::string_view text) {
+  std::string_view rest;
+  if (text.starts_with("https://")) {
+    rest = text.substr(8);
+  } else if (text.starts_with("http://")) {
+    rest = text.substr(7);
+  } else {
+    return false;
+  }
+  std::size_t host = 0;
+  while (host < rest.size() && isHostCharacter(rest[host])) ++host;
+  if (host == 0) return false;
+  std::size_t end = host;
+  if (end < rest.size() && rest[end] == ':') {
+    std::size_t digits = 0;
+    unsigned port = 0;
+    while (++end < rest.size() && rest[end] >= '0' && rest[end] <= '9' && digits < 5) {
+      port = port * 10 + static_cast<unsigned>(rest[end] - '0');
+      ++digits;
+    }
+    if (digits == 0 || port == 0 || port > 65535) return false;
+  }
+  return end == rest.size() || rest[end] == '/' || rest[end] == '?' || rest[end] == '#';
+}
+
 }  // namespace
 
 void ensureGlobalInit() {
@@ -55,11 +113,8 @@ void ensureGlobalInit() {
 }
 
 bool formsURL(std::string_view text) {
-  if (text.empty() || std::any_of(text.begin(), text.end(), [](char c) {
-        return isControlOrSpace(static_cast<unsigned char>(c));
-      })) {
-    return false;
-  }
+  if (text.empty() || hasControlOrSpace(text)) return false;
+  if (isPlainHttpUrl(text)) return true;
   ensureGlobalInit();
   CURLU* url = curl_url();
   if (url == nullptr) return false;
@@ -80,9 +135,10 @@ URLError errorFor(CURLcode code) {
   return URLError{code, curl_easy_strerror(code)};
 }
 
-std::unique_ptr<Transfer> Transfer::make(URLRequest request, DataTaskCompletion completion) {
+std::unique_ptr<Transfer> Transfer::make(URLRequest request, DataTaskCompletion completion,
+                                         CURL* reused) {
   std::unique_ptr<Transfer> transfer(new Transfer(std::move(request), std::move(completion)));
-  transfer->setUpError_ = transfer->setUp();
+  transfer->setUpError_ = transfer->setUp(reused);
   return transfer;
 }
 
@@ -94,7 +150,13 @@ Transfer::~Transfer() {
   curl_slist_free_all(headerList_);
 }
 
-std::optional<URLError> Transfer::setUp() {
+std::optional<URLError> Transfer::setUp(CURL* reused) {
+  if (reused != nullptr) {
+    // Connections, DNS answers and the CA store live in the multi handle, so
+    // a reset handle keeps them.
+    curl_easy_reset(reused);
+    easy_ = reused;
+  }
   if (!formsURL(request_.url)) {
     return errorFor(CURLE_URL_MALFORMAT);
   }
@@ -108,7 +170,7 @@ std::optional<URLError> Transfer::setUp() {
     }
   }
   ensureGlobalInit();
-  easy_ = curl_easy_init();
+  if (easy_ == nullptr) easy_ = curl_easy_init();
   if (easy_ == nullptr) {
     return errorFor(CURLE_FAILED_INIT);
   }
@@ -129,7 +191,9 @@ std::optional<URLError> Transfer::setUp() {
   curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, timeoutMs);
-  curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
+  // Compressed answers are welcome unless the request says otherwise (its
+  // own header then goes out instead of curl's).
+  if (!hasHeader(request_, "Accept-Encoding")) curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
   curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Transfer::onBody);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "tavrino/platform/url_session.hpp"
 
@@ -20,7 +21,7 @@ namespace tavrino::platform::curl {
 
 // Answers larger than this are cut off with an error rather than held in
 // memory: nothing the SDK loads comes near it.
-inline constexpr std::size_t kMaxBodyBytes = 32 * 1024 * 1024;
+inline constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
 
 // Redirects followed before the transfer fails.
 inline constexpr long kMaxRedirects = 5;
@@ -37,16 +38,20 @@ URLError errorFor(CURLcode code);
 
 class Transfer {
  public:
-  // Returns the transfer set up for request. When the request cannot be sent
-  // (no URL, a bad method or header) it has no handle and setUpError() says
-  // why.
-  static std::unique_ptr<Transfer> make(URLRequest request, DataTaskCompletion completion);
+  // Returns the transfer set up for request, on reused (reset first) when
+  // given, else on a new easy handle. When the request cannot be sent (no
+  // URL, a bad method or header) setUpError() says why; reused is then still
+  // owned by the transfer.
+  static std::unique_ptr<Transfer> make(URLRequest request, DataTaskCompletion completion,
+                                        CURL* reused = nullptr);
 
   ~Transfer();
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
 
   CURL* handle() const { return easy_; }
+  // Gives up the easy handle (out of any multi handle by now) for reuse.
+  CURL* releaseHandle() { return std::exchange(easy_, nullptr); }
   const std::optional<URLError>& setUpError() const { return setUpError_; }
 
   // Makes an HTTP status of 400 or more a failure (for blocking loads).
@@ -64,7 +69,7 @@ class Transfer {
 
  private:
   Transfer(URLRequest request, DataTaskCompletion completion);
-  std::optional<URLError> setUp();
+  std::optional<URLError> setUp(CURL* reused);
   bool invoke(std::optional<Data> data, std::optional<URLResponse> response,
               std::optional<URLError> error);
 

@@ -33,4 +33,10 @@ inline constexpr int kCancelledCode = CURLE_ABORTED_BY_CALLBACK;
 // log, which must outlive it.
 TAVRINO_EXPORT std::unique_ptr<URLSession> makeCurlURLSession(Log& log);
 
+// Makes the blocking loads (contentsOf) of a session made here fail, those
+// under way within about a second and later ones at once, so that background
+// work waiting on a hung answer lets a shutdown finish. Other sessions are
+// left alone.
+TAVRINO_EXPORT void abortBlockingLoads(URLSession& session);
+
 }  // namespace tavrino::platform

@@ -45,6 +45,9 @@ class LinuxPlatform final : public Platform {
   void shutdown() override {
     // Background work may still use every other service: finish it first,
     // then the transfers in flight (their completions may post to the loop).
+    // A blocking load on a hung server would hold the first step for its
+    // whole time-out: those fail now.
+    abortBlockingLoads(*urlSession_);
     dispatch_->shutdown();
     urlSession_->shutdown();
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -225,6 +226,21 @@ TEST_F(URLSessionTest, FormsURLOnlyForAbsoluteURLsWithAHost) {
     EXPECT_FALSE(session_->formsURL(text)) << text;
   }
   EXPECT_FALSE(session_->formsURL(std::string_view("http://h/\0x", 10)));
+  // A control character or a space anywhere, whatever its place in a word.
+  const std::string plain = "http://example.com/path?query=value&other=1";
+  for (std::size_t at = 8; at <= plain.size(); ++at) {
+    for (char c : {'\0', '\x1f', ' ', '\x7f'}) {
+      std::string text = plain;
+      text.insert(at, 1, c);
+      EXPECT_FALSE(session_->formsURL(text)) << at << " " << int(c);
+    }
+    for (char c : {'\x21', '\x7e', '\x80', '\xff'}) {
+      if (at <= plain.find('/', 8)) continue;  // in the path and query only
+      std::string text = plain;
+      text.insert(at, 1, c);
+      EXPECT_TRUE(session_->formsURL(text)) << at << " " << int(c);
+    }
+  }
 }
 
 TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOut) {
@@ -285,6 +301,95 @@ TEST_F(URLSessionTest, DestructionCancelsRequestsInFlightPromptly) {
     EXPECT_EQ(outcome.error->code, kCancelledCode);
   }
   EXPECT_EQ(followUps.load(), 1);
+}
+
+// The quick check that spares common URLs the parser must never accept what
+// the parser refuses.
+TEST_F(URLSessionTest, FormsURLAgreesWithCurlsParser) {
+  const auto parserAccepts = [](const std::string& text) {
+    CURLU* url = curl_url();
+    bool forms = false;
+    if (curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
+      char* host = nullptr;
+      forms = curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
+      curl_free(host);
+    }
+    curl_url_cleanup(url);
+    return forms;
+  };
+  const std::string alphabet = "aZ09.-_:/?#%@[]!$&'()*+,;=~\x80\xff";
+  const char* prefixes[] = {"http://", "https://", "http://127.0.0.1:", "HTTP://", "http:/"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = prefixes[random() % 5];
+    for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
+    if (session_->formsURL(text)) {
+      EXPECT_TRUE(parserAccepts(text)) << text;
+    }
+  }
+}
+
+TEST_F(URLSessionTest, AReusedHandleCarriesNothingOver) {
+  URLRequest post = requestTo(base_ + "jsonlog?");
+  post.method = "POST";
+  post.headers = {{"X-Carried", "1"}};
+  post.body = bytes("{\"message\":\"m\"}");
+  ASSERT_FALSE(fetch(post).error);
+  URLRequest head = requestTo(base_ + "t?");
+  head.method = "HEAD";
+  ASSERT_FALSE(fetch(head).error);
+  ASSERT_FALSE(get("t?&a=2").error);
+
+  const auto requests = service_.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[1].method, "HEAD");
+  EXPECT_EQ(requests[2].method, "GET");
+  EXPECT_EQ(requests[2].body, "");
+  for (const auto& [name, value] : requests[2].headers) EXPECT_NE(name, "X-Carried");
+  // One connection serves all three.
+  EXPECT_EQ(requests[0].remotePort, requests[2].remotePort);
+}
+
+TEST_F(URLSessionTest, OversizedHungAndDrippingAnswersFail) {
+  service_.setBehavior("/d", Behavior::failing(Failure::hugeBody));
+  const Outcome huge = get("d?");
+  ASSERT_TRUE(huge.error);
+  EXPECT_FALSE(huge.data);
+
+  auto drip = Behavior::failing(Failure::slowDrip);
+  drip.dripInterval = 300ms;
+  service_.setBehavior("/cmpdata", drip);
+  const Outcome dripping = fetch(requestTo(base_ + "cmpdata?", 500ms));
+  ASSERT_TRUE(dripping.error);
+  EXPECT_EQ(dripping.error->code, CURLE_OPERATION_TIMEDOUT);
+
+  // A blocking load on a hung server ends soon once loads are aborted.
+  service_.setBehavior("/cmpdata", Behavior::failing(Failure::hang));
+  auto load =
+      std::async(std::launch::async, [&] { return session_->contentsOf(base_ + "cmpdata?", 30s); });
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
+  abortBlockingLoads(*session_);
+  ASSERT_EQ(load.wait_for(3s), std::future_status::ready);
+  EXPECT_FALSE(load.get());
+  EXPECT_FALSE(session_->contentsOf(base_ + "t?", 5s));
+  EXPECT_FALSE(get("t?").error) << "only blocking loads are aborted";
+}
+
+// More tasks than the connections carry within one time-out: each time-out
+// runs from its own start, so none of them times out waiting its turn.
+TEST_F(URLSessionTest, ABurstLongerThanATimeOutIsSentWhole) {
+  service_.setBehavior("/t", Behavior::delayed(100ms));
+  std::vector<std::future<Outcome>> futures;
+  for (int i = 0; i < 240; ++i) {
+    futures.push_back(start(requestTo(base_ + "t?&n=" + std::to_string(i), 1000ms)));
+  }
+  int failed = 0;
+  for (auto& future : futures) {
+    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
+    if (future.get().error) ++failed;
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(service_.requests("/t").size(), 240u);
 }
 
 }  // namespace

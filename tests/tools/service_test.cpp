@@ -195,6 +195,67 @@ TEST_F(ServiceTest, BehaviorsDelayFailGarbleAndScriptAnswers) {
   EXPECT_EQ(service_.requests().size(), 1u);
 }
 
+TEST_F(ServiceTest, NetworkFaultsBreakTheEndpointsOwnAnswer) {
+  const std::string whole = get("/cmpdata?");
+  ASSERT_GT(whole.size(), 4u);
+
+  service_.setBehavior("/cmp*", Behavior::failing(Failure::truncated));
+  EXPECT_EQ(get("/cmpdata?"), whole.substr(0, whole.size() / 2));
+
+  // Half the promised body arrives, then the connection ends.
+  service_.setBehavior("/cmp*", Behavior::failing(Failure::cutMidBody));
+  std::string received;
+  auto cut = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
+    received.append(data, length);
+    return true;
+  });
+  EXPECT_FALSE(cut);
+  EXPECT_EQ(received, whole.substr(0, whole.size() / 2));
+
+  auto drip = Behavior::failing(Failure::slowDrip);
+  drip.dripInterval = 20ms;
+  service_.setBehavior("/cmp*", drip);
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(get("/cmpdata?"), whole);
+  EXPECT_GE(std::chrono::steady_clock::now() - before, 20ms * (whole.size() - 1));
+
+  service_.setBehavior("/cmp*", Behavior::failing(Failure::hugeBody));
+  std::size_t bytes = 0;
+  std::string edges;
+  auto huge = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
+    if (bytes == 0) edges += data[0];
+    bytes += length;
+    if (bytes >= kHugeBodyBytes - 2) edges = edges.substr(0, 1) + data[length - 1];
+    return true;
+  });
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(bytes, kHugeBodyBytes);
+  EXPECT_EQ(edges, "[]");
+
+  // A hang lasts until the service stops.
+  service_.setBehavior("/cmp*", Behavior::failing(Failure::hang));
+  auto hung = std::async(std::launch::async, [&] {
+    auto result = client().Get("/cmpdata?");
+    return result ? result->status : -1;
+  });
+  EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
+  const auto stopping = std::chrono::steady_clock::now();
+  service_.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, 3s);
+  EXPECT_NE(hung.get(), 200);
+}
+
+TEST_F(ServiceTest, RefusingBaseUrlRefuses) {
+  const std::string base = refusingBaseUrl();
+  ASSERT_TRUE(base.starts_with("http://127.0.0.1:"));
+  const int port = std::stoi(base.substr(17));
+  httplib::Client cli("127.0.0.1", port);
+  cli.set_connection_timeout(2, 0);
+  auto result = cli.Get("/t?");
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error(), httplib::Error::Connection);
+}
+
 TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   auto cli = client();
   auto post = [&](const std::string& path, const std::string& body) {
@@ -205,6 +266,9 @@ TEST_F(ServiceTest, ControlEndpointSteersTheService) {
                  R"({"path": "/cmpdata", "status": 202, "body": {"settings": {}}, "times": 1})"),
             200);
   EXPECT_EQ(post("/_control/behavior", R"({"path": "/t", "failure": "explode"})"), 400);
+  EXPECT_EQ(post("/_control/behavior", R"({"path": "/u", "failure": "truncated", "times": 1})"),
+            200);
+  EXPECT_EQ(post("/_control/behavior", R"({"path": "/x", "failure": "drip", "dripMs": "a"})"), 400);
   EXPECT_EQ(post("/_control/behavior", R"({"delayMs": 5})"), 400);
   EXPECT_EQ(post("/_control/scenario", "not json"), 400);
   EXPECT_EQ(post("/_control/scenario", R"({"categories": ["only"]})"), 200);

@@ -16,9 +16,6 @@ constexpr unsigned char kPixelPng[] = {
     0xda, 0x63, 0x60, 0x00, 0x02, 0x00, 0x00, 0x05, 0x00, 0x01, 0xe9, 0xfa, 0xdc, 0xd8,
     0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
 
-// Neither JSON nor UTF-8, with a NUL inside.
-constexpr char kGarbage[] = "\xff\xfe\x00{\"[garbage\x80\xc3(";
-
 constexpr std::string_view kJson = "application/json";
 
 std::string contentTypeFor(const std::filesystem::path& file) {
@@ -113,26 +110,6 @@ void answerEndpoint(const RecordedRequest& request, const Scenario& scenario,
     response.set_content("{}", std::string(kJson));
   } else {
     response.status = 404;
-  }
-}
-
-void answerFailure(Failure failure, httplib::Response& response) {
-  switch (failure) {
-    case Failure::none:
-      return;
-    case Failure::status500:
-      response.status = 500;
-      return;
-    case Failure::dropConnection:
-      // A provider that gives up before writing makes the library close the
-      // connection with the promised body missing.
-      response.set_content_provider(
-          64, "application/json",
-          [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-      return;
-    case Failure::garbage:
-      response.set_content(kGarbage, sizeof kGarbage - 1, "application/json");
-      return;
   }
 }
 

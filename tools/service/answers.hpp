@@ -18,8 +18,6 @@ namespace tavrino::service {
 void answerEndpoint(const RecordedRequest& request, const Scenario& scenario,
                     const std::string& base, httplib::Response& response);
 
-void answerFailure(Failure failure, httplib::Response& response);
-
 // Renders JSON that may hold bytes that are not UTF-8 (recorded bodies).
 std::string dumpJson(const Json& value);
 

@@ -34,6 +34,11 @@ std::optional<Failure> failureNamed(const std::string& name) {
   if (name == "status500") return Failure::status500;
   if (name == "drop") return Failure::dropConnection;
   if (name == "garbage") return Failure::garbage;
+  if (name == "hang") return Failure::hang;
+  if (name == "cut") return Failure::cutMidBody;
+  if (name == "truncated") return Failure::truncated;
+  if (name == "huge") return Failure::hugeBody;
+  if (name == "drip") return Failure::slowDrip;
   return std::nullopt;
 }
 
@@ -51,7 +56,9 @@ std::optional<std::pair<std::string, Behavior>> behaviorFrom(const Json& documen
     if (const auto failure = document.find("failure"); failure != document.end()) {
       auto named = failureNamed(failure->get<std::string>());
       if (!named) {
-        *error = "\"failure\" is one of none, status500, drop, garbage";
+        *error =
+            "\"failure\" is one of none, status500, drop, garbage, hang, cut, truncated, huge, "
+            "drip";
         return std::nullopt;
       }
       behavior.failure = *named;
@@ -62,6 +69,8 @@ std::optional<std::pair<std::string, Behavior>> behaviorFrom(const Json& documen
     }
     behavior.contentType = document.value("contentType", behavior.contentType);
     behavior.times = document.value("times", -1);
+    behavior.dripInterval =
+        std::chrono::milliseconds(document.value("dripMs", behavior.dripInterval.count()));
   } catch (const Json::exception&) {
     *error = "a behavior member has the wrong type";
     return std::nullopt;

@@ -300,7 +300,9 @@ void Service::handle(const httplib::Request& request, httplib::Response& respons
     return;
   }
   if (behavior && behavior->failure != Failure::none) {
-    return answerFailure(behavior->failure, response);
+    httplib::Response own;
+    answerEndpoint(record, *scenario, base, own);
+    return answerFault(*behavior, own, response);
   }
   if (behavior && (behavior->status || behavior->body)) {
     response.status = behavior->status.value_or(200);

@@ -47,7 +47,22 @@ enum class Failure {
   dropConnection,
   // Answers 200 with bytes that are neither JSON nor UTF-8.
   garbage,
+  // Holds the answer until stop(), past any client's time-out.
+  hang,
+  // Promises the endpoint's whole answer, sends its first half, then closes
+  // the connection: a reset in mid-body.
+  cutMidBody,
+  // Answers 200 with the first half of the endpoint's answer, complete as
+  // HTTP: a truncated document.
+  truncated,
+  // Answers 200 with a JSON array of 50 MB, sent in chunks without a length.
+  hugeBody,
+  // Sends the endpoint's answer one byte per dripInterval (stop() ends it).
+  slowDrip,
 };
+
+// The size of the hugeBody answer.
+inline constexpr std::size_t kHugeBodyBytes = 50 * 1024 * 1024;
 
 // What the service does with the requests of one path instead of (or before)
 // its normal answer.
@@ -61,6 +76,8 @@ struct Behavior {
   std::string contentType = "application/json";
   // How many requests it applies to; negative for all.
   int times = -1;
+  // The pause between the bytes of a slowDrip answer.
+  std::chrono::milliseconds dripInterval{200};
 
   static Behavior delayed(std::chrono::milliseconds by);
   static Behavior failing(Failure failure);
@@ -75,6 +92,10 @@ std::string_view builtInImage();
 // in service/builtin_images.hpp), served under ".../img/<name>" when the
 // scenario names no image directory.
 std::optional<std::string_view> builtInImage(std::string_view name);
+
+// A base URL on the loopback address whose port nobody listens on: every
+// connection to it is refused (until some program happens to bind it).
+std::string refusingBaseUrl();
 
 class Service {
  public:
@@ -141,6 +162,9 @@ class Service {
   std::optional<Behavior> takeBehavior(const std::string& path);
   // Returns false when stop() cut the wait short.
   bool waitFor(std::chrono::milliseconds delay);
+  // Answers with a failure; ownAnswer is the endpoint's answer it breaks.
+  void answerFault(const Behavior& behavior, httplib::Response& ownAnswer,
+                   httplib::Response& response);
   std::size_t countLocked(std::string_view pathPrefix) const;
 
   mutable std::mutex mu_;

@@ -57,13 +57,26 @@ void AsyncTask::getDataFromUrl(std::string_view url, Completion completion) {
                      });
 }
 
-void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
-                                 Completion completion) {
-  QivUtil::addLog("getdatafromurlcalled2 : ");
+namespace {
+
+// The debug log's switch, as QivUtil::addLog reads it: a hit reads it once
+// rather than building lines nobody keeps.
+bool debugLogOn() {
+  const auto test = Util::qivDefaults()->string("qivtest");
+  return test && !test->empty();
+}
+
+// Queues a GET whose answer only ends in a step and completion; url is known
+// to form a URL.
+void sendGet(std::string_view type, std::string url, AsyncTask::Completion completion,
+             bool logging) {
+  if (logging) QivUtil::addLog("getdatafromurlcalled2 : ");
   platform::URLRequest request;
   request.timeout = type == "pushclick" ? milliseconds(1000) : milliseconds(2000);
-  if (!session().formsURL(url)) return;
-  request.url = std::string(url);
+  request.url = std::move(url);
+  // Nobody reads a hit's answer: compressing its "{}" would cost the service
+  // more than it saves.
+  if (!completion) request.headers = {{"Accept-Encoding", "identity"}};
   session().dataTask(std::move(request),
                      [type = std::string(type), completion = std::move(completion)](
                          std::optional<Data> data, std::optional<platform::URLResponse> response,
@@ -75,17 +88,27 @@ void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
                      });
 }
 
+}  // namespace
+
+void AsyncTask::getDataFromUrl_2(std::string_view type, std::string_view url,
+                                 Completion completion) {
+  if (!session().formsURL(url)) {
+    QivUtil::addLog("getdatafromurlcalled2 : ");
+    return;
+  }
+  sendGet(type, std::string(url), std::move(completion), /*logging=*/true);
+}
+
+// A tracking hit: its URL holds the values as of the call, and the session
+// starts hits in the order they were handed over. The caller only queues it,
+// no hop through a global queue (which would also lose the order).
 void Util::getRequest(std::string_view type, std::string_view url) {
-  QivUtil::addLog("send request : " + std::string(url));
+  const bool logging = debugLogOn();
+  if (logging) QivUtil::addLog("send request : " + std::string(url));
   if (!session().formsURL(url)) return;
-  QivUtil::addLog("send request : urlsTring not nil");
+  if (logging) QivUtil::addLog("send request : urlsTring not nil");
   recordStep("request start. type is : " + std::string(type));
-  platform::current().dispatch().globalAsync(
-      platform::QualityOfService::utility, [type = std::string(type), url = std::string(url)] {
-        AsyncTask::getDataFromUrl_2(type, url, [](auto, auto, std::optional<platform::URLError> e) {
-          if (e) platform::current().log().console("error");
-        });
-      });
+  sendGet(type, std::string(url), nullptr, logging);
 }
 
 void Util::sendPostRequest(std::string_view url, std::string_view message) {

@@ -1,0 +1,274 @@
+// A failing network or service, over real loopback HTTP: whatever the answers
+// do, the main thread never waits on them, shutdown does not wait for them,
+// and a broken answer changes nothing.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/shared_configuration.hpp"
+#include "service/service.hpp"
+#include "support/temp_dir.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/platform/linux.hpp"
+#include "tavrino/ui/view_controller.hpp"
+#include "tavrino/util/push.hpp"
+#include "tavrino/util/store.hpp"
+#include "tavrino/util/transport.hpp"
+
+namespace tavrino {
+namespace {
+
+using namespace std::chrono_literals;
+using service::Behavior;
+using service::Failure;
+using Clock = std::chrono::steady_clock;
+
+// One frame: the longest the main thread may be held.
+constexpr auto kFrame = 16ms;
+
+// Remembers the longest run of any main-queue task or timer fire.
+class TimingDispatch final : public platform::Dispatch {
+ public:
+  explicit TimingDispatch(platform::Dispatch& target) : target_(target) {}
+
+  void mainAsync(platform::Task task) override { target_.mainAsync(timed(std::move(task))); }
+  void mainAsyncAfter(platform::Clock::Duration delay, platform::Task task) override {
+    target_.mainAsyncAfter(delay, timed(std::move(task)));
+  }
+  std::shared_ptr<platform::Timer> scheduledTimer(platform::Clock::Duration interval,
+                                                  std::function<void()> block) override {
+    return target_.scheduledTimer(interval, timed(std::move(block)));
+  }
+  void globalAsync(platform::QualityOfService qos, platform::Task task) override {
+    target_.globalAsync(qos, std::move(task));
+  }
+  bool isMainThread() const override { return target_.isMainThread(); }
+  void run() override { target_.run(); }
+  void stop() override { target_.stop(); }
+  std::size_t runUntilIdle() override { return target_.runUntilIdle(); }
+  void runFor(platform::Clock::Duration span) override { target_.runFor(span); }
+  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
+    return target_.runUntil(done, timeout);
+  }
+
+  Clock::duration longestTask() const {
+    std::lock_guard lock(mu_);
+    return longest_;
+  }
+
+ private:
+  platform::Task timed(platform::Task task) {
+    return [this, task = std::move(task)] {
+      const auto start = Clock::now();
+      task();
+      const auto took = Clock::now() - start;
+      std::lock_guard lock(mu_);
+      longest_ = std::max(longest_, took);
+    };
+  }
+
+  platform::Dispatch& target_;
+  mutable std::mutex mu_;
+  Clock::duration longest_{};
+};
+
+class TimingPlatform final : public platform::PlatformWrapper {
+ public:
+  explicit TimingPlatform(std::unique_ptr<platform::Platform> target)
+      : PlatformWrapper(std::move(target)), dispatch_(PlatformWrapper::dispatch()) {}
+  platform::Dispatch& dispatch() override { return dispatch_; }
+  TimingDispatch& timing() { return dispatch_; }
+
+ private:
+  TimingDispatch dispatch_;
+};
+
+// The page answer every fault breaks: cookie instructions, an inbox campaign
+// and an action, all of which leave traces in the store when applied.
+constexpr const char* kScenario = R"({
+  "settings": {"iosproappr": "1"},
+  "categories": ["news", "deals"],
+  "pages": [{"match": {}, "answer": [
+    {"function": "_sc", "params": {"n": "fault_a", "v": "1", "t": "600"}},
+    {"function": "_sc", "params": {"n": "fault_b", "v": "2", "t": "600"}},
+    {"function": "_sc", "params": {"n": "fault_c", "v": "3", "t": "600"}},
+    {"function": "_sc", "params": {"n": "fault_d", "v": "4", "t": "600"}}
+  ]}]
+})";
+
+const std::vector<std::string> kAnswerCookies = {"fault_a", "fault_b", "fault_c", "fault_d"};
+
+struct Fault {
+  const char* name;
+  Failure failure;  // none with refused: the port does not listen
+  bool refused = false;
+};
+
+class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
+ protected:
+  void SetUp() override {
+    resetProcessStateForTesting();
+    auto clock = std::make_shared<platform::ManualClock>(1'700'000'000);
+    auto platform = std::make_unique<TimingPlatform>(
+        platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock}));
+    platform_ = platform.get();
+    platform::install(std::move(platform));
+    std::string error;
+    auto scenario = service::Scenario::fromJson(service::Json::parse(kScenario), {}, &error);
+    ASSERT_TRUE(scenario) << error;
+    service_.setScenario(std::move(*scenario));
+    baseUrl_ = service_.start();
+    ASSERT_FALSE(baseUrl_.empty());
+    // Answers are awaited for a second, not six: the faults outlast it.
+    processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "1"; });
+  }
+
+  void TearDown() override {
+    platform_ = nullptr;
+    platform::install(nullptr);
+    resetProcessStateForTesting();
+    service_.stop();
+  }
+
+  // Points the SDK at the service, broken by fault on every path.
+  std::string breakService(const Fault& fault) {
+    if (fault.refused) return service::refusingBaseUrl();
+    Behavior behavior = Behavior::failing(fault.failure);
+    behavior.dripInterval = 100ms;
+    service_.setBehavior("/*", behavior);
+    return baseUrl_;
+  }
+
+  // Runs call on the main thread and keeps the longest call (once the
+  // stores exist: creating a database file is no network wait). A call over
+  // one frame runs once more and counts with its faster run: a wait on the
+  // network happens every time, a commit held up by a loaded disk does not.
+  template <typename Call>
+  void timed(const char* what, Call call) {
+    if (warmingUp_) return call();
+    auto took = runTimed(call);
+    if (took > kFrame) took = std::min(took, runTimed(call));
+    if (took > longestCall_) {
+      longestCall_ = took;
+      longestName_ = what;
+    }
+  }
+
+  template <typename Call>
+  static Clock::duration runTimed(Call& call) {
+    const auto start = Clock::now();
+    call();
+    return Clock::now() - start;
+  }
+
+  // Every public call that reaches the network, from the main thread.
+  void useTheSdk(const std::string& base) {
+    std::optional<Tavrino> client;
+    timed("constructor", [&] { client.emplace(base, "42", "0"); });
+    timed("execute", [&] { client->execute(home_, {{"p", "Home"}}); });
+    timed("createEvent", [&] { client->createEvent("fault", home_, {}); });
+    timed("track", [&] { client->track({{"zbid", "7"}, {"di", "1"}}, {}); });
+    timed("saveClickEvent", [&] { client->saveClickEvent({{"zbid", "8"}}, {}); });
+    timed("addItem", [&] { client->addItem("sku", "1", "9.99", "shoes", "Shoe"); });
+    timed("add_action", [&] { client->add_action("1", "v", "1", "5", "1", "0", {}); });
+    timed("trackDeepLink", [&] { client->trackDeepLink("app://x?utm_source=a"); });
+    timed("register", [&] { client->register_(); });
+    timed("pushClicked", [&] {
+      Util::pushClicked({{"aps", {{"alert", "hi"}}}, {"zbid", "9"}}, "open");
+    });
+    timed("inbox categories", [&] { QivInbox().getCategoryListwithAPI([](const auto&) {}); });
+    timed("inbox counts", [&] { QivInbox().getCounts(); });
+    timed("server log", [&] { Util::addServerLog("fault"); });
+  }
+
+  TimingPlatform* platform_ = nullptr;
+  testing::TempDir dir_;
+  service::Service service_;
+  std::string baseUrl_;
+  std::shared_ptr<ui::ViewController> home_ = std::make_shared<ui::ViewController>("HomeScreen");
+  bool warmingUp_ = true;
+  Clock::duration longestCall_{};
+  std::string longestName_;
+};
+
+TEST_P(NetworkFaultTest, MainThreadNeverWaitsAndShutdownDoesNotWaitForTheNetwork) {
+  const std::string base = breakService(GetParam());
+  ASSERT_FALSE(base.empty());
+  useTheSdk(base);
+  // The loop turns while the answers fail, hang or trickle in.
+  platform_->dispatch().runUntil([] { return false; }, 1500ms);
+  warmingUp_ = false;
+  useTheSdk(base);
+  platform_->dispatch().runUntil([] { return false; }, 300ms);
+
+  EXPECT_LE(longestCall_, kFrame) << longestName_;
+  EXPECT_LE(platform_->timing().longestTask(), kFrame);
+
+  // Nothing of a broken answer was applied: all or nothing.
+  for (const auto& cookie : kAnswerCookies) EXPECT_EQ(Util::readDefault(cookie), "") << cookie;
+
+  // Requests are still hanging or trickling: shutdown must not wait for them.
+  const auto start = Clock::now();
+  platform_ = nullptr;
+  platform::install(nullptr);
+  EXPECT_LE(Clock::now() - start, 2s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, NetworkFaultTest,
+    ::testing::Values(Fault{"refused", Failure::none, true}, Fault{"hang", Failure::hang},
+                      Fault{"cutMidBody", Failure::cutMidBody},
+                      Fault{"status500", Failure::status500}, Fault{"garbage", Failure::garbage},
+                      Fault{"hugeBody", Failure::hugeBody}, Fault{"slowDrip", Failure::slowDrip},
+                      Fault{"truncated", Failure::truncated},
+                      Fault{"drop", Failure::dropConnection}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The same answer, whole, is applied: the checks above can see an answer.
+TEST_F(NetworkFaultTest, AWholeAnswerIsAppliedWhole) {
+  Tavrino client(baseUrl_, "42", "0");
+  client.execute(home_, {{"p", "Home"}});
+  EXPECT_TRUE(
+      platform_->dispatch().runUntil([] { return Util::readDefault("fault_d") != ""; }, 5s));
+  for (const auto& cookie : kAnswerCookies) EXPECT_NE(Util::readDefault(cookie), "") << cookie;
+}
+
+// A hung image server holds neither the banner's own (asynchronous) load nor
+// a blocking load on a global queue, such as getImageFromUrl, at shutdown.
+TEST_F(NetworkFaultTest, ShutdownDoesNotWaitForAHungImage) {
+  std::string error;
+  auto scenario = service::Scenario::fromJson(service::Json::parse(R"({"pages": [{"match": {},
+      "answer": [{"function": "ui_sb", "params": {"uvp": "p", "zbid": "9", "zid": "1",
+      "bsc": "imgtxt", "img": "{{base}}img/pop.png", "btx": "Go"}}]}]})"),
+                                              {}, &error);
+  ASSERT_TRUE(scenario) << error;
+  service_.setScenario(std::move(*scenario));
+  service_.setBehavior("/img/*", Behavior::failing(Failure::hang));
+  processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "30"; });
+
+  Tavrino client(baseUrl_, "42", "0");
+  client.execute(home_, {{"p", "Home"}});
+  std::atomic<bool> loaded{false};
+  platform_->dispatch().globalAsync(platform::QualityOfService::utility, [&] {
+    platform::current().urlSession().contentsOf(baseUrl_ + "img/blocking.png", 30s);
+    loaded = true;
+  });
+  ASSERT_TRUE(
+      platform_->dispatch().runUntil([&] { return service_.requests("/img/").size() == 2; }, 5s));
+
+  const auto start = Clock::now();
+  platform_ = nullptr;
+  platform::install(nullptr);
+  EXPECT_LE(Clock::now() - start, 2s);
+  EXPECT_TRUE(loaded);
+}
+
+}  // namespace
+}  // namespace tavrino
