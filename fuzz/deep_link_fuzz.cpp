@@ -4,8 +4,8 @@
 // defaults first (typed values as in storedValue()). Lines take escapes.
 //
 // Invariants: a link writes only the preview allow-list ("qivtest",
-// "qivforce", "companyid", "memberid", and only with "tavrino=preview" in
-// it), "qivparam" and the campaign-parameter names the defaults configure;
+// "qivforce", "companyid", "memberid", and only when the link's "tavrino"
+// is "preview"), "qivparam" and the campaign-parameter names the defaults configure;
 // every value written is a piece of the link. A push preview request may
 // also draw the visitor's random bucket and sweep expired entries.
 
@@ -60,6 +60,23 @@ Tavrino& client() {
   return *instance;
 }
 
+// True iff a piece of the link's query names key and ends in "=" + value:
+// a piece's value is what follows its last "=".
+bool linkSays(std::string_view url, std::string_view key, std::string_view value) {
+  const auto question = url.find('?');
+  if (question == std::string_view::npos) return false;
+  std::string_view query = url.substr(question + 1);
+  query = query.substr(0, query.find('#'));
+  for (std::string_view piece : fuzz::splitAt(query, "&")) {
+    const auto eq = piece.find('=');
+    if (eq != std::string_view::npos && piece.substr(0, eq) == key &&
+        piece.substr(piece.rfind('=') + 1) == value) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::map<std::string, Value> snapshot() {
   std::map<std::string, Value> entries;
   for (auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
@@ -86,13 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string url = lines.empty() ? "" : fuzz::unescape(lines[0]);
 
   std::set<std::string> allowed = {"qivparam"};
-  if (url.find("tavrino=preview") != std::string::npos) {
+  if (linkSays(url, "tavrino", "preview")) {
     allowed.insert({"qivtest", "qivforce", "companyid", "memberid"});
   }
   for (const char* utm : {"utm_source", "utm_medium", "utm_term", "utm_campaign", "utm_content"}) {
     allowed.insert(Util::getCookieToQIVDefaults("_" + std::string(utm), utm));
   }
-  const bool preview = url.find("qiv_p_preview=1") != std::string::npos;
+  const bool preview = linkSays(url, "qiv_p_preview", "1");
   if (preview) allowed.insert("qivrandom");
 
   const auto before = snapshot();

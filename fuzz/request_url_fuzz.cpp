@@ -55,23 +55,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StringMap clientMap;
   bool inClientMap = false;
   bool ownBase = true;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i] == "--") {
-      inClientMap = true;
-      continue;
+  suite->transaction([&] {
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      if (lines[i] == "--") {
+        inClientMap = true;
+        continue;
+      }
+      const std::string line = fuzz::unescape(lines[i]);
+      const auto eq = line.find('=');
+      const std::string key = line.substr(0, eq);
+      const std::string value = eq == std::string::npos ? "" : line.substr(eq + 1);
+      if (inClientMap) {
+        clientMap[key] = value;
+      } else {
+        suite->set(key, fuzz::storedValue(value));
+        ownBase = ownBase && key != "_cburl";
+      }
     }
-    const std::string line = fuzz::unescape(lines[i]);
-    const auto eq = line.find('=');
-    const std::string key = line.substr(0, eq);
-    const std::string value = eq == std::string::npos ? "" : line.substr(eq + 1);
-    if (inClientMap) {
-      clientMap[key] = value;
-    } else {
-      suite->set(key, fuzz::storedValue(value));
-      ownBase = ownBase && key != "_cburl";
-    }
-  }
-  if (ownBase) suite->set("_cburl", Value(std::string(kBase)));
+    if (ownBase) suite->set("_cburl", Value(std::string(kBase)));
+  });
 
   const std::string type = lines.empty() ? "" : fuzz::unescape(lines[0]);
   check(Util::createRequest(type, clientMap), ownBase);
