@@ -82,7 +82,7 @@ TEST_F(JsonHelpersTest, ParsersRefuseNestingDeeperThanAnyValueMayBe) {
 }
 
 TEST_F(JsonHelpersTest, NestingLimitIsExactlyTheValueLimitAndRefusalsAreLogged) {
-  Util::setCookieToQIVDefaults("qivtest", "1");
+  enableDebugLog();
   const auto nested = [](std::size_t depth) {
     return std::string(depth, '[') + "1" + std::string(depth, ']');
   };
@@ -96,7 +96,7 @@ TEST_F(JsonHelpersTest, NestingLimitIsExactlyTheValueLimitAndRefusalsAreLogged) 
 }
 
 TEST_F(JsonHelpersTest, TextLargerThanTheCapIsRefusedUnparsed) {
-  Util::setCookieToQIVDefaults("qivtest", "1");
+  enableDebugLog();
   // A well-formed answer of exactly the cap parses; one byte more does not.
   std::string atCap = "[\"" + std::string(json::kMaxTextBytes - 4, 'x') + "\"]";
   ASSERT_EQ(atCap.size(), json::kMaxTextBytes);
