@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/json/json_limits.hpp"
 #include "support/sdk_test.hpp"
 #include "tavrino/util/json_helpers.hpp"
 
@@ -78,6 +79,39 @@ TEST_F(JsonHelpersTest, ParsersRefuseNestingDeeperThanAnyValueMayBe) {
   // Brackets inside strings are text, not nesting.
   const std::string quoted = "[\"" + std::string(1000, '[') + "\\\"\"]";
   EXPECT_EQ(Util::parseJSONArray(std::string_view(quoted)).size(), 1u);
+}
+
+TEST_F(JsonHelpersTest, NestingLimitIsExactlyTheValueLimitAndRefusalsAreLogged) {
+  enableDebugLog();
+  const auto nested = [](std::size_t depth) {
+    return std::string(depth, '[') + "1" + std::string(depth, ']');
+  };
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(256))), Value::parse(nested(256)));
+  EXPECT_FALSE(log().contains("JSON refused"));
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(257))), Value::array());
+  EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
+  log().clear();
+  EXPECT_EQ(Util::parseJSONObject(bytes("{\"a\":" + nested(256) + "}")), Value::object());
+  EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
+}
+
+TEST_F(JsonHelpersTest, TextLargerThanTheCapIsRefusedUnparsed) {
+  enableDebugLog();
+  // A well-formed answer of exactly the cap parses; one byte more does not.
+  std::string atCap = "[\"" + std::string(json::kMaxTextBytes - 4, 'x') + "\"]";
+  ASSERT_EQ(atCap.size(), json::kMaxTextBytes);
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(atCap)).size(), 1u);
+  EXPECT_FALSE(log().contains("JSON refused"));
+
+  std::string overCap = "[\"" + std::string(json::kMaxTextBytes - 3, 'x') + "\"]";
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(overCap)), Value::array());
+  EXPECT_TRUE(log().contains("JSON refused: 8388609 bytes, more than 8388608"));
+  EXPECT_TRUE(log().consoleContains("Error handled = JSON refused"));
+
+  std::string objectOverCap = "{\"a\":\"" + std::string(json::kMaxTextBytes, 'x') + "\"}";
+  EXPECT_EQ(Util::parseJSONObject(bytes(objectOverCap)), Value::object());
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString(objectOverCap), Value::object());
+  EXPECT_TRUE(Util::parseJSONObjectFromString(objectOverCap).empty());
 }
 
 }  // namespace

@@ -4,9 +4,28 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/json/json_limits.hpp"
 #include "core/value_cbor.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
+
+namespace tavrino::json {
+
+bool admits(std::string_view text) {
+  if (text.size() > kMaxTextBytes) {
+    QivUtil::addLog("JSON refused: " + std::to_string(text.size()) + " bytes, more than " +
+                    std::to_string(kMaxTextBytes));
+    return false;
+  }
+  if (!jsonTextNestsWithin(text, kMaxValueNesting)) {
+    QivUtil::addLog("JSON refused: nested more than " + std::to_string(kMaxValueNesting) + " deep");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tavrino::json
 
 namespace tavrino::Util {
 namespace {
@@ -17,8 +36,8 @@ void print(const std::string& line) {
 
 // Parses text; nothing (and the error printed as given) when it is no JSON.
 std::optional<Value> parse(std::string_view text, const char* errorPrefix) {
-  if (!jsonTextNestsWithin(text, kMaxValueNesting)) {
-    print(std::string(errorPrefix) + "JSON nested too deep");
+  if (!json::admits(text)) {
+    print(std::string(errorPrefix) + "JSON refused");
     return std::nullopt;
   }
   try {
@@ -65,7 +84,7 @@ Value arrayOfMaps(std::string_view json_string) {
 
 Value parseJSONObject(const Data& data) {
   const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
-  if (!jsonTextNestsWithin(text, kMaxValueNesting)) return Value::object();
+  if (!json::admits(text)) return Value::object();
   Value value = Value::parse(text, nullptr, /*allow_exceptions=*/false);
   return value.is_object() ? value : Value::object();
 }

@@ -1,0 +1,93 @@
+// Banner documents from arbitrary parameter maps.
+//
+// Invariants: with the campaign's raw markup and script keys left out, the
+// page is the fixed frame around the map's JSON; that JSON holds no "</" and
+// no "<!--", so the only closing script tag (in any letter case) after the
+// map is the element's own; and a script engine reading it (with "<\/" and
+// "<\!" as "</" and "<!") gets back the map with "a" emptied. With every key
+// in, the page still ends with that element.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/value_cbor.hpp"
+#include "fuzz_platform.hpp"
+#include "tavrino/banner/banner_document.hpp"
+#include "tavrino/util/json_helpers.hpp"
+
+using namespace tavrino;
+
+namespace {
+
+constexpr std::string_view kScriptStart = "<script>var banner_params=";
+constexpr std::string_view kScriptEnd =
+    ";var ev_func=function(){};ev_func();</script></body></html>";
+
+[[noreturn]] void fail(const std::string& what, const std::string& document) {
+  std::fprintf(stderr, "banner document invariant broken: %s\n%s\n", what.c_str(),
+               document.c_str());
+  std::abort();
+}
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
+  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::installQuietPlatform();
+  const Value params = Util::parseJSONObject(Data(data, data + size));
+
+  const std::string full = banner::createHTMLContent(params);
+  if (!full.ends_with("};ev_func();</script></body></html>")) fail("page cut short", full);
+
+  Value plain = params;
+  for (const char* raw : {"ccss", "lf", "cap", "ev", "ev2", "ev3", "cbf"}) plain.erase(raw);
+  const std::string document = banner::createHTMLContent(plain);
+  const std::string frame = banner::createHTMLContent(Value::object());
+  const auto start = frame.find(kScriptStart);
+  if (start == std::string::npos || document.compare(0, start, frame, 0, start) != 0 ||
+      !document.ends_with(kScriptEnd)) {
+    fail("page frame changed", document);
+  }
+  const std::size_t jsonStart = start + kScriptStart.size();
+  if (document.size() < jsonStart + kScriptEnd.size()) fail("page too short", document);
+  const std::string json =
+      document.substr(jsonStart, document.size() - jsonStart - kScriptEnd.size());
+  if (json.find("</") != std::string::npos || json.find("<!--") != std::string::npos) {
+    fail("map JSON can end the script element", document);
+  }
+  const std::string tail = lower(document.substr(start));
+  if (tail.find("</script") != tail.size() - std::string_view("</script></body></html>").size()) {
+    fail("a closing script tag inside the script", document);
+  }
+
+  Value expected = plain;
+  expected["a"] = "";
+  if (!nestsWithin(plain, kMaxValueNesting)) return 0;  // dropped with a log line instead
+  std::string written;
+  try {
+    written = expected.dump();
+  } catch (const Value::exception&) {
+    return 0;  // not UTF-8: replaced characters, compared by the unit tests
+  }
+  const Value read = Value::parse(replaceAll(replaceAll(json, "<\\/", "</"), "<\\!", "<!"), nullptr,
+                                  /*allow_exceptions=*/false);
+  if (read != expected) fail("map read back differs", document);
+  return 0;
+}
