@@ -154,7 +154,6 @@ class WorstTaskReport final : public ::testing::Environment {
 
   void TearDown() override {
     std::lock_guard lock(mu_);
-    if (tasks_ == 0) return;
     std::printf(
         "[main loop] %zu tasks watched; worst CPU %.2f ms (%s); worst blocked %.2f ms (%s); "
         "CPU limit %.0f ms, blocking limit %.0f ms\n",
