@@ -5,6 +5,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -36,12 +37,13 @@ TEST_F(MainLoopWatchdogTest, SleepAndLockWaitInMainQueueTasksAreStalls) {
 
   // A lock another thread holds for 25 ms.
   std::mutex mu;
-  std::unique_lock held(mu);
-  std::thread holder([&, lock = std::move(held)]() mutable {
+  std::atomic<bool> held{false};
+  std::thread holder([&] {
+    std::lock_guard lock(mu);
+    held = true;
     std::this_thread::sleep_for(milliseconds(25));
-    lock.unlock();
   });
-  std::this_thread::sleep_for(milliseconds(2));  // the holder owns the lock by now
+  while (!held) std::this_thread::yield();
   dispatch().mainAsync([&] { std::lock_guard wait(mu); });
   dispatch().runUntilIdle();
   holder.join();
