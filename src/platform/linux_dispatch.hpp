@@ -32,6 +32,10 @@ class LinuxDispatch final : public Dispatch {
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
     return loop_.runUntil(done, timeout);
   }
+  // Not part of Dispatch: a diagnostic hook of this platform's run loop.
+  void setTaskObserver(std::shared_ptr<TaskObserver> observer) {
+    loop_.setTaskObserver(std::move(observer));
+  }
 
   // Finishes the global queues' work and stops their threads.
   void shutdown() { pool_.shutdown(); }

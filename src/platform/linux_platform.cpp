@@ -85,9 +85,13 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<UserNotificationCenter> userNotificationCenter_;
 };
 
+// A relative directory from the environment would move with the host's
+// working directory (and is invalid for the XDG variables): it is ignored.
 std::filesystem::path fromEnvironment(const char* name) {
   const char* value = std::getenv(name);
-  return value && *value ? std::filesystem::path(value) : std::filesystem::path();
+  if (value == nullptr || *value == '\0') return {};
+  std::filesystem::path path(value);
+  return path.is_absolute() ? path : std::filesystem::path();
 }
 
 }  // namespace

@@ -55,6 +55,29 @@ void MainRunLoop::enterAsMainThread() {
   mainThread_ = std::this_thread::get_id();
 }
 
+void MainRunLoop::setTaskObserver(std::shared_ptr<TaskObserver> observer) {
+  std::lock_guard lock(mu_);
+  observer_ = std::move(observer);
+}
+
+void MainRunLoop::runObserved(const std::function<void()>& task) {
+  std::shared_ptr<TaskObserver> observer;
+  {
+    std::lock_guard lock(mu_);
+    observer = observer_;
+  }
+  if (!observer) {
+    task();
+    return;
+  }
+  struct Around {
+    TaskObserver& observer;
+    explicit Around(TaskObserver& o) : observer(o) { observer.willRunTask(); }
+    ~Around() { observer.didRunTask(); }
+  } around(*observer);
+  task();
+}
+
 bool MainRunLoop::runOneDue() {
   Entry entry;
   {
@@ -64,11 +87,11 @@ bool MainRunLoop::runOneDue() {
     queue_.pop();
   }
   if (!entry.timer) {
-    if (entry.task) entry.task();
+    if (entry.task) runObserved(entry.task);
     return true;
   }
   if (!entry.timer->isValid()) return true;
-  (*entry.block)();
+  runObserved(*entry.block);
   if (!entry.timer->isValid()) return true;
   // Like the platform's timers, fires missed while the loop was busy (or the
   // clock jumped) collapse into one; the schedule keeps its phase.
@@ -108,8 +131,7 @@ void MainRunLoop::waitForWork(std::chrono::steady_clock::time_point realDeadline
         queue_.top().due - clock_->now());
     deadline = std::min(deadline, std::chrono::steady_clock::now() + untilDue);
   }
-  wake_.wait_until(lock, deadline,
-                   [&] { return stopRequested_ || wakeups_ != seen || dueNow(); });
+  wake_.wait_until(lock, deadline, [&] { return stopRequested_ || wakeups_ != seen || dueNow(); });
 }
 
 void MainRunLoop::run() {

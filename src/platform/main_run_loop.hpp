@@ -18,6 +18,17 @@
 
 namespace tavrino::platform {
 
+// Watches the tasks the main run loop runs (posted work and timer fires),
+// e.g. to measure how long one of them kept the loop busy. Both calls come on
+// the main thread, around each task; a task that pumps the loop itself sees
+// the tasks it runs nest inside it.
+class TaskObserver {
+ public:
+  virtual ~TaskObserver() = default;
+  virtual void willRunTask() = 0;
+  virtual void didRunTask() = 0;
+};
+
 class MainRunLoop {
  public:
   explicit MainRunLoop(std::shared_ptr<Clock> clock);
@@ -34,6 +45,8 @@ class MainRunLoop {
   std::size_t runUntilIdle();
   void runFor(Clock::Duration span);
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout);
+  // Installs the observer of the loop's tasks; nullptr removes it.
+  void setTaskObserver(std::shared_ptr<TaskObserver> observer);
 
  private:
   struct Entry {
@@ -52,6 +65,7 @@ class MainRunLoop {
 
   void enterAsMainThread();
   void push(Entry entry);
+  void runObserved(const std::function<void()>& task);
   // Runs one entry that is due now. Returns false iff none is due.
   bool runOneDue();
   std::optional<Clock::Duration> nextDue();
@@ -68,6 +82,7 @@ class MainRunLoop {
   std::uint64_t nextSequence_ = 0;
   std::uint64_t wakeups_ = 0;  // bumped by posts and clock jumps
   bool stopRequested_ = false;
+  std::shared_ptr<TaskObserver> observer_;
   std::thread::id mainThread_;
 };
 

@@ -1,5 +1,7 @@
 #include "support/sdk_test.hpp"
 
+#include "platform/linux_dispatch.hpp"
+
 #include "tavrino/client.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -57,12 +59,29 @@ void SdkTest::TearDown() {
   platform_ = nullptr;
   platform::install(nullptr);
   resetProcessStateForTesting();
+  checkMainLoopStalls();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  recordWorstTasks(*watchdog_,
+                   info ? std::string(info->test_suite_name()) + "." + info->name() : "?");
+}
+
+void SdkTest::checkMainLoopStalls() {
+  for (const auto& stall : watchdog_->takeStalls()) {
+    ADD_FAILURE() << "a main-loop task kept the loop busy too long: "
+                  << describe(stall, watchdog_->limits());
+  }
 }
 
 void SdkTest::installPlatform() {
   auto platform = std::make_unique<CapturingPlatform>(
       platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock_}));
   platform_ = platform.get();
+  // Every platform these tests make runs the Linux main loop.
+  if (auto* linux = dynamic_cast<platform::LinuxDispatch*>(&platform_->dispatch())) {
+    linux->setTaskObserver(watchdog_);
+  } else {
+    ADD_FAILURE() << "the platform's main loop cannot be watched";
+  }
   platform::install(std::move(platform));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 // The fixture most SDK tests use: a Linux platform over a fresh temporary
-// data directory, a manual clock, and a log that records its lines.
+// data directory, a manual clock, and a log that records its lines. A
+// watchdog times every task of the main loop; the test fails if one kept the
+// loop busy for more than a frame.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_loop_watchdog.hpp"
 #include "support/temp_dir.hpp"
 #include "tavrino/platform/linux.hpp"
 
@@ -63,6 +66,10 @@ class SdkTest : public ::testing::Test {
   CapturingLog& log() { return platform_->capturingLog(); }
   platform::Dispatch& dispatch() { return platform_->dispatch(); }
   const std::filesystem::path& dataDirectory() const { return dir_.path(); }
+  MainLoopWatchdog& watchdog() { return *watchdog_; }
+  // Fails the test for each main-loop task over the watchdog's limits so
+  // far, then forgets them. TearDown calls it too.
+  void checkMainLoopStalls();
 
  private:
   void installPlatform();
@@ -70,6 +77,7 @@ class SdkTest : public ::testing::Test {
   TempDir dir_;
   std::shared_ptr<platform::ManualClock> clock_;
   CapturingPlatform* platform_ = nullptr;
+  std::shared_ptr<MainLoopWatchdog> watchdog_ = std::make_shared<MainLoopWatchdog>();
 };
 
 }  // namespace tavrino::testing

@@ -21,7 +21,8 @@ namespace tavrino::platform {
 
 struct LinuxPlatformOptions {
   // Where the user-defaults suites live. Empty: $TAVRINO_DATA_DIR, else
-  // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino.
+  // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino (variables holding a
+  // relative path are ignored).
   std::filesystem::path dataDirectory;
   // The time base. Null: the system clock.
   std::shared_ptr<Clock> clock = nullptr;

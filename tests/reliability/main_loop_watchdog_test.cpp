@@ -1,0 +1,134 @@
+// The watchdog every SDK test runs under must catch a task that blocks the
+// main loop for more than a frame, whatever blocks it, and must not blame a
+// quick task or a task that runs other work only through the queue.
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "support/sdk_test.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+class MainLoopWatchdogTest : public SdkTest {
+ protected:
+  // The stalls these tests plant are not the SDK's: keep them out of the
+  // program's worst figures.
+  void TearDown() override {
+    watchdog().reset();
+    SdkTest::TearDown();
+  }
+};
+
+TEST_F(MainLoopWatchdogTest, SleepAndLockWaitInMainQueueTasksAreStalls) {
+  dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(20)); });
+  EXPECT_EQ(dispatch().runUntilIdle(), 1u);
+  auto stalls = watchdog().takeStalls();
+  ASSERT_EQ(stalls.size(), 1u);
+  EXPECT_GE(stalls[0].blockedMs, 16.0);
+  EXPECT_LT(stalls[0].cpuMs, 16.0);
+
+  // A lock another thread holds for 25 ms.
+  std::mutex mu;
+  std::atomic<bool> held{false};
+  std::thread holder([&] {
+    std::lock_guard lock(mu);
+    held = true;
+    std::this_thread::sleep_for(milliseconds(25));
+  });
+  while (!held) std::this_thread::yield();
+  dispatch().mainAsync([&] { std::lock_guard wait(mu); });
+  dispatch().runUntilIdle();
+  holder.join();
+  stalls = watchdog().takeStalls();
+  ASSERT_EQ(stalls.size(), 1u);
+  EXPECT_GE(stalls[0].blockedMs, 16.0);
+}
+
+TEST_F(MainLoopWatchdogTest, TimerFiresAreWatchedToo) {
+  auto timer = dispatch().scheduledTimer(std::chrono::seconds(1),
+                                         [] { std::this_thread::sleep_for(milliseconds(20)); });
+  dispatch().runFor(std::chrono::milliseconds(1500));
+  timer->invalidate();
+  EXPECT_EQ(watchdog().takeStalls().size(), 1u);
+}
+
+TEST_F(MainLoopWatchdogTest, BusyCpuOverTheScaledLimitIsAStall) {
+  const double limit = watchdog().limits().cpuMs;
+  dispatch().mainAsync([limit] {
+    timespec start{}, now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    do {
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    } while ((now.tv_sec - start.tv_sec) * 1e3 + (now.tv_nsec - start.tv_nsec) / 1e6 < limit + 4);
+  });
+  dispatch().runUntilIdle();
+  const auto stalls = watchdog().takeStalls();
+  ASSERT_EQ(stalls.size(), 1u);
+  EXPECT_GT(stalls[0].cpuMs, limit);
+}
+
+TEST_F(MainLoopWatchdogTest, QuickTasksAndWaitsBetweenTasksAreNotStalls) {
+  // Many short sleeps, each its own task: the loop is free between them.
+  for (int i = 0; i < 10; ++i) {
+    dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(3)); });
+  }
+  dispatch().runUntilIdle();
+  // Waiting for another thread happens in the pump, not in a task.
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    std::this_thread::sleep_for(milliseconds(40));
+    done = true;
+  });
+  EXPECT_TRUE(dispatch().runUntil([&] { return done.load(); }, std::chrono::seconds(5)));
+  worker.join();
+  EXPECT_TRUE(watchdog().stalls().empty());
+  EXPECT_GE(watchdog().tasksWatched(), 10u);
+  EXPECT_GE(watchdog().worstBlocked().blockedMs, 2.0);
+}
+
+TEST_F(MainLoopWatchdogTest, NestedPumpCountsOnceForTheOutermostTask) {
+  dispatch().mainAsync([this] {
+    dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(12)); });
+    dispatch().runUntilIdle();
+    std::this_thread::sleep_for(milliseconds(12));
+  });
+  dispatch().runUntilIdle();
+  const auto stalls = watchdog().takeStalls();
+  ASSERT_EQ(stalls.size(), 1u);
+  EXPECT_GE(stalls[0].blockedMs, 16.0);
+}
+
+TEST_F(MainLoopWatchdogTest, FixtureFailsTheTestOnAStall) {
+  dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(20)); });
+  dispatch().runUntilIdle();
+  ::testing::TestPartResultArray results;
+  {
+    ::testing::ScopedFakeTestPartResultReporter reporter(
+        ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+    checkMainLoopStalls();
+  }
+  ASSERT_EQ(results.size(), 1);
+  EXPECT_TRUE(results.GetTestPartResult(0).nonfatally_failed());
+  EXPECT_NE(std::string(results.GetTestPartResult(0).message()).find("kept the loop busy"),
+            std::string::npos);
+  // Reported once: TearDown finds nothing left.
+  EXPECT_TRUE(watchdog().stalls().empty());
+}
+
+TEST_F(MainLoopWatchdogTest, RestartedPlatformIsWatched) {
+  restartPlatform();
+  dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(20)); });
+  dispatch().runUntilIdle();
+  EXPECT_EQ(watchdog().takeStalls().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavrino::testing

@@ -1,0 +1,196 @@
+// Sixteen threads use the SDK at once, the way a busy host and the SDK's own
+// background work do: store writes, request building, the step list and its
+// callback, the inbox, and page views posted to the main loop. Run under
+// ThreadSanitizer it must give no report; in any build every thread's own
+// writes must be there afterwards.
+//
+// TAVRINO_STRESS_ITERATIONS sets the iterations per thread (default 150).
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/shared_configuration.hpp"
+#include "support/service_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/inbox/qiv_inbox.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+constexpr int kThreads = 16;
+constexpr int kInboxKept = 5;
+
+int iterations() {
+  const char* text = std::getenv("TAVRINO_STRESS_ITERATIONS");
+  const int parsed = text ? std::atoi(text) : 0;
+  return parsed > 0 ? parsed : 150;
+}
+
+Value inboxMessage(const std::string& id) {
+  return Value{{"zbid", id},
+               {"qivibxttl", "60"},
+               {"qivibxmt", "stress"},
+               {"qivibxcap", "title " + id},
+               {"qivibxr", "2"},
+               {"qivibxdate", std::to_string(kTestEpoch)},
+               {"qivibxtimeout", std::to_string(kTestEpoch + 3600)}};
+}
+
+std::string keyOf(int thread, int slot) {
+  return "stress_" + std::to_string(thread) + "_" + std::to_string(slot);
+}
+
+class ThreadStressTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    client.emplace(baseUrl, "1234", "0");
+    client->enableAppInbox();
+    client->setAppInboxHistorySize(1000);
+  }
+  void TearDown() override {
+    client.reset();
+    ServiceTest::TearDown();
+  }
+
+  std::optional<Tavrino> client;
+  std::shared_ptr<ui::ViewController> screen = std::make_shared<ui::ViewController>("Stress");
+};
+
+TEST_F(ThreadStressTest, SixteenThreadsMixingStoreRequestsStepsInboxAndPageViews) {
+  const int rounds = iterations();
+  const auto started = std::chrono::steady_clock::now();
+  std::atomic<int> finished{0};
+  std::atomic<int> pageViewsPosted{0};
+  std::atomic<int> pageViewsRun{0};
+  std::atomic<int> stepCallbacks{0};
+  std::atomic<int> badRequests{0};
+  std::vector<std::set<std::string>> inboxKept(kThreads);
+
+  client->setStepCallback([&](const std::vector<std::string>& steps) {
+    if (!steps.empty()) stepCallbacks.fetch_add(1);
+  });
+
+  auto work = [&](int t) {
+    QivInbox inbox;
+    for (int i = 0; i < rounds; ++i) {
+      switch (t % 6) {
+        case 0:  // plain store writes and reads
+          Util::setCookieToQIVDefaults(keyOf(t, i % 8), std::to_string(i));
+          (void)Util::readDefault(keyOf((t + 6) % kThreads, i % 8));
+          break;
+        case 1: {  // request building from the store and a client map
+          const std::string url = Util::createRequest(
+              "standart", {{"p", "Stress"}, {"i", std::to_string(i)}, {"t", "a b&c"}});
+          if (url.find_first_of(std::string_view(" \r\n\0", 4)) != std::string::npos) {
+            badRequests.fetch_add(1);
+          }
+          break;
+        }
+        case 2:  // the step list, its callback replaced under way
+          recordStep("stress step " + std::to_string(t) + "/" + std::to_string(i));
+          if (i % 25 == 0) {
+            client->setStepCallback(
+                [&](const std::vector<std::string>&) { stepCallbacks.fetch_add(1); });
+          }
+          if (i % 10 == 0) (void)client->getSteps();
+          break;
+        case 3: {  // the inbox: store, count, read, delete
+          const std::string id = "m" + std::to_string(t) + "_" + std::to_string(i);
+          inbox.setMessage(inboxMessage(id));
+          inboxKept[t].insert(id);
+          if (i >= kInboxKept) {
+            const std::string old = "m" + std::to_string(t) + "_" + std::to_string(i - kInboxKept);
+            inbox.deleteMessage(old);
+            inboxKept[t].erase(old);
+          }
+          if (i % 3 == 0) inbox.markReadMessage(id);
+          (void)inbox.getUnreadMessageCount();
+          if (i % 20 == 0) (void)inbox.getAllMessages();
+          break;
+        }
+        case 4:  // page views, run by the main loop
+          if (i % 10 == 0) {
+            pageViewsPosted.fetch_add(1);
+            dispatch().mainAsync([&, i] {
+              client->execute(screen, {{"p", "Stress"}, {"n", std::to_string(i)}});
+              pageViewsRun.fetch_add(1);
+            });
+          }
+          Util::setCookieToQIVDefaults(keyOf(t, i % 8), std::to_string(i));
+          break;
+        case 5:  // transactions of several writes
+          Util::qivDefaults()->transaction([&] {
+            for (int slot = 0; slot < 4; ++slot) {
+              Util::qivDefaults()->set(keyOf(t, slot), std::to_string(i));
+            }
+          });
+          break;
+      }
+    }
+    finished.fetch_add(1);
+  };
+
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+  const bool done = dispatch().runUntil(
+      [&] { return finished.load() == kThreads && pageViewsRun.load() == pageViewsPosted.load(); },
+      std::chrono::minutes(5));
+  for (auto& thread : threads) thread.join();
+  ASSERT_TRUE(done);
+  // Let the page views' answers come back and be handled while nothing else runs.
+  waitUntil([] { return false; }, std::chrono::milliseconds(300));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  EXPECT_EQ(badRequests.load(), 0);
+  EXPECT_GT(stepCallbacks.load(), 0);
+  EXPECT_LE(client->getSteps().size(), kMaxSteps);
+  EXPECT_GT(pageViewsRun.load(), 0);
+
+  // Every thread's last writes are what the store holds.
+  const int last = rounds - 1;
+  for (int t = 0; t < kThreads; ++t) {
+    if (t % 6 == 0 || t % 6 == 4) {
+      for (int slot = 0; slot < 8 && slot <= last; ++slot) {
+        const int lastForSlot = last - ((last - slot) % 8);
+        EXPECT_EQ(Util::readDefault(keyOf(t, slot)), std::to_string(lastForSlot)) << t;
+      }
+    }
+    if (t % 6 == 5) {
+      for (int slot = 0; slot < 4; ++slot) {
+        EXPECT_EQ(Util::readDefault(keyOf(t, slot)), std::to_string(last));
+      }
+    }
+  }
+  std::set<std::string> expected;
+  for (const auto& kept : inboxKept) expected.insert(kept.begin(), kept.end());
+  QivInbox inbox;
+  std::set<std::string> stored;
+  for (const auto& message : inbox.getAllMessages()) stored.insert(message.id);
+  EXPECT_EQ(stored, expected);
+
+  std::printf("[stress] %d threads x %d iterations, %d page views: %.2f s\n", kThreads, rounds,
+              pageViewsRun.load(), seconds);
+  // Fifteen threads contending for one store on a small machine is not a
+  // host's load: the main loop's figures are reported here, not judged.
+  const auto stalls = watchdog().takeStalls();
+  std::printf(
+      "[stress] main-loop tasks over a frame under this load: %zu (worst blocked %.1f ms)\n",
+      stalls.size(), watchdog().worstBlocked().blockedMs);
+  watchdog().reset();
+}
+
+}  // namespace
+}  // namespace tavrino::testing

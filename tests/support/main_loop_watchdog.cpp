@@ -1,0 +1,188 @@
+#include "support/main_loop_watchdog.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <utility>
+
+namespace tavrino::testing {
+
+namespace {
+
+double msOf(const timespec& t) {
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+double clockMs(clockid_t id) {
+  timespec t{};
+  clock_gettime(id, &t);
+  return msOf(t);
+}
+
+// Slowdowns the sanitizers' own documentation gives for typical programs
+// (AddressSanitizer about 2x, ThreadSanitizer 5x-15x, UndefinedBehavior-
+// Sanitizer well under 2x), taken at the high end so a slow CI machine does
+// not fail a task that is only slow because it is instrumented.
+constexpr double kAddressSlowdown = 2;
+constexpr double kUndefinedSlowdown = 1.5;
+constexpr double kThreadSlowdown = 15;
+
+}  // namespace
+
+double sanitizerSlowdown() {
+  double factor = 1;
+#ifdef TAVRINO_SANITIZERS
+  const std::string_view sanitizers = TAVRINO_SANITIZERS;
+  if (sanitizers.find("address") != std::string_view::npos) factor *= kAddressSlowdown;
+  if (sanitizers.find("undefined") != std::string_view::npos) factor *= kUndefinedSlowdown;
+  if (sanitizers.find("thread") != std::string_view::npos) factor *= kThreadSlowdown;
+#endif
+  return factor;
+}
+
+StallLimits defaultStallLimits() {
+  return {kFrameMs * sanitizerSlowdown(), kFrameMs};
+}
+
+MainLoopWatchdog::MainLoopWatchdog(StallLimits limits) : limits_(limits) {}
+
+MainLoopWatchdog::Sample MainLoopWatchdog::sample() {
+  Sample s{};
+  s.wallMs = clockMs(CLOCK_MONOTONIC);
+  s.cpuMs = clockMs(CLOCK_THREAD_CPUTIME_ID);
+  // Fields: time on the CPU, time waiting on a run queue (both ns), slices.
+  std::ifstream schedstat("/proc/thread-self/schedstat");
+  unsigned long long onCpu = 0, runDelay = 0;
+  s.haveRunDelay = static_cast<bool>(schedstat >> onCpu >> runDelay);
+  s.runDelayMs = static_cast<double>(runDelay) / 1e6;
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  s.voluntarySwitches = usage.ru_nvcsw;
+  return s;
+}
+
+void MainLoopWatchdog::willRunTask() {
+  if (depth_++ == 0) start_ = sample();
+}
+
+void MainLoopWatchdog::didRunTask() {
+  if (--depth_ != 0) return;
+  const Sample end = sample();
+  TaskCost cost;
+  cost.wallMs = end.wallMs - start_.wallMs;
+  cost.cpuMs = end.cpuMs - start_.cpuMs;
+  if (end.haveRunDelay && start_.haveRunDelay) {
+    cost.blockedMs = cost.wallMs - cost.cpuMs - (end.runDelayMs - start_.runDelayMs);
+  } else if (end.voluntarySwitches != start_.voluntarySwitches) {
+    // Without the run-queue figure, a task that gave up the CPU of its own
+    // accord is taken to have been blocked for all its off-CPU time.
+    cost.blockedMs = cost.wallMs - cost.cpuMs;
+  }
+  if (cost.blockedMs < 0) cost.blockedMs = 0;
+  std::lock_guard lock(mu_);
+  ++tasks_;
+  if (cost.cpuMs > worstCpu_.cpuMs) worstCpu_ = cost;
+  if (cost.blockedMs > worstBlocked_.blockedMs) worstBlocked_ = cost;
+  if (cost.cpuMs > limits_.cpuMs || cost.blockedMs > limits_.blockedMs) stalls_.push_back(cost);
+}
+
+std::vector<TaskCost> MainLoopWatchdog::stalls() const {
+  std::lock_guard lock(mu_);
+  return stalls_;
+}
+
+std::vector<TaskCost> MainLoopWatchdog::takeStalls() {
+  std::lock_guard lock(mu_);
+  return std::exchange(stalls_, {});
+}
+
+TaskCost MainLoopWatchdog::worstCpu() const {
+  std::lock_guard lock(mu_);
+  return worstCpu_;
+}
+
+TaskCost MainLoopWatchdog::worstBlocked() const {
+  std::lock_guard lock(mu_);
+  return worstBlocked_;
+}
+
+std::size_t MainLoopWatchdog::tasksWatched() const {
+  std::lock_guard lock(mu_);
+  return tasks_;
+}
+
+void MainLoopWatchdog::reset() {
+  std::lock_guard lock(mu_);
+  stalls_.clear();
+  worstCpu_ = {};
+  worstBlocked_ = {};
+  tasks_ = 0;
+}
+
+std::string describe(const TaskCost& cost, const StallLimits& limits) {
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "%.1f ms CPU (limit %.0f), %.1f ms blocked (limit %.0f), %.1f ms wall", cost.cpuMs,
+                limits.cpuMs, cost.blockedMs, limits.blockedMs, cost.wallMs);
+  return line;
+}
+
+namespace {
+
+// The worst tasks of the whole test program, printed when it ends.
+class WorstTaskReport final : public ::testing::Environment {
+ public:
+  void add(const MainLoopWatchdog& watchdog, const std::string& testName) {
+    std::lock_guard lock(mu_);
+    tasks_ += watchdog.tasksWatched();
+    const TaskCost cpu = watchdog.worstCpu();
+    const TaskCost blocked = watchdog.worstBlocked();
+    if (cpu.cpuMs > worstCpu_.cpuMs) {
+      worstCpu_ = cpu;
+      cpuTest_ = testName;
+    }
+    if (blocked.blockedMs > worstBlocked_.blockedMs) {
+      worstBlocked_ = blocked;
+      blockedTest_ = testName;
+    }
+  }
+
+  void TearDown() override {
+    std::lock_guard lock(mu_);
+    std::printf(
+        "[main loop] %zu tasks watched; worst CPU %.2f ms (%s); worst blocked %.2f ms (%s); "
+        "CPU limit %.0f ms, blocking limit %.0f ms\n",
+        tasks_, worstCpu_.cpuMs, cpuTest_.c_str(), worstBlocked_.blockedMs, blockedTest_.c_str(),
+        defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
+  }
+
+ private:
+  std::mutex mu_;
+  std::size_t tasks_ = 0;
+  TaskCost worstCpu_;
+  TaskCost worstBlocked_;
+  std::string cpuTest_ = "-";
+  std::string blockedTest_ = "-";
+};
+
+WorstTaskReport* report() {
+  static auto* const instance =
+      static_cast<WorstTaskReport*>(::testing::AddGlobalTestEnvironment(new WorstTaskReport));
+  return instance;
+}
+
+// Registers the report before the tests run, so gtest calls its TearDown.
+[[maybe_unused]] const auto* const registered = report();
+
+}  // namespace
+
+void recordWorstTasks(const MainLoopWatchdog& watchdog, const std::string& testName) {
+  report()->add(watchdog, testName);
+}
+
+}  // namespace tavrino::testing

@@ -1,0 +1,83 @@
+#pragma once
+
+// Measures how long each task of the main run loop kept the loop busy in one
+// go, and remembers the tasks that went over a frame.
+//
+// Busy time has two parts, judged apart so that a loaded machine does not make
+// a quick task look slow: the CPU time the main thread spent on the task, and
+// the time it was blocked (asleep, waiting for a lock, for I/O). Time spent
+// runnable but preempted by other processes counts as neither. The CPU limit
+// is a frame scaled by the slowdown of the sanitizers the build runs under;
+// the blocking limit is a frame everywhere.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/main_run_loop.hpp"
+
+namespace tavrino::testing {
+
+// What one task cost, in milliseconds.
+struct TaskCost {
+  double wallMs = 0;
+  double cpuMs = 0;
+  double blockedMs = 0;
+};
+
+struct StallLimits {
+  double cpuMs;
+  double blockedMs;
+};
+
+inline constexpr double kFrameMs = 16;
+
+// A frame for blocking; for CPU a frame times the build's sanitizer slowdown.
+StallLimits defaultStallLimits();
+// The CPU slowdown factor assumed for the sanitizers this build uses.
+double sanitizerSlowdown();
+
+class MainLoopWatchdog final : public platform::TaskObserver {
+ public:
+  explicit MainLoopWatchdog(StallLimits limits = defaultStallLimits());
+
+  void willRunTask() override;
+  void didRunTask() override;
+
+  StallLimits limits() const { return limits_; }
+  // Tasks over a limit since construction or the last reset().
+  std::vector<TaskCost> stalls() const;
+  // Returns the stalls and forgets them (the worst figures stay).
+  std::vector<TaskCost> takeStalls();
+  TaskCost worstCpu() const;
+  TaskCost worstBlocked() const;
+  std::size_t tasksWatched() const;
+  void reset();
+
+ private:
+  struct Sample {
+    double wallMs;
+    double cpuMs;
+    double runDelayMs;  // runnable but not running
+    long voluntarySwitches;
+    bool haveRunDelay;
+  };
+  static Sample sample();
+
+  const StallLimits limits_;
+  int depth_ = 0;  // nested pumps run inside the outermost task
+  Sample start_{};
+  mutable std::mutex mu_;
+  std::vector<TaskCost> stalls_;
+  TaskCost worstCpu_;
+  TaskCost worstBlocked_;
+  std::size_t tasks_ = 0;
+};
+
+// Adds a watchdog's worst figures to the ones the test program prints at exit.
+void recordWorstTasks(const MainLoopWatchdog& watchdog, const std::string& testName);
+
+// A readable line for one stall.
+std::string describe(const TaskCost& cost, const StallLimits& limits);
+
+}  // namespace tavrino::testing
