@@ -77,8 +77,10 @@ void markReadWhere(QivInbox& inbox, const std::function<bool(const QivInboxMessa
   inbox::InboxJournal journal;
   inbox::runListingTransaction(suite, journal, inbox, [&](inbox::InboxListing& listing) {
     std::vector<QivInboxMessage> selected;
-    listing.forEach([&](const std::string&, const QivInboxMessage& record) {
-      if (selects(record)) selected.push_back(record);
+    // Re-storing goes by the record's own id: an entry filed under another
+    // key (damaged or foreign data) would overwrite or add a message.
+    listing.forEach([&](const std::string& keyId, const QivInboxMessage& record) {
+      if (keyId == record.id && selects(record)) selected.push_back(record);
     });
     for (auto& record : selected) {
       record.status = std::string(inbox::kStatusRead);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/keyed_archive.hpp"
 #include "inbox/inbox_test.hpp"
+#include "tavrino/inbox/qiv_inbox_helper.hpp"
 
 namespace tavrino {
 namespace {
@@ -57,6 +59,18 @@ TEST_F(InboxMarkReadTest, AllMarksEveryMessageAndKeepsTheRest) {
   EXPECT_EQ(o1.category, "offers");
   EXPECT_EQ(o1.timeoutDate, std::to_string(testing::kTestEpoch + 300));
   EXPECT_EQ(inbox.getMessageCount(), 5);
+}
+
+TEST_F(InboxMarkReadTest, AnEntryFiledUnderAnotherKeyNeverOverwritesAMessage) {
+  Value forged = message("n1", 900, "news");
+  forged["qivibxcap"] = "forged";
+  groupSuite()->set(
+      "qiv_inbox_stray",
+      Value::binary(archiveDictionary(Value(QivInboxHelper().createMessageMap(forged)))));
+  inbox.markReadAllMessages();
+  EXPECT_EQ(inbox.getMessage("n1").title, "title n1");
+  EXPECT_EQ(inbox.getMessage("n1").status, "1");
+  EXPECT_EQ(inbox.getMessageCount(), 6);
 }
 
 }  // namespace

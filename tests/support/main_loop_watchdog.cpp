@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -31,6 +32,17 @@ double clockMs(clockid_t id) {
 constexpr double kAddressSlowdown = 2;
 constexpr double kUndefinedSlowdown = 1.5;
 constexpr double kThreadSlowdown = 15;
+
+// Time during which some runnable task of the machine waited for a CPU
+// ("some ... total=" of the pressure stall information, in microseconds).
+double cpuPressureMs() {
+  std::ifstream pressure("/proc/pressure/cpu");
+  std::string word;
+  while (pressure >> word) {
+    if (word.starts_with("total=")) return std::strtod(word.c_str() + 6, nullptr) / 1e3;
+  }
+  return -1;
+}
 
 }  // namespace
 
@@ -63,6 +75,7 @@ MainLoopWatchdog::Sample MainLoopWatchdog::sample() {
   rusage usage{};
   getrusage(RUSAGE_THREAD, &usage);
   s.voluntarySwitches = usage.ru_nvcsw;
+  s.cpuPressureMs = cpuPressureMs();
   return s;
 }
 
@@ -82,6 +95,9 @@ void MainLoopWatchdog::didRunTask() {
     // Without the run-queue figure, a task that gave up the CPU of its own
     // accord is taken to have been blocked for all its off-CPU time.
     cost.blockedMs = cost.wallMs - cost.cpuMs;
+  }
+  if (discountContention_ && start_.cpuPressureMs >= 0 && end.cpuPressureMs >= 0) {
+    cost.blockedMs -= end.cpuPressureMs - start_.cpuPressureMs;
   }
   if (cost.blockedMs < 0) cost.blockedMs = 0;
   std::lock_guard lock(mu_);

@@ -6,7 +6,10 @@
 // Busy time has two parts, judged apart so that a loaded machine does not make
 // a quick task look slow: the CPU time the main thread spent on the task, and
 // the time it was blocked (asleep, waiting for a lock, for I/O). Time spent
-// runnable but preempted by other processes counts as neither. The CPU limit
+// runnable but preempted by other processes counts as neither, and neither
+// does blocked time while the machine itself was short of CPU (its pressure
+// stall figure): a lock holder of ours may have been the one waiting for a
+// core. Tests of the watchdog itself turn that discount off. The CPU limit
 // is a frame scaled by the slowdown of the sanitizers the build runs under;
 // the blocking limit is a frame everywhere.
 
@@ -45,6 +48,8 @@ class MainLoopWatchdog final : public platform::TaskObserver {
   void didRunTask() override;
 
   StallLimits limits() const { return limits_; }
+  // Whether blocked time is discounted by the machine's CPU pressure (on).
+  void setDiscountMachineContention(bool on) { discountContention_ = on; }
   // Tasks over a limit since construction or the last reset().
   std::vector<TaskCost> stalls() const;
   // Returns the stalls and forgets them (the worst figures stay).
@@ -61,11 +66,13 @@ class MainLoopWatchdog final : public platform::TaskObserver {
     double runDelayMs;  // runnable but not running
     long voluntarySwitches;
     bool haveRunDelay;
+    double cpuPressureMs;  // negative when the machine does not tell
   };
   static Sample sample();
 
   const StallLimits limits_;
   int depth_ = 0;  // nested pumps run inside the outermost task
+  bool discountContention_ = true;
   Sample start_{};
   mutable std::mutex mu_;
   std::vector<TaskCost> stalls_;
