@@ -16,10 +16,6 @@ namespace {
 
 class OneWalkTest : public testing::RequestTest {
  protected:
-  static void set(std::string_view key, std::string_view value) {
-    Util::setCookieToQIVDefaults(key, value);
-  }
-  static bool stored(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
   const std::string hourAhead = std::to_string(testing::kTestEpoch + 3600);
   const std::string past = std::to_string(testing::kTestEpoch - 1);
 };

@@ -5,6 +5,7 @@
 
 #include "support/sdk_test.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
 
@@ -22,6 +23,10 @@ class RequestTest : public SdkTest {
   static platform::LinuxApplication& application() {
     return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
   }
+  static void set(std::string_view key, std::string_view value) {
+    Util::setCookieToQIVDefaults(key, value);
+  }
+  static bool stored(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
 
   // The query of every standard request of this device without client, store
   // or item pairs, for company "42" and random bucket "7".
