@@ -44,7 +44,7 @@ bool unit(double v) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::installQuietPlatform();
   std::uint8_t head[16] = {};
-  std::memcpy(head, data, std::min<std::size_t>(size, sizeof head));
+  if (size > 0) std::memcpy(head, data, std::min<std::size_t>(size, sizeof head));
   float sides[4];
   std::memcpy(sides, head, sizeof sides);
   std::int64_t whole[2];
