@@ -57,24 +57,29 @@ void HelperProcess::release() {
   input_ = -1;
 }
 
-std::optional<std::string> HelperProcess::readLine(std::chrono::milliseconds timeout) {
+std::optional<std::string> readLineFrom(int fd, std::string& buffered,
+                                        std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    if (const auto newline = buffered_.find('\n'); newline != std::string::npos) {
-      std::string line = buffered_.substr(0, newline);
-      buffered_.erase(0, newline + 1);
+    if (const auto newline = buffered.find('\n'); newline != std::string::npos) {
+      std::string line = buffered.substr(0, newline);
+      buffered.erase(0, newline + 1);
       return line;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::nullopt;
-    pollfd ready{output_, POLLIN, 0};
+    pollfd ready{fd, POLLIN, 0};
     if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
-    char chunk[256];
-    const ssize_t n = read(output_, chunk, sizeof chunk);
+    char chunk[4096];
+    const ssize_t n = read(fd, chunk, sizeof chunk);
     if (n <= 0) return std::nullopt;
-    buffered_.append(chunk, static_cast<std::size_t>(n));
+    buffered.append(chunk, static_cast<std::size_t>(n));
   }
+}
+
+std::optional<std::string> HelperProcess::readLine(std::chrono::milliseconds timeout) {
+  return readLineFrom(output_, buffered_, timeout);
 }
 
 int HelperProcess::wait() {

@@ -14,6 +14,11 @@
 
 namespace tavrino::testing {
 
+// Returns the next line read from fd (without its newline), keeping what
+// follows in buffered; nothing when the output ended or timeout passed first.
+std::optional<std::string> readLineFrom(int fd, std::string& buffered,
+                                        std::chrono::milliseconds timeout);
+
 class HelperProcess {
  public:
   // Starts program with args. Throws when it cannot be started.

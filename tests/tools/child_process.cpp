@@ -1,5 +1,7 @@
 #include "tools/child_process.hpp"
 
+#include "support/helper_process.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -73,17 +75,7 @@ bool ChildProcess::readSome(std::chrono::milliseconds timeout) {
 }
 
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (const auto newline = buffered_.find('\n'); newline != std::string::npos) {
-      std::string line = buffered_.substr(0, newline);
-      buffered_.erase(0, newline + 1);
-      return line;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !readSome(left)) return std::nullopt;
-  }
+  return testing::readLineFrom(output_, buffered_, timeout);
 }
 
 void ChildProcess::signal(int number) {

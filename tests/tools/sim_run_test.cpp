@@ -322,25 +322,5 @@ TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminal) {
   EXPECT_TRUE(has(colour.output, "\x1b[1;36m")) << "asked for";
 }
 
-TEST_F(SimRunTest, ScreenshotsEveryPictureWhenChromiumIsInstalled) {
-  if (std::system("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "no chromium";
-  const auto scenario = dir.path() / "one.json";
-  std::ofstream(scenario) << R"({"screens": {"Home": {"class": "HomeViewController",
-      "views": [{"frame": [0, 0, 100, 100], "background": "#ff0000"}]}},
-    "steps": [{"show": "Home", "page": {"p": "Home"}}]})";
-  const Timeline t = runSim({"--json", "--scenario", scenario.string(), "--out", out()});
-  ASSERT_EQ(t.exitCode, 0) << t.errors;
-  EXPECT_EQ(t.summary()["pictureCount"], 1);
-  EXPECT_EQ(t.summary()["pngCount"], 1);
-  std::vector<std::string> pngs;
-  for (const auto& picture : t.of("picture")) {
-    if (picture.contains("png")) pngs.push_back(picture["png"]);
-  }
-  ASSERT_EQ(pngs.size(), 1u);
-  EXPECT_GT(std::filesystem::file_size(pngs[0]), 0u);
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / ".chromium-profile"))
-      << "the browser's scratch folder is cleaned up";
-}
-
 }  // namespace
 }  // namespace tavrino::testing
