@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/shared_configuration.hpp"
+#include "platform/linux_dispatch.hpp"
 #include "service/service.hpp"
+#include "support/main_loop_watchdog.hpp"
 #include "support/temp_dir.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
@@ -32,63 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 // One frame: the longest the main thread may be held.
 constexpr auto kFrame = 16ms;
-
-// Remembers the longest run of any main-queue task or timer fire.
-class TimingDispatch final : public platform::Dispatch {
- public:
-  explicit TimingDispatch(platform::Dispatch& target) : target_(target) {}
-
-  void mainAsync(platform::Task task) override { target_.mainAsync(timed(std::move(task))); }
-  void mainAsyncAfter(platform::Clock::Duration delay, platform::Task task) override {
-    target_.mainAsyncAfter(delay, timed(std::move(task)));
-  }
-  std::shared_ptr<platform::Timer> scheduledTimer(platform::Clock::Duration interval,
-                                                  std::function<void()> block) override {
-    return target_.scheduledTimer(interval, timed(std::move(block)));
-  }
-  void globalAsync(platform::QualityOfService qos, platform::Task task) override {
-    target_.globalAsync(qos, std::move(task));
-  }
-  bool isMainThread() const override { return target_.isMainThread(); }
-  void run() override { target_.run(); }
-  void stop() override { target_.stop(); }
-  std::size_t runUntilIdle() override { return target_.runUntilIdle(); }
-  void runFor(platform::Clock::Duration span) override { target_.runFor(span); }
-  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
-    return target_.runUntil(done, timeout);
-  }
-
-  Clock::duration longestTask() const {
-    std::lock_guard lock(mu_);
-    return longest_;
-  }
-
- private:
-  platform::Task timed(platform::Task task) {
-    return [this, task = std::move(task)] {
-      const auto start = Clock::now();
-      task();
-      const auto took = Clock::now() - start;
-      std::lock_guard lock(mu_);
-      longest_ = std::max(longest_, took);
-    };
-  }
-
-  platform::Dispatch& target_;
-  mutable std::mutex mu_;
-  Clock::duration longest_{};
-};
-
-class TimingPlatform final : public platform::PlatformWrapper {
- public:
-  explicit TimingPlatform(std::unique_ptr<platform::Platform> target)
-      : PlatformWrapper(std::move(target)), dispatch_(PlatformWrapper::dispatch()) {}
-  platform::Dispatch& dispatch() override { return dispatch_; }
-  TimingDispatch& timing() { return dispatch_; }
-
- private:
-  TimingDispatch dispatch_;
-};
 
 // The page answer every fault breaks: cookie instructions, an inbox campaign
 // and an action, all of which leave traces in the store when applied.
@@ -116,9 +60,9 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
   void SetUp() override {
     resetProcessStateForTesting();
     auto clock = std::make_shared<platform::ManualClock>(1'700'000'000);
-    auto platform = std::make_unique<TimingPlatform>(
-        platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock}));
+    auto platform = platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock});
     platform_ = platform.get();
+    dynamic_cast<platform::LinuxDispatch&>(platform->dispatch()).setTaskObserver(watchdog_);
     platform::install(std::move(platform));
     std::string error;
     auto scenario = service::Scenario::fromJson(service::Json::parse(kScenario), {}, &error);
@@ -188,7 +132,10 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
     timed("server log", [&] { Util::addServerLog("fault"); });
   }
 
-  TimingPlatform* platform_ = nullptr;
+  platform::Platform* platform_ = nullptr;
+  // Judges every main-queue task and timer fire against a frame.
+  std::shared_ptr<testing::MainLoopWatchdog> watchdog_ =
+      std::make_shared<testing::MainLoopWatchdog>();
   testing::TempDir dir_;
   service::Service service_;
   std::string baseUrl_;
@@ -209,7 +156,9 @@ TEST_P(NetworkFaultTest, MainThreadNeverWaitsAndShutdownDoesNotWaitForTheNetwork
   platform_->dispatch().runUntil([] { return false; }, 300ms);
 
   EXPECT_LE(longestCall_, kFrame) << longestName_;
-  EXPECT_LE(platform_->timing().longestTask(), kFrame);
+  for (const auto& stall : watchdog_->takeStalls()) {
+    ADD_FAILURE() << "a main-loop task: " << testing::describe(stall, watchdog_->limits());
+  }
 
   // Nothing of a broken answer was applied: all or nothing.
   for (const auto& cookie : kAnswerCookies) EXPECT_EQ(Util::readDefault(cookie), "") << cookie;
