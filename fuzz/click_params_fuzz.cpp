@@ -32,20 +32,13 @@ namespace {
 
 // Maps may name any URL ("avf_url" through a run function): every transfer
 // goes to the discard port on loopback instead, and fails at once.
-class OfflineSession final : public platform::URLSession {
+class OfflineSession final : public fuzz::OfflineSession {
  public:
-  explicit OfflineSession(platform::URLSession& target) : target_(target) {}
+  using fuzz::OfflineSession::OfflineSession;
   void dataTask(platform::URLRequest request, platform::DataTaskCompletion completion) override {
     request.url = "http://127.0.0.1:9/";
-    target_.dataTask(std::move(request), std::move(completion));
+    real_.dataTask(std::move(request), std::move(completion));
   }
-  bool formsURL(std::string_view text) const override { return target_.formsURL(text); }
-  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
-    return std::nullopt;
-  }
-
- private:
-  platform::URLSession& target_;
 };
 
 void installPlatform() {

@@ -27,22 +27,6 @@ using namespace tavrino;
 
 namespace {
 
-// Every transfer fails at once, without leaving the process.
-class OfflineSession final : public platform::URLSession {
- public:
-  explicit OfflineSession(platform::URLSession& real) : real_(real) {}
-  void dataTask(platform::URLRequest, platform::DataTaskCompletion completion) override {
-    completion(std::nullopt, std::nullopt, platform::URLError{7, "offline"});
-  }
-  bool formsURL(std::string_view text) const override { return real_.formsURL(text); }
-  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
-    return std::nullopt;
-  }
-
- private:
-  platform::URLSession& real_;
-};
-
 [[noreturn]] void fail(const std::string& what, std::string_view url) {
   std::fprintf(stderr, "deep link invariant broken: %s\n  link: %.*s\n", what.c_str(),
                static_cast<int>(url.size()), url.data());
@@ -53,7 +37,7 @@ Tavrino& client() {
   static Tavrino* const instance = [] {
     std::string dir = (std::filesystem::temp_directory_path() / "tavrino-link-XXXXXX").string();
     if (mkdtemp(dir.data()) == nullptr) std::abort();
-    platform::install(std::make_unique<fuzz::OfflinePlatform<OfflineSession>>(
+    platform::install(std::make_unique<fuzz::OfflinePlatform<fuzz::OfflineSession>>(
         platform::makeLinuxPlatform({.dataDirectory = dir, .clock = nullptr})));
     return new Tavrino("http://127.0.0.1:9/", "1", "0");
   }();

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/platform/url_session.hpp"
 
 namespace tavrino::fuzz {
 
@@ -13,6 +16,23 @@ class QuietLog final : public platform::Log {
  public:
   void log(std::string_view) override {}
   void console(std::string_view) override {}
+};
+
+// A session that keeps the fuzzer off the network: addresses are checked by
+// the real parser, every transfer fails at once, nothing downloads.
+class OfflineSession : public platform::URLSession {
+ public:
+  explicit OfflineSession(platform::URLSession& real) : real_(real) {}
+  void dataTask(platform::URLRequest, platform::DataTaskCompletion completion) override {
+    completion(std::nullopt, std::nullopt, platform::URLError{7, "offline"});
+  }
+  bool formsURL(std::string_view text) const override { return real_.formsURL(text); }
+  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
+    return std::nullopt;
+  }
+
+ protected:
+  platform::URLSession& real_;
 };
 
 // A platform that drops its log and sends every transfer through Session,

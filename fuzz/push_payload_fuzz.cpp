@@ -34,20 +34,13 @@ constexpr std::string_view kGroup = "fuzzgroup";
 
 // Checks addresses with the real parser; every address that forms one
 // "downloads" a few bytes without leaving the machine.
-class OfflineSession final : public platform::URLSession {
+class OfflineSession final : public fuzz::OfflineSession {
  public:
-  explicit OfflineSession(platform::URLSession& real) : real_(real) {}
-  void dataTask(platform::URLRequest, platform::DataTaskCompletion completion) override {
-    completion(std::nullopt, std::nullopt, platform::URLError{7, "offline"});
-  }
-  bool formsURL(std::string_view text) const override { return real_.formsURL(text); }
+  using fuzz::OfflineSession::OfflineSession;
   std::optional<Data> contentsOf(std::string_view url, std::chrono::milliseconds) override {
     if (!real_.formsURL(url)) return std::nullopt;
     return Data{0xff, 0xd8, 0xff, 0xd9};
   }
-
- private:
-  platform::URLSession& real_;
 };
 
 fs::path temporaryRoot;
