@@ -97,56 +97,50 @@ TEST_F(ControllerRulesTest, RotationTakesAnOpenBannerAwayAfter150Milliseconds) {
 }
 
 TEST_F(ControllerRulesTest, CustomEventBannersRepeatUpToMaxrepeat) {
-  const Value params = {{"shEvn", "CUSTOMEVENT"},
-                        {"evn", "a.b.c"},
-                        {"run", {{"maxrepeat", 2}, {"repeatevent", "1"}}},
-                        {"cap", "x"}};
+  Value params = {{"shEvn", "CUSTOMEVENT"},
+                  {"evn", "a.b.c"},
+                  {"run", {{"maxrepeat", 2}, {"repeatevent", "1"}}},
+                  {"cap", "x"}};
+  const auto cir = [] { return Util::getCookieToQIVDefaults("_cir", "none"); };
   show(params, "lbcs");
   EXPECT_TRUE(log().contains("repeat custom event : c. Repeat count : 1. max repeat count : 2"));
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "1");
-
+  EXPECT_EQ(cir(), "1");
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "2");
-
+  EXPECT_EQ(cir(), "2");
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "none");
-
-  // The series starts again.
+  EXPECT_EQ(cir(), "none");
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "1");
-}
+  EXPECT_EQ(cir(), "1") << "the series starts again";
 
-TEST_F(ControllerRulesTest, RepeatRuleEdges) {
-  Value params = {{"shEvn", "CUSTOMEVENT"},
-                  {"evn", "cart"},
-                  {"run", {{"maxrepeat", "2.5"}, {"repeatevent", "1"}}}};
+  // A maximum that is no whole number counts as 50.
+  params["evn"] = "cart";
+  params["run"]["maxrepeat"] = "2.5";
   Util::setCookieToQIVDefaults("_cir", "49");
   show(params, "lbcs");
   EXPECT_TRUE(
       log().contains("repeat custom event : cart. Repeat count : 50. max repeat count : 50"));
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "none");
+  EXPECT_EQ(cir(), "none");
 
   // A stored count that is no number starts over; so does a huge one end.
   Util::setCookieToQIVDefaults("_cir", "lots");
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "1");
+  EXPECT_EQ(cir(), "1");
   Util::setCookieToQIVDefaults("_cir", "9223372036854775807");
   params["run"]["maxrepeat"] = "9223372036854775807";
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "none");
+  EXPECT_EQ(cir(), "none");
 
   // Not asked to repeat, or not a custom-event banner.
   Util::setCookieToQIVDefaults("_cir", "1");
   params["run"] = Value{{"maxrepeat", "5"}, {"repeatevent", "0"}};
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "none");
-
+  EXPECT_EQ(cir(), "none");
   Util::setCookieToQIVDefaults("_cir", "1");
   params["shEvn"] = "PAGEVIEW";
   params["run"]["repeatevent"] = "1";
   show(params, "lbcs");
-  EXPECT_EQ(Util::getCookieToQIVDefaults("_cir", "none"), "1");
+  EXPECT_EQ(cir(), "1");
 }
 
 TEST_F(ControllerRulesTest, CleaningUpCustomActionsForgetsBadgeDefinitions) {

@@ -7,8 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "tavrino/client.hpp"
-
 namespace tavrino::banner {
 namespace {
 
@@ -26,16 +24,12 @@ TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
   ASSERT_TRUE(cache.get("a"));  // a is now the most recently used; b the least
   cache.set("d", imageOf(100));
   EXPECT_FALSE(cache.get("b"));
-  EXPECT_TRUE(cache.get("a"));
-  EXPECT_TRUE(cache.get("c"));
-  EXPECT_TRUE(cache.get("d"));
-  EXPECT_EQ(cache.costInBytes(), 1500u);
+  EXPECT_TRUE(cache.get("a") && cache.get("c") && cache.get("d"));
 
   // One large image pushes out as many old ones as its size needs.
   cache.set("big", imageOf(600));  // 1000 bytes: only the most recent other entry stays
   EXPECT_EQ(cache.count(), 2u);
-  EXPECT_TRUE(cache.get("d"));
-  EXPECT_TRUE(cache.get("big"));
+  EXPECT_TRUE(cache.get("d") && cache.get("big"));
   EXPECT_EQ(cache.costInBytes(), 1500u);
 }
 
@@ -70,13 +64,6 @@ TEST(ImageCacheTest, KeysArePercentEncodedUrls) {
   EXPECT_FALSE(ImageCache::keyFor("https://x.test/\xff.png"));
 }
 
-TEST(ImageCacheTest, TheSharedCacheIsEmptiedWithTheProcessState) {
-  ImageCache::shared().set("https://x.test/a.png", imageOf(10));
-  resetProcessStateForTesting();
-  EXPECT_EQ(ImageCache::shared().count(), 0u);
-  EXPECT_EQ(ImageCache::shared().budget(), ImageCache::kSharedBudgetBytes);
-}
-
 // Downloads finish on transport threads while the main loop reads.
 TEST(ImageCacheTest, ConcurrentUseStaysWithinTheBudget) {
   ImageCache cache(10 * 500);
@@ -101,8 +88,7 @@ TEST(ImageCacheTest, ConcurrentUseStaysWithinTheBudget) {
   for (auto& thread : threads) thread.join();
   EXPECT_FALSE(overBudget);
   EXPECT_EQ(wrongImages, 0);
-  EXPECT_LE(cache.count(), 10u);
-  EXPECT_GT(cache.count(), 0u);
+  EXPECT_TRUE(cache.count() > 0u && cache.count() <= 10u);
 }
 
 }  // namespace

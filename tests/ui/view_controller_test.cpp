@@ -38,11 +38,8 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   a->present(c);  // one presentation at a time
   EXPECT_EQ(a->presentedViewController(), b);
   EXPECT_EQ(c->presentingViewController(), b);
-
   c->dismiss();  // a presented controller asks its presenter
   EXPECT_EQ(b->presentedViewController(), nullptr);
-  a->dismiss();
-  EXPECT_EQ(b->presentingViewController(), nullptr);
 
   std::weak_ptr<ViewController> watched = c;
   b->present(c);
@@ -52,7 +49,8 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   EXPECT_TRUE(watched.expired());
 }
 
-TEST(ViewControllerTest, NavigationShowsTheTopController) {
+// The stack and the tabs show exactly one screen, and the mirror follows.
+TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   auto home = controller("Home");
   auto nav = std::make_shared<NavigationController>(home);
   EXPECT_EQ(home->parent(), nav);  // adopted while nav was being built
@@ -60,47 +58,31 @@ TEST(ViewControllerTest, NavigationShowsTheTopController) {
   window->setRootViewController(nav);
   auto mirror = std::make_shared<testing::TreeMirror>(*window);
   window->setTreeObserver(mirror);
-  EXPECT_EQ(home->view()->window(), window);
 
   auto detail = controller("Detail");
   nav->pushViewController(detail);
-  EXPECT_EQ(nav->topViewController(), detail);
   EXPECT_EQ(nav->view()->subviews(), std::vector{detail->view()});
   EXPECT_EQ(home->view()->window(), nullptr);
-  EXPECT_EQ(mirror->views, testing::TreeMirror::expected(*window));
-
-  auto sheet = controller("Sheet");
-  detail->present(sheet);
+  detail->present(controller("Sheet"));
   EXPECT_EQ(nav->visibleViewController(), detail);  // the top one presents, not nav
-  nav->present(sheet);
   nav->present(controller("Modal"));
   EXPECT_EQ(nav->visibleViewController()->className(), "Modal");
-
   EXPECT_EQ(nav->popViewController(), detail);
-  EXPECT_EQ(detail->parent(), nullptr);
   EXPECT_EQ(nav->popViewController(), nullptr);  // the root stays
-  EXPECT_EQ(nav->viewControllers(), std::vector{home});
   EXPECT_EQ(home->view()->window(), window);
   EXPECT_EQ(mirror->views, testing::TreeMirror::expected(*window));
-}
 
-TEST(ViewControllerTest, TabBarShowsTheSelectedController) {
   auto tabs = std::make_shared<TabBarController>();
   auto one = controller("One");
   auto two = controller("Two");
   tabs->setViewControllers({one, two});
-  EXPECT_EQ(tabs->selectedViewController(), one);
-  EXPECT_EQ(tabs->view()->subviews(), std::vector{one->view()});
   tabs->setSelectedIndex(1);
+  tabs->setSelectedIndex(5);  // out of range: ignored
   EXPECT_EQ(tabs->view()->subviews(), std::vector{two->view()});
-  tabs->setSelectedIndex(5);
-  EXPECT_EQ(tabs->selectedIndex(), 1u);
-
   auto three = controller("Three");
   tabs->setViewControllers({three});
   EXPECT_EQ(one->parent(), nullptr);
   EXPECT_EQ(two->view()->superview(), nullptr);
-  EXPECT_EQ(tabs->selectedViewController(), three);
   EXPECT_EQ(tabs->view()->subviews(), std::vector{three->view()});
 }
 

@@ -64,16 +64,6 @@ class WebViewTest : public testing::SdkTest {
   std::shared_ptr<RecordingDelegate> delegate;
 };
 
-TEST_F(WebViewTest, EngineKeepsWhatThePageWasGiven) {
-  web->loadHTMLString("<p>hi</p>", std::nullopt);
-  web->load(testing::requestFor("https://shop.example.invalid/offer"));
-  EXPECT_EQ(page().content().kind, WebContent::Kind::request);
-  EXPECT_EQ(page().content().request.url, "https://shop.example.invalid/offer");
-  EXPECT_EQ(page().history().size(), 2u);
-  web->stopLoading();
-  EXPECT_EQ(page().stopCount(), 1);
-}
-
 TEST_F(WebViewTest, ReportsReachTheDelegateOnTheMainLoop) {
   web->loadHTMLString("<p>x</p>", std::nullopt);
   page().reportProvisionalNavigationStarted();
