@@ -1,44 +1,18 @@
 #pragma once
 
-// Shared by the user-defaults tests: a log that keeps its lines, a raw
-// connection to a suite's file, and the second-process helper.
+// Shared by the user-defaults tests: a raw connection to a suite's file and
+// the second-process helper. Logs are captured with support's CapturingLog.
 
 #include <sqlite3.h>
 
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tavrino/platform/log.hpp"
+#include "support/sdk_test.hpp"
 
 namespace tavrino::testing {
-
-class CapturingLog final : public platform::Log {
- public:
-  void log(std::string_view line) override {
-    std::lock_guard lock(mu_);
-    lines_.emplace_back(line);
-  }
-  void console(std::string_view line) override { log(line); }
-
-  std::vector<std::string> lines() const {
-    std::lock_guard lock(mu_);
-    return lines_;
-  }
-  bool contains(std::string_view fragment) const {
-    std::lock_guard lock(mu_);
-    for (const std::string& line : lines_) {
-      if (line.find(fragment) != std::string::npos) return true;
-    }
-    return false;
-  }
-
- private:
-  mutable std::mutex mu_;
-  std::vector<std::string> lines_;
-};
 
 inline std::filesystem::path suiteFile(const std::filesystem::path& directory,
                                        std::string_view name) {

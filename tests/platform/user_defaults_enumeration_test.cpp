@@ -60,7 +60,7 @@ TEST_F(UserDefaultsEnumerationTest, PrefixBoundsAreExactInByteOrder) {
   EXPECT_TRUE(log_.lines().empty());
 }
 
-TEST_F(UserDefaultsEnumerationTest, OwnTransactionSeesItsWritesOverlaidOthersDoNot) {
+TEST_F(UserDefaultsEnumerationTest, OwnTransactionSeesItsWritesOthersOnlyOnceCommitted) {
   auto suite = open();
   for (const char* key : {"p1", "p3", "p5", "q1"}) suite->set(key, "old");
   Entries insideAll, insidePrefix, outside;
@@ -76,7 +76,13 @@ TEST_F(UserDefaultsEnumerationTest, OwnTransactionSeesItsWritesOverlaidOthersDoN
     insidePrefix = visit(*suite, "p", &countInside);
     insideAll = visit(*suite, "");
     EXPECT_EQ(insideAll, suite->dictionaryRepresentation());
-    std::thread other([&] { outside = visit(*suite, "p"); });
+    // Another thread reads the committed entries meanwhile, without waiting.
+    std::thread other([&] {
+      outside = visit(*suite, "p");
+      EXPECT_FALSE(suite->object("p0"));
+      EXPECT_EQ(suite->string("p3"), "old");
+      EXPECT_EQ(suite->dictionaryRepresentation().size(), 4u);
+    });
     other.join();
   }));
   EXPECT_EQ(insidePrefix, (Entries{{"p0", "new"}, {"p1", "old"}, {"p5", "new"}, {"p9", "new"}}));

@@ -73,15 +73,13 @@ TEST_F(UserNotificationCenterTest, FirstAnswerIsKeptAndSharedWithTheApplication)
 }
 
 TEST_F(UserNotificationCenterTest, ProvisionalGrantIsAskedAgainByAFullRequest) {
+  const auto status = [&] { return application->notificationSettings().authorizationStatus; };
   EXPECT_TRUE(ask(option::alert | option::provisional));
-  EXPECT_EQ(application->notificationSettings().authorizationStatus,
-            AuthorizationStatus::provisional);
+  EXPECT_EQ(status(), AuthorizationStatus::provisional);
   EXPECT_TRUE(ask(option::alert | option::provisional));  // nothing new to ask
-  EXPECT_EQ(application->notificationSettings().authorizationStatus,
-            AuthorizationStatus::provisional);
+  EXPECT_EQ(status(), AuthorizationStatus::provisional);
   EXPECT_TRUE(ask(option::alert));
-  EXPECT_EQ(application->notificationSettings().authorizationStatus,
-            AuthorizationStatus::authorized);
+  EXPECT_EQ(status(), AuthorizationStatus::authorized);
 }
 
 TEST_F(UserNotificationCenterTest, CategoriesAndRequestsReplaceTheirNamesakes) {
