@@ -12,35 +12,20 @@ namespace {
 using testing::kGroup;
 using testing::kTestEpoch;
 
-class InboxStoreTest : public testing::InboxTest {
- protected:
-  // Stores 20 messages "m0".."m19"; "m7" expires first.
-  void fillToDefaultLimit() {
-    for (int i = 0; i < 20; ++i) {
-      ASSERT_FALSE(inbox.setMessage(message("m" + std::to_string(i), i == 7 ? 10 : 1000 + i)));
-    }
+class InboxStoreTest : public testing::InboxTest {};
+
+// Only a new id takes room: re-stores, mark-reads and maps without an id never
+// cost "m7" its place in a full inbox; the twenty-first new message does.
+TEST_F(InboxStoreTest, OnlyANewMessageEvictsTheOneThatExpiresFirst) {
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_FALSE(inbox.setMessage(message("m" + std::to_string(i), i == 7 ? 10 : 1000 + i)));
   }
-};
-
-TEST_F(InboxStoreTest, TwentyFirstNewMessageEvictsTheOneThatExpiresFirst) {
-  fillToDefaultLimit();
-  enableDebugLog();
-  EXPECT_TRUE(inbox.setMessage(message("new", 5000)));
-  EXPECT_EQ(inbox.getMessageCount(), 20);
-  EXPECT_FALSE(inbox.hasMessage("m7"));
-  EXPECT_TRUE(log().contains("tavrino_log : deleteMessage called. id : m7"));
-  EXPECT_TRUE(log().contains("tavrino_log : getAppInboxHistorySize called. size : 20"));
-}
-
-TEST_F(InboxStoreTest, ReStoresAndMapsWithoutIdTakeNoRoom) {
-  fillToDefaultLimit();
   int calls = 0;
   inbox.message_callback = [&](const QivInbox::Counts&) { ++calls; };
   Value changed = message("m3", 1003);
   changed["qivibxcap"] = "changed";
   EXPECT_FALSE(inbox.setMessage(changed));
   EXPECT_EQ(inbox.getMessage("m3").title, "changed");
-  // Every mark-read re-stores; in a full inbox none may cost "m7" its place.
   inbox.markReadMessageByIdlist({"m4", "m5"});
   inbox.markReadMessagesByCategory("");
   EXPECT_EQ(calls, 1 + 2 + 20);
@@ -51,13 +36,26 @@ TEST_F(InboxStoreTest, ReStoresAndMapsWithoutIdTakeNoRoom) {
   inbox.markReadMessage("absent");
   EXPECT_EQ(calls, 0);
   EXPECT_TRUE(hasStep("markReadMessage called id : absent"));
-  EXPECT_EQ(inbox.getMessageCount(), 20);
   EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 20}}));
   EXPECT_EQ(inbox.getMessage("m7").timeoutDate, std::to_string(kTestEpoch + 10));
+
+  enableDebugLog();
+  EXPECT_TRUE(inbox.setMessage(message("new", 5000)));
+  EXPECT_EQ(inbox.getMessageCount(), 20);
+  EXPECT_FALSE(inbox.hasMessage("m7"));
+  EXPECT_TRUE(log().contains("tavrino_log : deleteMessage called. id : m7"));
+  EXPECT_TRUE(log().contains("tavrino_log : getAppInboxHistorySize called. size : 20"));
 }
 
-TEST_F(InboxStoreTest, LoweredLimitShrinksTheInboxAtTheNextNewMessage) {
+TEST_F(InboxStoreTest, LimitSettingsFallBackAndALoweredOneShrinksAtTheNextNewMessage) {
+  for (const char* bad : {"0", "abc", "-3", "2.5"}) {
+    Util::setCookieToQIVDefaults("_inbox_history_size", bad);
+    Util::setCookieToQIVDefaults("_inbox_default_timeout", bad);
+    EXPECT_EQ(inbox.getAppInboxHistorySize(), 20) << bad;
+    EXPECT_EQ(inbox.getDefaultTimeout(), 10080) << bad;
+  }
   Util::setCookieToQIVDefaults("_inbox_history_size", "30");
+  EXPECT_EQ(inbox.getAppInboxHistorySize(), 30);
   for (int i = 0; i < 30; ++i) inbox.setMessage(message("m" + std::to_string(i), 100 + i));
   Util::setCookieToQIVDefaults("_inbox_history_size", "20");
   EXPECT_TRUE(inbox.setMessage(message("late", 10)));
@@ -65,17 +63,6 @@ TEST_F(InboxStoreTest, LoweredLimitShrinksTheInboxAtTheNextNewMessage) {
   EXPECT_FALSE(inbox.hasMessage("m10"));
   EXPECT_TRUE(inbox.hasMessage("m11"));
   EXPECT_TRUE(inbox.hasMessage("late"));  // stored whatever its expiry
-}
-
-TEST_F(InboxStoreTest, SettingsThatAreNoLimitFallBack) {
-  for (const char* bad : {"0", "abc", "-3", "2.5"}) {
-    Util::setCookieToQIVDefaults("_inbox_history_size", bad);
-    Util::setCookieToQIVDefaults("_inbox_default_timeout", bad);
-    EXPECT_EQ(inbox.getAppInboxHistorySize(), 20) << bad;
-    EXPECT_EQ(inbox.getDefaultTimeout(), 10080) << bad;
-  }
-  Util::setCookieToQIVDefaults("_inbox_history_size", "50");
-  EXPECT_EQ(inbox.getAppInboxHistorySize(), 50);
 }
 
 TEST_F(InboxStoreTest, CallbackGetsTheCountsAfterEachStoreOnly) {

@@ -65,30 +65,27 @@ TEST_F(MessageConversionTest, PushPayloadGetsTimesStatusAndAlertTexts) {
   EXPECT_EQ(plain.at("qivibxtimeout"), plain.at("qivibxdate"));
 }
 
-TEST_F(MessageConversionTest, ApiPushGetsAnIdOfItsOwn) {
-  const StringMap map = helper.convertMessageObjectFromPush(
+// An API push gets an id of its own: its id, the time and a draw of 1 to 100.
+TEST_F(MessageConversionTest, ApiPushIdAndStatusOfEveryKind) {
+  StringMap map = helper.convertMessageObjectFromPush(
       Value{{"zbid", "77"}, {"campaign_label", "api"}, {"aps", Value::object()}});
   EXPECT_EQ(map.at("qivibxchannel"), "push_api");
   std::smatch drawn;
-  const std::string& id = map.at("zbid");
-  ASSERT_TRUE(std::regex_match(id, drawn, std::regex("77" + std::to_string(kTestEpoch) + "(\\d+)")))
-      << id;
+  ASSERT_TRUE(std::regex_match(map.at("zbid"), drawn,
+                               std::regex("77" + std::to_string(kTestEpoch) + "(\\d+)")))
+      << map.at("zbid");
   EXPECT_GE(std::stoi(drawn[1]), 1);
   EXPECT_LE(std::stoi(drawn[1]), 100);
-}
-
-TEST_F(MessageConversionTest, ApiPushIdAndStatusOfOtherKinds) {
-  // Without an id there is nothing to make unique: no "zbid" at all.
-  StringMap map = helper.convertMessageObjectFromPush(
-      Value{{"campaign_label", "api"}, {"aps", {{"alert", "a"}}}});
-  EXPECT_EQ(map.at("qivibxchannel"), "push_api");
-  EXPECT_EQ(map.count("zbid"), 0u);
-
   // A numeric id is no text to copy, but an API push still gets its own id.
   map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "api"}});
   EXPECT_TRUE(
       std::regex_match(map.at("zbid"), std::regex("77" + std::to_string(kTestEpoch) + "\\d{1,3}")))
       << map.at("zbid");
+  // Without an id there is nothing to make unique: no "zbid" at all.
+  map = helper.convertMessageObjectFromPush(
+      Value{{"campaign_label", "api"}, {"aps", {{"alert", "a"}}}});
+  EXPECT_EQ(map.at("qivibxchannel"), "push_api");
+  EXPECT_EQ(map.count("zbid"), 0u);
   map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "other"}});
   EXPECT_EQ(map.count("zbid"), 0u);
   EXPECT_EQ(map.at("qivibxchannel"), "push");
