@@ -35,7 +35,7 @@ TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
                    fonts.textWidth("Fallback", Font{"Helvetica Neue", 20}));
 }
 
-TEST_F(LinuxFontsTest, WidthFollowsTheGlyphs) {
+TEST_F(LinuxFontsTest, WidthFollowsTheGlyphsAndTheSize) {
   EXPECT_GT(fonts.textWidth("WWWW", body), fonts.textWidth("iiii", body));
   EXPECT_GT(fonts.textWidth("Hello world", body), fonts.textWidth("Hello", body));
   EXPECT_EQ(fonts.textWidth("", body), 0);
@@ -55,9 +55,7 @@ TEST_F(LinuxFontsTest, WidthFollowsTheGlyphs) {
   const double one = fonts.textWidth("\ufffd", body);
   EXPECT_DOUBLE_EQ(fonts.textWidth("\x80", body), one);
   EXPECT_DOUBLE_EQ(fonts.textWidth("\xe2\x82", body), 2 * one);
-}
-
-TEST_F(LinuxFontsTest, WidthAndMetricsScaleWithTheSize) {
+  // Width and metrics scale with the size; sizes that are none give nothing.
   const double at16 = fonts.textWidth("Summer sale", body);
   const double at32 = fonts.textWidth("Summer sale", Font{"Helvetica Neue", 32});
   EXPECT_NEAR(at32, 2 * at16, 1e-9);
