@@ -17,7 +17,7 @@ class InboxQueriesTest : public testing::InboxTest {
   }
 };
 
-TEST_F(InboxQueriesTest, CountsGoByStatusAndExactCategory) {
+TEST_F(InboxQueriesTest, CountsAndCategoriesGoByStatusAndExactCategory) {
   EXPECT_EQ(inbox.getMessageCount(), 5);
   EXPECT_EQ(inbox.getUnreadMessageCount(), 3);
   EXPECT_EQ(inbox.getUnreadMessageCountByCategory("news"), 1);
@@ -26,9 +26,8 @@ TEST_F(InboxQueriesTest, CountsGoByStatusAndExactCategory) {
   EXPECT_EQ(inbox.getCountsByCategory("offers"), (QivInbox::Counts{{"2", 1}}));
   EXPECT_EQ(ids(inbox.getMessagesByCategory("news")), (std::vector<std::string>{"1", "2"}));
   EXPECT_TRUE(hasStep("getMessagesByCategory called"));
-}
 
-TEST_F(InboxQueriesTest, CategoryListIsDistinctWithTheEmptyCategory) {
+  // The category list is distinct, with the empty category.
   enableDebugLog();
   EXPECT_EQ(sorted(inbox.getCategoryList()), (std::vector<std::string>{"", "news", "offers"}));
   log().clear();
