@@ -2,11 +2,8 @@
 // screen, and a tap on its OK button is reported, recorded, raises the click
 // event (which releases the action filed for it) and closes the banner.
 
+#include "banner/controller_test.hpp"
 #include "campaign/engine_test.hpp"
-#include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/platform/linux_application.hpp"
-#include "tavrino/ui/button.hpp"
-#include "tavrino/ui/window.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -35,14 +32,6 @@ class ClickE2ETest : public EngineTest {
       if (banner && banner->isViewLoaded() && banner->view()->superview() == view->view()) {
         return banner;
       }
-    }
-    return nullptr;
-  }
-  static std::shared_ptr<ui::Button> titled(const std::shared_ptr<ui::View>& root,
-                                            std::string_view title) {
-    for (const auto& child : root->subviews()) {
-      if (auto b = std::dynamic_pointer_cast<ui::Button>(child); b && b->title() == title) return b;
-      if (auto deeper = titled(child, title)) return deeper;
     }
     return nullptr;
   }
@@ -77,7 +66,7 @@ TEST_F(ClickE2ETest, OkTapIsReportedRecordedRaisedAndCloses) {
   auto banner = shown();
   const auto end = std::to_string(clock().epochSeconds() + 1800);
 
-  auto ok = titled(banner->view(), "Go");
+  auto ok = button(banner->view(), "Go");
   ASSERT_TRUE(ok && ok->sendTouchUpInside());
   expectQuery(awaitRequestWith(dispatch(), service, "/t", "a", "c"),
               "zbid=9&di=banner&s=1234&p=Home");

@@ -1,8 +1,7 @@
 #pragma once
 
-// Banners over a host screen, with the reference service receiving their
-// click reports, and the ways a test clicks: the OK button, a link in the
-// banner's page.
+// The ways a test clicks a banner: the OK button, a link in the banner's
+// page; and what the click left behind.
 
 #include <memory>
 #include <optional>
@@ -10,7 +9,6 @@
 
 #include "banner/controller_test.hpp"
 #include "campaign/engine_test.hpp"
-#include "service/service.hpp"
 #include "tavrino/platform/linux_web_engine.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -20,14 +18,7 @@ class ClickTest : public ControllerTest {
  protected:
   void SetUp() override {
     ControllerTest::SetUp();
-    baseUrl = service.start();
-    ASSERT_FALSE(baseUrl.empty());
-    Util::setCookieToQIVDefaults("_cburl", baseUrl);
     clock().set(kNow);
-  }
-  void TearDown() override {
-    ControllerTest::TearDown();
-    service.stop();
   }
 
   static constexpr std::int64_t kNow = kTestEpoch;
@@ -72,9 +63,6 @@ class ClickTest : public ControllerTest {
     }
     return hits;
   }
-
-  service::Service service;
-  std::string baseUrl;
 };
 
 }  // namespace tavrino::testing

@@ -1,5 +1,5 @@
 // What keeps a banner off the screen, which screen it belongs to, its
-// controls' defaults and the ways the user closes it.
+// controls' defaults, the ways the user closes it and its release after.
 
 #include <gtest/gtest.h>
 
@@ -164,6 +164,33 @@ TEST_F(ControllerGuardsTest, CloseButtonDefaultsOffsetsAndImage) {
   EXPECT_EQ(pictureClose->title(), "") << "the image replaces the title";
 
   EXPECT_FALSE(button(show({{"cBtn", "0"}}, "img")->containerView, "\u00d7"));
+}
+
+// A screen that stays through many page views must not gather every banner
+// it showed.
+TEST_F(ControllerGuardsTest, ClosedBannerIsFreedOnceTheWorkInHandHasRun) {
+  std::weak_ptr<popUpController> closed;
+  std::shared_ptr<popUpController> open = show({{"cap", "y"}}, "lbcs");
+  {
+    auto banner = show({{"cap", "x"}}, "lbcs");
+    closed = banner;
+    ASSERT_EQ(host->children().size(), 2u);
+    banner->targetCoc();
+    // The caller may still be inside the banner's methods.
+    EXPECT_EQ(host->children().size(), 2u);
+  }
+  dispatch().runUntilIdle();
+  EXPECT_TRUE(closed.expired());
+  ASSERT_EQ(host->children().size(), 1u);
+  EXPECT_EQ(host->children().front(), open);
+  EXPECT_TRUE(attached(*open));
+
+  // Closing twice (the button and an outside tap) releases once, quietly.
+  open->targetCoc();
+  open->targetCoc();
+  dispatch().runUntilIdle();
+  EXPECT_TRUE(host->children().empty());
+  EXPECT_EQ(open->closecounter, 2);
 }
 
 }  // namespace

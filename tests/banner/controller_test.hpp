@@ -1,13 +1,14 @@
 #pragma once
 
 // Banners over a host screen that is the key window's root, on the Linux
-// platform with a manual clock and the debug log on.
+// platform with a manual clock, the debug log on and the reference service
+// receiving their reports.
 
 #include <memory>
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "support/sdk_test.hpp"
+#include "support/service_test.hpp"
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/geometry.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
@@ -18,12 +19,32 @@
 
 namespace tavrino::testing {
 
-class ControllerTest : public SdkTest {
+// The views below root of type T, depth first.
+template <typename T>
+std::vector<std::shared_ptr<T>> find(const std::shared_ptr<ui::View>& root) {
+  std::vector<std::shared_ptr<T>> found;
+  for (const auto& child : root->subviews()) {
+    if (auto typed = std::dynamic_pointer_cast<T>(child)) found.push_back(typed);
+    for (auto& deeper : find<T>(child)) found.push_back(deeper);
+  }
+  return found;
+}
+
+// The button with that title below root, or null.
+inline std::shared_ptr<ui::Button> button(const std::shared_ptr<ui::View>& root,
+                                          std::string_view title) {
+  for (const auto& b : find<ui::Button>(root)) {
+    if (b->title() == title) return b;
+  }
+  return nullptr;
+}
+
+class ControllerTest : public ServiceTest {
  protected:
   static constexpr ui::Size kReference{390, 844};
 
   void SetUp() override {
-    SdkTest::SetUp();
+    ServiceTest::SetUp();
     enableDebugLog();
     banner::BadgeDefinitions::shared().clear();
     ui::clearRecordedAnimations();
@@ -36,7 +57,7 @@ class ControllerTest : public SdkTest {
   void TearDown() override {
     application().setKeyWindow(nullptr);
     banner::BadgeDefinitions::shared().clear();
-    SdkTest::TearDown();
+    ServiceTest::TearDown();
   }
 
   platform::LinuxApplication& application() {
@@ -59,26 +80,6 @@ class ControllerTest : public SdkTest {
   bool attached(const popUpController& banner) {
     auto& self = const_cast<popUpController&>(banner);
     return self.isViewLoaded() && self.view()->superview() == host->view();
-  }
-
-  // The views below root of type T, depth first.
-  template <typename T>
-  static std::vector<std::shared_ptr<T>> find(const std::shared_ptr<ui::View>& root) {
-    std::vector<std::shared_ptr<T>> found;
-    for (const auto& child : root->subviews()) {
-      if (auto typed = std::dynamic_pointer_cast<T>(child)) found.push_back(typed);
-      for (auto& deeper : find<T>(child)) found.push_back(deeper);
-    }
-    return found;
-  }
-
-  // The button with that title below root, or null.
-  static std::shared_ptr<ui::Button> button(const std::shared_ptr<ui::View>& root,
-                                            std::string_view title) {
-    for (const auto& b : find<ui::Button>(root)) {
-      if (b->title() == title) return b;
-    }
-    return nullptr;
   }
 
   std::shared_ptr<ui::Window> window;

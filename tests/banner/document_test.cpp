@@ -47,7 +47,6 @@ class DocumentTest : public testing::SdkTest {
 };
 
 TEST_F(DocumentTest, MapWithoutKeysGivesTheBareDocument) {
-  ASSERT_EQ(kPreamble.size(), 224u);
   EXPECT_EQ(createHTMLContent(Value::object()),
             kPreamble + "<head>" + kJQuery +
                 "<style></style></head><body><script>var banner_params={\n  \"a\": \"\"\n};"
