@@ -107,7 +107,7 @@ TEST_F(BadgePresentationTest, ImageUrlFromTheCampaign) {
     EXPECT_TRUE(log().contains("downloadImage url : " + url)) << params.dump();
   }
   log().clear();
-  for (const Value& params : {Value{{"img", "x"}}, Value{{"bsc", 3}}}) show(params);
+  show({{"bsc", 3}, {"img", "x"}});
   EXPECT_TRUE(log().contains("ui_sb setParameters bsc is not a text.return."));
   EXPECT_FALSE(log().contains("downloadImage called."));
 }
