@@ -26,29 +26,9 @@ class CompanySettingsTest : public testing::ServiceTest {
   }
 };
 
-TEST_F(CompanySettingsTest, StoresTheSettingsForADayAndDoesNotFetchAgain) {
+TEST_F(CompanySettingsTest, SettingsLastADayAndAreFetchedOnlyWhenMissingOrExpired) {
   service::Scenario scenario;
   scenario.settings = {{"iosproappr", 1}};
-  service.setScenario(scenario);
-
-  Tavrino client(baseUrl, "abc-9", "0", "1");
-  ASSERT_TRUE(waitUntil([&] { return instancesCreated() == 2; }));  // the follow-up client
-  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
-  EXPECT_EQ(Util::readDefault("_company_settings"),
-            "1 " + std::to_string(testing::kTestEpoch + 86400));
-  const auto requests = service.requests("/cmpdata");
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].queryValue("s"), "9");
-
-  clock().advance(std::chrono::hours(23));
-  Tavrino again(baseUrl, "abc-9", "0", "1");
-  dispatch().runFor(100ms);
-  EXPECT_EQ(service.requests("/cmpdata").size(), 1u);
-}
-
-TEST_F(CompanySettingsTest, ExpiredSettingsAreFetchedAgainAtTheNextConstruction) {
-  service::Scenario scenario;
-  scenario.settings = {{"iosproappr", "0"}};
   service.setScenario(scenario);
   auto fetchesSettle = [&](std::size_t fetches, std::int64_t expiry) {
     return waitUntil([&] {
@@ -56,27 +36,35 @@ TEST_F(CompanySettingsTest, ExpiredSettingsAreFetchedAgainAtTheNextConstruction)
              Util::readDefault("_company_settings") == "1 " + std::to_string(expiry);
     });
   };
-  Tavrino first(baseUrl, "9", "0", "1");
+  Tavrino off(baseUrl, "abc-9", "0", "0");  // settings switched off: nothing scheduled
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "");
+  Tavrino client(baseUrl, "abc-9", "0", "1");
+  EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
   ASSERT_TRUE(fetchesSettle(1, testing::kTestEpoch + 86400));
+  EXPECT_TRUE(waitUntil([&] { return instancesCreated() == 3; }));  // the follow-up client
+  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
+  EXPECT_EQ(service.requests("/cmpdata")[0].queryValue("s"), "9");
+
+  clock().advance(std::chrono::hours(23));
+  Tavrino again(baseUrl, "abc-9", "0", "1");
+  dispatch().runFor(100ms);
+  EXPECT_EQ(service.requests("/cmpdata").size(), 1u);
 
   // Valid through its last second; request building then sweeps it away.
-  clock().advance(std::chrono::seconds(86400));
+  clock().advance(std::chrono::hours(1));
   Util::createRequest("standart", {});
   EXPECT_EQ(Util::readDefault("_company_settings"),
             "1 " + std::to_string(testing::kTestEpoch + 86400));
   clock().advance(std::chrono::seconds(1));
   Util::createRequest("standart", {});
   EXPECT_EQ(Util::readDefault("_company_settings"), "");
-
   Tavrino second(baseUrl, "9", "0", "1");
-  EXPECT_EQ(Util::readDefault("_enable_settings"), "1");
   ASSERT_TRUE(fetchesSettle(2, testing::kTestEpoch + 86401 + 86400));
 
   // A stored "0" counts as never fetched.
   Util::setCookieToQIVDefaults("_company_settings", "0");
   Tavrino third(baseUrl, "9", "0", "1");
   EXPECT_TRUE(fetchesSettle(3, testing::kTestEpoch + 86401 + 86400));
-  EXPECT_EQ(Util::readDefault("iosproappr"), "0");
 }
 
 TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain) {

@@ -64,10 +64,7 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
     platform_ = platform.get();
     dynamic_cast<platform::LinuxDispatch&>(platform->dispatch()).setTaskObserver(watchdog_);
     platform::install(std::move(platform));
-    std::string error;
-    auto scenario = service::Scenario::fromJson(service::Json::parse(kScenario), {}, &error);
-    ASSERT_TRUE(scenario) << error;
-    service_.setScenario(std::move(*scenario));
+    setScenario(kScenario);
     baseUrl_ = service_.start();
     ASSERT_FALSE(baseUrl_.empty());
     // Answers are awaited for a second, not six: the faults outlast it.
@@ -79,6 +76,13 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
     platform::install(nullptr);
     resetProcessStateForTesting();
     service_.stop();
+  }
+
+  void setScenario(const char* json) {
+    std::string error;
+    auto scenario = service::Scenario::fromJson(service::Json::parse(json), {}, &error);
+    ASSERT_TRUE(scenario) << error;
+    service_.setScenario(std::move(*scenario));
   }
 
   // Points the SDK at the service, broken by fault on every path.
@@ -97,19 +101,17 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
   template <typename Call>
   void timed(const char* what, Call call) {
     if (warmingUp_) return call();
-    auto took = runTimed(call);
-    if (took > kFrame) took = std::min(took, runTimed(call));
+    const auto run = [&] {
+      const auto start = Clock::now();
+      call();
+      return Clock::now() - start;
+    };
+    auto took = run();
+    if (took > kFrame) took = std::min(took, run());
     if (took > longestCall_) {
       longestCall_ = took;
       longestName_ = what;
     }
-  }
-
-  template <typename Call>
-  static Clock::duration runTimed(Call& call) {
-    const auto start = Clock::now();
-    call();
-    return Clock::now() - start;
   }
 
   // Every public call that reaches the network, from the main thread.
@@ -192,13 +194,8 @@ TEST_F(NetworkFaultTest, AWholeAnswerIsAppliedWhole) {
 // A hung image server holds neither the banner's own (asynchronous) load nor
 // a blocking load on a global queue, such as getImageFromUrl, at shutdown.
 TEST_F(NetworkFaultTest, ShutdownDoesNotWaitForAHungImage) {
-  std::string error;
-  auto scenario = service::Scenario::fromJson(service::Json::parse(R"({"pages": [{"match": {},
-      "answer": [{"function": "ui_sb", "params": {"uvp": "p", "zbid": "9", "zid": "1",
-      "bsc": "imgtxt", "img": "{{base}}img/pop.png", "btx": "Go"}}]}]})"),
-                                              {}, &error);
-  ASSERT_TRUE(scenario) << error;
-  service_.setScenario(std::move(*scenario));
+  setScenario(R"({"pages": [{"match": {}, "answer": [{"function": "ui_sb", "params": {"uvp": "p",
+      "zbid": "9", "zid": "1", "bsc": "imgtxt", "img": "{{base}}img/pop.png", "btx": "Go"}}]}]})");
   service_.setBehavior("/img/*", Behavior::failing(Failure::hang));
   processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "30"; });
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/sdk_test.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
@@ -28,37 +30,35 @@ TEST_F(QivUtilTest, SetAndGetCookieWithMinuteTimeouts) {
   EXPECT_EQ(util.gc({{"cookie_name", "plain"}}), "noblank");
 }
 
-TEST_F(QivUtilTest, IncrementCookie) {
-  util.ic({{"cookie_name", "n"}, {"cookie_value", "0"}, {"cookie_timeout", "0"}});
-  EXPECT_EQ(Util::readDefault("n"), "1 0");
-  Util::setCookieToQIVDefaults("n", "5 100");
-  util.ic({{"cookie_name", "n"}, {"cookie_timeout", "1"}});
-  EXPECT_EQ(Util::readDefault("n"), "6 " + std::to_string(testing::kTestEpoch + 60));
-  Util::setCookieToQIVDefaults("s", "abc 100");
-  util.ic({{"cookie_name", "s"}, {"cookie_timeout", "0"}});
-  EXPECT_EQ(Util::readDefault("s"), "abc 0");
-  Util::setCookieToQIVDefaults("big", "1e300");  // beyond 64 bits: kept, not wrapped
-  util.ic({{"cookie_name", "big"}});
-  EXPECT_EQ(Util::readDefault("big"), "1e300 0");
+TEST_F(QivUtilTest, IncrementCountsExactlyInSixtyFourBits) {
+  const std::string inAMinute = " " + std::to_string(testing::kTestEpoch + 60);
+  const std::vector<std::tuple<std::string, Value, std::string>> cases = {
+      // stored, "cookie_timeout", stored after
+      {"", "0", "1 0"},  // absent
+      {"5 100", "1", "6" + inAMinute},
+      {"abc 100", "0", "abc 0"},
+      {"1e300", Value(), "1e300 0"},                      // beyond 64 bits: kept, not wrapped
+      {"9007199254740992 1", "0", "9007199254740993 0"},  // 2^53: a double cannot hold it
+      {"9223372036854775806 1", "0", "9223372036854775807 0"},
+      {"9223372036854775807 1", "0", "9223372036854775807 0"},  // the largest count stays
+      {"-9223372036854775808 1", "0", "-9223372036854775807 0"},
+      {"+41 1", "0", "42 0"},
+      {"2.5 1", "0", "3 0"},  // not whole: its integer value + 1
+  };
+  for (const auto& [stored, timeout, expected] : cases) {
+    Value params = {{"cookie_name", "n"}};
+    if (stored.empty()) {
+      Util::removeCookieFromQIVDefaults("n");
+      params["cookie_value"] = "0";
+    } else {
+      Util::setCookieToQIVDefaults("n", stored);
+    }
+    if (!timeout.is_null()) params["cookie_timeout"] = timeout;
+    util.ic(params);
+    EXPECT_EQ(Util::readDefault("n"), expected) << stored;
+  }
   util.ic(Value("not a map"));  // no crash; empty name, empty value
   EXPECT_EQ(Util::readDefault(""), " 0");
-}
-
-TEST_F(QivUtilTest, IncrementCountsExactlyInSixtyFourBits) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"9007199254740992", "9007199254740993"},  // 2^53: a double cannot hold the next one
-      {"9007199254740993", "9007199254740994"},
-      {"9223372036854775806", "9223372036854775807"},
-      {"9223372036854775807", "9223372036854775807"},  // the largest count stays
-      {"-9223372036854775808", "-9223372036854775807"},
-      {"+41", "42"},
-      {"2.5", "3"},  // not whole: its integer value + 1
-  };
-  for (const auto& [stored, expected] : cases) {
-    Util::setCookieToQIVDefaults("n", stored + " 100");
-    util.ic({{"cookie_name", "n"}, {"cookie_timeout", "0"}});
-    EXPECT_EQ(Util::readDefault("n"), expected + " 0") << stored;
-  }
 }
 
 TEST_F(QivUtilTest, LogsOnlyWhileQivtestIsSet) {

@@ -43,33 +43,17 @@ TEST_F(RequestBuilderTest, BuildsTheExactUrlOfEveryRequestType) {
   EXPECT_EQ(Util::createRequest("log", {{"m", "a b"}, {"_x", "1"}}), base + "jsonlog?&m=a%20b");
 }
 
-TEST_F(RequestBuilderTest, CompletesTheBaseUrl) {
-  Util::setCookieToQIVDefaults("_cburl", "https://host.example/");
-  EXPECT_EQ(Util::createRequest("log", {}), "https://host.example/jsonlog?");
-  Util::setCookieToQIVDefaults("_cburl", "");
-  EXPECT_EQ(Util::createRequest("log", {}), "/jsonlog?");
-}
-
-TEST_F(RequestBuilderTest, BaseUrlNeverCarriesControlCharactersOrBlanksRaw) {
-  Util::setCookieToQIVDefaults("_cburl", "//h.example/a b\r\nX-Injected: 1\t\x01\u00e9%41#");
-  EXPECT_EQ(Util::createRequest("log", {}),
-            "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?");
-  Util::setCookieToQIVDefaults("_cburl", "//h.example/\"<>\\^`{|}");
-  EXPECT_EQ(Util::createRequest("log", {}),
-            "https://h.example/%22%3C%3E%5C%5E%60%7B%7C%7D/jsonlog?");
-}
-
-TEST_F(RequestBuilderTest, ClientEntriesWinExceptTheCompanyId) {
-  const std::string suffix = Util::createURLSuffix(
-      {{"plt", "X"}, {"s", "9"}, {"_secureonly", "1"}, {"_spid", "p"}, {"_spiid", "i"}});
-  EXPECT_NE(suffix.find("&plt=X&"), std::string::npos);
-  EXPECT_EQ(suffix.find("&plt=MobileApp"), std::string::npos);
-  EXPECT_NE(suffix.find("&s=42&"), std::string::npos);
-  EXPECT_EQ(suffix.find("&s=9"), std::string::npos);
-  EXPECT_EQ(suffix.find("secureonly"), std::string::npos);
-  EXPECT_EQ(suffix.substr(0, 22), "&_spid=p&_spiid=i&appv");
-  EXPECT_EQ(Util::mergeMaps({{"a", "client"}}, {{"a", "system"}, {"b", "system"}}),
-            (StringMap{{"a", "client"}, {"b", "system"}}));
+TEST_F(RequestBuilderTest, CompletesTheBaseUrlAndNeverSendsControlCharactersOrBlanksRaw) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"https://host.example/", "https://host.example/jsonlog?"},
+      {"", "/jsonlog?"},
+      {"//h.example/a b\r\nX-Injected: 1\t\x01\u00e9%41#",
+       "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?"},
+      {"//h.example/\"<>\\^`{|}", "https://h.example/%22%3C%3E%5C%5E%60%7B%7C%7D/jsonlog?"}};
+  for (const auto& [base, url] : cases) {
+    Util::setCookieToQIVDefaults("_cburl", base);
+    EXPECT_EQ(Util::createRequest("log", {}), url) << base;
+  }
 }
 
 TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompany) {

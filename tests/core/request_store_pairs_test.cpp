@@ -74,15 +74,5 @@ TEST_F(StorePairsTest, ItemTextsStopAtTheLimit) {
   EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=a%26b%20c%2F%C3%A9:=&adetail[]=z");
 }
 
-TEST_F(StorePairsTest, StandardQueryJoinsMapStoreAndItemPairs) {
-  set("_s", "42");
-  set("qivrandom", "7");
-  set("qiv_c_1", "9 " + hourAhead);
-  processState().withConfig([](SharedConfiguration& c) { c.pageItems = {"i1"}; });
-  std::string expected = kSystemQuery;
-  expected.insert(expected.find("&plt="), "&p=Home");
-  EXPECT_EQ(Util::createURLSuffix({{"p", "Home"}}), expected + "&qiv_c_1=9&adetail[]=i1");
-}
-
 }  // namespace
 }  // namespace tavrino

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/sdk_test.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -8,51 +10,34 @@ namespace {
 
 class UniqueCookieTest : public testing::SdkTest {};
 
-TEST_F(UniqueCookieTest, AddsMarkersOnceAndKeepsTheExpiry) {
-  Util::addUniqueCookie("z", "c", 0, "v");
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "v 0");
-  Util::addUniqueCookie("z", "c", 0, "w");
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "v,w 0");
-  Util::addUniqueCookie("z", "c", 0, "v");
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "v,w 0");
-  Util::addUniqueCookie("z", "c", 99, "x");  // a given timeout replaces the old one
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "v,w,x 99");
-  Util::addUniqueCookie("z", "c", 0, "y");  // 0 keeps the stored one
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "v,w,x,y 99");
+TEST_F(UniqueCookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
+  const std::tuple<std::int64_t, const char*, const char*> steps[] = {
+      // timeout, value added, stored after
+      {0, "I,V", "I,V 0"},  // the banner impression code passes both
+      {0, "v", "I,V,v 0"},
+      {0, "v", "I,V,v 0"},
+      {99, "AC12", "I,V,v,AC12 99"},        // a given timeout replaces the old one
+      {0, "AC1", "I,V,v,AC12,AC1 99"},      // 0 keeps it; not lost behind AC12
+      {0, "V,C,C", "I,V,v,AC12,AC1,C 99"},  // only the missing ones, once
+      {0, ",", "I,V,v,AC12,AC1,C 99"},      // no marker at all
+  };
+  for (const auto& [timeout, value, expected] : steps) {
+    Util::addUniqueCookie("z", "c", timeout, value);
+    EXPECT_EQ(Util::readDefault("qiv_z_z_c"), expected) << value;
+  }
+  for (const char* marker : {"v", "AC12", "AC1", "C"}) {
+    EXPECT_TRUE(Util::hasUniqueCookie("z", "c", marker)) << marker;
+  }
+  for (const char* other : {"AC", "99", "", "I,V"}) {  // no substrings, expiry or lists
+    EXPECT_FALSE(Util::hasUniqueCookie("z", "c", other)) << other;
+  }
+  EXPECT_FALSE(Util::hasUniqueCookie("z", "other", "v"));
 
   Util::setCookieToQIVDefaults("qiv_z_a_b", "v");
   Util::addUniqueCookie("a", "b", 0, "w");  // no blank: left alone
   EXPECT_EQ(Util::readDefault("qiv_z_a_b"), "v");
   Util::addUniqueCookie("n", "m", 0, "");  // nothing to record
   EXPECT_EQ(Util::readDefault("qiv_z_n_m"), "");
-}
-
-TEST_F(UniqueCookieTest, MatchesWholeMarkersOnly) {
-  Util::addUniqueCookie("z", "c", 0, "AC12");
-  Util::addUniqueCookie("z", "c", 0, "v");
-  EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "v"));
-  EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "AC12"));
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "c", "AC1"));  // not a substring match
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "c", "0"));    // the expiry is no marker
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "c", ""));
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "other", "v"));
-
-  Util::addUniqueCookie("z", "c", 0, "AC1");  // not lost behind AC12
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "AC12,v,AC1 0");
-  EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "AC1"));
-}
-
-TEST_F(UniqueCookieTest, ValueOfSeveralMarkersAddsOnlyTheMissingOnes) {
-  Util::addUniqueCookie("z", "c", 5, "I,V");
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V 5");
-  Util::addUniqueCookie("z", "c", 0, "I,V");  // the banner impression code passes both
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V 5");
-  Util::addUniqueCookie("z", "c", 0, "V,C,C");
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V,C 5");
-  Util::addUniqueCookie("z", "c", 0, ",");  // no marker at all
-  EXPECT_EQ(Util::readDefault("qiv_z_z_c"), "I,V,C 5");
-  EXPECT_TRUE(Util::hasUniqueCookie("z", "c", "C"));
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "c", "I,V"));  // types are single markers
 }
 
 TEST_F(UniqueCookieTest, ActionCookieMarksTheCampaignsJustMet) {

@@ -43,23 +43,12 @@ TEST(ParseNumberTest, AcceptsDecimalNumbersOnly) {
 TEST(TryCatchTest, FollowsTheTextValueRule) {
   const Value params = {{"blank", " "}, {"empty", ""}, {"null", nullptr}, {"zero", 0},
                         {"n", 15},      {"text", "x"}, {"flag", true},    {"two", "  "}};
-  EXPECT_EQ(Util::tryCatch(params, "absent", "d"), "d");
-  EXPECT_EQ(Util::tryCatch(params, "blank", "d"), "d");
-  EXPECT_EQ(Util::tryCatch(params, "empty", "d"), "d");
-  EXPECT_EQ(Util::tryCatch(params, "null", "d"), "d");
-  EXPECT_EQ(Util::tryCatch(params, "zero", "d"), "0");
-  EXPECT_EQ(Util::tryCatch(params, "n", "d"), "15");
-  EXPECT_EQ(Util::tryCatch(params, "text", "d"), "x");
-  EXPECT_EQ(Util::tryCatch(params, "flag", "d"), "1");
-  EXPECT_EQ(Util::tryCatch(params, "two", "d"), "  ");
+  const std::pair<const char*, const char*> cases[] = {
+      {"absent", "d"}, {"blank", "d"}, {"empty", "d"}, {"null", "d"}, {"zero", "0"},
+      {"n", "15"},     {"text", "x"},  {"flag", "1"},  {"two", "  "}};
+  for (const auto& [key, expected] : cases) EXPECT_EQ(Util::tryCatch(params, key, "d"), expected);
   EXPECT_EQ(Util::tryCatch(Value::array({1}), "n", "d"), "d");  // not a map
 }
-
-}  // namespace
-}  // namespace tavrino
-
-namespace tavrino {
-namespace {
 
 // Answers come from the network: nesting that no stored value could have must
 // not exhaust the stack when it is read.
