@@ -56,8 +56,21 @@ TEST_F(ExtensionTest, ImageAddressRules) {
   EXPECT_EQ(push::imageAddress(Value{{"m", "/a.png"}}, "m"), "https://cdn.tavrino.invalid/a.png");
 }
 
-TEST_F(ExtensionTest, ImageIsDownloadedIntoTheProcessDirectory) {
-  const auto content = run(Value{{"zbid", "77"}, {"m", "/img/a.png"}});
+// One notification with everything: image, delivery report, inbox message
+// in the app group and its buttons as the campaign's category.
+TEST_F(ExtensionTest, AttachesReportsFilesAndCategorisesOneNotification) {
+  auto group = platform::current().userDefaults().suite(kGroup);
+  group->set("uid", "u-1");
+  group->set("cuid", "c-1");
+  const auto content =
+      run(Value{{"zbid", "77"},
+                {"qivxid", "sub9"},
+                {"m", "/img/a.png"},
+                {"qivibxmt", "deals"},
+                {"qivibxttl", "60"},
+                {"aps", {{"alert", {{"title", "T"}, {"body", "B"}}}}},
+                {"actionButtons",
+                 {{{"id", "b1"}, {"title", "Later"}}, "junk", {{"id", "b2"}, {"title", "Open"}}}}});
   ASSERT_EQ(content.attachments.size(), 1u);
   const auto& attachment = content.attachments[0];
   EXPECT_EQ(attachment.identifier, "qiv_img_77.jpg");
@@ -65,9 +78,37 @@ TEST_F(ExtensionTest, ImageIsDownloadedIntoTheProcessDirectory) {
   EXPECT_EQ(fileText(attachment.url), service::builtInImage());
   EXPECT_EQ(content.title, "as delivered");
 
+  const auto view = awaitRequest("/t");
+  const std::pair<const char*, const char*> expected[] = {
+      {"zbid", "77"},  {"a", "v"},      {"qivcfrom", "pushview"},        {"qivpnst", "1"},
+      {"uids", "u-1"}, {"cuid", "c-1"}, {"qiv_subscription_id", "sub9"}, {"s", "1"}};
+  for (const auto& [key, value] : expected) EXPECT_EQ(view.queryValue(key), value) << key;
+
+  QivInbox inbox;
+  inbox.setStoreName(kGroup);
+  const auto message = inbox.getMessage("77");
+  EXPECT_EQ(message.channel, "push");
+  EXPECT_EQ(message.timeoutDate, std::to_string(now() + 3600));
+  EXPECT_EQ(message.message, "B");
+
+  EXPECT_EQ(content.categoryIdentifier, "77");
+  const auto categories = center().notificationCategories();
+  ASSERT_EQ(categories.size(), 1u);
+  const platform::NotificationCategory category{
+      "77",
+      {{"b1", "Later", platform::action_option::foreground},
+       {"b2", "Open", platform::action_option::foreground}},
+      {},
+      platform::category_option::customDismissAction};
+  EXPECT_EQ(categories[0], category);
+
+  // Without "zbid" the image is still attached but nothing is reported.
   const auto anonymous = run(Value{{"m", "/img/a.png"}});
   ASSERT_EQ(anonymous.attachments.size(), 1u);
   EXPECT_EQ(anonymous.attachments[0].identifier, "qiv_img_.jpg");
+  EXPECT_EQ(stepsAmong({"did receive notification extension view request triggered"}).size(), 1u);
+  // A button list that is no list adds no category.
+  EXPECT_EQ(run(Value{{"zbid", "78"}, {"actionButtons", "b1"}}).categoryIdentifier, "");
 }
 
 TEST_F(ExtensionTest, CampaignIdCannotLeaveTheAttachmentDirectory) {
@@ -95,25 +136,6 @@ TEST_F(ExtensionTest, FailedOrMissingImageLeavesNoAttachment) {
   EXPECT_TRUE(run(Value{{"zbid", "1"}}).attachments.empty());
 }
 
-TEST_F(ExtensionTest, DeliveryIsReportedWithTheGroupsVisitor) {
-  auto group = platform::current().userDefaults().suite(kGroup);
-  group->set("uid", "u-1");
-  group->set("cuid", "c-1");
-  run(Value{{"zbid", "77"}, {"qivxid", "sub9"}});
-  const auto view = awaitRequest("/t");
-  const std::pair<const char*, const char*> expected[] = {
-      {"zbid", "77"},  {"a", "v"},      {"qivcfrom", "pushview"},        {"qivpnst", "1"},
-      {"uids", "u-1"}, {"cuid", "c-1"}, {"qiv_subscription_id", "sub9"}, {"s", "1"}};
-  for (const auto& [key, value] : expected) EXPECT_EQ(view.queryValue(key), value) << key;
-
-  // Without "zbid" nothing is reported.
-  run(Value{{"m", ""}});
-  const auto steps = processState().steps();
-  EXPECT_EQ(std::count(steps.begin(), steps.end(),
-                       "did receive notification extension view request triggered"),
-            1);
-}
-
 TEST_F(ExtensionTest, ShorterFormsReadImageKeyMAndStoreNoInbox) {
   platform::NotificationRequest request;
   request.content.userInfo = {
@@ -125,39 +147,6 @@ TEST_F(ExtensionTest, ShorterFormsReadImageKeyMAndStoreNoInbox) {
   EXPECT_TRUE(hasStep("did receive notification extension 2 called"));
   EXPECT_FALSE(hasStep("did receive notification extension inbox message prepared"));
   EXPECT_EQ(QivInbox().getMessageCount(), 0);
-}
-
-TEST_F(ExtensionTest, InboxMessageGoesToTheAppGroup) {
-  run(Value{{"zbid", "9"},
-            {"qivibxmt", "deals"},
-            {"qivibxttl", "60"},
-            {"aps", {{"alert", {{"title", "T"}, {"body", "B"}}}}}});
-  QivInbox inbox;
-  inbox.setStoreName(kGroup);
-  const auto message = inbox.getMessage("9");
-  EXPECT_EQ(message.channel, "push");
-  EXPECT_EQ(message.timeoutDate, std::to_string(now() + 3600));
-  EXPECT_EQ(message.message, "B");
-}
-
-TEST_F(ExtensionTest, ButtonsBecomeTheCampaignsCategory) {
-  const auto content =
-      run(Value{{"zbid", "77"},
-                {"actionButtons",
-                 {{{"id", "b1"}, {"title", "Later"}}, "junk", {{"id", "b2"}, {"title", "Open"}}}}});
-  EXPECT_EQ(content.categoryIdentifier, "77");
-  const auto categories = center().notificationCategories();
-  ASSERT_EQ(categories.size(), 1u);
-  const platform::NotificationCategory expected{
-      "77",
-      {{"b1", "Later", platform::action_option::foreground},
-       {"b2", "Open", platform::action_option::foreground}},
-      {},
-      platform::category_option::customDismissAction};
-  EXPECT_EQ(categories[0], expected);
-
-  // A list that is no list adds no category.
-  EXPECT_EQ(run(Value{{"zbid", "78"}, {"actionButtons", "b1"}}).categoryIdentifier, "");
 }
 
 TEST_F(ExtensionTest, CategoriesOfEarlierNotificationsAreKeptBounded) {

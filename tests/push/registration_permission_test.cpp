@@ -37,28 +37,6 @@ INSTANTIATE_TEST_SUITE_P(Registration, ProvisionalChoiceTest,
                                            ChoiceCase{"1", "11.4", "1", 7},
                                            ChoiceCase{"yes", "17.0", "0", 7}));
 
-TEST_F(RegistrationTest, GrantedPermissionRegistersThenLaterStartsRegisterDirectly) {
-  Tavrino client(baseUrl, "1", "0");
-  client.register_();
-  EXPECT_EQ(application().remoteNotificationRegistrationCount(), 0);  // only on the main loop
-  ASSERT_TRUE(registered());
-  const std::vector<std::string> flow = {
-      "is push enabled false", "request permission called", "request permission ask authorization",
-      "get notification settings called",
-      "register remote notifications in getNotificationSettings"};
-  EXPECT_EQ(stepsAmong(flow), flow);
-  EXPECT_EQ(Util::readDefault("qiv_provisional"), "0");
-  EXPECT_TRUE(Util::isPushEnabled());
-
-  // The next start finds push enabled: no question, straight registration.
-  client.register_();
-  EXPECT_EQ(Util::readDefault("_enable_push"), "1");
-  EXPECT_TRUE(hasStep("register remote notifications in register"));
-  ASSERT_TRUE(registered(2));
-  EXPECT_TRUE(waitUntil([] { return hasStep("register method async ended"); }));
-  EXPECT_EQ(center().requestedAuthorizationOptions().size(), 1u);
-}
-
 TEST_F(RegistrationTest, DeniedPermissionEndsSilently) {
   center().setAuthorizationPolicy({.grant = false});
   Tavrino(baseUrl, "1", "0").register_();

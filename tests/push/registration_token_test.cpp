@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "push/registration_test.hpp"
+#include "tavrino/util/request.hpp"
 
 namespace tavrino::testing {
 namespace {
@@ -11,25 +12,41 @@ const Data kToken = {0x0a, 0xff, 0x00, 0x7c};
 const Data kOtherToken = {0x01, 0x02};
 
 // End to end: permission granted, the platform registers and hands the
-// token over, which is reported once as a "push" request carrying it.
-TEST_F(RegistrationTest, GrantedRegistrationReportsTheTokenOnce) {
+// token over, which is reported once as a "push" request carrying it. The
+// next start finds push enabled: no question, straight registration.
+TEST_F(RegistrationTest, GrantedPermissionRegistersAndReportsTheTokenOnce) {
   application().setRemoteNotificationRegistrationHandler(
       [] { Tavrino::registerWithDeviceToken(kToken); });
-  Tavrino(baseUrl, "1", "0").register_();
+  Tavrino client(baseUrl, "1", "0");
+  client.register_();
+  EXPECT_EQ(application().remoteNotificationRegistrationCount(), 0);  // only on the main loop
   ASSERT_TRUE(tokenRequestsArrived(1));
+  const std::vector<std::string> flow = {"is push enabled false",
+                                         "request permission called",
+                                         "request permission ask authorization",
+                                         "get notification settings called",
+                                         "register remote notifications in getNotificationSettings",
+                                         "push token request triggered"};
+  EXPECT_EQ(stepsAmong(flow), flow);
   const auto report = service.requests("/u")[0];
-  EXPECT_EQ(report.queryValue("endpoint"), "0aff007c");
-  EXPECT_EQ(report.queryValue("token"), "1");
-  EXPECT_EQ(report.queryValue("qivsubstype"), "3");
-  EXPECT_EQ(report.queryValue("s"), "1");
+  const std::pair<const char*, const char*> sent[] = {
+      {"endpoint", "0aff007c"}, {"token", "1"}, {"qivsubstype", "3"}, {"s", "1"}};
+  for (const auto& [key, value] : sent) EXPECT_EQ(report.queryValue(key), value) << key;
   EXPECT_TRUE(log().consoleContains("token : 0aff007c"));
-  EXPECT_TRUE(hasStep("push token request triggered"));
+  EXPECT_EQ(Util::readDefault("qiv_provisional"), "0");
+  EXPECT_TRUE(Util::isPushEnabled());
   EXPECT_EQ(Util::readDefault("_token_state"), "true");
   EXPECT_EQ(Util::readDefault("_enable_push"), "1");
 
   // A new token replaces the stored one but is not reported.
   Tavrino::registerWithDeviceToken(kOtherToken);
   EXPECT_EQ(Tavrino::getPushToken(), "0102");
+
+  client.register_();
+  EXPECT_TRUE(hasStep("register remote notifications in register"));
+  ASSERT_TRUE(registered(2));
+  EXPECT_TRUE(waitUntil([] { return hasStep("register method async ended"); }));
+  EXPECT_EQ(center().requestedAuthorizationOptions().size(), 1u);
   EXPECT_TRUE(staysFalse([&] { return tokenRequests() > 1; }));
 }
 
