@@ -12,9 +12,6 @@ class DeviceModelTest : public testing::RequestTest {};
 
 TEST_F(DeviceModelTest, MapsIdentifiersToMarketingNames) {
   EXPECT_EQ(Util::mapToDevice("iPhone10,3"), "iPhone X");
-  EXPECT_EQ(Util::mapToDevice("iPhone10,6"), "iPhone X");
-  EXPECT_EQ(Util::mapToDevice("iPhone7,1"), "iPhone 6 Plus");
-  EXPECT_EQ(Util::mapToDevice("iPad6,12"), "iPad 5");
   EXPECT_EQ(Util::mapToDevice("iPad8,8"), "iPad Pro (12.9-inch) (3rd generation)");
   EXPECT_EQ(Util::mapToDevice("AudioAccessory1,1"), "HomePod");
   EXPECT_EQ(Util::mapToDevice("iPhone12,1"), "iPhone12,1");
