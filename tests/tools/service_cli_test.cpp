@@ -11,8 +11,8 @@
 #include <mutex>
 
 #include "service/service.hpp"
+#include "support/helper_process.hpp"
 #include "support/temp_dir.hpp"
-#include "tools/child_process.hpp"
 
 namespace tavrino::service {
 namespace {
@@ -28,34 +28,26 @@ Scenario imageScenario() {
   return scenario ? *scenario : Scenario{};
 }
 
-TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForIt) {
+TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForItLoopbackWithItsOwn) {
+  const auto imageOf = [](Service& service, const std::string& host) {
+    httplib::Client client("127.0.0.1", service.port());
+    auto answer = client.Get("/d?p=x", {{"Host", host}});
+    return answer ? answer->body : "(no answer)";
+  };
   Service service(imageScenario());
   const std::string base = service.start(0, "0.0.0.0");
-  ASSERT_FALSE(base.empty());
-  EXPECT_EQ(base, "http://127.0.0.1:" + std::to_string(service.port()) + "/");
-
-  httplib::Client client("127.0.0.1", service.port());
   const std::string port = std::to_string(service.port());
-  auto asked = client.Get("/d?p=x", {{"Host", "192.168.1.20:" + port}});
-  ASSERT_TRUE(asked);
-  EXPECT_EQ(asked->body, "[{\"img\":\"http://192.168.1.20:" + port + "/img/a.png\"}]");
+  EXPECT_EQ(base, "http://127.0.0.1:" + port + "/");
+  EXPECT_EQ(imageOf(service, "192.168.1.20:" + port),
+            "[{\"img\":\"http://192.168.1.20:" + port + "/img/a.png\"}]");
   // A Host that is not plainly a name does not reach the answer.
-  auto hostile = client.Get("/d?p=x", {{"Host", "evil\"/><x"}});
-  ASSERT_TRUE(hostile);
-  EXPECT_EQ(hostile->body, "[{\"img\":\"" + base + "img/a.png\"}]");
+  EXPECT_EQ(imageOf(service, "evil\"/><x"), "[{\"img\":\"" + base + "img/a.png\"}]");
   service.stop();
   EXPECT_FALSE(service.isRunning()) << "stops with connections on any address";
-}
 
-TEST(ServiceAddress, LoopbackAnswersNameItsOwnBaseAndBadAddressesAreRefused) {
-  Service service(imageScenario());
-  const std::string base = service.start();
-  ASSERT_FALSE(base.empty());
-  httplib::Client client("127.0.0.1", service.port());
-  auto answer = client.Get("/d", {{"Host", "elsewhere:1"}});
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->body, "[{\"img\":\"" + base + "img/a.png\"}]");
-
+  Service loopback(imageScenario());
+  const std::string own = loopback.start();
+  EXPECT_EQ(imageOf(loopback, "elsewhere:1"), "[{\"img\":\"" + own + "img/a.png\"}]");
   Service other;
   for (const char* bad : {"localhost", "::1", "256.1.1.1", ""}) {
     EXPECT_EQ(other.start(0, bad), "") << bad;
@@ -85,8 +77,8 @@ TEST(ServiceAddress, ObserverHearsOfEveryRecordedRequest) {
 TEST(ServiceBinary, PrintsALinePerHitLogsThemAndStopsOnTerm) {
   testing::TempDir dir;
   const auto log = dir.path() / "hits.jsonl";
-  testing::ChildProcess service(TAVRINO_SERVICE_PATH,
-                                {"--listen", "127.0.0.1:0", "--log", log.string()});
+  testing::HelperProcess service(TAVRINO_SERVICE_PATH,
+                                 {"--listen", "127.0.0.1:0", "--log", log.string()});
   const auto first = service.readLine(10s);
   ASSERT_TRUE(first);
   const std::string prefix = "tavrino-service listening on http://127.0.0.1:";

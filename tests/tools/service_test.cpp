@@ -89,10 +89,7 @@ TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
                               {"bad", "%zz"}}));
   EXPECT_EQ(hit.queryValue("b"), "2");
   EXPECT_EQ(hit.queryValues("b"), (std::vector<std::string>{"2", "1"}));
-  EXPECT_FALSE(hit.queryValue("missing"));
   EXPECT_EQ(hit.header("x-test"), "yes");
-  EXPECT_FALSE(hit.header("REMOTE_ADDR"));
-  EXPECT_GT(hit.remotePort, 0);
 
   EXPECT_EQ(all[1].method, "POST");
   EXPECT_EQ(all[1].body, R"({"message":"x"})");
@@ -245,17 +242,6 @@ TEST_F(ServiceTest, NetworkFaultsBreakTheEndpointsOwnAnswer) {
   EXPECT_NE(hung.get(), 200);
 }
 
-TEST_F(ServiceTest, RefusingBaseUrlRefuses) {
-  const std::string base = refusingBaseUrl();
-  ASSERT_TRUE(base.starts_with("http://127.0.0.1:"));
-  const int port = std::stoi(base.substr(17));
-  httplib::Client cli("127.0.0.1", port);
-  cli.set_connection_timeout(2, 0);
-  auto result = cli.Get("/t?");
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error(), httplib::Error::Connection);
-}
-
 TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   auto cli = client();
   auto post = [&](const std::string& path, const std::string& body) {
@@ -291,16 +277,6 @@ TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   EXPECT_TRUE(service_.requests().empty());
 }
 
-TEST_F(ServiceTest, WaitsForRequestsFromOtherThreads) {
-  EXPECT_FALSE(service_.waitForRequests("/d", 1, 10ms));
-  auto sender = std::async(std::launch::async, [&] {
-    for (int i = 0; i < 3; ++i) get("/d?&n=" + std::to_string(i));
-  });
-  EXPECT_TRUE(service_.waitForRequests("/d", 3, 10s));
-  sender.get();
-  EXPECT_EQ(service_.requests("/d").back().queryValue("n"), "2");
-}
-
 TEST_F(ServiceTest, StopsPromptlyWithPendingAndIdleConnections) {
   service_.setBehavior("/d", Behavior::delayed(60s));
   auto pending = std::async(std::launch::async, [&] {
@@ -316,7 +292,6 @@ TEST_F(ServiceTest, StopsPromptlyWithPendingAndIdleConnections) {
   service_.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
   EXPECT_NE(pending.get(), 200);
-  EXPECT_FALSE(service_.isRunning());
   EXPECT_EQ(service_.baseUrl(), "");
   service_.stop();
 
