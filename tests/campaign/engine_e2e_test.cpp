@@ -1,6 +1,6 @@
 // Page views end to end against the reference service: the request, the
-// answer's campaigns and their reports, events waiting for the answer, a
-// slow service, and the banners a host toolkit mirrors.
+// answer's campaigns and their reports, events waiting for the answer and a
+// slow service.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include "campaign/engine_test.hpp"
 #include "service/scenario.hpp"
 #include "tavrino/platform/linux_application.hpp"
-#include "tavrino/ui/window.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino {
@@ -117,37 +116,6 @@ TEST_F(EngineE2ETest, MainLoopRunsOtherWorkWhileTheServiceIsSlow) {
   poster.join();
   dispatch().runUntilIdle();
   EXPECT_EQ(ranBeforeAnswer.load(), 50) << "the loop never waited for the answer";
-}
-
-// Records what a host toolkit would mirror.
-struct RecordingObserver final : ui::TreeObserver {
-  void viewAttached(const ui::View& v) override { attached.push_back(v.accessibilityIdentifier()); }
-  void viewDetached(const ui::View& v) override { detached.push_back(v.accessibilityIdentifier()); }
-  void viewChanged(const ui::View&, ui::ViewChange) override {}
-  std::vector<std::string> attached, detached;
-};
-
-TEST_F(EngineE2ETest, ObserverSeesTheBannerOfThePreviousScreenGo) {
-  auto window = ui::Window::make(ui::Rect::make(0, 0, 375, 812));
-  window->setRootViewController(view);
-  auto observer = std::make_shared<RecordingObserver>();
-  window->setTreeObserver(observer);
-  dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
-
-  ASSERT_TRUE(pageView({{"p", "Home"}}));
-
-  auto banner = ui::View::make(ui::Rect::make(0, 700, 375, 112));
-  banner->setAccessibilityIdentifier("qiv_banner");
-  auto close = ui::View::make(ui::Rect::make(340, 0, 30, 30));
-  close->setAccessibilityIdentifier("qiv_close");
-  banner->addSubview(close);
-  window->addSubview(banner);
-  ASSERT_EQ(observer->attached.back(), "qiv_banner");
-
-  client->execute(view, {{"p", "Next"}});
-  EXPECT_EQ(observer->detached, std::vector<std::string>{"qiv_banner"});
-  EXPECT_EQ(banner->window(), nullptr);
-  EXPECT_EQ(close->superview(), banner) << "the subtree leaves as one";
 }
 
 TEST_F(EngineE2ETest, DestroyingTheClientWithAnAnswerInFlightIsSafe) {
