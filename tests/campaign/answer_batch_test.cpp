@@ -116,6 +116,22 @@ TEST_F(AnswerBatchTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   EXPECT_TRUE(filed("qivo.custom.events_plain").is_null());
 }
 
+TEST_F(AnswerBatchTest, ATooDeepCampaignLeavesTheEntryItsNameMeetsInPlace) {
+  // The host ran and removed "ui_sb_0_1": the next entry's name meets the
+  // one left.
+  const Value kept = {{"ui_sb_1_2", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"old", "1"}}}};
+  Util::qivDefaults()->set("qivo.custom.events_buy", Value::binary(archiveDictionary(kept)));
+  Value deep = "x";
+  for (int i = 0; i < 300; ++i) deep = Value::array({deep});
+  engine::fileCustomEventCampaigns(
+      {{"ui_sb", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"deep", deep}}},
+       {"add_act", {{"id", "9"}, {"ce", "qivo.custom.buy"}}}});
+  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_1_2"), 1u);
+  Value expected = kept;
+  expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
+  EXPECT_EQ(filed("qivo.custom.events_buy"), expected);
+}
+
 class AnswerDispatchTest : public testing::EngineTest {};
 
 TEST_F(AnswerDispatchTest, EachBannerLogsItsCheckAtItsOwnTurn) {

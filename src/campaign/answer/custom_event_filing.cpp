@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,11 +72,19 @@ void fileCustomEventCampaigns(const std::vector<CustomEventCampaign>& filings) {
       }
       Value& campaigns = found->second.campaigns;
       const std::string entry = function + "_" + std::to_string(campaigns.size()) + "_" + *id;
+      // An entry of that name may be there already (the host's runs take
+      // entries out): it is replaced, and kept when its successor cannot be.
+      std::optional<Value> replaced;
+      if (const auto it = campaigns.find(entry); it != campaigns.end()) replaced = *it;
       campaigns[entry] = params;
       // Checked entry by entry: one that nests too deep is left out, the
       // others are filed.
       if (!nestsWithin(campaigns, kMaxValueNesting)) {
-        campaigns.erase(entry);
+        if (replaced) {
+          campaigns[entry] = std::move(*replaced);
+        } else {
+          campaigns.erase(entry);
+        }
         QivUtil::addLog("custom event campaign not filed. too deep : " + entry);
         continue;
       }
