@@ -1,7 +1,7 @@
 // The inbox with 20, 2,000 and 10,000 messages. Reads of an unchanged inbox
 // are compared with BM_InboxChangeCheckPlusCopy (the suite's change check
-// plus a copy of the result), writes with one SQLite commit: neither may grow
-// with the number of messages.
+// plus a copy of the result), writes with one SQLite commit
+// (BM_Baseline_SqliteCommit): neither may grow with the number of messages.
 
 #include <benchmark/benchmark.h>
 
@@ -174,8 +174,28 @@ void BM_InboxRawEntryWrite(benchmark::State& state) {
 }
 BENCHMARK(BM_InboxRawEntryWrite)->Apply(inboxSizes);
 
-// One commit of one new value through the suite, for comparing the writes
-// here until the store's own SQLite baseline joins this binary.
+// The SQLite part of a new id into a full inbox: one transaction of the
+// suite deleting the entry that expires first and inserting a new one (two
+// places of the table), with the bytes ready.
+void BM_InboxRawEvictAndInsert(benchmark::State& state) {
+  BenchPlatform platform;
+  const std::int64_t n = state.range(0);
+  QivInbox inbox = filledInbox(n);
+  auto suite = inbox.initStorageForQivInbox();
+  const Value entry = *suite->object("qiv_inbox_m0");
+  std::int64_t next = 0;
+  for (auto _ : state) {
+    suite->transaction([&] {
+      suite->remove(numbered("qiv_inbox_m", next));
+      suite->set(numbered("qiv_inbox_m", n + next), entry);
+    });
+    ++next;
+  }
+}
+BENCHMARK(BM_InboxRawEvictAndInsert)->Apply(inboxSizes);
+
+// One commit of one new value through the suite: BM_Baseline_SqliteCommit
+// plus what the suite adds to a commit.
 void BM_InboxLocalCommitReference(benchmark::State& state) {
   BenchPlatform platform;
   auto suite = platform::current().userDefaults().suite("group.bench");

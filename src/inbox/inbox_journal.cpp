@@ -1,12 +1,23 @@
 #include "inbox/inbox_journal.hpp"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "core/shared_configuration.hpp"
 #include "tavrino/qiv_util.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::inbox {
+namespace {
+
+// The condition under which addLog() writes.
+bool debugLogOn() {
+  const auto test = Util::qivDefaults()->string("qivtest");
+  return test && !test->empty();
+}
+
+}  // namespace
 
 void InboxJournal::log(std::string line) {
   events_.push_back({Kind::kLog, When::kAlways, std::move(line), {}});
@@ -36,14 +47,20 @@ void InboxJournal::logIfRolledBack(std::string line) {
 void InboxJournal::replay(QivInbox& inbox, bool committed) {
   std::vector<Event> events;
   events.swap(events_);
+  // The debug switch is read once per run of log lines, not per line (addLog()
+  // reads it from the store each time); again after a step or a callback,
+  // since the host's code may have switched it.
+  std::optional<bool> logging;
   for (const auto& event : events) {
     if (event.when == (committed ? When::kRolledBack : When::kCommitted)) continue;
     switch (event.kind) {
       case Kind::kLog:
-        QivUtil::addLog(event.text);
+        if (!logging) logging = debugLogOn();
+        if (*logging) QivUtil::addLog(event.text);
         break;
       case Kind::kStep:
         recordStep(event.text);
+        logging.reset();
         break;
       case Kind::kCounts:
         // A copy: the callback may replace itself through checkCallback.
@@ -52,6 +69,7 @@ void InboxJournal::replay(QivInbox& inbox, bool committed) {
         } else {
           inbox.fakeMC(event.counts);
         }
+        logging.reset();
         break;
     }
   }

@@ -1,24 +1,8 @@
 #include "inbox/inbox_listing.hpp"
 
-#include "inbox/message_fields.hpp"
+#include "inbox/message_archive.hpp"
 
 namespace tavrino::inbox {
-namespace {
-
-// takeRecord() of a map of texts, without building a Value of it.
-QivInboxMessage recordOf(const StringMap& map) {
-  QivInboxMessage record;
-  if (!map.contains(std::string(kId))) return record;
-  for (const auto& field : kMessageFields) {
-    if (auto it = map.find(std::string(field.key)); it != map.end()) {
-      record.*field.property = it->second;
-    }
-  }
-  return record;
-}
-
-}  // namespace
-
 InboxListing::InboxListing(platform::UserDefaultsSuite& suite, InboxCache& cache)
     : suite_(suite), cache_(cache), lock_(cache.mutex()) {
   walked_ = cache_.sync(suite_);
@@ -34,11 +18,11 @@ const QivInboxMessage* InboxListing::find(std::string_view keyId) const {
   return entry ? &entry->record : nullptr;
 }
 
-void InboxListing::store(const std::string& keyId, const StringMap& map) {
-  Value stored = encodeEntry(map);
+void InboxListing::store(const std::string& keyId, QivInboxMessage record) {
+  Value stored = Value::binary(archiveRecord(record));
   wrote_ = true;
   suite_.set(entryKey(keyId), stored);
-  cache_.put(keyId, std::move(stored), recordOf(map));
+  cache_.put(keyId, std::move(stored), std::move(record));
 }
 
 bool InboxListing::remove(std::string_view keyId) {

@@ -57,8 +57,8 @@ class InboxListing {
     return cache_.expiredBefore(now);
   }
 
-  // Writes map under its id, in the suite and here.
-  void store(const std::string& keyId, const StringMap& map);
+  // Writes the record's map under keyId, in the suite and here.
+  void store(const std::string& keyId, QivInboxMessage record);
   // Removes the entry, in the suite and here. Returns true iff it existed.
   bool remove(std::string_view keyId);
 

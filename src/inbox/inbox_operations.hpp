@@ -27,6 +27,9 @@ std::int64_t configuredHistorySize(std::int64_t fallback);
 // Stores message as setMessage() does. Returns true iff a message was evicted.
 bool storeMessage(InboxListing& listing, const Value& message, const StoreOptions& options,
                   InboxJournal& journal);
+// The same for a record, as storing convertDictionary(record) does.
+bool storeRecord(InboxListing& listing, QivInboxMessage record, const StoreOptions& options,
+                 InboxJournal& journal);
 
 // Deletes the entry that expires first as pop() does. Returns true iff one
 // was deleted.

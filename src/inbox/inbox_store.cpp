@@ -7,6 +7,7 @@
 
 #include "inbox/inbox_keys.hpp"
 #include "inbox/inbox_operations.hpp"
+#include "inbox/message_archive.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -17,8 +18,15 @@ namespace inbox {
 
 bool storeMessage(InboxListing& listing, const Value& message, const StoreOptions& options,
                   InboxJournal& journal) {
+  return storeRecord(listing, normalisedRecord(message), options, journal);
+}
+
+bool storeRecord(InboxListing& listing, QivInboxMessage record, const StoreOptions& options,
+                 InboxJournal& journal) {
   journal.step("setMessage called");
-  const std::string id = Util::tryCatch(message, kId, "0");
+  // The record is normalised: an id that was absent or blank is empty here.
+  record = normalisedRecord(std::move(record));
+  const std::string id = record.id.empty() ? std::string("0") : record.id;
   if (id == "0") {
     journal.log("setMessage called. message has no id");
     return false;
@@ -34,7 +42,7 @@ bool storeMessage(InboxListing& listing, const Value& message, const StoreOption
     const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(options.limit, 1));
     while (listing.size() >= limit && popEarliest(listing, journal)) evicted = true;
   }
-  listing.store(id, QivInboxHelper().createMessageMap(message));
+  listing.store(id, std::move(record));
 
   journal.log("getCounts called.");
   journal.counts(options.countsWanted ? listing.countsByStatus() : QivInbox::Counts{});
@@ -57,7 +65,7 @@ void markOneRead(InboxListing& listing, std::string_view id, const StoreOptions&
   const QivInboxMessage* stored = listing.find(id);
   QivInboxMessage message = stored ? *stored : QivInboxMessage{};
   message.status = std::string(kStatusRead);
-  storeMessage(listing, Value(QivInboxHelper().convertDictionary(message)), options, journal);
+  storeRecord(listing, std::move(message), options, journal);
 }
 
 }  // namespace inbox
@@ -84,8 +92,7 @@ void markReadWhere(QivInbox& inbox, const std::function<bool(const QivInboxMessa
     });
     for (auto& record : selected) {
       record.status = std::string(inbox::kStatusRead);
-      inbox::storeMessage(listing, Value(QivInboxHelper().convertDictionary(record)), options,
-                          journal);
+      inbox::storeRecord(listing, std::move(record), options, journal);
     }
   });
 }

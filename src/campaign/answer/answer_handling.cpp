@@ -1,10 +1,12 @@
-// The answer to a page view: cookie instructions and inbox filing here, in
-// answer order; each campaign then goes to the main queue, and the custom
-// events and badge activations that waited for the answer go last.
+// The answer to a page view: cookie instructions, inbox and custom-event
+// filing here, in answer order; each campaign then goes to the main queue,
+// and the custom events and badge activations that waited for the answer go
+// last.
 
 #include <string>
 #include <vector>
 
+#include "campaign/answer/answer_checks.hpp"
 #include "campaign/answer/engine_state.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/client.hpp"
@@ -78,24 +80,50 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
   const Value answer = Util::parseJSONArray(body);
   Util::setCookieToQIVDefaults("groupname", "");
 
-  auto& dispatch = platform::current().dispatch();
-  for (std::size_t index = 0; index < answer.size(); ++index) {
-    std::string function;
+  // First the work off the main thread, in answer order: cookie instructions,
+  // inbox filing, custom-event filing (one transaction for the answer); the
+  // banners' show criteria are gathered for one transaction on the main
+  // thread. Then the dispatch.
+  struct Campaign {
+    std::string function, kind;
     Value params;
-    if (!readCampaign(answer[index], index, function, params)) continue;
-    std::string kind = eventKindOf(function, params);
-    if (function == "_sc" || function == "_sl") {
-      applyCookieInstruction(params);
+    Prepared prepared;
+  };
+  std::vector<Campaign> campaigns;
+  std::vector<CustomEventCampaign> filings;
+  std::shared_ptr<AnswerChecks> checks;
+  StringMap checkedMap = page.client_map;
+  checkedMap["_execcounter"] = std::to_string(page.execcounter);
+  for (std::size_t index = 0; index < answer.size(); ++index) {
+    Campaign campaign;
+    if (!readCampaign(answer[index], index, campaign.function, campaign.params)) continue;
+    campaign.kind = eventKindOf(campaign.function, campaign.params);
+    if (campaign.function == "_sc" || campaign.function == "_sl") {
+      applyCookieInstruction(campaign.params);
       continue;
     }
-    if (function == "ui_sb") fileInboxCampaign(params);
-    dispatch.mainAsync([engine, page, params = std::move(params), kind = std::move(kind),
-                        function = std::move(function)] {
+    if (campaign.function == "ui_sb") fileInboxCampaign(campaign.params);
+    if (campaign.kind == "CUSTOMEVENT") {
+      filings.emplace_back(campaign.function, campaign.params);
+      campaign.prepared.filed = true;
+    } else if (campaign.kind == "PAGEVIEW" && campaign.function == "ui_sb") {
+      if (!checks) checks = std::make_shared<AnswerChecks>();
+      campaign.prepared.checks = checks;
+      campaign.prepared.slot = checks->add(campaign.params, checkedMap);
+    }
+    campaigns.push_back(std::move(campaign));
+  }
+  // A newer page view drops the campaigns unfiled, as their dispatch would.
+  if (!filings.empty() && !isStale(page.execcounter)) fileCustomEventCampaigns(filings);
+
+  auto& dispatch = platform::current().dispatch();
+  for (auto& campaign : campaigns) {
+    dispatch.mainAsync([engine, page, campaign = std::move(campaign)] {
       const auto state = engine.lock();
       if (!state) return;
       guarded("calledEvent", [&] {
-        calledEvent(state, page.view.get(), params, page.link, kind, function, page.client_map,
-                    page.execcounter);
+        calledEvent(state, page.view.get(), campaign.params, page.link, campaign.kind,
+                    campaign.function, page.client_map, page.execcounter, campaign.prepared);
       });
     });
   }

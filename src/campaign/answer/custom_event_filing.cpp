@@ -1,10 +1,16 @@
 // "CUSTOMEVENT" campaigns wait in the store, one archived dictionary per
-// event, until the host reports the event.
+// event, until the host reports the event. An answer files all of its
+// custom-event campaigns in one transaction.
 
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "campaign/answer/engine_state.hpp"
 #include "core/keyed_archive.hpp"
+#include "core/value_cbor.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
@@ -42,27 +48,58 @@ Value filedCampaigns(platform::UserDefaultsSuite& suite, const std::string& key)
 
 }  // namespace
 
-void fileCustomEventCampaign(std::string_view function, const Value& params) {
-  const std::string evn = Util::tryCatch(params, "evn", "");
-  const std::string ce = Util::tryCatch(params, "ce", "");
-  if (!evn.starts_with(kCustomEventPrefix) && !ce.starts_with(kCustomEventPrefix)) return;
-  const auto id = entryIdOf(function, params);
-  if (!id) return;
-
-  const std::string key = std::string(kCustomEventKey) + lastDotPiece(evn.empty() ? ce : evn);
+void fileCustomEventCampaigns(const std::vector<CustomEventCampaign>& filings) {
+  struct Filing {
+    Value campaigns;
+    bool changed = false;
+  };
+  // Each event's dictionary is read once and written once, however many of
+  // the answer's campaigns wait for it.
+  std::map<std::string, Filing, std::less<>> byKey;
   auto suite = Util::qivDefaults();
   suite->transaction([&] {
-    Value campaigns = filedCampaigns(*suite, key);
-    const std::string entry =
-        std::string(function) + "_" + std::to_string(campaigns.size()) + "_" + *id;
-    campaigns[entry] = params;
-    const Data archive = archiveDictionary(campaigns);
-    if (archive.empty()) {
-      QivUtil::addLog("custom event campaign not filed. too deep : " + entry);
-      return;
+    for (const auto& [function, params] : filings) {
+      const std::string evn = Util::tryCatch(params, "evn", "");
+      const std::string ce = Util::tryCatch(params, "ce", "");
+      if (!evn.starts_with(kCustomEventPrefix) && !ce.starts_with(kCustomEventPrefix)) continue;
+      const auto id = entryIdOf(function, params);
+      if (!id) continue;
+
+      const std::string key = std::string(kCustomEventKey) + lastDotPiece(evn.empty() ? ce : evn);
+      auto found = byKey.find(key);
+      if (found == byKey.end()) {
+        found = byKey.emplace(key, Filing{filedCampaigns(*suite, key)}).first;
+      }
+      Value& campaigns = found->second.campaigns;
+      const std::string entry = function + "_" + std::to_string(campaigns.size()) + "_" + *id;
+      // An entry of that name may be there already (the host's runs take
+      // entries out): it is replaced, and kept when its successor cannot be.
+      std::optional<Value> replaced;
+      if (const auto it = campaigns.find(entry); it != campaigns.end()) replaced = *it;
+      campaigns[entry] = params;
+      // Checked entry by entry: one that nests too deep is left out, the
+      // others are filed.
+      if (!nestsWithin(campaigns, kMaxValueNesting)) {
+        if (replaced) {
+          campaigns[entry] = std::move(*replaced);
+        } else {
+          campaigns.erase(entry);
+        }
+        QivUtil::addLog("custom event campaign not filed. too deep : " + entry);
+        continue;
+      }
+      found->second.changed = true;
     }
-    suite->set(key, Value::binary(archive));
+    for (const auto& [key, filing] : byKey) {
+      if (!filing.changed) continue;
+      const Data archive = archiveDictionary(filing.campaigns);
+      if (!archive.empty()) suite->set(key, Value::binary(archive));
+    }
   });
+}
+
+void fileCustomEventCampaign(std::string_view function, const Value& params) {
+  fileCustomEventCampaigns({{std::string(function), params}});
 }
 
 }  // namespace tavrino::engine

@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "campaign/answer/answer_checks.hpp"
 #include "campaign/answer/engine_state.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
+#include "tavrino/campaign/ui_sb.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
@@ -30,7 +32,7 @@ void callPreInlineFunction(const ViewControllerPtr& view, const Value& params) {
 void calledEvent(const std::shared_ptr<EngineState>& state, const ViewControllerPtr& view,
                  const Value& params, std::string_view link, std::string_view eventName,
                  std::string_view function_param, const StringMap& client_map,
-                 std::int64_t execcounter) {
+                 std::int64_t execcounter, const Prepared& prepared) {
   if (isStale(execcounter)) {
     QivUtil::addLog("calledEvent execcount did not match");
     return;
@@ -55,7 +57,11 @@ void calledEvent(const std::shared_ptr<EngineState>& state, const ViewController
     if (function_param == "ui_sb") {
       StringMap map = client_map;
       map["_execcounter"] = std::to_string(execcounter);
-      criteria::checkEvent(uvp, zbid, shCnt, params, view, link, map);
+      if (!prepared.checks) {
+        criteria::checkEvent(uvp, zbid, shCnt, params, view, link, map);
+      } else if (prepared.checks->passes(prepared.slot)) {
+        ui_sb().setParameters(params, view, link, map);
+      }
     } else if (function_param == "add_act") {
       add_act().execute(params, link, view, client_map);
     } else if (function_param == "add_lbl") {
@@ -64,7 +70,7 @@ void calledEvent(const std::shared_ptr<EngineState>& state, const ViewController
   } else if (eventName == "SHAKE") {
     criteria::startShakeTrigger(state, view, client_map);
   } else if (eventName == "CUSTOMEVENT") {
-    fileCustomEventCampaign(function_param, s.params);
+    if (!prepared.filed) fileCustomEventCampaign(function_param, s.params);
   }
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tavrino/async_task.hpp"
 #include "tavrino/platform/dispatch.hpp"
@@ -77,6 +79,17 @@ struct PageView {
   std::int64_t execcounter = 0;
 };
 
+class AnswerChecks;
+
+// What the answer handling did ahead for one campaign it dispatches.
+struct Prepared {
+  // A page-view banner: its show criteria, checked with the answer's others.
+  std::shared_ptr<AnswerChecks> checks;
+  std::size_t slot = 0;
+  // A custom-event campaign: already filed with the answer.
+  bool filed = false;
+};
+
 void executeParameters(const EngineHandle& engine, PageView page);
 void doinBackground(const EngineHandle& engine, PageView page);
 // The answer to page's request, on a global queue.
@@ -84,7 +97,7 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
 void calledEvent(const std::shared_ptr<EngineState>& state, const ViewControllerPtr& view,
                  const Value& params, std::string_view link, std::string_view eventName,
                  std::string_view function_param, const StringMap& client_map,
-                 std::int64_t execcounter);
+                 std::int64_t execcounter, const Prepared& prepared = {});
 
 // Cookie instruction of an answer ("_sc", "_sl").
 void applyCookieInstruction(const Value& params);
@@ -93,6 +106,10 @@ void applyCookieInstruction(const Value& params);
 void fileInboxCampaign(Value& params);
 // Files a "CUSTOMEVENT" campaign until the host reports its event.
 void fileCustomEventCampaign(std::string_view function, const Value& params);
+// Files an answer's "CUSTOMEVENT" campaigns (function, params), in order, in
+// one transaction.
+using CustomEventCampaign = std::pair<std::string, Value>;
+void fileCustomEventCampaigns(const std::vector<CustomEventCampaign>& filings);
 
 bool isStale(std::int64_t execcounter);
 

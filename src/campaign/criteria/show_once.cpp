@@ -3,26 +3,35 @@
 
 #include <string>
 
+#include "campaign/criteria/show_criteria.hpp"
 #include "core/pageview/store_writes.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/criteria.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
 
-namespace tavrino::Util {
+namespace tavrino {
 
-bool checkShowOncePerPageview(const Value& params) {
-  const std::string shownGroup = readDefault("groupname");
-  const std::string soo = tryCatch(params, "soo", "0");
-  const std::string group = tryCatch(params, "gn", "");
+namespace criteria {
+
+bool showOncePerPageview(const Value& params, const CheckLog& log) {
+  const std::string shownGroup = Util::readDefault("groupname");
+  const std::string soo = Util::tryCatch(params, "soo", "0");
+  const std::string group = Util::tryCatch(params, "gn", "");
   if (soo == "1" && shownGroup == group) {
-    QivUtil::addLog("show once per pageview. group name : " + group + ".return.");
+    log("show once per pageview. group name : " + group + ".return.");
     return false;
   }
   // Most answers' campaigns share one group: the same text is not written
   // again (the main thread's commit then carries nothing).
-  pageview::setText(*qivDefaults(), "groupname", group);
+  pageview::setText(*Util::qivDefaults(), "groupname", group);
   return true;
 }
 
-}  // namespace tavrino::Util
+}  // namespace criteria
+
+bool Util::checkShowOncePerPageview(const Value& params) {
+  return criteria::showOncePerPageview(params, criteria::CheckLog());
+}
+
+}  // namespace tavrino

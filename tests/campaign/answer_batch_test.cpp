@@ -1,0 +1,163 @@
+// An answer's store work batched: the banners' show criteria in one commit
+// with each campaign's log lines at its own dispatch, and the custom-event
+// campaigns filed in one transaction.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "campaign/answer/answer_checks.hpp"
+#include "campaign/answer/engine_state.hpp"
+#include "campaign/engine_test.hpp"
+#include "core/keyed_archive.hpp"
+#include "support/sdk_test.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class AnswerBatchTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    enableDebugLog();
+  }
+
+  static StringMap currentPage() {
+    return {{"_execcounter", std::to_string(processState().execcounter())}};
+  }
+  static std::uint64_t commits() { return Util::qivDefaults()->changeCount(); }
+  std::size_t count(std::string_view text) {
+    std::size_t n = 0;
+    for (const auto& line : log().lines()) n += line.find(text) != std::string::npos;
+    return n;
+  }
+  // The lines that open a check.
+  std::size_t checkLines() {
+    std::size_t n = 0;
+    for (const auto& line : log().lines()) n += line.ends_with("checking showing criteria ");
+    return n;
+  }
+  static Value filed(const std::string& key) {
+    const auto stored = Util::qivDefaults()->object(key);
+    if (!stored || !stored->is_binary()) return nullptr;
+    return unarchiveDictionary(stored->get_binary()).value_or(nullptr);
+  }
+};
+
+TEST_F(AnswerBatchTest, BannersAreCheckedInOrderInOneCommit) {
+  engine::AnswerChecks checks;
+  const StringMap page = currentPage();
+  checks.add({{"uvp", "u"}, {"zbid", "1"}, {"shCnt", "2"}}, page);
+  checks.add({{"uvp", "u"}, {"zbid", "1"}, {"shCnt", "2"}}, page);
+  checks.add({{"uvp", "u"}, {"zbid", "1"}, {"shCnt", "2"}}, page);  // over the limit
+  checks.add({{"uvp", "v"}, {"zbid", "2"}, {"soo", "1"}, {"gn", "g"}}, page);
+  checks.add({{"uvp", "p"}, {"zbid", "3"}, {"soo", "1"}, {"gn", "g"}}, page);  // group shown
+
+  const std::uint64_t before = commits();
+  EXPECT_TRUE(checks.passes(0));
+  EXPECT_EQ(commits(), before + 1) << "the whole answer's counts in one commit";
+  EXPECT_EQ(Util::readDefault("usercount_1"), "2") << "later campaigns counted too";
+  EXPECT_EQ(checkLines(), 1u) << "later lines wait for their turn";
+
+  EXPECT_TRUE(checks.passes(1));
+  EXPECT_FALSE(checks.passes(2));
+  EXPECT_EQ(count("per unique visitor show count.return."), 1u);
+  EXPECT_TRUE(checks.passes(3));
+  EXPECT_EQ(count("show once per pageview"), 0u);
+  EXPECT_FALSE(checks.passes(4)) << "sees the group the campaign before it wrote";
+  EXPECT_EQ(count("show once per pageview. group name : g.return."), 1u);
+  EXPECT_EQ(commits(), before + 1);
+  EXPECT_EQ(checkLines(), 5u);
+  EXPECT_EQ(Util::readDefault("visitcount_2"), "1");
+  EXPECT_FALSE(checks.passes(9)) << "no such slot";
+}
+
+TEST_F(AnswerBatchTest, BannersOfAnOlderPageViewWriteNothing) {
+  engine::AnswerChecks checks;
+  const StringMap old = {{"_execcounter", std::to_string(processState().execcounter() - 1)}};
+  checks.add({{"uvp", "u"}, {"zbid", "5"}}, old);
+  checks.add({{"uvp", "w"}, {"zbid", "5"}}, old);
+  EXPECT_FALSE(checks.passes(0));
+  EXPECT_FALSE(checks.passes(1));
+  EXPECT_EQ(count("checkEvent execcount did not match"), 2u);
+  EXPECT_EQ(Util::readDefault("usercount_5"), "");
+}
+
+TEST_F(AnswerBatchTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
+  // One campaign filed by an earlier answer.
+  engine::fileCustomEventCampaign("ui_sb", {{"zbid", "0"}, {"evn", "qivo.custom.cart.add"}});
+  Value deep = "x";
+  for (int i = 0; i < 300; ++i) deep = Value::array({deep});
+  const std::vector<engine::CustomEventCampaign> answer = {
+      {"ui_sb", {{"zbid", "1"}, {"evn", "qivo.custom.cart.add"}}},
+      {"add_act", {{"id", "2"}, {"ce", "qivo.custom.add"}}},
+      {"ui_sb", {{"zbid", "3"}, {"evn", "qivo.custom.cart.add"}, {"deep", deep}}},
+      {"add_lbl", {{"id", "4"}, {"evn", "qivo.custom.pay"}}},
+      {"ui_sb", {{"zbid", "5"}, {"evn", "plain"}}},
+      {"other", {{"id", "6"}, {"evn", "qivo.custom.add"}}},
+      {"ui_sb", {{"zbid", "7"}, {"evn", "qivo.custom.cart.add"}}},
+  };
+  const std::uint64_t before = commits();
+  engine::fileCustomEventCampaigns(answer);
+  EXPECT_EQ(commits(), before + 1);
+
+  const Value add = filed("qivo.custom.events_add");
+  ASSERT_TRUE(add.is_object());
+  std::vector<std::string> entries;
+  for (const auto& [entry, params] : add.items()) entries.push_back(entry);
+  EXPECT_EQ(entries,
+            (std::vector<std::string>{"ui_sb_0_0", "ui_sb_1_1", "add_act_2_2", "ui_sb_3_7"}))
+      << "numbered as if each had been filed on its own";
+  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_3_3"), 1u);
+  EXPECT_EQ(filed("qivo.custom.events_pay"),
+            (Value{{"add_lbl_0_4", {{"id", "4"}, {"evn", "qivo.custom.pay"}}}}));
+  EXPECT_TRUE(filed("qivo.custom.events_plain").is_null());
+}
+
+TEST_F(AnswerBatchTest, ATooDeepCampaignLeavesTheEntryItsNameMeetsInPlace) {
+  // The host ran and removed "ui_sb_0_1": the next entry's name meets the
+  // one left.
+  const Value kept = {{"ui_sb_1_2", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"old", "1"}}}};
+  Util::qivDefaults()->set("qivo.custom.events_buy", Value::binary(archiveDictionary(kept)));
+  Value deep = "x";
+  for (int i = 0; i < 300; ++i) deep = Value::array({deep});
+  engine::fileCustomEventCampaigns(
+      {{"ui_sb", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"deep", deep}}},
+       {"add_act", {{"id", "9"}, {"ce", "qivo.custom.buy"}}}});
+  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_1_2"), 1u);
+  Value expected = kept;
+  expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
+  EXPECT_EQ(filed("qivo.custom.events_buy"), expected);
+}
+
+class AnswerDispatchTest : public testing::EngineTest {};
+
+TEST_F(AnswerDispatchTest, EachBannerLogsItsCheckAtItsOwnTurn) {
+  answerWith(R"([
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1", "bsc": "bdg"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1", "bsc": "bdg"}},
+    {"function": "add_act", "params": {"id": "3", "e": "CUSTOMEVENT", "ce": "qivo.custom.go"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "bsc": "bdg"}}
+  ])");
+  ASSERT_TRUE(pageView());
+  std::vector<std::string> sequence;
+  for (const auto& line : log().lines()) {
+    for (const char* wanted : {"checking showing criteria ", "ui_sb setParameters called.",
+                               "per unique visitor show count.return."}) {
+      if (line.ends_with(wanted)) sequence.push_back(wanted);
+    }
+  }
+  EXPECT_EQ(sequence, (std::vector<std::string>{
+                          "checking showing criteria ", "ui_sb setParameters called.",
+                          "checking showing criteria ", "per unique visitor show count.return.",
+                          "checking showing criteria ", "ui_sb setParameters called."}));
+  EXPECT_EQ(Util::readDefault("usercount_1"), "1");
+  const auto stored = Util::qivDefaults()->object("qivo.custom.events_go");
+  ASSERT_TRUE(stored && stored->is_binary());
+  EXPECT_TRUE(unarchiveDictionary(stored->get_binary())->contains("add_act_0_3"));
+}
+
+}  // namespace
+}  // namespace tavrino
