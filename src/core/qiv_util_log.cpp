@@ -7,7 +7,9 @@
 namespace tavrino {
 
 void QivUtil::addLog(std::string_view message) {
-  auto test = Util::qivDefaults()->string("qivtest");
+  // Borrowed: most lines are dropped here, at the cost of one read.
+  auto test =
+      platform::current().userDefaults().borrowSuite(Util::kDefaultsSuiteName).string("qivtest");
   if (!test || test->empty()) return;
   std::string line = "tavrino_log : ";
   line.append(message);

@@ -91,32 +91,40 @@ std::vector<std::pair<std::string, Value>> SqliteSuite::dictionaryRepresentation
 std::uint64_t SqliteSuite::forEachEntry(
     std::string_view prefix,
     const std::function<void(std::string_view key, const Value& value)>& visit) {
+  return forEachEntryIn({&prefix, 1}, visit);
+}
+
+std::uint64_t SqliteSuite::forEachEntryIn(
+    std::span<const std::string_view> prefixes,
+    const std::function<void(std::string_view key, const Value& value)>& visit) {
   const bool own = inOwnTransaction();
   if (!own) refreshUnlessBusy();
   std::shared_lock lock(committedMu_);
-  auto committed = committed_.lower_bound(prefix);
-  const auto inRange = [&](const std::string& key) { return key.starts_with(prefix); };
-  if (!own || pending_.empty()) {
-    for (; committed != committed_.end() && inRange(committed->first); ++committed) {
-      visit(committed->first, committed->second);
-    }
-    return changeCount_.load(std::memory_order_relaxed);
-  }
-  // The transaction's own view: the copy overlaid with its writes.
-  auto pending = pending_.lower_bound(prefix);
-  const auto committedEnd = [&] {
-    return committed == committed_.end() || !inRange(committed->first);
-  };
-  const auto pendingEnd = [&] { return pending == pending_.end() || !inRange(pending->first); };
-  while (!committedEnd() || !pendingEnd()) {
-    if (pendingEnd() || (!committedEnd() && committed->first < pending->first)) {
-      visit(committed->first, committed->second);
-      ++committed;
+  for (const std::string_view prefix : prefixes) {
+    auto committed = committed_.lower_bound(prefix);
+    const auto inRange = [&](const std::string& key) { return key.starts_with(prefix); };
+    if (!own || pending_.empty()) {
+      for (; committed != committed_.end() && inRange(committed->first); ++committed) {
+        visit(committed->first, committed->second);
+      }
       continue;
     }
-    if (!committedEnd() && committed->first == pending->first) ++committed;
-    if (pending->second) visit(pending->first, *pending->second);
-    ++pending;
+    // The transaction's own view: the copy overlaid with its writes.
+    auto pending = pending_.lower_bound(prefix);
+    const auto committedEnd = [&] {
+      return committed == committed_.end() || !inRange(committed->first);
+    };
+    const auto pendingEnd = [&] { return pending == pending_.end() || !inRange(pending->first); };
+    while (!committedEnd() || !pendingEnd()) {
+      if (pendingEnd() || (!committedEnd() && committed->first < pending->first)) {
+        visit(committed->first, committed->second);
+        ++committed;
+        continue;
+      }
+      if (!committedEnd() && committed->first == pending->first) ++committed;
+      if (pending->second) visit(pending->first, *pending->second);
+      ++pending;
+    }
   }
   return changeCount_.load(std::memory_order_relaxed);
 }

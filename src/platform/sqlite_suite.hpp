@@ -63,6 +63,9 @@ class SqliteSuite final : public UserDefaultsSuite {
   std::uint64_t forEachEntry(
       std::string_view prefix,
       const std::function<void(std::string_view key, const Value& value)>& visit) override;
+  std::uint64_t forEachEntryIn(
+      std::span<const std::string_view> prefixes,
+      const std::function<void(std::string_view key, const Value& value)>& visit) override;
   std::uint64_t changeCount() override;
   bool transaction(const std::function<void()>& body) override;
   bool isPersistent() const override { return database_ != nullptr; }

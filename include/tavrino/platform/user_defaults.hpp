@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,6 +56,14 @@ class TAVRINO_EXPORT UserDefaultsSuite {
   // Returns the changeCount() of the entries visited.
   virtual std::uint64_t forEachEntry(
       std::string_view prefix,
+      const std::function<void(std::string_view key, const Value& value)>& visit) = 0;
+
+  // As forEachEntry() with each of prefixes in turn, under one read lock: a
+  // caller that needs a few key ranges visits them without the entries in
+  // between. Prefixes none of which begins another, in key order, give the
+  // entries in key order.
+  virtual std::uint64_t forEachEntryIn(
+      std::span<const std::string_view> prefixes,
       const std::function<void(std::string_view key, const Value& value)>& visit) = 0;
 
   // A count that changes whenever the entries served change: each commit

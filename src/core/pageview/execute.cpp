@@ -85,6 +85,8 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
   const std::string className = view ? view->className() : std::string();
   std::string url;
   std::string uid;
+  std::string group;
+  bool logOn = false;
   auto store = Util::qivDefaults();
   store->transaction([&] {
     clearCustomActions();
@@ -111,23 +113,27 @@ void Tavrino::execute(const ViewControllerPtr& view, const StringMap& localmap,
         {"p", Util::sanitize(keys.pageName)},
         {"a", keys.a}};
     url = Util::createRequest("standart", Util::mergeMaps(localmap, system));
+    // Read here rather than after the commit: the first read after this
+    // process's own commit asks SQLite whether anyone else wrote.
+    group = store->string("qiv_inbox_groupname").value_or("");
+    logOn = !store->string("qivtest").value_or("").empty();
   });
   // The step callback is host code: it runs after the commit, never while
   // the store is locked.
   recordStep("execute parameters set");
-  pageview::copyVisitorToAppGroup(uid, localmap);
+  pageview::copyVisitorToAppGroup(group, uid, localmap);
 
   task.setBannerInsets(s_btm, s_top);
   task.setShkThr(shkthr);
   baseLink = url;
-  if (logging()) QivUtil::addLog("pageview request : " + url);
+  if (logOn) QivUtil::addLog("pageview request : " + url);
 
   if (pageviewWorkItem) pageviewWorkItem->cancel();
   recordStep("execute workitem created");
   const std::int64_t execcounter = processState().execcounter();
   pageviewWorkItem = std::make_shared<platform::WorkItem>(
       [handle = task.handle(),
-       page = engine::PageView{url, ViewHandle(view), localmap, execcounter}]() mutable {
+       page = engine::PageView{std::move(url), ViewHandle(view), localmap, execcounter}]() mutable {
         engine::guarded("executeParameters",
                         [&] { engine::executeParameters(handle, std::move(page)); });
       });

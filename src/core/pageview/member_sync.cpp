@@ -60,11 +60,13 @@ std::string normalizeCompanyId() {
   return id;
 }
 
-void copyVisitorToAppGroup(const std::string& uid, const StringMap& localmap) {
-  const std::string group = Util::readDefault("qiv_inbox_groupname");
+void copyVisitorToAppGroup(const std::string& group, const std::string& uid,
+                           const StringMap& localmap) {
   if (group.empty()) return;
   auto suite = platform::current().userDefaults().suite(group);
   const std::string member = memberOf(localmap);
+  // The visitor rarely changes between page views.
+  if (suite->string("uid") == uid && (member.empty() || suite->string("cuid") == member)) return;
   suite->transaction([&] {
     suite->set("uid", uid);
     if (!member.empty()) suite->set("cuid", member);

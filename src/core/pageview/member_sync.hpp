@@ -21,7 +21,9 @@ void recordMember(const StringMap& localmap);
 std::string normalizeCompanyId();
 
 // Copies the visitor id, and the page's member id when it has one, into the
-// app group's suite so the notification extension sees them.
-void copyVisitorToAppGroup(const std::string& uid, const StringMap& localmap);
+// app group's suite named group (none when empty) so the notification
+// extension sees them. A copy that is already there costs no commit.
+void copyVisitorToAppGroup(const std::string& group, const std::string& uid,
+                           const StringMap& localmap);
 
 }  // namespace tavrino::pageview

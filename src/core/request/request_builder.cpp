@@ -6,6 +6,7 @@
 
 #include "core/request/percent_encoding.hpp"
 #include "core/request/request_parts.hpp"
+#include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
@@ -54,10 +55,14 @@ void appendSuffix(std::string& url, const StringMap& custom, const request::Stor
 // Room for a URL as long as the last one: the string grows once.
 std::atomic<std::size_t> lastUrlSize{512};
 
+// The store for one request, without the registry's lock and count.
+platform::UserDefaultsSuite& defaults() {
+  return platform::current().userDefaults().borrowSuite(kDefaultsSuiteName);
+}
+
 }  // namespace
 
 std::string createRequest(std::string_view type, const StringMap& receivedMap) {
-  auto suite = qivDefaults();
   std::string url;
   url.reserve(lastUrlSize.load(std::memory_order_relaxed) + 64);
   bool logging = false;
@@ -67,7 +72,7 @@ std::string createRequest(std::string_view type, const StringMap& receivedMap) {
     url += "jsonlog?" + createLink(receivedMap);
     logging = true;
   } else {
-    const request::StoreReading store = request::readStore(*suite, true);
+    const request::StoreReading store = request::readStore(defaults(), true);
     appendBaseUrl(url, store.baseUrl);
     url += endpointFor(type);
     appendSuffix(url, receivedMap, store);
@@ -81,7 +86,7 @@ std::string createRequest(std::string_view type, const StringMap& receivedMap) {
 }
 
 std::string createURLSuffix(const StringMap& custom) {
-  const request::StoreReading store = request::readStore(*qivDefaults(), true);
+  const request::StoreReading store = request::readStore(defaults(), true);
   std::string suffix;
   suffix.reserve(lastUrlSize.load(std::memory_order_relaxed));
   appendSuffix(suffix, custom, store);

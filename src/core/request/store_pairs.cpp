@@ -1,10 +1,11 @@
 // The store entries that ride along with every standard request, and the
-// expiry sweep done on the same walk. The walk visits the entries in place:
-// nothing is copied but what goes out.
+// expiry sweep done on the same walk. The walk visits only the key ranges a
+// request can use, in place: nothing is copied but what goes out.
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -162,6 +163,8 @@ class PairCollector {
     }
   }
 
+  const UtmKeys& utmKeys() const { return utmKeys_; }
+
   // After the walk: the log line and the sweep, which call the store.
   void finish(platform::UserDefaultsSuite& suite) {
     if (skippedText_) QivUtil::addLog("encodeForUrl skipped a text that is not UTF-8");
@@ -199,6 +202,48 @@ UtmKeys readUtmKeys(platform::UserDefaultsSuite& suite) {
   return keys;
 }
 
+// The key ranges holding every entry a request reads, sends or sweeps, in
+// key order; most of a store (counters, switches, filed actions) lies
+// outside them. A range holds more than it names ("c": "companyid",
+// "cuid2"; "utm_": the campaign keys unless renamed): the collector ignores
+// what it does not use.
+constexpr std::array<std::string_view, 12> kReadRanges = {"_cburl",   "_company_settings",
+                                                          "_s",       "app_qiv",
+                                                          "c",        "ftu",
+                                                          "memberid", "pvc",
+                                                          "qiv",      "uids",
+                                                          "utm_",     "vc"};
+
+// The ranges of one request: with campaign keys renamed, the fixed ranges
+// and those keys, in key order, none beginning another, so that the walk
+// visits every entry at most once and in the store's order.
+class ReadRanges {
+ public:
+  explicit ReadRanges(const UtmKeys& utmKeys) {
+    const auto covered = [](const std::string& key) {
+      return key.empty() || key.starts_with("utm_");  // an empty key is never visited
+    };
+    if (std::all_of(utmKeys.begin(), utmKeys.end(), covered)) return;
+    own_.assign(kReadRanges.begin(), kReadRanges.end());
+    for (const auto& key : utmKeys) {
+      if (!covered(key)) own_.push_back(key);
+    }
+    std::sort(own_.begin(), own_.end());
+    // After sorting, a range that begins with another follows it.
+    std::size_t kept = 0;
+    for (const std::string_view range : own_) {
+      if (kept == 0 || !range.starts_with(own_[kept - 1])) own_[kept++] = range;
+    }
+    own_.resize(kept);
+    ranges_ = own_;
+  }
+  std::span<const std::string_view> ranges() const { return ranges_; }
+
+ private:
+  std::vector<std::string_view> own_;
+  std::span<const std::string_view> ranges_ = kReadRanges;
+};
+
 }  // namespace
 
 StoreReading readStore(platform::UserDefaultsSuite& suite, bool withPairs) {
@@ -210,9 +255,10 @@ StoreReading readStore(platform::UserDefaultsSuite& suite, bool withPairs) {
     return reading;
   }
   PairCollector collector(reading, readUtmKeys(suite), platform::current().clock().epochSeconds());
-  suite.forEachEntry("", [&](std::string_view key, const Value& value) {
-    if (!key.empty()) collector.visit(key, value);
-  });
+  suite.forEachEntryIn(ReadRanges(collector.utmKeys()).ranges(),
+                       [&collector](std::string_view key, const Value& value) {
+                         if (!key.empty()) collector.visit(key, value);
+                       });
   collector.finish(suite);
   return reading;
 }

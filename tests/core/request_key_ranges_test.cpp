@@ -1,0 +1,115 @@
+// The request visits only the key ranges it can use. These stores put
+// entries right at the edges of those ranges (longer keys under an exact
+// key, neighbours of a range, renamed campaign keys anywhere in the key
+// order) and inside a transaction's own writes: the URL must be what a walk
+// of the whole store gives.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/request_test.hpp"
+#include "core/shared_configuration.hpp"
+#include "tavrino/util/request.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class KeyRangesTest : public testing::RequestTest {
+ protected:
+  void SetUp() override {
+    RequestTest::SetUp();
+    set("_cburl", "//t.example/");
+    set("_s", "42");
+    set("qivrandom", "7");
+    processState().withConfig([](SharedConfiguration& c) { c.companyId = "42"; });
+  }
+
+  const std::string hourAhead = std::to_string(testing::kTestEpoch + 3600);
+  const std::string past = std::to_string(testing::kTestEpoch - 1);
+};
+
+TEST_F(KeyRangesTest, NeighboursOfTheRangesStayOutAndTheirMembersGoOut) {
+  // Longer keys under the exact keys, and keys just beside each range.
+  for (const char* key :
+       {"vcx", "uidsx", "pvc2", "ftux", "cuid2x", "cuid", "memberidx", "_sx", "_cburlx", "app_qi",
+        "apq", "qi", "qiw", "uid", "usercount_1", "vd", "Zed", "0", "~"}) {
+    set(key, "n");
+  }
+  set("vc", "3");
+  set("pvc", "4");
+  set("ftu", "1");
+  set("uids", "u");
+  set("cuid2", "m");
+  set("app_qiv", "edge " + hourAhead);
+  set("app_qivz", "z " + hourAhead);
+  set("qiv", "bare " + hourAhead);
+  set("qiv_", "under " + hourAhead);
+  set("qiv_vstp", "100");
+  set("qiv_referral", "r 1");
+  set("qivo.custom.events_1", "e " + hourAhead);
+  set("qivunregpush", "1");
+  set("qivz", "last " + hourAhead);
+  set("_company_settings", "1 " + past);
+  set("_company_settingsx", "1 " + hourAhead);
+  Util::setCategoryToQIVDefaults("qiv_idfa", Value::array({1, 2}));
+
+  EXPECT_EQ(Util::createLinkForUserDefaults(),
+            "&app_qiv=edge&app_qivz=z&cuid2=m&qiv_=under&qiv_idfa=%5B1%2C2%5D"
+            "&qiv_referral=r%201&qiv_vstp=100&qivunregpush=1&uids=u");
+  EXPECT_FALSE(stored("_company_settings"));
+  EXPECT_TRUE(stored("_company_settingsx"));
+  EXPECT_TRUE(stored("qivo.custom.events_1"));
+}
+
+TEST_F(KeyRangesTest, RenamedCampaignKeysGoOutWhereverTheySortAndOnlyOnce) {
+  set("_utm_source", "Src");      // sorts before every "_" key
+  set("_utm_medium", "qiv_c_9");  // inside the cookie range: whole, not as a cookie
+  set("_utm_term", "uids");       // one of the exact keys
+  set("_utm_campaign", "qi");     // begins "qiv": the cookies must not go out twice
+  set("_utm_content", "");        // an empty name forwards nothing
+  set("Src", "a:b");
+  set("qiv_c_9", "kept whole " + past);
+  set("uids", "u");
+  set("qi", "qq");
+  set("qix", "not sent");
+  set("memberid", "member");
+  set("qivtest", "t");
+  set("companyid", "42");
+  set("utm_source", "renamed away");
+  set("utm_content", "renamed to nothing");
+
+  const std::string url = Util::createRequest("standart", {{"p", "Home"}});
+  EXPECT_EQ(url,
+            "https://t.example/d?&appver=1.0&bl=de&br=iOSMobileApp&brv=17.0&bwh=1170x2532"
+            "&cuid=member&dvcmdl=iPhone%20X&dwh=1170x2532&os=iOS&osv=17.0&p=Home"
+            "&plt=MobileApp&qivover=3.0.76&qivpnst=2&qivrandom=7&qivtest=t&return=json&s=42"
+            "&sunq=1&swh=1170x2532"
+            "&Src=a%3Ab&qi=qq&qiv_c_9=kept%20whole%20" +
+                past + "&uids=u");
+  EXPECT_TRUE(stored("qiv_c_9"));
+}
+
+TEST_F(KeyRangesTest, InsideATransactionTheWalkSeesItsOwnWrites) {
+  set("qiv_c_1", "old " + hourAhead);
+  set("qiv_c_3", "stays " + hourAhead);
+  set("vcx", "n");
+  set("vc", "1");
+  std::string url;
+  Util::qivDefaults()->transaction([&] {
+    Util::removeCookieFromQIVDefaults("qiv_c_1");
+    set("qiv_c_2", "new " + hourAhead);
+    set("qiv_c_4", "expired " + past);
+    set("vc", "2");
+    set("uids", "fresh");
+    url = Util::createRequest("standart", {});
+  });
+  EXPECT_NE(url.find("&vc=2"), std::string::npos) << url;
+  EXPECT_TRUE(url.ends_with("&qiv_c_2=new&qiv_c_3=stays&uids=fresh")) << url;
+  EXPECT_FALSE(stored("qiv_c_4"));
+  EXPECT_TRUE(stored("qiv_c_3"));
+}
+
+}  // namespace
+}  // namespace tavrino
