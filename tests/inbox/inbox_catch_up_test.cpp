@@ -14,6 +14,12 @@
 namespace tavrino {
 namespace {
 
+std::string numbered(const char* prefix, int i) {
+  std::string text(prefix);
+  text += std::to_string(i);
+  return text;
+}
+
 // A connection of its own to the inbox suite's file: another process, or
 // the previous version of the SDK.
 class OtherConnection {
@@ -67,7 +73,7 @@ class InboxCatchUpTest : public testing::InboxTest {
 
 TEST_F(InboxCatchUpTest, AnotherConnectionsCommitsAreTakenInExactly) {
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
-  for (int i = 0; i < 20; ++i) inbox.setMessage(message("m" + std::to_string(i), 100 + i));
+  for (int i = 0; i < 20; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
   EXPECT_EQ(inbox.getMessageCount(), 20);
   const auto [walks, catchUps] = walksAndCatchUps();
 
@@ -93,7 +99,7 @@ TEST_F(InboxCatchUpTest, AnotherConnectionsCommitsAreTakenInExactly) {
 
 TEST_F(InboxCatchUpTest, WhenTheSuiteCannotTellWhatChangedTheCacheWalks) {
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
-  for (int i = 0; i < 10; ++i) inbox.setMessage(message("m" + std::to_string(i), 100 + i));
+  for (int i = 0; i < 10; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
   EXPECT_EQ(inbox.getMessageCount(), 10);
   const auto walks = walksAndCatchUps().first;
 
@@ -102,8 +108,8 @@ TEST_F(InboxCatchUpTest, WhenTheSuiteCannotTellWhatChangedTheCacheWalks) {
   OtherConnection other(groupFile());
   other.exec("BEGIN");
   for (int round = 0; round < 500; ++round) {
-    other.put("qiv_inbox_m" + std::to_string(round % 12),
-              entry(message("m" + std::to_string(round % 12), round, "", "1")));
+    other.put(numbered("qiv_inbox_m", round % 12),
+              entry(message(numbered("m", round % 12), round, "", "1")));
   }
   other.exec("DELETE FROM entries WHERE key = CAST('qiv_inbox_m2' AS BLOB)");
   other.exec(
