@@ -13,11 +13,13 @@
 #include <optional>
 #include <string_view>
 
+#include "tavrino/export.hpp"
 #include "tavrino/value.hpp"
 
 namespace tavrino::platform {
 
-class SuiteChanges {
+// Exported so that dynamic_cast finds it across a shared object's boundary.
+class TAVRINO_EXPORT SuiteChanges {
  public:
   virtual ~SuiteChanges() = default;
 
