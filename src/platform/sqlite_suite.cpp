@@ -169,15 +169,36 @@ void SqliteSuite::refreshUnlessBusy() {
   if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
 }
 
+bool SqliteSuite::beginWriting() {
+  if (!database_->beginImmediate()) {
+    report("cannot begin a write transaction", database_->error());
+    return false;
+  }
+  if (!refreshIfStale()) {
+    report("cannot read at the start of a transaction", database_->error());
+    database_->rollback();
+    return false;
+  }
+  return true;
+}
+
+bool SqliteSuite::startLog() {
+  logWanted_ = false;
+  if (database_->startChangeLog()) {
+    logStarted_ = true;
+    return true;
+  }
+  logRefused_ = true;
+  report("cannot start a change log, reading other connections' commits in full",
+         database_->error());
+  return false;
+}
+
 bool SqliteSuite::beginOutermost() {
   if (database_) {
-    if (!database_->beginImmediate()) {
-      report("cannot begin a write transaction", database_->error());
-      return false;
-    }
-    if (!refreshIfStale()) {
-      report("cannot read at the start of a transaction", database_->error());
-      database_->rollback();
+    if (!beginWriting()) return false;
+    // Nothing written yet: the log will name every write from here on.
+    if (logWanted_ && !logged_ && !startLog() && !database_->inTransaction() && !beginWriting()) {
       return false;
     }
   }
@@ -196,14 +217,14 @@ bool SqliteSuite::endOutermost() {
     return false;
   }
   const bool wrote = !pending_.empty();
+  const bool started = std::exchange(logStarted_, false);
   WalIndexProbe::Snapshot before;
   std::optional<std::int64_t> logged = logged_;
-  if (database_ && wrote) {
-    // Still under the write lock: the log's newest number is this
-    // transaction's last write, and the header is the one it commits onto.
-    logged = database_->lastChange();
-    before = probe_.read();
-  }
+  // Still under the write lock: the log's newest number is this
+  // transaction's last write, and the header is the one it commits onto.
+  // Without a log (logged_ unknown) nothing is asked of it.
+  if (database_ && (started || (wrote && logged_))) logged = database_->lastChange();
+  if (database_ && wrote) before = probe_.read();
   if (database_ && !database_->commit()) {
     report("commit failed, rolled back", database_->error());
     rollBack();
@@ -242,6 +263,7 @@ void SqliteSuite::applyToCopy(const std::string& key, std::optional<Value>&& val
 void SqliteSuite::rollBack() {
   if (database_) database_->rollback();
   pending_.clear();
+  logStarted_ = false;  // the log went with the transaction
 }
 
 void SqliteSuite::write(std::string_view key, const Value* value) {

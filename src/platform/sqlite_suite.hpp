@@ -18,10 +18,14 @@
 // holds the connection, reads skip the rest of the check and serve the copy
 // as it is. Only writers wait for writers.
 //
-// Taking in another connection's commits costs what they changed: the
-// database's change log names the keys written since the last number this
-// suite has seen, and only those are read again. A log that no longer
-// reaches back that far, or cannot be read, makes the suite read everything.
+// Taking in another connection's commits costs what they changed when the
+// file has a change log: it names the keys written since the last number
+// this suite has seen, and only those are read again. A log that no longer
+// reaches back that far, or is missing, makes the suite read everything.
+// The log costs every commit a page, so a file gets it only once it is seen
+// to be shared: a suite that takes in another's commit and finds no log
+// starts one in its next write transaction (reads never take the write lock
+// for it). A file only this suite writes never has one.
 // The suite's own commits tell it the header they leave in the wal-index,
 // so they do not count as another's change.
 //
@@ -109,6 +113,11 @@ class SqliteSuite final : public UserDefaultsSuite, public SuiteChanges {
   // Returns the header the outermost transaction's commit left in the
   // wal-index, when nobody else can have committed since before.
   std::optional<WalIndexProbe::Snapshot> ownCommitHeader(const WalIndexProbe::Snapshot& before);
+  // Begins a write transaction on a copy brought up to date.
+  bool beginWriting();
+  // Starts the change log in the open write transaction, before its writes.
+  // Returns false when it cannot (said once), which may end the transaction.
+  bool startLog();
   bool beginOutermost();
   bool endOutermost();
   void write(std::string_view key, const Value* value);
@@ -150,6 +159,11 @@ class SqliteSuite final : public UserDefaultsSuite, public SuiteChanges {
   std::int64_t dataVersion_ = 0;
   // The change log's newest number the copy reflects; nothing when unknown.
   std::optional<std::int64_t> logged_;
+  // Another connection's commit was taken in and the file has no log; the
+  // open transaction started it; starting it failed (never tried again).
+  bool logWanted_ = false;
+  bool logStarted_ = false;
+  bool logRefused_ = false;
   WalIndexProbe probe_;
   // The open transaction: its thread, nesting depth, whether it must roll
   // back, and its writes.

@@ -15,7 +15,10 @@ bool SqliteSuite::refreshIfStale() {
   const WalIndexProbe::Snapshot seen = probe_.read();
   const std::optional<std::int64_t> version = database_->dataVersion();
   if (!version) return false;
-  if ((!loaded_ || *version != dataVersion_) && !catchUp() && !reload()) return false;
+  const bool others = loaded_ && *version != dataVersion_;
+  if ((!loaded_ || others) && !catchUp() && !reload()) return false;
+  // Shared: the next write transaction starts the log.
+  if (others && !logged_ && !logRefused_) logWanted_ = true;
   if (!probe_.attached()) probe_.attach(database_->sharedWalIndex());
   probe_.remember(seen);
   return true;

@@ -119,10 +119,10 @@ int execPatiently(sqlite3* db, const char* sql, ExecCallback callback = nullptr,
 // in the table; the trim keeps the newest row, so numbers never repeat. It
 // runs once per 256 numbers, keeping the log between kChangeLogLength and
 // kChangeLogLength + 256 rows. A replacing insert logs once (its implicit
-// delete fires no trigger). Created when missing: a store of an earlier
-// version gains the log on first open; reading a missing log fails, and the
-// suite then reads everything.
+// delete fires no trigger). Made in a savepoint: a failure part way leaves
+// no table without its triggers, which would name too little.
 constexpr const char* kChangeLogSchema =
+    "SAVEPOINT change_log;"
     "CREATE TABLE IF NOT EXISTS changes(seq INTEGER PRIMARY KEY, key BLOB NOT NULL);"
     "CREATE TRIGGER IF NOT EXISTS changes_insert AFTER INSERT ON entries BEGIN "
     "INSERT INTO changes(key) VALUES(new.key); END;"
@@ -133,7 +133,8 @@ constexpr const char* kChangeLogSchema =
     "INSERT INTO changes(key) VALUES(old.key); END;"
     "CREATE TRIGGER IF NOT EXISTS changes_trim AFTER INSERT ON changes "
     "WHEN new.seq % 256 = 0 BEGIN "
-    "DELETE FROM changes WHERE seq <= new.seq - 4096; END;";
+    "DELETE FROM changes WHERE seq <= new.seq - 4096; END;"
+    "RELEASE change_log;";
 static_assert(SuiteDatabase::kChangeLogLength == 4096, "the trim trigger keeps this many");
 
 bool SuiteDatabase::configure() {
@@ -174,28 +175,37 @@ bool SuiteDatabase::configure() {
                      "CREATE TABLE IF NOT EXISTS entries("
                      "key BLOB PRIMARY KEY NOT NULL, value BLOB NOT NULL) WITHOUT ROWID");
   if (rc != SQLITE_OK) return fail(rc);
-  rc = execPatiently(db_, kChangeLogSchema);
+  return true;
+}
+
+bool SuiteDatabase::startChangeLog() {
+  const int rc = sqlite3_exec(db_, kChangeLogSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return true;
+  fail(rc);
+  // SQLite may have rolled back the whole transaction, savepoint included.
+  if (inTransaction()) {
+    sqlite3_exec(db_, "ROLLBACK TO change_log; RELEASE change_log", nullptr, nullptr, nullptr);
+  }
+  return false;
+}
+
+bool SuiteDatabase::prepare(const char* sql, std::unique_ptr<Statement>* out) {
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
   if (rc != SQLITE_OK) return fail(rc);
+  *out = std::make_unique<Statement>(stmt);
   return true;
 }
 
 bool SuiteDatabase::prepareAll() {
-  auto prepare = [this](const char* sql, std::unique_ptr<Statement>* out) {
-    sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-    if (rc != SQLITE_OK) return fail(rc);
-    *out = std::make_unique<Statement>(stmt);
-    return true;
-  };
+  // The change log's statements wait until it is there (lastChange()).
   return prepare("BEGIN", &begin_) && prepare("BEGIN IMMEDIATE", &beginImmediate_) &&
          prepare("COMMIT", &commit_) && prepare("ROLLBACK", &rollback_) &&
          prepare("INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", &put_) &&
          prepare("DELETE FROM entries WHERE key = ?1", &erase_) &&
          prepare("SELECT key, value FROM entries", &selectAll_) &&
          prepare("PRAGMA data_version", &dataVersion_) &&
-         prepare("SELECT value FROM entries WHERE key = ?1", &selectOne_) &&
-         prepare("SELECT max(seq) FROM changes", &lastChange_) &&
-         prepare("SELECT seq, key FROM changes WHERE seq >= ?1 ORDER BY seq", &changesFrom_);
+         prepare("SELECT value FROM entries WHERE key = ?1", &selectOne_);
 }
 
 bool SuiteDatabase::fail(int rc) {
@@ -282,6 +292,7 @@ bool SuiteDatabase::get(std::string_view key,
 }
 
 std::optional<std::int64_t> SuiteDatabase::lastChange() {
+  if (!lastChange_ && !prepare("SELECT max(seq) FROM changes", &lastChange_)) return std::nullopt;
   const int rc = lastChange_->step();
   std::optional<std::int64_t> last;
   if (rc == SQLITE_ROW) last = sqlite3_column_int64(lastChange_->get(), 0);  // NULL reads as 0
@@ -291,6 +302,10 @@ std::optional<std::int64_t> SuiteDatabase::lastChange() {
 }
 
 bool SuiteDatabase::forEachChangeFrom(std::int64_t from, const ChangeVisitor& fn) {
+  if (!changesFrom_ &&
+      !prepare("SELECT seq, key FROM changes WHERE seq >= ?1 ORDER BY seq", &changesFrom_)) {
+    return false;
+  }
   int rc = sqlite3_bind_int64(changesFrom_->get(), 1, from);
   sqlite3_stmt* stmt = changesFrom_->get();
   while (rc == SQLITE_OK || rc == SQLITE_ROW) {

@@ -73,11 +73,13 @@ class InboxCatchUpTest : public testing::InboxTest {
 
 TEST_F(InboxCatchUpTest, AnotherConnectionsCommitsAreTakenInExactly) {
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
-  for (int i = 0; i < 20; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
+  inbox.setMessage(message("m0", 100));
+  OtherConnection other(groupFile());
+  other.put("unrelated", Value(0));  // shared: the inbox's next write starts the file's log
+  for (int i = 1; i < 20; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
   EXPECT_EQ(inbox.getMessageCount(), 20);
   const auto [walks, catchUps] = walksAndCatchUps();
 
-  OtherConnection other(groupFile());
   other.put("qiv_inbox_m3", entry(message("m3", 100, "b", "1")));
   other.put("qiv_inbox_new", entry(message("new", 50)));
   other.exec("DELETE FROM entries WHERE key = CAST('qiv_inbox_m4' AS BLOB)");
@@ -99,13 +101,15 @@ TEST_F(InboxCatchUpTest, AnotherConnectionsCommitsAreTakenInExactly) {
 
 TEST_F(InboxCatchUpTest, WhenTheSuiteCannotTellWhatChangedTheCacheWalks) {
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
-  for (int i = 0; i < 10; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
+  inbox.setMessage(message("m0", 100));
+  OtherConnection other(groupFile());
+  other.put("unrelated", Value(0));  // shared: the inbox's next write starts the file's log
+  for (int i = 1; i < 10; ++i) inbox.setMessage(message(numbered("m", i), 100 + i));
   EXPECT_EQ(inbox.getMessageCount(), 10);
   const auto walks = walksAndCatchUps().first;
 
   // More changes in one commit than the suite file's log keeps: the suite
   // reads everything and cannot name the changed keys.
-  OtherConnection other(groupFile());
   other.exec("BEGIN");
   for (int round = 0; round < 500; ++round) {
     other.put(numbered("qiv_inbox_m", round % 12),

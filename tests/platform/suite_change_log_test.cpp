@@ -1,10 +1,12 @@
-// Another connection's commits are taken in key by key through the suite
-// file's change log, and exactly: writes, deletions and a clearing are seen,
-// users are told which keys changed, and a log that was trimmed, dropped or
-// never there makes the suite read everything instead.
+// A suite file gets a change log only once another connection is seen to
+// write it; from then on that connection's commits are taken in key by key
+// through the log, and exactly: writes, deletions and a clearing are seen,
+// users are told which keys changed, and a log that was trimmed, dropped,
+// never there or impossible to start makes the suite read everything instead.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
@@ -65,6 +67,26 @@ class SuiteChangeLogTest : public ::testing::Test {
     const auto entries = fresh->dictionaryRepresentation();
     return {entries.begin(), entries.end()};
   }
+  bool hasLog() const {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(file().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_prepare_v2(
+        db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'changes%' AND type != 'index'", -1,
+        &stmt, nullptr);
+    const int objects = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    EXPECT_TRUE(objects == 0 || objects == 5) << "a partial log: " << objects;
+    return objects == 5;
+  }
+  // Another connection writes, then the suite: the file has the log from
+  // then on. The entries are as they were.
+  void share(UserDefaultsSuite& suite) {
+    RawSuiteFile(file()).insertRaw("shared", encoded(true));
+    suite.remove("shared");
+    ASSERT_TRUE(hasLog());
+  }
   static std::map<std::string, Value> served(UserDefaultsSuite& suite) {
     const auto entries = suite.dictionaryRepresentation();
     return {entries.begin(), entries.end()};
@@ -75,11 +97,27 @@ class SuiteChangeLogTest : public ::testing::Test {
   std::unique_ptr<UserDefaults> defaults_;
 };
 
-TEST_F(SuiteChangeLogTest, AnotherProcessesWritesAndDeletionsAreNamedAndSeenExactly) {
+TEST_F(SuiteChangeLogTest, TheLogStartsWithAnotherProcessesWritesWhichAreThenSeenExactly) {
   auto suite = open();
   for (int i = 0; i < 20; ++i) suite->set("a" + std::to_string(i), i);
-  suite->set("other", "mine");
-  const std::uint64_t start = suite->changeCount();
+  suite->transaction([&] {
+    suite->remove("a0");
+    suite->set("other", "mine");
+  });
+  open()->set("next launch", true);
+  suite = open();
+  EXPECT_FALSE(hasLog()) << "written by one process only";
+
+  // Taking in another process's write is a read: it starts nothing...
+  ASSERT_EQ(runStoreWriter(dir_.path(), kSuite, {"set", "a1", "theirs"}), 0);
+  EXPECT_EQ(suite->object("a1"), "theirs");
+  EXPECT_FALSE(hasLog());
+  // ...the next own write does, and is logged itself.
+  std::uint64_t start = suite->changeCount();
+  suite->set("a2", "mine");
+  EXPECT_TRUE(hasLog());
+  EXPECT_EQ(changesSince(*suite, start), (Changes{{"a2", Value("mine")}}));
+  start = suite->changeCount();
 
   ASSERT_EQ(runStoreWriter(dir_.path(), kSuite, {"keys", "b", "30"}), 0);
   ASSERT_EQ(runStoreWriter(dir_.path(), kSuite, {"remove", "a5"}), 0);
@@ -109,6 +147,7 @@ TEST_F(SuiteChangeLogTest, ClearingAndRolledBackWritesOfAnotherConnectionAreSeen
   auto suite = open();
   for (int i = 0; i < 10; ++i) suite->set("k" + std::to_string(i), i);
   RawSuiteFile raw(file());
+  share(*suite);
 
   // A transaction that rolls back leaves its numbers to the next commit.
   raw.exec("BEGIN; DELETE FROM entries WHERE key = CAST('k1' AS BLOB); ROLLBACK");
@@ -142,6 +181,7 @@ TEST_F(SuiteChangeLogTest, ClearingAndRolledBackWritesOfAnotherConnectionAreSeen
 TEST_F(SuiteChangeLogTest, ATrimmedOrDroppedLogMakesTheSuiteReadEverything) {
   auto suite = open();
   suite->set("k", 1);
+  share(*suite);
   std::uint64_t count = suite->changeCount();
   RawSuiteFile raw(file());
 
@@ -162,21 +202,51 @@ TEST_F(SuiteChangeLogTest, ATrimmedOrDroppedLogMakesTheSuiteReadEverything) {
   raw.insertRaw("t3", encoded(3));
   EXPECT_EQ(changesSince(*suite, count), (Changes{{"t3", Value(3)}}));
 
-  // Without the log every commit is still seen.
+  // Without the log every commit is still seen, and the next own write
+  // starts it again.
   raw.exec(
       "DROP TRIGGER changes_insert; DROP TRIGGER changes_update; DROP TRIGGER changes_delete;"
-      "DROP TABLE changes");
+      "DROP TRIGGER changes_trim; DROP TABLE changes");
   raw.insertRaw("u", encoded("u"));
   EXPECT_EQ(suite->object("u"), "u");
+  EXPECT_FALSE(hasLog());
   suite->set("v", "v");
-  raw.exec("DELETE FROM entries WHERE key = CAST('u' AS BLOB)");
-  EXPECT_FALSE(suite->object("u"));
-  EXPECT_EQ(suite->object("v"), "v");
-  EXPECT_EQ(served(*suite), onDisk());  // the fresh open creates the log again
+  EXPECT_TRUE(hasLog());
   count = suite->changeCount();
-  raw.insertRaw("w", encoded("w"));
-  EXPECT_EQ(suite->object("w"), "w");
+  raw.exec("DELETE FROM entries WHERE key = CAST('u' AS BLOB)");
+  EXPECT_EQ(changesSince(*suite, count), (Changes{{"u", std::nullopt}}));
+  EXPECT_EQ(suite->object("v"), "v");
   EXPECT_EQ(served(*suite), onDisk());
+}
+
+// Starting the log fails here because its name is taken; the suite writes
+// on without it and reads the other connection's commits in full.
+TEST_F(SuiteChangeLogTest, AFileWhereTheLogCannotStartIsReadInFull) {
+  auto suite = open();
+  suite->set("k", 1);
+  RawSuiteFile raw(file());
+  raw.exec("CREATE INDEX changes ON entries(value)");
+  for (int round = 0; round < 3; ++round) {
+    raw.insertRaw("theirs", encoded(round));
+    EXPECT_EQ(suite->object("theirs"), round);
+    const std::uint64_t count = suite->changeCount();
+    EXPECT_TRUE(suite->transaction([&] {
+      suite->set("mine", round);
+      suite->remove("k");
+    }));
+    raw.insertRaw("after", encoded(round));
+    EXPECT_EQ(suite->object("mine"), round);
+    EXPECT_FALSE(changesSince(*suite, count)) << "read in full";
+    EXPECT_EQ(served(*suite), onDisk());
+  }
+  EXPECT_FALSE(hasLog());
+  const auto lines = log_.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.find("cannot start a change log") != std::string::npos;
+                          }),
+            1)
+      << "said once";
 }
 
 TEST_F(SuiteChangeLogTest, AStoreOfTheEarlierLayoutOpensGainsTheLogAndStaysReadable) {
@@ -195,11 +265,14 @@ TEST_F(SuiteChangeLogTest, AStoreOfTheEarlierLayoutOpensGainsTheLogAndStaysReada
   }
   auto suite = open();
   EXPECT_EQ(suite->object("old"), "kept");
-  const std::uint64_t count = suite->changeCount();
-  // The previous version writes with the same statement as before.
+  // The previous version writes with the same statement as before, and
+  // keeps the log once there.
   RawSuiteFile(file()).insertRaw("older", encoded(2));
-  EXPECT_EQ(changesSince(*suite, count), (Changes{{"older", Value(2)}}));
+  EXPECT_EQ(suite->object("older"), 2);
   suite->set("new", "ours");
+  const std::uint64_t count = suite->changeCount();
+  RawSuiteFile(file()).insertRaw("older", encoded(3));
+  EXPECT_EQ(changesSince(*suite, count), (Changes{{"older", Value(3)}}));
 
   // And reads the file as it always did.
   std::map<std::string, Value> read;
@@ -217,7 +290,7 @@ TEST_F(SuiteChangeLogTest, AStoreOfTheEarlierLayoutOpensGainsTheLogAndStaysReada
   }
   sqlite3_finalize(stmt);
   sqlite3_close(db);
-  EXPECT_EQ(read, (std::map<std::string, Value>{{"new", "ours"}, {"old", "kept"}, {"older", 2}}));
+  EXPECT_EQ(read, (std::map<std::string, Value>{{"new", "ours"}, {"old", "kept"}, {"older", 3}}));
 }
 
 // Right after each commit of its own the suite reads on without asking SQLite
