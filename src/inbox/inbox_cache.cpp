@@ -6,6 +6,7 @@
 #include "inbox/inbox_keys.hpp"
 #include "inbox/inbox_time.hpp"
 #include "inbox/message_fields.hpp"
+#include "tavrino/platform/suite_changes.hpp"
 
 namespace tavrino::inbox {
 
@@ -41,6 +42,7 @@ std::shared_ptr<InboxCache> InboxCache::of(
 
 bool InboxCache::sync(platform::UserDefaultsSuite& suite) {
   if (count_ && *count_ == suite.changeCount()) return false;
+  if (count_ && takeChanges(suite)) return false;
   // Both sides are in key order: one merge walk, decoding only what differs.
   ++walks_;
   bool differs = false;
@@ -69,6 +71,29 @@ bool InboxCache::sync(platform::UserDefaultsSuite& suite) {
   }
   if (differs) changed();
   count_ = seen;
+  return true;
+}
+
+bool InboxCache::takeChanges(platform::UserDefaultsSuite& suite) {
+  auto* changes = dynamic_cast<platform::SuiteChanges*>(&suite);
+  if (changes == nullptr) return false;
+  bool differs = false;
+  const std::optional<std::uint64_t> reached = changes->forEachChangeSince(
+      *count_, kEntryPrefix, [&](std::string_view key, const Value* value) {
+        const std::string_view keyId = key.substr(kEntryPrefix.size());
+        auto it = entries_.lower_bound(keyId);
+        const bool cached = it != entries_.end() && it->first == keyId;
+        if (cached && value != nullptr && it->second.stored == *value) return;
+        if (cached) it = eraseAt(it);
+        differs = true;
+        if (value == nullptr) return;
+        ++decodes_;
+        insertAt(it, keyId, *value, decodeEntry(*value));
+      });
+  if (differs) changed();  // the suite visits nothing when it cannot tell
+  if (!reached) return false;
+  ++catchUps_;
+  count_ = *reached;
   return true;
 }
 

@@ -4,8 +4,9 @@
 // whole process so that reads and writes of the inbox need not enumerate or
 // decode the suite. It is tagged with the suite's changeCount() it reflects;
 // when the suite has moved on (another process, or a write that bypassed the
-// inbox), sync() walks the entries and decodes only those whose stored bytes
-// differ from the ones cached. Beside the records it keeps what the
+// inbox), sync() takes in the entries the suite names as changed since, or,
+// when the suite cannot tell, walks the entries; either way it decodes only
+// those whose stored bytes differ from the ones cached. Beside the records it keeps what the
 // operations need without a scan: an index by expiry for eviction and the
 // expiry sweep, the counts per status (overall and per category), and the
 // listing as one vector for getAllMessages().
@@ -60,7 +61,8 @@ class InboxCache {
 
   // Brings the cache up to the suite's entries (inside a transaction of the
   // suite: with its own writes) unless the change count says it is current.
-  // Returns true iff it had to walk the entries.
+  // Returns true iff it had to walk the entries (taking in the changes the
+  // suite names is no walk: it never shows a transaction's own writes).
   bool sync(platform::UserDefaultsSuite& suite);
 
   // The change count the contents reflect, if any. A writer clears it while
@@ -94,11 +96,16 @@ class InboxCache {
   // Every record in key order.
   const std::vector<QivInboxMessage>& records();
 
-  // How often sync() walked the suite, and how many entries it decoded.
+  // How often sync() walked the suite or took in only what changed, and how
+  // many entries it decoded.
   std::uint64_t walks() const { return walks_; }
+  std::uint64_t catchUps() const { return catchUps_; }
   std::uint64_t decodes() const { return decodes_; }
 
  private:
+  // Takes in the entries the suite names as changed since count_. Returns
+  // false when the suite cannot tell.
+  bool takeChanges(platform::UserDefaultsSuite& suite);
   Entries::iterator insertAt(Entries::iterator hint, std::string_view keyId, Value stored,
                              QivInboxMessage record);
   Entries::iterator eraseAt(Entries::iterator it);
@@ -118,6 +125,7 @@ class InboxCache {
   std::map<std::string, QivInbox::Counts, std::less<>> countsByCategory_;
   std::optional<std::vector<QivInboxMessage>> listing_;  // built on demand
   std::uint64_t walks_ = 0;
+  std::uint64_t catchUps_ = 0;
   std::uint64_t decodes_ = 0;
 };
 

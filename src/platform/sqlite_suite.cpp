@@ -177,63 +177,36 @@ void SqliteSuite::refreshUnlessBusy() {
   if (!refreshIfStale()) report("cannot read, serving the entries last read", database_->error());
 }
 
-bool SqliteSuite::refreshIfStale() {
-  if (probe_.unchanged()) return true;
-  // Read before asking SQLite: a commit in between is caught next time.
-  const WalIndexProbe::Snapshot seen = probe_.read();
-  const std::optional<std::int64_t> version = database_->dataVersion();
-  if (!version) return false;
-  if ((!loaded_ || *version != dataVersion_) && !reload()) return false;
-  if (!probe_.attached()) probe_.attach(database_->sharedWalIndex());
-  probe_.remember(seen);
+bool SqliteSuite::beginWriting() {
+  if (!database_->beginImmediate()) {
+    report("cannot begin a write transaction", database_->error());
+    return false;
+  }
+  if (!refreshIfStale()) {
+    report("cannot read at the start of a transaction", database_->error());
+    database_->rollback();
+    return false;
+  }
   return true;
 }
 
-bool SqliteSuite::reload() {
-  const bool ownTransaction = !database_->inTransaction();
-  if (ownTransaction && !database_->begin()) return false;
-  const std::optional<std::int64_t> version = database_->dataVersion();
-  Entries fresh;
-  std::size_t skipped = 0;
-  bool ok = version && database_->forEachRow([&](std::string_view key, auto bytes) {
-    std::optional<Value> value = decodeValue(bytes);
-    if (value) {
-      fresh.insert_or_assign(std::string(key), std::move(*value));
-    } else {
-      ++skipped;
-    }
-  });
-  if (ownTransaction) {
-    ok = ok && database_->commit();
-    database_->rollback();  // only when the commit did not happen
+bool SqliteSuite::startLog() {
+  logWanted_ = false;
+  if (database_->startChangeLog()) {
+    logStarted_ = true;
+    return true;
   }
-  if (!ok) return false;
-  if (skipped > 0) {
-    report("skipped stored values that are not valid CBOR", std::to_string(skipped));
-  }
-  // Built before the swap, which keeps the nodes the views point into.
-  Index freshIndex;
-  for (const auto& [key, value] : fresh) freshIndex.insert(key, &value);
-  {
-    std::unique_lock lock(committedMu_);
-    committed_.swap(fresh);
-    std::swap(index_, freshIndex);
-    changeCount_.fetch_add(1, std::memory_order_release);
-  }
-  dataVersion_ = *version;
-  loaded_ = true;
-  return true;  // the old entries are freed here, outside the readers' lock
+  logRefused_ = true;
+  report("cannot start a change log, reading other connections' commits in full",
+         database_->error());
+  return false;
 }
 
 bool SqliteSuite::beginOutermost() {
   if (database_) {
-    if (!database_->beginImmediate()) {
-      report("cannot begin a write transaction", database_->error());
-      return false;
-    }
-    if (!refreshIfStale()) {
-      report("cannot read at the start of a transaction", database_->error());
-      database_->rollback();
+    if (!beginWriting()) return false;
+    // Nothing written yet: the log will name every write from here on.
+    if (logWanted_ && !logged_ && !startLog() && !database_->inTransaction() && !beginWriting()) {
       return false;
     }
   }
@@ -251,33 +224,54 @@ bool SqliteSuite::endOutermost() {
     rollBack();
     return false;
   }
+  const bool wrote = !pending_.empty();
+  const bool started = std::exchange(logStarted_, false);
+  WalIndexProbe::Snapshot before;
+  std::optional<std::int64_t> logged = logged_;
+  // Still under the write lock: the log's newest number is this
+  // transaction's last write, and the header is the one it commits onto.
+  // Without a log (logged_ unknown) nothing is asked of it.
+  if (database_ && (started || (wrote && logged_))) logged = database_->lastChange();
+  if (database_ && wrote) before = probe_.read();
   if (database_ && !database_->commit()) {
     report("commit failed, rolled back", database_->error());
     rollBack();
     return false;
   }
-  // The commit rewrote the wal-index header, so the next check asks SQLite,
-  // which does not count this connection's own commits: no reload.
+  logged_ = logged;
   Pending committed;
   committed.swap(pending_);
-  if (committed.empty()) return true;
-  std::unique_lock lock(committedMu_);
-  for (auto& [key, value] : committed) {
-    if (value) {
-      const auto [it, inserted] = committed_.insert_or_assign(key, std::move(*value));
-      if (inserted) index_.insert(it->first, &it->second);
-    } else if (auto it = committed_.find(key); it != committed_.end()) {
-      index_.erase(it->first);
-      committed_.erase(it);
+  if (!wrote) return true;
+  {
+    std::unique_lock lock(committedMu_);
+    std::vector<std::string> keys;
+    keys.reserve(committed.size());
+    for (auto& [key, value] : committed) {
+      applyToCopy(key, std::move(value));
+      keys.push_back(key);
     }
+    countChange(std::move(keys));
   }
-  changeCount_.fetch_add(1, std::memory_order_release);
+  // Otherwise the commit's new header reads as another's change and the next
+  // check asks SQLite, which does not count this connection's own commits.
+  if (const auto header = ownCommitHeader(before)) probe_.remember(*header);
   return true;
+}
+
+void SqliteSuite::applyToCopy(const std::string& key, std::optional<Value>&& value) {
+  if (value) {
+    const auto [it, inserted] = committed_.insert_or_assign(key, std::move(*value));
+    if (inserted) index_.insert(it->first, &it->second);
+  } else if (auto it = committed_.find(key); it != committed_.end()) {
+    index_.erase(it->first);
+    committed_.erase(it);
+  }
 }
 
 void SqliteSuite::rollBack() {
   if (database_) database_->rollback();
   pending_.clear();
+  logStarted_ = false;  // the log went with the transaction
 }
 
 void SqliteSuite::write(std::string_view key, const Value* value) {

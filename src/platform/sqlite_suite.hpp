@@ -18,6 +18,21 @@
 // holds the connection, reads skip the rest of the check and serve the copy
 // as it is. Only writers wait for writers.
 //
+// Taking in another connection's commits costs what they changed when the
+// file has a change log: it names the keys written since the last number
+// this suite has seen, and only those are read again. A log that no longer
+// reaches back that far, or is missing, makes the suite read everything.
+// The log costs every commit a page, so a file gets it only once it is seen
+// to be shared: a suite that takes in another's commit and finds no log
+// starts one in its next write transaction (reads never take the write lock
+// for it). A file only this suite writes never has one.
+// The suite's own commits tell it the header they leave in the wal-index,
+// so they do not count as another's change.
+//
+// The keys behind each recent change of changeCount() are kept (a bounded
+// history), so that a user of the suite can take in what changed since a
+// count it holds (forEachChangeSince()).
+//
 // Point reads go through a hash index beside the ordered copy; prefix
 // visits walk the ordered copy.
 //
@@ -31,6 +46,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,16 +54,18 @@
 #include <shared_mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/suite_database.hpp"
 #include "platform/suite_key_index.hpp"
 #include "platform/wal_index_probe.hpp"
 #include "tavrino/platform/log.hpp"
+#include "tavrino/platform/suite_changes.hpp"
 #include "tavrino/platform/user_defaults.hpp"
 
 namespace tavrino::platform {
 
-class SqliteSuite final : public UserDefaultsSuite {
+class SqliteSuite final : public UserDefaultsSuite, public SuiteChanges {
  public:
   // database may be null: the suite then lives in memory only.
   // REQUIRES: log outlives the suite.
@@ -67,6 +85,9 @@ class SqliteSuite final : public UserDefaultsSuite {
       std::span<const std::string_view> prefixes,
       const std::function<void(std::string_view key, const Value& value)>& visit) override;
   std::uint64_t changeCount() override;
+  std::optional<std::uint64_t> forEachChangeSince(
+      std::uint64_t since, std::string_view prefix,
+      const std::function<void(std::string_view key, const Value* value)>& visit) override;
   bool transaction(const std::function<void()>& body) override;
   bool isPersistent() const override { return database_ != nullptr; }
 
@@ -89,12 +110,30 @@ class SqliteSuite final : public UserDefaultsSuite {
   // Each of these REQUIRES mu_ held.
   bool refreshIfStale();
   bool reload();
+  // Takes in the logged changes since logged_; false when it cannot tell
+  // them (then only a reload is exact).
+  bool catchUp();
+  // Returns the header the outermost transaction's commit left in the
+  // wal-index, when nobody else can have committed since before.
+  std::optional<WalIndexProbe::Snapshot> ownCommitHeader(const WalIndexProbe::Snapshot& before);
+  // Begins a write transaction on a copy brought up to date.
+  bool beginWriting();
+  // Starts the change log in the open write transaction, before its writes.
+  // Returns false when it cannot (said once), which may end the transaction.
+  bool startLog();
   bool beginOutermost();
   bool endOutermost();
   void write(std::string_view key, const Value* value);
   void writeInTransaction(std::string_view key, const Value* value);
   void rollBack();
   void report(std::string_view what, std::string_view detail = {});
+
+  // Each of these REQUIRES committedMu_ held exclusively.
+  void applyToCopy(const std::string& key, std::optional<Value>&& value);
+  // Counts one change of the copy, made to keys.
+  void countChange(std::vector<std::string> keys);
+  // Counts a change of anything (a reload).
+  void countChangeOfEverything();
 
   const std::string name_;
   const std::unique_ptr<SuiteDatabase> database_;
@@ -121,6 +160,13 @@ class SqliteSuite final : public UserDefaultsSuite {
   std::atomic<int> writers_{0};
   bool loaded_ = false;
   std::int64_t dataVersion_ = 0;
+  // The change log's newest number the copy reflects; nothing when unknown.
+  std::optional<std::int64_t> logged_;
+  // Another connection's commit was taken in and the file has no log; the
+  // open transaction started it; starting it failed (never tried again).
+  bool logWanted_ = false;
+  bool logStarted_ = false;
+  bool logRefused_ = false;
   WalIndexProbe probe_;
   // The open transaction: its thread, nesting depth, whether it must roll
   // back, and its writes.
@@ -135,6 +181,16 @@ class SqliteSuite final : public UserDefaultsSuite {
   Index index_;
   // Bumped with committedMu_ held exclusively whenever committed_ changes.
   std::atomic<std::uint64_t> changeCount_{0};
+  // The keys of each recent change, oldest first: every change after
+  // historyFrom_ is there. Guarded like committed_.
+  struct Change {
+    std::uint64_t count;  // the count it produced
+    std::vector<std::string> keys;
+  };
+  static constexpr std::size_t kHistoryKeys = 16384;
+  std::deque<Change> history_;
+  std::uint64_t historyFrom_ = 0;
+  std::size_t historyKeys_ = 0;
 };
 
 // Returns text fit for a log line: printable ASCII as is, other bytes as

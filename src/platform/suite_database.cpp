@@ -63,6 +63,9 @@ SuiteDatabase::~SuiteDatabase() {
   erase_.reset();
   selectAll_.reset();
   dataVersion_.reset();
+  selectOne_.reset();
+  lastChange_.reset();
+  changesFrom_.reset();
   sqlite3_close(db_);
 }
 
@@ -112,6 +115,28 @@ int execPatiently(sqlite3* db, const char* sql, ExecCallback callback = nullptr,
 
 }  // namespace
 
+// The change log. Numbers are rowids, so each is one more than the newest
+// in the table; the trim keeps the newest row, so numbers never repeat. It
+// runs once per 256 numbers, keeping the log between kChangeLogLength and
+// kChangeLogLength + 256 rows. A replacing insert logs once (its implicit
+// delete fires no trigger). Made in a savepoint: a failure part way leaves
+// no table without its triggers, which would name too little.
+constexpr const char* kChangeLogSchema =
+    "SAVEPOINT change_log;"
+    "CREATE TABLE IF NOT EXISTS changes(seq INTEGER PRIMARY KEY, key BLOB NOT NULL);"
+    "CREATE TRIGGER IF NOT EXISTS changes_insert AFTER INSERT ON entries BEGIN "
+    "INSERT INTO changes(key) VALUES(new.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS changes_update AFTER UPDATE ON entries BEGIN "
+    "INSERT INTO changes(key) VALUES(old.key); "
+    "INSERT INTO changes(key) SELECT new.key WHERE new.key IS NOT old.key; END;"
+    "CREATE TRIGGER IF NOT EXISTS changes_delete AFTER DELETE ON entries BEGIN "
+    "INSERT INTO changes(key) VALUES(old.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS changes_trim AFTER INSERT ON changes "
+    "WHEN new.seq % 256 = 0 BEGIN "
+    "DELETE FROM changes WHERE seq <= new.seq - 4096; END;"
+    "RELEASE change_log;";
+static_assert(SuiteDatabase::kChangeLogLength == 4096, "the trim trigger keeps this many");
+
 bool SuiteDatabase::configure() {
   sqlite3_extended_result_codes(db_, 1);
   // SQLite's own handler backs off to 100 ms sleeps, so a process that
@@ -153,20 +178,34 @@ bool SuiteDatabase::configure() {
   return true;
 }
 
+bool SuiteDatabase::startChangeLog() {
+  const int rc = sqlite3_exec(db_, kChangeLogSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return true;
+  fail(rc);
+  // SQLite may have rolled back the whole transaction, savepoint included.
+  if (inTransaction()) {
+    sqlite3_exec(db_, "ROLLBACK TO change_log; RELEASE change_log", nullptr, nullptr, nullptr);
+  }
+  return false;
+}
+
+bool SuiteDatabase::prepare(const char* sql, std::unique_ptr<Statement>* out) {
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (rc != SQLITE_OK) return fail(rc);
+  *out = std::make_unique<Statement>(stmt);
+  return true;
+}
+
 bool SuiteDatabase::prepareAll() {
-  auto prepare = [this](const char* sql, std::unique_ptr<Statement>* out) {
-    sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-    if (rc != SQLITE_OK) return fail(rc);
-    *out = std::make_unique<Statement>(stmt);
-    return true;
-  };
+  // The change log's statements wait until it is there (lastChange()).
   return prepare("BEGIN", &begin_) && prepare("BEGIN IMMEDIATE", &beginImmediate_) &&
          prepare("COMMIT", &commit_) && prepare("ROLLBACK", &rollback_) &&
          prepare("INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", &put_) &&
          prepare("DELETE FROM entries WHERE key = ?1", &erase_) &&
          prepare("SELECT key, value FROM entries", &selectAll_) &&
-         prepare("PRAGMA data_version", &dataVersion_);
+         prepare("PRAGMA data_version", &dataVersion_) &&
+         prepare("SELECT value FROM entries WHERE key = ?1", &selectOne_);
 }
 
 bool SuiteDatabase::fail(int rc) {
@@ -239,6 +278,47 @@ bool SuiteDatabase::erase(std::string_view key) {
     return fail(rc);
   }
   return run(*erase_);
+}
+
+bool SuiteDatabase::get(std::string_view key,
+                        const std::function<void(std::span<const std::uint8_t>)>& found) {
+  int rc = selectOne_->bindBytes(1, key.data(), key.size());
+  if (rc == SQLITE_OK) {
+    rc = selectOne_->step();
+    if (rc == SQLITE_ROW) found(columnBytes(selectOne_->get(), 0));
+  }
+  selectOne_->finish();
+  return rc == SQLITE_ROW || rc == SQLITE_DONE || fail(rc);
+}
+
+std::optional<std::int64_t> SuiteDatabase::lastChange() {
+  if (!lastChange_ && !prepare("SELECT max(seq) FROM changes", &lastChange_)) return std::nullopt;
+  const int rc = lastChange_->step();
+  std::optional<std::int64_t> last;
+  if (rc == SQLITE_ROW) last = sqlite3_column_int64(lastChange_->get(), 0);  // NULL reads as 0
+  lastChange_->finish();
+  if (!last) fail(rc);
+  return last;
+}
+
+bool SuiteDatabase::forEachChangeFrom(std::int64_t from, const ChangeVisitor& fn) {
+  if (!changesFrom_ &&
+      !prepare("SELECT seq, key FROM changes WHERE seq >= ?1 ORDER BY seq", &changesFrom_)) {
+    return false;
+  }
+  int rc = sqlite3_bind_int64(changesFrom_->get(), 1, from);
+  sqlite3_stmt* stmt = changesFrom_->get();
+  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+    rc = changesFrom_->step();
+    if (rc != SQLITE_ROW) break;
+    const std::span<const std::uint8_t> key = columnBytes(stmt, 1);
+    if (!fn(sqlite3_column_int64(stmt, 0),
+            std::string_view(reinterpret_cast<const char*>(key.data()), key.size()))) {
+      break;
+    }
+  }
+  changesFrom_->finish();
+  return rc == SQLITE_DONE || rc == SQLITE_ROW || fail(rc);
 }
 
 bool SuiteDatabase::forEachRow(const RowVisitor& fn) {

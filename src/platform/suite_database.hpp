@@ -4,6 +4,15 @@
 // (key BLOB, value BLOB) in WAL mode. It knows SQL and nothing of values or
 // caching; the suite decides when to read and write.
 //
+// Beside the entries a file may hold a change log (startChangeLog()) that
+// records the key of every row inserted, replaced, updated or deleted,
+// numbered in commit order (1, 2, 3, ...), so that a reader that has seen up
+// to some number can re-read only the keys changed since. Triggers write it,
+// so every writer keeps it, an earlier version of the SDK included (it only
+// knows the entries table, which keeps its layout). The log keeps at least
+// the last kChangeLogLength numbers and never loses the newest. Reading a
+// file without the log fails.
+//
 // Failures return false (or nothing); error() then describes the last one.
 //
 // Thread-safety: none. The connection is opened without SQLite's own mutex;
@@ -52,6 +61,24 @@ class SuiteDatabase {
   bool put(std::string_view key, std::span<const std::uint8_t> value);
   bool erase(std::string_view key);
 
+  // Calls found with the value stored under key, if any. Returns false iff
+  // reading failed.
+  bool get(std::string_view key, const std::function<void(std::span<const std::uint8_t>)>& found);
+
+  // Creates the change log unless the file has it. REQUIRES: a write
+  // transaction is open. On failure nothing of the log is left, and the
+  // transaction may have ended (SQLite ends it after some failures).
+  bool startChangeLog();
+
+  // The change log's newest number, 0 when empty.
+  static constexpr std::int64_t kChangeLogLength = 4096;
+  std::optional<std::int64_t> lastChange();
+
+  // Calls fn with every logged change numbered from on, in order, until fn
+  // returns false. Returns false iff reading failed.
+  using ChangeVisitor = std::function<bool(std::int64_t number, std::string_view key)>;
+  bool forEachChangeFrom(std::int64_t from, const ChangeVisitor& fn);
+
   // Calls fn with every row. Returns false iff reading failed.
   using RowVisitor = std::function<void(std::string_view key, std::span<const std::uint8_t> value)>;
   bool forEachRow(const RowVisitor& fn);
@@ -77,6 +104,7 @@ class SuiteDatabase {
   bool stillAtPath();
   bool configure();
   bool prepareAll();
+  bool prepare(const char* sql, std::unique_ptr<Statement>* out);
   bool fail(int rc);
   bool run(Statement& statement);
 
@@ -87,7 +115,7 @@ class SuiteDatabase {
   bool walMode_ = false;
   std::string error_;
   std::unique_ptr<Statement> begin_, beginImmediate_, commit_, rollback_, put_, erase_, selectAll_,
-      dataVersion_;
+      dataVersion_, selectOne_, lastChange_, changesFrom_;
 };
 
 }  // namespace tavrino::platform

@@ -24,6 +24,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 namespace tavrino::platform {
 
@@ -38,6 +39,15 @@ class WalIndexProbe {
     std::array<std::uint64_t, kWords> words{};
     bool valid = false;
   };
+
+  // Returns the header's commit counter: every commit, by any connection,
+  // adds one to it; restarting the log and checkpoints leave it alone.
+  static std::uint32_t commitCounter(const Snapshot& snapshot) {
+    std::uint32_t counter = 0;
+    std::memcpy(&counter, reinterpret_cast<const unsigned char*>(snapshot.words.data()) + 8,
+                sizeof counter);
+    return counter;
+  }
 
   // REQUIRES: walIndex is the first region of the connection's wal-index, or
   // null (then the probe never vouches for anything).
