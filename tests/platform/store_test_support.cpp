@@ -10,8 +10,9 @@ extern char** environ;
 
 namespace tavrino::testing {
 
-RawSuiteFile::RawSuiteFile(const std::filesystem::path& file) {
-  if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+RawSuiteFile::RawSuiteFile(const std::filesystem::path& file, bool create) {
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     throw std::runtime_error("cannot open " + file.string());
   }
   sqlite3_busy_timeout(db_, 5000);
@@ -36,6 +37,33 @@ void RawSuiteFile::insertRaw(std::string_view key, const std::vector<unsigned ch
   const int rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
+}
+
+std::string RawSuiteFile::text(const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  std::string result;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  } else {
+    result = sqlite3_errmsg(db_);
+  }
+  sqlite3_finalize(stmt);
+  return result;
+}
+
+std::map<std::string, std::vector<unsigned char>> RawSuiteFile::entries() {
+  std::map<std::string, std::vector<unsigned char>> result;
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db_, "SELECT key, value FROM entries", -1, &stmt, nullptr);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    const auto* key = static_cast<const char*>(sqlite3_column_blob(stmt, 0));
+    const auto* value = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, 1));
+    result[std::string(key, key + sqlite3_column_bytes(stmt, 0))] =
+        std::vector<unsigned char>(value, value + sqlite3_column_bytes(stmt, 1));
+  }
+  sqlite3_finalize(stmt);
+  return result;
 }
 
 std::vector<int> runStoreWriters(const std::filesystem::path& directory, std::string_view suite,

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +24,17 @@ inline std::filesystem::path suiteFile(const std::filesystem::path& directory,
 // does. Throws when SQLite fails, which fails the test.
 class RawSuiteFile {
  public:
-  explicit RawSuiteFile(const std::filesystem::path& file);
+  explicit RawSuiteFile(const std::filesystem::path& file, bool create = false);
   ~RawSuiteFile();
   RawSuiteFile(const RawSuiteFile&) = delete;
   RawSuiteFile& operator=(const RawSuiteFile&) = delete;
 
   void exec(const std::string& sql);
   void insertRaw(std::string_view key, const std::vector<unsigned char>& value);
+  // The first column of the first row sql returns, as text.
+  std::string text(const std::string& sql);
+  // Every entry, its value still encoded.
+  std::map<std::string, std::vector<unsigned char>> entries();
 
  private:
   sqlite3* db_ = nullptr;
