@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "core/request_test.hpp"
@@ -26,6 +27,17 @@ class KeyRangesTest : public testing::RequestTest {
     processState().withConfig([](SharedConfiguration& c) { c.companyId = "42"; });
   }
 
+  // Sets "key=value;...", "{ahead}" standing for an hour ahead, "{past}" for a second ago.
+  void setAll(const std::string& entries) const {
+    std::istringstream in(entries);
+    for (std::string entry; std::getline(in, entry, ';');) {
+      if (const auto at = entry.find("{ahead}"); at != std::string::npos) {
+        entry.replace(at, 7, hourAhead);
+      }
+      if (const auto at = entry.find("{past}"); at != std::string::npos) entry.replace(at, 6, past);
+      set(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+    }
+  }
   const std::string hourAhead = std::to_string(testing::kTestEpoch + 3600);
   const std::string past = std::to_string(testing::kTestEpoch - 1);
 };
@@ -37,22 +49,11 @@ TEST_F(KeyRangesTest, NeighboursOfTheRangesStayOutAndTheirMembersGoOut) {
         "apq", "qi", "qiw", "uid", "usercount_1", "vd", "Zed", "0", "~"}) {
     set(key, "n");
   }
-  set("vc", "3");
-  set("pvc", "4");
-  set("ftu", "1");
-  set("uids", "u");
-  set("cuid2", "m");
-  set("app_qiv", "edge " + hourAhead);
-  set("app_qivz", "z " + hourAhead);
-  set("qiv", "bare " + hourAhead);
-  set("qiv_", "under " + hourAhead);
-  set("qiv_vstp", "100");
-  set("qiv_referral", "r 1");
-  set("qivo.custom.events_1", "e " + hourAhead);
-  set("qivunregpush", "1");
-  set("qivz", "last " + hourAhead);
-  set("_company_settings", "1 " + past);
-  set("_company_settingsx", "1 " + hourAhead);
+  setAll(
+      "vc=3;pvc=4;ftu=1;uids=u;cuid2=m;app_qiv=edge {ahead};app_qivz=z {ahead};"
+      "qiv=bare {ahead};qiv_=under {ahead};qiv_vstp=100;qiv_referral=r 1;"
+      "qivo.custom.events_1=e {ahead};qivunregpush=1;qivz=last {ahead};"
+      "_company_settings=1 {past};_company_settingsx=1 {ahead}");
   Util::setCategoryToQIVDefaults("qiv_idfa", Value::array({1, 2}));
 
   EXPECT_EQ(Util::createLinkForUserDefaults(),
@@ -64,21 +65,14 @@ TEST_F(KeyRangesTest, NeighboursOfTheRangesStayOutAndTheirMembersGoOut) {
 }
 
 TEST_F(KeyRangesTest, RenamedCampaignKeysGoOutWhereverTheySortAndOnlyOnce) {
-  set("_utm_source", "Src");      // sorts before every "_" key
-  set("_utm_medium", "qiv_c_9");  // inside the cookie range: whole, not as a cookie
-  set("_utm_term", "uids");       // one of the exact keys
-  set("_utm_campaign", "qi");     // begins "qiv": the cookies must not go out twice
-  set("_utm_content", "");        // an empty name forwards nothing
-  set("Src", "a:b");
-  set("qiv_c_9", "kept whole " + past);
-  set("uids", "u");
-  set("qi", "qq");
-  set("qix", "not sent");
-  set("memberid", "member");
-  set("qivtest", "t");
-  set("companyid", "42");
-  set("utm_source", "renamed away");
-  set("utm_content", "renamed to nothing");
+  // "_utm_source" sorts before every "_" key, "_utm_medium" names a key inside the
+  // cookie range (sent whole, not as a cookie), "_utm_term" one of the exact keys,
+  // "_utm_campaign" one that begins "qiv" (the cookies must not go out twice), and
+  // an empty "_utm_content" forwards nothing.
+  setAll(
+      "_utm_source=Src;_utm_medium=qiv_c_9;_utm_term=uids;_utm_campaign=qi;_utm_content=;"
+      "Src=a:b;qiv_c_9=kept whole {past};uids=u;qi=qq;qix=not sent;memberid=member;"
+      "qivtest=t;companyid=42;utm_source=renamed away;utm_content=renamed to nothing");
 
   const std::string url = Util::createRequest("standart", {{"p", "Home"}});
   EXPECT_EQ(url,
@@ -92,10 +86,7 @@ TEST_F(KeyRangesTest, RenamedCampaignKeysGoOutWhereverTheySortAndOnlyOnce) {
 }
 
 TEST_F(KeyRangesTest, InsideATransactionTheWalkSeesItsOwnWrites) {
-  set("qiv_c_1", "old " + hourAhead);
-  set("qiv_c_3", "stays " + hourAhead);
-  set("vcx", "n");
-  set("vc", "1");
+  setAll("qiv_c_1=old {ahead};qiv_c_3=stays {ahead};vcx=n;vc=1");
   std::string url;
   Util::qivDefaults()->transaction([&] {
     Util::removeCookieFromQIVDefaults("qiv_c_1");

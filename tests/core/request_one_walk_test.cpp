@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "core/request_test.hpp"
@@ -16,44 +17,37 @@ namespace {
 
 class OneWalkTest : public testing::RequestTest {
  protected:
+  // Sets "key=value;...", "{ahead}" standing for an hour ahead, "{past}" for a second ago.
+  void setAll(const std::string& entries) const {
+    std::istringstream in(entries);
+    for (std::string entry; std::getline(in, entry, ';');) {
+      if (const auto at = entry.find("{ahead}"); at != std::string::npos) {
+        entry.replace(at, 7, hourAhead);
+      }
+      if (const auto at = entry.find("{past}"); at != std::string::npos) entry.replace(at, 6, past);
+      set(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+    }
+  }
   const std::string hourAhead = std::to_string(testing::kTestEpoch + 3600);
   const std::string past = std::to_string(testing::kTestEpoch - 1);
 };
 
 TEST_F(OneWalkTest, StandardUrlOfAStoreWithEveryKindOfEntry) {
-  set("_cburl", "//t.example/a b");
-  set("_s", "42");
-  set("qivrandom", "7");
-  set("vc", "2");
-  set("pvc", "5");
-  set("companyid", "1234");
-  set("qivtest", "on");
-  set("memberid", "m&1");
-  set("qivforce", "f");
-  set("_utm_source", "src");
-  set("src", "news:today");
-  set("utm_source", "not forwarded, renamed");
-  set("uids", "u|1|2");
-  set("cuid2", "old");
-  set("qiv_c_1", "live " + hourAhead);
-  set("qiv_c_2", "gone " + past);
-  set("qiv_token", "tok " + hourAhead);
-  set("app_qiv_x", "a,b " + hourAhead);
-  set("_company_settings_9", "1 " + past);
-  set("visitcount_3", "1");
+  setAll(
+      "_cburl=//t.example/a b;_s=42;qivrandom=7;vc=2;pvc=5;companyid=1234;qivtest=on;"
+      "memberid=m&1;qivforce=f;_utm_source=src;src=news:today;"
+      "utm_source=not forwarded, renamed;uids=u|1|2;cuid2=old;qiv_c_1=live {ahead};"
+      "qiv_c_2=gone {past};qiv_token=tok {ahead};app_qiv_x=a,b {ahead};"
+      "_company_settings_9=1 {past};visitcount_3=1");
   Util::setCategoryToQIVDefaults("qivparam", 12);
   processState().withConfig([](SharedConfiguration& c) {
     c.companyId = "1234";
     c.pageItems = {"shoe 1"};
   });
 
-  const std::string url = Util::createRequest("standart", {{"p", "Home"},
-                                                           {"s", "99"},
-                                                           {"osv", "client"},
-                                                           {"_spid", "8"},
-                                                           {"_spiid", "9"},
-                                                           {"_x", "no"}});
-  EXPECT_EQ(url,
+  const StringMap params = {{"p", "Home"},  {"s", "99"},     {"osv", "client"},
+                            {"_spid", "8"}, {"_spiid", "9"}, {"_x", "no"}};
+  EXPECT_EQ(Util::createRequest("standart", params),
             "https://t.example/a%20b/d?"
             "&_spid=8&_spiid=9&appver=1.0&bl=de&br=iOSMobileApp&brv=17.0&bwh=1170x2532"
             "&cuid=m%261&dvcmdl=iPhone%20X&dwh=1170x2532&os=iOS&osv=client&p=Home"
@@ -76,18 +70,21 @@ TEST_F(OneWalkTest, TextThatIsNotUtf8GoesOutEmptyAndIsLoggedAfterTheWalk) {
 }
 
 TEST_F(OneWalkTest, CachedDeviceModelFollowsTheHostsSetters) {
-  EXPECT_EQ(Util::getDeviceModel(), "iPhone X");
-  systemInfo().setHardwareIdentifier("iPad8,1");
-  EXPECT_EQ(Util::getDeviceModel(), "iPad Pro (11-inch)");
-  systemInfo().setHardwareIdentifier("x86_64");
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "iPhone11,8");
-  EXPECT_EQ(Util::getDeviceModel(), "Simulator iPhone XR");
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "iPhone10,3");
-  EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), "Simulator iPhone X");
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "");
-  EXPECT_EQ(Util::getDeviceModel(), "Simulator iOS");
-  systemInfo().setHardwareIdentifier("iPhone10,3");
-  EXPECT_EQ(Util::getDeviceModel(), "iPhone X");
+  // {hardware, simulated model (empty: none), model}; the cache follows each change.
+  const struct {
+    const char *hardware, *simulated, *model;
+  } steps[] = {{"iPhone10,3", "", "iPhone X"},
+               {"iPad8,1", "", "iPad Pro (11-inch)"},
+               {"x86_64", "iPhone11,8", "Simulator iPhone XR"},
+               {"x86_64", "iPhone10,3", "Simulator iPhone X"},
+               {"x86_64", "", "Simulator iOS"},
+               {"iPhone10,3", "", "iPhone X"}};
+  for (const auto& step : steps) {
+    systemInfo().setHardwareIdentifier(step.hardware);
+    systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", step.simulated);
+    EXPECT_EQ(Util::getDeviceModel(), step.model) << step.hardware << " " << step.simulated;
+    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model);
+  }
 }
 
 }  // namespace
