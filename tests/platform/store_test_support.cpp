@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -103,6 +104,14 @@ std::vector<int> runStoreWriters(const std::filesystem::path& directory, std::st
     codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   }
   return codes;
+}
+
+int runStoreWriter(const std::filesystem::path& directory, std::string_view suite,
+                   std::string_view words) {
+  std::vector<std::string> command;
+  std::istringstream in{std::string(words)};
+  for (std::string word; in >> word;) command.push_back(word);
+  return runStoreWriter(directory, suite, command);
 }
 
 }  // namespace tavrino::testing

@@ -50,5 +50,8 @@ inline int runStoreWriter(const std::filesystem::path& directory, std::string_vi
                           const std::vector<std::string>& command) {
   return runStoreWriters(directory, suite, {command}).front();
 }
+// The same with the arguments given as words: "set key value".
+int runStoreWriter(const std::filesystem::path& directory, std::string_view suite,
+                   std::string_view words);
 
 }  // namespace tavrino::testing

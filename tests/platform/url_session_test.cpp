@@ -190,13 +190,10 @@ TEST_F(URLSessionTest, FormsURLOnlyForAbsoluteURLsWithAHost) {
         "http:///x"}) {
     EXPECT_TRUE(session_->formsURL(text)) << text;
   }
-  for (const char* text :
-       {"", "relative/x", "/abs/path", "//host/x", "mailto:a@b.c", "file:///etc/passwd",
-        "http://h:99999/", "http://h/x\r\nX: y", "http://h/\n", "http://h/a b", "http://h/\x7f",
-        "http://h/\t", " http://h/"}) {
+  for (const char* text : {"", "relative/x", "/abs/path", "//host/x", "mailto:a@b.c",
+                           "file:///etc/passwd", "http://h:99999/", " http://h/"}) {
     EXPECT_FALSE(session_->formsURL(text)) << text;
   }
-  EXPECT_FALSE(session_->formsURL(std::string_view("http://h/\0x", 10)));
   // A control character or a space anywhere is refused, and any other byte
   // in the path and query accepted.
   const std::string plain = "http://example.com/path?query=value&other=1";
@@ -204,7 +201,7 @@ TEST_F(URLSessionTest, FormsURLOnlyForAbsoluteURLsWithAHost) {
     return session_->formsURL(std::string(plain).insert(at, 1, c));
   };
   for (std::size_t at = 8; at <= plain.size(); ++at) {
-    for (char c : {'\0', '\x1f', ' ', '\x7f'})
+    for (char c : {'\0', '\t', '\n', '\r', '\x1f', ' ', '\x7f'})
       EXPECT_FALSE(formsWith(at, c)) << at << " " << int(c);
     if (at <= plain.find('/', 8)) continue;
     for (char c : {'\x21', '\x7e', '\x80', '\xff'})
