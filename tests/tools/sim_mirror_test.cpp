@@ -16,10 +16,8 @@
 #include "tavrino/banner/banner_document.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/platform/linux_application.hpp"
-#include "tavrino/ui/button.hpp"
 #include "tavrino/ui/text_view.hpp"
 #include "tavrino/ui/window.hpp"
-#include "tavrino/util/store.hpp"
 
 namespace tavrino::sim {
 namespace {
@@ -46,8 +44,7 @@ class SimMirrorTest : public testing::SdkTest {
     application().setKeyWindow(nullptr);
     SdkTest::TearDown();
   }
-
-  platform::LinuxApplication& application() {
+  static platform::LinuxApplication& application() {
     return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
   }
 
@@ -84,7 +81,7 @@ class SimMirrorTest : public testing::SdkTest {
   std::shared_ptr<Mirror> mirror;
 };
 
-TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsIt) {
+TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsItInOrder) {
   mirror->take();
   const Value params = {
       {"zbid", "7"}, {"w", "300px"}, {"h", "250px"}, {"cap", "<b>Hi & \"you\"</b>"}};
@@ -135,9 +132,8 @@ TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsIt) {
   const auto quiet = mirror->take();
   EXPECT_TRUE(quiet.appeared.empty());
   EXPECT_TRUE(quiet.gone.empty());
-}
 
-TEST_F(SimMirrorTest, DrawingOrderIsBackToFrontWithParentsFirst) {
+  // Drawn back to front, parents first.
   auto back = ui::View::make(ui::Rect::make(0, 0, 10, 10));
   auto inner = ui::View::make(ui::Rect::make(1, 1, 2, 2));
   back->addSubview(inner);
@@ -154,22 +150,8 @@ TEST_F(SimMirrorTest, DrawingOrderIsBackToFrontWithParentsFirst) {
   EXPECT_EQ(at(inner), at(back) + 1);
 }
 
-TEST(SimPicture, EscapingAndEncoding) {
-  EXPECT_EQ(escapeHtml("<a href=\"x\">'&'</a>"),
-            "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
-  EXPECT_EQ(base64({}), "");
-  EXPECT_EQ(base64({'f'}), "Zg==");
-  EXPECT_EQ(base64({'f', 'o'}), "Zm8=");
-  EXPECT_EQ(base64({'f', 'o', 'o', 0xff}), "Zm9v/w==");
-}
-
 TEST(SimMessages, LogLinesBecomeDecisions) {
-  struct Case {
-    const char* line;
-    const char* what;
-    const char* text;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"ui_sb setParameters called.", "shown", "passed its show criteria"},
       {"checking showing criteria .per visit show count.return.", "heldBack", "in this visit"},
       {"show once per pageview. group name : g1.return.", "heldBack", "group \"g1\""},
@@ -184,11 +166,11 @@ TEST(SimMessages, LogLinesBecomeDecisions) {
       {"request failed : timed out", "failed", "timed out"},
       {"shake failed : boom", "failed", "boom"},
   };
-  for (const auto& c : cases) {
-    const auto decision = decisionOf(c.line);
-    ASSERT_TRUE(decision) << c.line;
-    EXPECT_EQ(decision->what, c.what) << c.line;
-    EXPECT_TRUE(has(decision->text, c.text)) << c.line << " -> " << decision->text;
+  for (const auto& [line, what, text] : cases) {
+    const auto decision = decisionOf(line);
+    ASSERT_TRUE(decision) << line;
+    EXPECT_EQ(decision->what, what) << line;
+    EXPECT_TRUE(has(decision->text, text)) << line << " -> " << decision->text;
   }
   for (const char* noise : {"checking showing criteria ", "get cookie called", "execute called."}) {
     EXPECT_FALSE(decisionOf(noise)) << noise;
@@ -198,7 +180,13 @@ TEST(SimMessages, LogLinesBecomeDecisions) {
   EXPECT_FALSE(isNotableStep("execute called."));
 }
 
-TEST(SimRunFiles, StoreDiffLeavesOutPageViewBookkeeping) {
+TEST(SimRunFiles, EscapingEncodingSlugsAndAStoreDiffWithoutPageViewBookkeeping) {
+  EXPECT_EQ(escapeHtml("<a href=\"x\">'&'</a>"),
+            "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
+  EXPECT_EQ(base64({}), "");
+  EXPECT_EQ(base64({'f'}), "Zg==");
+  EXPECT_EQ(base64({'f', 'o'}), "Zm8=");
+  EXPECT_EQ(base64({'f', 'o', 'o', 0xff}), "Zm9v/w==");
   const StoreSnapshot before = {{"vc", "1"}, {"segment", "a 1"}, {"gone", "x"}, {"same", "s"}};
   const StoreSnapshot after = {{"vc", "2"}, {"segment", "b 1"}, {"new", ""}, {"same", "s"}};
   const auto changes = diffStore(before, after);
