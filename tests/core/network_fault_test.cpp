@@ -89,15 +89,6 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
     EXPECT_LE(Clock::now() - start, 2s);
   }
 
-  // Points the SDK at the service, broken by fault on every path.
-  std::string breakService(const Fault& fault) {
-    if (fault.refused) return service::refusingBaseUrl();
-    Behavior behavior = Behavior::failing(fault.failure);
-    behavior.dripInterval = 100ms;
-    service_.setBehavior("/*", behavior);
-    return baseUrl_;
-  }
-
   // Runs call on the main thread and keeps the longest call (once the
   // stores exist: creating a database file is no network wait). A call over
   // one frame runs once more and counts with its faster run: a wait on the
@@ -152,7 +143,12 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
 };
 
 TEST_P(NetworkFaultTest, MainThreadNeverWaitsAndShutdownDoesNotWaitForTheNetwork) {
-  const std::string base = breakService(GetParam());
+  // The SDK is pointed at the service, broken by the fault on every path.
+  const Fault& fault = GetParam();
+  Behavior behavior = Behavior::failing(fault.failure);
+  behavior.dripInterval = 100ms;
+  if (!fault.refused) service_.setBehavior("/*", behavior);
+  const std::string base = fault.refused ? service::refusingBaseUrl() : baseUrl_;
   useTheSdk(base);
   // The loop turns while the answers fail, hang or trickle in.
   platform_->dispatch().runUntil([] { return false; }, 1500ms);

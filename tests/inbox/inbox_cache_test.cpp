@@ -135,8 +135,7 @@ TEST_F(InboxCacheTest, OwnWritesKeepTheCacheAndOutsideWritesDecodeOnlyWhatChange
 
   // Outside writes: one changed, one added, one removed, one rewritten with
   // the same bytes. Taken in without a walk, decoding the two that differ.
-  const Value changed = message("m10", 100, "b", "2");
-  writeEntry("qiv_inbox_m10", changed);
+  writeEntry("qiv_inbox_m10", message("m10", 100, "b", "2"));
   writeEntry("qiv_inbox_x", message("x"));
   groupSuite()->remove("qiv_inbox_m11");
   groupSuite()->set("qiv_inbox_m12", *groupSuite()->object("qiv_inbox_m12"));
@@ -156,14 +155,11 @@ TEST_F(InboxCacheTest, EntriesWrittenByTheEarlierVersionAreReadAndEvictedInOrder
   restartPlatform();
 
   EXPECT_EQ(ids(inbox.getAllMessages()), (std::vector<std::string>{"", "old1", "old2", "old3"}));
-  EXPECT_EQ(inbox.getCountsByCategory("a"), (QivInbox::Counts{{"2", 2}}));
   // A full inbox: the unreadable entry goes first (expiry 0), then "old2".
   EXPECT_TRUE(inbox.setMessage(message("new1", 400)));
   EXPECT_FALSE(groupSuite()->object("qiv_inbox_broken"));
   EXPECT_TRUE(inbox.setMessage(message("new2", 400)));
   EXPECT_FALSE(inbox.hasMessage("old2"));
-  inbox.markReadMessage("old1");
-  EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 1}, {"2", 3}}));
   expectTrueToTheSuite("after the upgrade");
 }
 

@@ -30,13 +30,11 @@ class OtherConnection {
   }
   void put(const std::string& key, const Value& value) {
     const auto bytes = encodeValue(value);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", -1, &stmt,
-                       nullptr);
-    sqlite3_bind_blob(stmt, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_blob(stmt, 2, bytes->data(), static_cast<int>(bytes->size()), SQLITE_TRANSIENT);
-    EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE) << sqlite3_errmsg(db_);
-    sqlite3_finalize(stmt);
+    std::string hex;
+    for (const auto byte : *bytes)
+      hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+    exec("INSERT OR REPLACE INTO entries(key, value) VALUES(CAST('" + key + "' AS BLOB), x'" + hex +
+         "')");
   }
 
  private:

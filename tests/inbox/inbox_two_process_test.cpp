@@ -36,17 +36,16 @@ long scale(const char* name, long fallback) {
 // SQLite's integrity check of the database file at path: "ok" when sound.
 std::string integrityCheck(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
-  sqlite3_stmt* statement = nullptr;
-  std::string result = "cannot check";
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-      sqlite3_busy_timeout(db, 5000) == SQLITE_OK &&
-      sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK) {
-    result.clear();
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      result += reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    }
+  std::string result;
+  const auto collect = [](void* out, int, char** values, char**) {
+    *static_cast<std::string*>(out) += values[0] ? values[0] : "";
+    return 0;
+  };
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_busy_timeout(db, 5000) != SQLITE_OK ||
+      sqlite3_exec(db, "PRAGMA integrity_check", collect, &result, nullptr) != SQLITE_OK) {
+    result = "cannot check";
   }
-  sqlite3_finalize(statement);
   sqlite3_close(db);
   return result;
 }
@@ -72,21 +71,15 @@ TEST_F(InboxTwoProcessTest,
       QivInbox shared;
       shared.setStoreName("group." + std::to_string(c.limit) + "_" + std::to_string(repeat));
       shared.getMessageCount();  // this process's cache joins before the writers
-      long evicted = 0;
-      {
-        std::vector<std::unique_ptr<HelperProcess>> writers;
-        for (const char* prefix : {"a", "b"}) {
-          writers.push_back(std::make_unique<HelperProcess>(
-              TAVRINO_INBOX_WRITER_PATH,
-              std::vector<std::string>{dataDirectory().string(), shared.messages_store_name, prefix,
-                                       std::to_string(n), prefix[0] == 'a' ? "0" : "1", "2"}));
-        }
-        for (auto& writer : writers) {
-          EXPECT_EQ(writer->finish(120s), 0);
-          evicted += std::atol(writer->output().c_str());
-        }
-      }
-      EXPECT_EQ(evicted, c.evicted);
+      const auto writer = [&](const char* prefix, const char* firstExpiry) {
+        return HelperProcess(TAVRINO_INBOX_WRITER_PATH,
+                             {dataDirectory().string(), shared.messages_store_name, prefix,
+                              std::to_string(n), firstExpiry, "2"});
+      };
+      HelperProcess a = writer("a", "0"), b = writer("b", "1");
+      EXPECT_EQ(a.finish(120s), 0);
+      EXPECT_EQ(b.finish(120s), 0);
+      EXPECT_EQ(std::atol(a.output().c_str()) + std::atol(b.output().c_str()), c.evicted);
       std::vector<std::string> expected;
       for (long i = c.survivorsFrom; i < n; ++i) {
         expected.push_back("a" + std::to_string(i));
@@ -159,7 +152,9 @@ TEST_F(InboxTwoProcessTest, KilledWriterLeavesSoundStoresWithEveryFinishedWrite)
       const std::string id = prefix + "_" + std::to_string(m);
       if (m % 5 == 2) continue;
       ASSERT_TRUE(inbox.hasMessage(id)) << id;
-      if (read.contains(m)) EXPECT_EQ(inbox.getMessage(id).status, "1") << id;
+      if (read.contains(m)) {
+        EXPECT_EQ(inbox.getMessage(id).status, "1") << id;
+      }
     }
     for (long m : deleted) EXPECT_FALSE(inbox.hasMessage(prefix + "_" + std::to_string(m))) << m;
     EXPECT_EQ(inbox.getMessageCount(), static_cast<std::int64_t>(inbox.getAllMessages().size()));
