@@ -7,7 +7,6 @@
 #include <chrono>
 #include <fstream>
 #include <future>
-#include <thread>
 
 #include "support/temp_dir.hpp"
 
@@ -113,7 +112,7 @@ TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
   get("/xd", 404);
 }
 
-TEST_F(ServiceTest, LoadsScenarioFilesAndServesImagesFromTheirDirectoryOnly) {
+TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOnes) {
   testing::TempDir dir;
   std::filesystem::create_directory(dir.path() / "pics");
   std::ofstream(dir.path() / "pics" / "b.jpg", std::ios::binary) << std::string("\xff\xd8jpg", 5);
@@ -130,13 +129,10 @@ TEST_F(ServiceTest, LoadsScenarioFilesAndServesImagesFromTheirDirectoryOnly) {
   EXPECT_EQ(image->get_header_value("Content-Type"), "image/jpeg");
   for (const char* target : {"/img/missing.png", "/img/..%2Fsecret.txt", "/img/"}) get(target, 404);
   EXPECT_FALSE(Scenario::load("/nonexistent/scenario.json", &error));
-}
-
-TEST(ScenarioTest, RejectsMalformedDocuments) {
   for (const char* text : {R"([])", R"({"settings": []})", R"({"categories": [1]})",
                            R"({"pages": [{"match": {"p": {}}}]})", R"({"pages": {}})",
                            R"({"socialProof": [{"t": "1"}]})", R"({"images": 3})"}) {
-    std::string error;
+    error.clear();
     EXPECT_FALSE(Scenario::fromJson(Json::parse(text), {}, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;
   }

@@ -59,6 +59,8 @@ TEST(SimScenario, ReadsHostScreensMethodsAndSteps) {
 
 TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
   const std::string screens = R"("screens": {"Home": {"class": "H"}}, )";
+  const std::string view = R"({"screens": {"H": {"class": "H", "views": [)";
+  const std::string end = R"(]}}, "steps": [{"wait": 0}]})";
   struct Case {
     std::string document;
     std::string error;
@@ -89,13 +91,10 @@ TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
       {R"({"screens": {"Home": {}}, "steps": [{"wait": 0}]})", "screens.Home: needs \"class\""},
       {"{" + screens + R"("steps": [{"show": "Home", "page": {"q": {}}}]})",
        "steps[0].page.q: must be a text or a number, not an object"},
-      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, 1]}]}}, "steps": [{"wait": 0}]})",
-       "screens.H.views[0].frame: needs four numbers"},
-      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, 1, 1], "background": "red"}]}},
-           "steps": [{"wait": 0}]})",
+      {view + R"({"frame": [0, 0, 1]})" + end, "screens.H.views[0].frame: needs four numbers"},
+      {view + R"({"frame": [0, 0, 1, 1], "background": "red"})" + end,
        "screens.H.views[0].background: is not a colour"},
-      {R"({"screens": {"H": {"class": "H", "views": [{"frame": [0, 0, -1, 1]}]}}, "steps": [{"wait": 0}]})",
-       "screens.H.views[0].frame: has a negative size"},
+      {view + R"({"frame": [0, 0, -1, 1]})" + end, "screens.H.views[0].frame: has a negative size"},
       {R"({"sdk": {"companySettings": "yes"}, "steps": [{"wait": 0}]})",
        "sdk.companySettings: must be true or false, not a text"},
       {R"({"sdk": {"deviceToken": "abc"}, "steps": [{"wait": 0}]})",
@@ -111,7 +110,7 @@ TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
   }
 }
 
-TEST(SimScenario, FilesThatCannotBeReadOrParsedNameThemselves) {
+TEST(SimScenario, FilesLoadOrNameThemselvesAndTheShippedOneHasEveryStepKind) {
   testing::TempDir dir;
   std::string error;
   EXPECT_FALSE(Scenario::load(dir.path() / "missing.json", &error));
@@ -128,16 +127,14 @@ TEST(SimScenario, FilesThatCannotBeReadOrParsedNameThemselves) {
   const auto scenario = Scenario::load(valid, &error);
   ASSERT_TRUE(scenario) << error;
   EXPECT_EQ(scenario->serviceScenario, dir.path() / "svc.json") << "next to the scenario";
-}
 
-TEST(SimScenario, TheShippedScenarioExercisesEveryStepKind) {
-  std::string error;
-  const auto scenario =
+  // The shipped scenario exercises every step kind.
+  const auto shipped =
       Scenario::load(std::filesystem::path(TAVRINO_SIM_SCENARIOS) / "default.json", &error);
-  ASSERT_TRUE(scenario) << error;
-  EXPECT_TRUE(std::filesystem::exists(scenario->serviceScenario));
+  ASSERT_TRUE(shipped) << error;
+  EXPECT_TRUE(std::filesystem::exists(shipped->serviceScenario));
   std::set<std::size_t> kinds;
-  for (const auto& step : scenario->steps) kinds.insert(step.action.index());
+  for (const auto& step : shipped->steps) kinds.insert(step.action.index());
   // Waiting is the one kind the story needs no step of.
   EXPECT_EQ(kinds.size(), std::variant_size_v<StepAction> - 1);
   EXPECT_FALSE(kinds.contains(StepAction(WaitStep{}).index()));
