@@ -1,8 +1,9 @@
 #pragma once
 
-// Shared by the user-defaults tests: a raw connection to a suite's file and
-// the second-process helper. Logs are captured with support's CapturingLog.
+// Shared by the user-defaults tests: a raw connection to a suite's file, the
+// second-process helper, and a fixture over a fresh data directory.
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -11,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sqlite_user_defaults.hpp"
 #include "support/sdk_test.hpp"
+#include "support/temp_dir.hpp"
 
 namespace tavrino::testing {
 
@@ -53,5 +56,21 @@ inline int runStoreWriter(const std::filesystem::path& directory, std::string_vi
 // The same with the arguments given as words: "set key value".
 int runStoreWriter(const std::filesystem::path& directory, std::string_view suite,
                    std::string_view words);
+
+// The default suite over a fresh directory; each open() is what the next
+// launch sees.
+class SuiteTest : public ::testing::Test {
+ protected:
+  static constexpr std::string_view kSuite = "qiv_default";
+  std::shared_ptr<platform::UserDefaultsSuite> open() {
+    defaults_ = platform::makeSqliteUserDefaults(dir_.path(), log_);
+    return defaults_->suite(kSuite);
+  }
+  std::filesystem::path file() const { return suiteFile(dir_.path(), kSuite); }
+
+  TempDir dir_;
+  CapturingLog log_;
+  std::unique_ptr<platform::UserDefaults> defaults_;
+};
 
 }  // namespace tavrino::testing

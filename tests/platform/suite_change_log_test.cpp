@@ -15,7 +15,6 @@
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
 #include "platform/suite_database.hpp"
-#include "support/temp_dir.hpp"
 #include "tavrino/platform/suite_changes.hpp"
 
 namespace tavrino::platform {
@@ -24,24 +23,14 @@ namespace {
 using testing::CapturingLog;
 using testing::RawSuiteFile;
 using testing::runStoreWriter;
-using testing::suiteFile;
-using testing::TempDir;
-
-constexpr std::string_view kSuite = "qiv_default";
 
 std::vector<unsigned char> encoded(const Value& value) {
   const auto bytes = encodeValue(value);
   return {bytes->begin(), bytes->end()};
 }
 
-class SuiteChangeLogTest : public ::testing::Test {
+class SuiteChangeLogTest : public testing::SuiteTest {
  protected:
-  std::shared_ptr<UserDefaultsSuite> open() {
-    defaults_ = makeSqliteUserDefaults(dir_.path(), log_);
-    return defaults_->suite(kSuite);
-  }
-  std::filesystem::path file() const { return suiteFile(dir_.path(), kSuite); }
-
   // The keys under prefix the suite names as changed since count with their
   // values now (null: removed), or nothing when it cannot tell.
   using Changes = std::map<std::string, std::optional<Value>>;
@@ -84,10 +73,6 @@ class SuiteChangeLogTest : public ::testing::Test {
     const auto entries = suite.dictionaryRepresentation();
     return {entries.begin(), entries.end()};
   }
-
-  TempDir dir_;
-  CapturingLog log_;
-  std::unique_ptr<UserDefaults> defaults_;
 };
 
 TEST_F(SuiteChangeLogTest, TheLogStartsWithAnotherProcessesWritesWhichAreThenSeenExactly) {

@@ -12,18 +12,14 @@
 
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::platform {
 namespace {
 
 using testing::CapturingLog;
 using testing::runStoreWriter;
-using testing::TempDir;
 using namespace std::string_literals;
 using Entries = std::vector<std::pair<std::string, Value>>;
-
-constexpr std::string_view kSuite = "qiv_default";
 
 Entries visit(UserDefaultsSuite& suite, std::string_view prefix, std::uint64_t* count = nullptr) {
   Entries seen;
@@ -33,15 +29,7 @@ Entries visit(UserDefaultsSuite& suite, std::string_view prefix, std::uint64_t* 
   return seen;
 }
 
-class UserDefaultsEnumerationTest : public ::testing::Test {
- protected:
-  std::shared_ptr<UserDefaultsSuite> open() {
-    return makeSqliteUserDefaults(dir_.path(), log_)->suite(kSuite);
-  }
-
-  TempDir dir_;
-  CapturingLog log_;
-};
+using UserDefaultsEnumerationTest = testing::SuiteTest;
 
 // Odd keys are distinct, persist, and are listed and bounded by prefixes
 // exactly in byte order.

@@ -9,7 +9,6 @@
 
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::platform {
 namespace {
@@ -17,24 +16,8 @@ namespace {
 using testing::CapturingLog;
 using testing::RawSuiteFile;
 using testing::suiteFile;
-using testing::TempDir;
 
-class UserDefaultsTest : public ::testing::Test {
- protected:
-  std::shared_ptr<UserDefaultsSuite> open(std::string_view name = "qiv_default") {
-    if (!defaults_) defaults_ = makeSqliteUserDefaults(dir_.path(), log_);
-    return defaults_->suite(name);
-  }
-  // A new object over the same directory, as the next launch would have.
-  std::shared_ptr<UserDefaultsSuite> reopen(std::string_view name = "qiv_default") {
-    defaults_.reset();
-    return open(name);
-  }
-
-  TempDir dir_;
-  CapturingLog log_;
-  std::unique_ptr<UserDefaults> defaults_;
-};
+using UserDefaultsTest = testing::SuiteTest;
 
 Value everyKind() {
   Value value = Value::object();
@@ -56,7 +39,7 @@ TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersist) {
   for (const auto& [key, value] : nested.items()) suite->set(key, value);
   suite->set("nested", nested);
 
-  for (auto current : {suite, reopen()}) {
+  for (auto current : {suite, open()}) {
     for (const auto& [key, value] : nested.items()) {
       auto stored = current->object(key);
       ASSERT_TRUE(stored) << key;
@@ -107,17 +90,16 @@ TEST_F(UserDefaultsTest, TransactionsThatThrowOrFailToWriteRollBackAsAWhole) {
 
   // A trigger makes SQLite refuse one key and end the whole transaction, as
   // a full disk would: memory stays as on disk.
-  RawSuiteFile(suiteFile(dir_.path(), "qiv_default"))
-      .exec(
-          "CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN NEW.key = CAST('bad' AS BLOB) "
-          "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END");
+  RawSuiteFile(file()).exec(
+      "CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN NEW.key = CAST('bad' AS BLOB) "
+      "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END");
   suite->set("bad", 1);
   suite->transaction([&] {
     suite->set("keep", "new");
     suite->set("bad", 2);
     suite->set("after", 3);  // must not commit on its own
   });
-  for (auto current : {suite, reopen()}) {
+  for (auto current : {suite, open()}) {
     EXPECT_EQ(current->dictionaryRepresentation(),
               (std::vector<std::pair<std::string, Value>>{{"keep", "old"}}));
   }
@@ -138,7 +120,7 @@ TEST_F(UserDefaultsTest, ThreadsIncrementingInTransactionsLoseNothing) {
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(reopen()->object("counter"), 200);
+  EXPECT_EQ(open()->object("counter"), 200);
 }
 
 TEST_F(UserDefaultsTest, RefusedNamesAndFilesLiveInMemoryOnly) {
@@ -159,9 +141,8 @@ TEST_F(UserDefaultsTest, RefusedNamesAndFilesLiveInMemoryOnly) {
   EXPECT_FALSE(std::filesystem::exists(data));
 
   // So is a file that is no database, which is left alone.
-  const auto file = suiteFile(dir_.path(), "qiv_default");
   const std::string contents = "not a database, just some text\n";
-  std::ofstream(file, std::ios::binary) << contents;
+  std::ofstream(file(), std::ios::binary) << contents;
 
   auto suite = open();
   EXPECT_FALSE(suite->isPersistent());
@@ -169,7 +150,7 @@ TEST_F(UserDefaultsTest, RefusedNamesAndFilesLiveInMemoryOnly) {
   EXPECT_EQ(suite->string("k"), "v");
   EXPECT_TRUE(log_.contains("cannot open suite \"qiv_default\""));
 
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file(), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 
@@ -186,13 +167,13 @@ TEST_F(UserDefaultsTest, ValuesThatAreNotCborOrTooDeepAreSkipped) {
   suite->set("deep", deep);
   EXPECT_TRUE(log_.contains("cannot be stored"));
   {
-    RawSuiteFile raw(suiteFile(dir_.path(), "qiv_default"));
+    RawSuiteFile raw(file());
     raw.insertRaw("truncated", {0x82, 0x01});
     raw.insertRaw("garbage", {0xFF, 0x00});
     raw.insertRaw("deep", std::vector<unsigned char>(100000, 0x81));
   }
   // The open suite notices the other connection's commit and reloads.
-  for (auto current : {suite, reopen()}) {
+  for (auto current : {suite, open()}) {
     EXPECT_EQ(current->dictionaryRepresentation(),
               (std::vector<std::pair<std::string, Value>>{{"good", "yes"}}));
   }
