@@ -19,7 +19,8 @@ class PageviewWritesTest : public testing::PageviewTest {
   }
 };
 
-TEST_F(PageviewWritesTest, RepeatedPageViewsKeepCountingAndPutTheSwitchesRightAsText) {
+TEST_F(PageviewWritesTest,
+       RepeatedPageViewsKeepCountingPutTheSwitchesRightAsTextAndANewVisitDropsOnlyVisitCounters) {
   // The number 0 describes as "0", but the switch is a text.
   Util::setCategoryToQIVDefaults("_secureonly", 0);
   Util::setCategoryToQIVDefaults("_native_click", Value::array());
@@ -38,10 +39,8 @@ TEST_F(PageviewWritesTest, RepeatedPageViewsKeepCountingAndPutTheSwitchesRightAs
   Util::setCookieToQIVDefaults("_push_req_to", "5");
   view();
   EXPECT_EQ(stored("_push_req_to"), "300");
-}
 
-TEST_F(PageviewWritesTest, NewVisitRemovesEveryVisitCounterAndOnlyThose) {
-  view();
+  // A new visit removes every visit counter, and only those.
   for (auto key : {"visitcount_1", "visitcount_2", "visitcount_30", "visitcount", "visitcounter"}) {
     Util::setCookieToQIVDefaults(key, "1");
   }

@@ -174,8 +174,7 @@ TEST_F(InboxCacheTest, ThreadsStoringAndReadingAtOnceShareOneTrueListing) {
         own.setMessage(message(id, i, t % 2 ? "a" : "b"));
         if (i % 4 == 0) own.markReadMessage(id);
         // Whatever it reads is whole: every record it lists is counted.
-        const auto records = own.getAllMessages();
-        EXPECT_GE(records.size(), static_cast<std::size_t>(i + 1));
+        EXPECT_GE(own.getAllMessages().size(), static_cast<std::size_t>(i + 1));
       }
     });
   }
