@@ -113,6 +113,9 @@ class SqliteSuite final : public UserDefaultsSuite, public SuiteChanges {
   // Takes in the logged changes since logged_; false when it cannot tell
   // them (then only a reload is exact).
   bool catchUp();
+  // Ends a refresh's read (its own transaction, if it opened one) and reports
+  // values it skipped; false when the read failed.
+  bool endRefreshRead(bool ownTransaction, bool ok, std::size_t skipped);
   // Returns the header the outermost transaction's commit left in the
   // wal-index, when nobody else can have committed since before.
   std::optional<WalIndexProbe::Snapshot> ownCommitHeader(const WalIndexProbe::Snapshot& before);

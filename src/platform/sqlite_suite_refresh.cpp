@@ -40,14 +40,7 @@ bool SqliteSuite::reload() {
   });
   // Without a readable log every later refresh reads everything again.
   const std::optional<std::int64_t> logged = ok ? database_->lastChange() : std::nullopt;
-  if (ownTransaction) {
-    ok = ok && database_->commit();
-    database_->rollback();  // only when the commit did not happen
-  }
-  if (!ok) return false;
-  if (skipped > 0) {
-    report("skipped stored values that are not valid CBOR", std::to_string(skipped));
-  }
+  if (!endRefreshRead(ownTransaction, ok, skipped)) return false;
   // Built before the swap, which keeps the nodes the views point into.
   Index freshIndex;
   for (const auto& [key, value] : fresh) freshIndex.insert(key, &value);
@@ -61,6 +54,17 @@ bool SqliteSuite::reload() {
   logged_ = logged;
   loaded_ = true;
   return true;  // the old entries are freed here, outside the readers' lock
+}
+
+bool SqliteSuite::endRefreshRead(bool ownTransaction, bool ok, std::size_t skipped) {
+  if (ownTransaction) {
+    ok = ok && database_->commit();
+    database_->rollback();  // only when the commit did not happen
+  }
+  if (ok && skipped > 0) {
+    report("skipped stored values that are not valid CBOR", std::to_string(skipped));
+  }
+  return ok;
 }
 
 bool SqliteSuite::catchUp() {
@@ -90,14 +94,7 @@ bool SqliteSuite::catchUp() {
       if (!values[i]) ++skipped;
     });
   }
-  if (ownTransaction) {
-    ok = ok && database_->commit();
-    database_->rollback();  // only when the commit did not happen
-  }
-  if (!ok) return false;
-  if (skipped > 0) {
-    report("skipped stored values that are not valid CBOR", std::to_string(skipped));
-  }
+  if (!endRefreshRead(ownTransaction, ok, skipped)) return false;
   if (!keys.empty()) {
     std::unique_lock lock(committedMu_);
     for (std::size_t i = 0; i < keys.size(); ++i) applyToCopy(keys[i], std::move(values[i]));
