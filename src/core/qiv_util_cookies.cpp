@@ -36,6 +36,14 @@ std::int64_t expiryFromMinutes(const std::string& timeout) {
   return platform::current().clock().epochSeconds() + static_cast<std::int64_t>(seconds);
 }
 
+// A payload's cookie function without a name would file its value under the
+// empty key, which nothing reads or sends: it is refused instead.
+bool refusedForNoName(const CookieParameters& p) {
+  if (!p.name.empty()) return false;
+  QivUtil::addLog("cookie attr --> no cookie_name, nothing stored");
+  return true;
+}
+
 std::string beforeFirstBlank(const std::string& text) {
   return text.substr(0, text.find(' '));
 }
@@ -45,6 +53,7 @@ std::string beforeFirstBlank(const std::string& text) {
 void QivUtil::sc(const Value& params) {
   addLog("set cookie called");
   const auto p = readParameters(params);
+  if (refusedForNoName(p)) return;
   const std::int64_t expiry = expiryFromMinutes(p.timeout);
   addLog("cookie attr --> cookie_name : " + p.name + " cookie_value : " + p.value);
   Util::setCookieToQIVDefaults(p.name, p.value + " " + std::to_string(expiry));
@@ -60,6 +69,7 @@ std::string QivUtil::gc(const Value& params) {
 void QivUtil::ic(const Value& params) {
   addLog("incremental cookie called");
   const auto p = readParameters(params);
+  if (refusedForNoName(p)) return;
   auto suite = Util::qivDefaults();
   suite->transaction([&] {
     std::string current = suite->string(p.name).value_or("");

@@ -157,6 +157,18 @@ TEST_F(InvocationTest, ParamsAccumulateAcrossEntriesOfTheType) {
       run(Value::array({{{"type", "C"}, {"name", "sc"}, {"class", "qiv"}, {"param", cookie}}})),
       nullptr);
   EXPECT_EQ(Util::readDefault("promo"), "seen " + std::to_string(testing::kTestEpoch + 60));
+
+  // Without a name "sc" and "ic" store nothing (before: an entry under "").
+  for (const char* name : {"sc", "ic"}) {
+    QivUtil::run_functions("C",
+                           run(Value::array({{{"type", "C"},
+                                              {"name", name},
+                                              {"class", "qiv"},
+                                              {"param", {{"coOkie_name", "x"}}}}})),
+                           nullptr);
+  }
+  EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
+  EXPECT_TRUE(log().contains("cookie attr --> no cookie_name, nothing stored"));
 }
 
 TEST_F(InvocationTest, MalformedOrThrowingEntriesAreSkippedAndTheRestRuns) {
