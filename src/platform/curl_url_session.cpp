@@ -27,8 +27,7 @@ constexpr int kIdlePollMs = 1000;
 // tasks: callers then queue without waking it (a write to a pipe each).
 constexpr int kBusyPollMs = 2;
 
-// Bursts of tracking hits share this many connections per host; the rest
-// wait inside curl (their time-outs run while they wait).
+// Bursts of tracking hits share this many connections per host.
 constexpr long kMaxConnectionsPerHost = 16;
 
 // Finished easy handles kept for the next transfers: a burst of hits sets up
@@ -38,8 +37,10 @@ constexpr std::size_t kMaxIdleHandles = 32;
 // Transfers in the multi handle at once; later tasks wait in the session's
 // own queue, in order. A time-out runs from a transfer's start, so a burst of
 // hits larger than what the connections carry within one time-out is sent
-// late rather than timed out unsent.
-constexpr std::size_t kMaxActiveTransfers = 32;
+// late rather than timed out unsent. No more than one host's connections:
+// a transfer curl holds back for a connection would have its time-out
+// running while it waits.
+constexpr std::size_t kMaxActiveTransfers = kMaxConnectionsPerHost;
 
 // A task as handed over by the caller; it is set up on the session thread.
 struct PendingTask {
