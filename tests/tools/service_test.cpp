@@ -8,6 +8,8 @@
 #include <fstream>
 #include <future>
 
+#include "service/json_text.hpp"
+#include "sim/scenario.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tavrino::service {
@@ -117,6 +119,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
   std::filesystem::create_directory(dir.path() / "pics");
   std::ofstream(dir.path() / "pics" / "b.jpg", std::ios::binary) << std::string("\xff\xd8jpg", 5);
   std::ofstream(dir.path() / "secret.txt") << "secret";
+  std::filesystem::create_symlink(dir.path() / "secret.txt", dir.path() / "pics" / "link.png");
+  std::filesystem::create_directory_symlink(dir.path(), dir.path() / "pics" / "up");
   std::ofstream(dir.path() / "s.json") << R"({"images": "pics"})";
   std::string error;
   auto scenario = Scenario::load(dir.path() / "s.json", &error);
@@ -127,7 +131,10 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
   ASSERT_TRUE(image);
   EXPECT_EQ(image->body, std::string("\xff\xd8jpg", 5));
   EXPECT_EQ(image->get_header_value("Content-Type"), "image/jpeg");
-  for (const char* target : {"/img/missing.png", "/img/..%2Fsecret.txt", "/img/"}) get(target, 404);
+  for (const char* target : {"/img/missing.png", "/img/..%2Fsecret.txt", "/img/", "/img/link.png",
+                             "/img/up/secret.txt"}) {
+    get(target, 404);
+  }
   EXPECT_FALSE(Scenario::load("/nonexistent/scenario.json", &error));
   for (const char* text : {R"([])", R"({"settings": []})", R"({"categories": [1]})",
                            R"({"pages": [{"match": {"p": {}}}]})", R"({"pages": {}})",
@@ -239,6 +246,15 @@ TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   EXPECT_EQ(post("/_control/behavior", R"({"path": "/x", "failure": "drip", "dripMs": "a"})"), 400);
   EXPECT_EQ(post("/_control/behavior", R"({"delayMs": 5})"), 400);
   EXPECT_EQ(post("/_control/scenario", "not json"), 400);
+  // Image folders only inside the control root, however they are spelled.
+  testing::TempDir root;
+  std::filesystem::create_directory(root.path() / "pics");
+  std::filesystem::create_directory_symlink("/", root.path() / "out");
+  service_.setControlRoot(root.path());
+  for (const char* images : {"/", "..", "pics/../..", "out", "out/etc"}) {
+    EXPECT_EQ(post("/_control/scenario", Json{{"images", images}}.dump()), 400) << images;
+  }
+  EXPECT_EQ(post("/_control/scenario", R"({"images": "pics"})"), 200);
   EXPECT_EQ(post("/_control/scenario", R"({"categories": ["only"]})"), 200);
   EXPECT_EQ(post("/_control/nonsense", "{}"), 404);
 
@@ -257,6 +273,32 @@ TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   EXPECT_EQ(Json::parse(wait->body)["ok"], true);
   EXPECT_EQ(post("/_control/reset", ""), 200);
   EXPECT_TRUE(service_.requests().empty());
+}
+
+TEST_F(ServiceTest, RefusesDocumentsNestedTooDeepWhereverTheyComeFrom) {
+  // in, with "@" replaced by objects nested depth deep.
+  const auto nested = [](std::string in, std::size_t depth) {
+    std::string value;
+    for (std::size_t i = 1; i < depth; ++i) value += R"({"a":)";
+    return in.replace(in.find('@'), 1, value + "{}" + std::string(depth - 1, '}'));
+  };
+  std::string error;
+  EXPECT_TRUE(parseJson(nested("@", kMaxJsonNesting), &error));
+  EXPECT_FALSE(parseJson(nested("@", kMaxJsonNesting + 1), &error));
+  EXPECT_EQ(error, "nested deeper than 256");
+  for (const char* body : {R"({"settings": @})", R"({"path": "/x", "body": @})"}) {
+    const std::string path = body[2] == 's' ? "/_control/scenario" : "/_control/behavior";
+    auto answer = client().Post(path, nested(body, 100000), "application/json");
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 400) << path;
+  }
+  testing::TempDir dir;
+  std::ofstream(dir.path() / "service.json") << nested(R"({"settings": @})", 100000);
+  std::ofstream(dir.path() / "sim.json") << nested(R"({"sdk": {"allowedFunctions": @}})", 20000);
+  EXPECT_FALSE(Scenario::load(dir.path() / "service.json", &error));
+  EXPECT_NE(error.find("nested deeper"), std::string::npos) << error;
+  EXPECT_FALSE(sim::Scenario::load(dir.path() / "sim.json", &error));
+  EXPECT_NE(error.find("nested deeper"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "service/answers.hpp"
+#include "service/json_text.hpp"
 #include "service/service.hpp"
 
 namespace tavrino::service {
@@ -85,7 +86,15 @@ void answerJson(httplib::Response& response, int status, const Json& body) {
 
 }  // namespace
 
-void Service::handleControl(const httplib::Request& request, httplib::Response& response) {
+bool Service::controlAllowed(const httplib::Request&) const {
+  return true;
+}
+
+void Service::handleControl(const httplib::Request& request, const std::string& body,
+                            httplib::Response& response) {
+  if (!controlAllowed(request)) {
+    return answerJson(response, 403, Json{{"error", "not allowed"}});
+  }
   const std::string command = request.path.substr(std::string_view("/_control/").size());
   const QueryPairs query = parseQuery(request.target);
   const bool isPost = request.method == "POST";
@@ -105,6 +114,13 @@ void Service::handleControl(const httplib::Request& request, httplib::Response& 
     const bool reached = waitForRequests(prefix, count, timeout);
     return answerJson(response, 200, Json{{"ok", reached}, {"count", requests(prefix).size()}});
   }
+  if (command == "summary" && request.method == "GET") {
+    const RecordStats stats = recordStats();
+    return answerJson(response, 200,
+                      Json{{"recorded", stats.recorded},
+                           {"recordedBytes", stats.recordedBytes},
+                           {"dropped", stats.dropped}});
+  }
   if (command == "reset" && isPost) {
     reset();
     return answerJson(response, 200, Json::object());
@@ -114,25 +130,29 @@ void Service::handleControl(const httplib::Request& request, httplib::Response& 
     return answerJson(response, 200, Json::object());
   }
 
-  const Json document = Json::parse(request.body, nullptr, /*allow_exceptions=*/false);
+  if (!isPost || (command != "behavior" && command != "scenario")) {
+    return answerJson(response, 404, Json{{"error", "no such control command"}});
+  }
   std::string error;
-  if (command == "behavior" && isPost) {
-    if (auto parsed = behaviorFrom(document, &error)) {
+  const std::optional<Json> document = parseJson(body, &error);
+  if (!document) return answerJson(response, 400, Json{{"error", "the body is " + error}});
+  if (command == "behavior") {
+    if (auto parsed = behaviorFrom(*document, &error)) {
       setBehavior(std::move(parsed->first), std::move(parsed->second));
       return answerJson(response, 200, Json::object());
     }
     return answerJson(response, 400, Json{{"error", error}});
   }
-  if (command == "scenario" && isPost) {
-    std::error_code ignored;
-    const auto here = std::filesystem::current_path(ignored);
-    if (auto scenario = Scenario::fromJson(document, here, &error)) {
-      setScenario(std::move(*scenario));
-      return answerJson(response, 200, Json::object());
-    }
-    return answerJson(response, 400, Json{{"error", error}});
+  std::filesystem::path root;
+  {
+    std::lock_guard lock(mu_);
+    root = controlRoot_;
   }
-  answerJson(response, 404, Json{{"error", "no such control command"}});
+  if (auto scenario = Scenario::fromJson(*document, root, &error)) {
+    setScenario(std::move(*scenario));
+    return answerJson(response, 200, Json::object());
+  }
+  return answerJson(response, 400, Json{{"error", error}});
 }
 
 }  // namespace tavrino::service

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -22,13 +24,16 @@ int usage() {
   std::fprintf(
       stderr,
       "usage: tavrino-service [--listen ADDRESS[:PORT]] [--port N] [--scenario file.json]\n"
-      "                       [--log hits.jsonl] [--quiet]\n"
+      "                       [--log hits.jsonl] [--quiet] [--remote-control]\n"
       "  --listen   IPv4 address to listen on (default 127.0.0.1; 0.0.0.0 for every\n"
       "             interface, so a device on the network can reach it)\n"
       "  --port     port to listen on (default 0: any free port)\n"
       "  --scenario what to answer (tools/service/README.md)\n"
       "  --log      append every hit to this file as a JSON line\n"
-      "  --quiet    no line per hit on standard output\n");
+      "  --quiet    no line per hit on standard output\n"
+      "  --remote-control\n"
+      "             let other hosts use /_control/ with the token printed at start\n"
+      "             (without it only loopback clients may)\n");
   return 2;
 }
 
@@ -38,6 +43,19 @@ bool parsePort(const char* text, int* port) {
   if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
   *port = static_cast<int>(value);
   return true;
+}
+
+// 128 random bits as hex: what a client on another host sends as
+// "X-Control-Token".
+std::string controlToken() {
+  std::random_device random;
+  std::string token;
+  for (int i = 0; i < 4; ++i) {
+    char part[9];
+    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+    token += part;
+  }
+  return token;
 }
 
 // "14:03:07 GET /d p=Home s=1234 ..."
@@ -60,6 +78,7 @@ int main(int argc, char** argv) {
   std::string scenarioFile;
   std::string logFile;
   bool quiet = false;
+  bool remoteControl = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--port" && i + 1 < argc) {
@@ -76,6 +95,8 @@ int main(int argc, char** argv) {
       logFile = argv[++i];
     } else if (arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--remote-control") {
+      remoteControl = true;
     } else {
       return usage();
     }
@@ -109,6 +130,14 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   tavrino::service::Service service(std::move(scenario));
+  // Image folders posted over the control endpoint stay inside the
+  // scenario's folder (or the working directory).
+  std::error_code ignored;
+  if (!scenarioFile.empty()) {
+    service.setControlRoot(std::filesystem::absolute(scenarioFile, ignored).parent_path());
+  }
+  const std::string token = remoteControl ? controlToken() : std::string();
+  service.setRemoteControlToken(token);
   // Hits arrive on many worker threads; each is written whole.
   auto mu = std::make_shared<std::mutex>();
   service.setRequestObserver([log, mu, quiet](const tavrino::service::RecordedRequest& hit) {
@@ -129,6 +158,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("tavrino-service listening on %s\n", base.c_str());
+  if (!token.empty()) std::printf("tavrino-service control token: %s\n", token.c_str());
   std::fflush(stdout);
 
   int received = 0;

@@ -98,6 +98,7 @@ Json RecordedRequest::toJson() const {
               {"query", pairsToJson(query)},
               {"headers", pairsToJson(headers)},
               {"body", body},
+              {"bodyBytes", bodyBytes},
               {"remotePort", remotePort}};
 }
 

@@ -3,6 +3,7 @@
 // One request as the reference service saw it, and the query parsing that
 // turns a raw target into ordered pairs.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,10 @@ struct RecordedRequest {
   QueryPairs query;
   // Sorted by name (the HTTP library does not keep arrival order).
   std::vector<std::pair<std::string, std::string>> headers;
+  // At most Limits::maxRecordedBodyBytes of the body; bodyBytes is its whole
+  // size.
   std::string body;
+  std::size_t bodyBytes = 0;
   int remotePort = -1;
 
   // Returns the first value of key in the query, or nothing.

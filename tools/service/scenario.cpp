@@ -1,5 +1,7 @@
 #include "service/scenario.hpp"
 
+#include "service/json_text.hpp"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -138,12 +140,13 @@ std::optional<Scenario> Scenario::load(const std::filesystem::path& file, std::s
   }
   std::stringstream text;
   text << in.rdbuf();
-  const Json document = Json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
-  if (document.is_discarded()) {
-    fail(error, file.string() + " is not JSON");
+  std::string why;
+  const std::optional<Json> document = parseJson(text.str(), &why);
+  if (!document) {
+    fail(error, file.string() + " is " + why);
     return std::nullopt;
   }
-  return fromJson(document, file.parent_path(), error);
+  return fromJson(*document, file.parent_path(), error);
 }
 
 Json Scenario::pageAnswer(const QueryPairs& query) const {

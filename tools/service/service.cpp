@@ -69,8 +69,11 @@ Behavior Behavior::answering(int status, std::string body, std::string contentTy
   return behavior;
 }
 
-Service::Service(Scenario scenario)
-    : scenario_(std::make_shared<const Scenario>(std::move(scenario))) {}
+Service::Service(Scenario scenario, Limits limits)
+    : scenario_(std::make_shared<const Scenario>(std::move(scenario))), limits_(limits) {
+  std::error_code ignored;
+  controlRoot_ = std::filesystem::current_path(ignored);
+}
 
 Service::~Service() {
   stop();
@@ -180,6 +183,16 @@ void Service::setScenario(Scenario scenario) {
   scenario_ = std::move(shared);
 }
 
+void Service::setControlRoot(std::filesystem::path folder) {
+  std::lock_guard lock(mu_);
+  controlRoot_ = std::move(folder);
+}
+
+void Service::setRemoteControlToken(std::string token) {
+  std::lock_guard lock(mu_);
+  remoteControlToken_ = std::move(token);
+}
+
 void Service::setRequestObserver(RequestObserver observer) {
   auto shared = observer ? std::make_shared<const RequestObserver>(std::move(observer)) : nullptr;
   std::lock_guard lock(mu_);
@@ -199,7 +212,12 @@ void Service::clearBehaviors() {
 
 std::vector<RecordedRequest> Service::requests() const {
   std::lock_guard lock(mu_);
-  return requests_;
+  return {requests_.begin(), requests_.end()};
+}
+
+RecordStats Service::recordStats() const {
+  std::lock_guard lock(mu_);
+  return recordStats_;
 }
 
 std::vector<RecordedRequest> Service::requests(std::string_view pathPrefix) const {
@@ -214,6 +232,7 @@ std::vector<RecordedRequest> Service::requests(std::string_view pathPrefix) cons
 void Service::reset() {
   std::lock_guard lock(mu_);
   requests_.clear();
+  recordStats_ = {};
   behaviors_.clear();
 }
 
@@ -251,7 +270,7 @@ bool Service::waitFor(std::chrono::milliseconds delay) {
 
 void Service::installRoutes() {
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-    handle(request, response);
+    handle(request, request.body, response);
   };
   const std::string any = ".*";
   server_->Get(any, handler);
@@ -262,8 +281,15 @@ void Service::installRoutes() {
   server_->Options(any, handler);
 }
 
-void Service::handle(const httplib::Request& request, httplib::Response& response) {
-  if (request.path.starts_with("/_control/")) return handleControl(request, response);
+void Service::addToRecord(RecordedRequest request) {
+  // REQUIRES: mu_ held.
+  requests_.push_back(std::move(request));
+  ++recordStats_.recorded;
+}
+
+void Service::handle(const httplib::Request& request, const std::string& body,
+                     httplib::Response& response) {
+  if (request.path.starts_with("/_control/")) return handleControl(request, body, response);
 
   RecordedRequest record;
   record.method = request.method;
@@ -273,7 +299,8 @@ void Service::handle(const httplib::Request& request, httplib::Response& respons
   for (const auto& [name, value] : request.headers) {
     if (!isLibraryHeader(name)) record.headers.emplace_back(name, value);
   }
-  record.body = request.body;
+  record.body = body;
+  record.bodyBytes = body.size();
   record.remotePort = request.remote_port;
 
   std::shared_ptr<const Scenario> scenario;
@@ -282,7 +309,7 @@ void Service::handle(const httplib::Request& request, httplib::Response& respons
   std::string base;
   {
     std::lock_guard lock(mu_);
-    requests_.push_back(record);
+    addToRecord(record);
     scenario = scenario_;
     behavior = takeBehavior(record.path);
     observer = observer_;

@@ -11,6 +11,10 @@
 // under ".../img/". Paths under "/_control/" steer the service itself (see
 // README.md) and are not recorded.
 //
+// The control endpoint answers loopback clients, and others only with the
+// token set by setRemoteControlToken(). What one client can make it hold is
+// bounded by its Limits.
+//
 // Thread-safety: every method may be called from any thread while the
 // service runs; handlers run on the HTTP library's worker threads.
 
@@ -18,6 +22,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -27,10 +33,12 @@
 #include <thread>
 #include <vector>
 
+#include "service/limits.hpp"
 #include "service/recorded_request.hpp"
 #include "service/scenario.hpp"
 
 namespace httplib {
+class ContentReader;
 class Server;
 struct Request;
 struct Response;
@@ -97,9 +105,19 @@ std::optional<std::string_view> builtInImage(std::string_view name);
 // connection to it is refused (until some program happens to bind it).
 std::string refusingBaseUrl();
 
+class GuardedServer;
+
+// The state of the record of requests.
+struct RecordStats {
+  std::size_t recorded = 0;
+  std::size_t recordedBytes = 0;
+  // Dropped, oldest first, to keep the record within Limits::maxRecordBytes.
+  std::size_t dropped = 0;
+};
+
 class Service {
  public:
-  explicit Service(Scenario scenario = {});
+  explicit Service(Scenario scenario = {}, Limits limits = {});
   // Stops the service.
   ~Service();
   Service(const Service&) = delete;
@@ -125,6 +143,15 @@ class Service {
 
   void setScenario(Scenario scenario);
 
+  // The folder an image folder posted over the control endpoint must lie in
+  // (symbolic links resolved); a relative one is taken from it. Default: the
+  // working directory at construction.
+  void setControlRoot(std::filesystem::path folder);
+  // Lets clients other than loopback ones use the control endpoint when they
+  // send token in the "X-Control-Token" header. Empty (the default): loopback
+  // clients only.
+  void setRemoteControlToken(std::string token);
+
   // Called with each request as it is recorded, on the worker thread that
   // received it (several may call at once). Null: nobody is told.
   using RequestObserver = std::function<void(const RecordedRequest&)>;
@@ -142,7 +169,10 @@ class Service {
   // The recorded requests whose path starts with pathPrefix.
   std::vector<RecordedRequest> requests(std::string_view pathPrefix) const;
 
-  // Forgets the recorded requests and the behaviors.
+  RecordStats recordStats() const;
+
+  // Forgets the recorded requests (and the count of dropped ones) and the
+  // behaviors.
   void reset();
 
   // Waits until at least count requests whose path starts with pathPrefix
@@ -157,8 +187,13 @@ class Service {
   };
 
   void installRoutes();
-  void handle(const httplib::Request& request, httplib::Response& response);
-  void handleControl(const httplib::Request& request, httplib::Response& response);
+  void handle(const httplib::Request& request, const std::string& body,
+              httplib::Response& response);
+  void handleControl(const httplib::Request& request, const std::string& body,
+                     httplib::Response& response);
+  // Returns true iff request may use the control endpoint.
+  bool controlAllowed(const httplib::Request& request) const;
+  void addToRecord(RecordedRequest request);
   std::optional<Behavior> takeBehavior(const std::string& path);
   // Returns false when stop() cut the wait short.
   bool waitFor(std::chrono::milliseconds delay);
@@ -170,7 +205,11 @@ class Service {
   mutable std::mutex mu_;
   mutable std::condition_variable changed_;          // a request arrived, or stopping
   std::shared_ptr<const Scenario> scenario_;         // guarded by mu_
-  std::vector<RecordedRequest> requests_;            // guarded by mu_
+  const Limits limits_;
+  std::deque<RecordedRequest> requests_;             // guarded by mu_
+  RecordStats recordStats_;                          // guarded by mu_
+  std::filesystem::path controlRoot_;                // guarded by mu_
+  std::string remoteControlToken_;                   // guarded by mu_
   std::vector<BehaviorEntry> behaviors_;             // guarded by mu_
   bool stopping_ = false;                            // guarded by mu_
   int port_ = 0;                                     // guarded by mu_

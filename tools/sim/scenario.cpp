@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "service/json_text.hpp"
 #include "sim/scenario_reader.hpp"
 
 namespace tavrino::sim {
@@ -270,14 +271,13 @@ std::optional<Scenario> Scenario::load(const std::filesystem::path& file, std::s
   }
   std::stringstream text;
   text << in.rdbuf();
-  Json document;
-  try {
-    document = Json::parse(text.str());
-  } catch (const Json::parse_error& e) {
-    *error = file.string() + ": not JSON: " + e.what();
+  std::string why;
+  const std::optional<Json> document = service::parseJson(text.str(), &why);
+  if (!document) {
+    *error = file.string() + ": " + why;
     return std::nullopt;
   }
-  auto scenario = fromJson(document, file.parent_path(), error);
+  auto scenario = fromJson(*document, file.parent_path(), error);
   if (!scenario) *error = file.string() + ": " + *error;
   return scenario;
 }
