@@ -74,22 +74,25 @@ TEST(ServiceAddress, ObserverHearsOfEveryRecordedRequest) {
   EXPECT_EQ(heard, (std::vector<std::string>{"/d?Home", "/t?x"}));
 }
 
-TEST(ServiceBinary, PrintsALinePerHitLogsThemAndStopsOnTerm) {
+TEST(ServiceBinary, PrintsALinePerHitEscapedLogsThemAndStopsOnTerm) {
   testing::TempDir dir;
   const auto log = dir.path() / "hits.jsonl";
-  testing::HelperProcess service(TAVRINO_SERVICE_PATH,
-                                 {"--listen", "127.0.0.1:0", "--log", log.string()});
+  testing::HelperProcess service(
+      TAVRINO_SERVICE_PATH, {"--listen", "127.0.0.1:0", "--log", log.string(), "--remote-control"});
   const auto first = service.readLine(10s);
   ASSERT_TRUE(first);
   const std::string prefix = "tavrino-service listening on http://127.0.0.1:";
   ASSERT_EQ(first->rfind(prefix, 0), 0u) << *first;
   const int port = std::stoi(first->substr(prefix.size()));
+  const auto token = service.readLine(10s);
+  ASSERT_TRUE(token);
+  EXPECT_EQ(token->size(), std::string("tavrino-service control token: ").size() + 32) << *token;
 
   httplib::Client client("127.0.0.1", port);
-  ASSERT_TRUE(client.Get("/d?p=Home&s=1"));
+  ASSERT_TRUE(client.Get("/d?p=Home&s=1%1B%5B2J%0D%0Aforged"));
   const auto hit = service.readLine(10s);
   ASSERT_TRUE(hit);
-  EXPECT_NE(hit->find(" GET /d p=Home s=1"), std::string::npos) << *hit;
+  EXPECT_NE(hit->find(R"( GET /d p=Home s=1\x1b[2J\x0d\x0aforged)"), std::string::npos) << *hit;
 
   service.signal(SIGTERM);
   EXPECT_EQ(service.finish(10s), 0);
@@ -99,7 +102,7 @@ TEST(ServiceBinary, PrintsALinePerHitLogsThemAndStopsOnTerm) {
   ASSERT_TRUE(std::getline(in, line));
   const auto entry = Json::parse(line);
   EXPECT_EQ(entry["path"], "/d");
-  EXPECT_EQ(entry["query"][0], (Json{"p", "Home"}));
+  EXPECT_EQ(entry["query"][1], (Json{"s", "1\x1b[2J\r\nforged"}));
 }
 
 TEST(ServiceBinary, RefusesWhatItCannotServe) {

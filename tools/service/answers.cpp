@@ -1,5 +1,6 @@
 #include "service/answers.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -48,14 +49,17 @@ void answerImage(const Scenario& scenario, std::string_view name, httplib::Respo
   }
   const std::filesystem::path relative(name);
   std::error_code error;
-  const auto file = scenario.images / relative;
-  if (!isSafeImageName(relative) || !std::filesystem::is_regular_file(file, error)) {
+  // A link inside the folder may point anywhere: only where it leads counts.
+  const auto file = isSafeImageName(relative)
+                        ? resolvedInside(scenario.images / relative, scenario.images)
+                        : std::nullopt;
+  if (!file || !std::filesystem::is_regular_file(*file, error)) {
     response.status = 404;
     return;
   }
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(*file, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  response.set_content(bytes, contentTypeFor(file));
+  response.set_content(bytes, contentTypeFor(*file));
 }
 
 std::string withBase(std::string text, const std::string& base) {
@@ -83,6 +87,19 @@ std::optional<std::string_view> builtInImage(std::string_view name) {
     if (image.name == name) return image.bytes;
   }
   return std::nullopt;
+}
+
+std::optional<std::filesystem::path> resolvedInside(const std::filesystem::path& path,
+                                                    const std::filesystem::path& folder) {
+  std::error_code error;
+  const auto base = std::filesystem::canonical(folder, error);
+  if (error) return std::nullopt;
+  auto resolved = std::filesystem::weakly_canonical(path, error);
+  if (error) return std::nullopt;
+  const auto [unmatched, at] =
+      std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
+  if (unmatched != base.end()) return std::nullopt;
+  return resolved;
 }
 
 std::string dumpJson(const Json& value) {

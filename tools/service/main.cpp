@@ -58,6 +58,23 @@ std::string controlToken() {
   return token;
 }
 
+// text with every byte but printable ASCII (and the backslash) written as
+// "\xHH": what a client sent cannot move the cursor, clear the screen or
+// forge a line.
+std::string printable(std::string_view text) {
+  std::string out;
+  for (const unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
 // "14:03:07 GET /d p=Home s=1234 ..."
 std::string hitLine(const tavrino::service::RecordedRequest& hit) {
   const std::time_t now = std::time(nullptr);
@@ -65,8 +82,8 @@ std::string hitLine(const tavrino::service::RecordedRequest& hit) {
   localtime_r(&now, &local);
   char clock[16];
   std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-  std::string line = std::string(clock) + " " + hit.method + " " + hit.path;
-  for (const auto& [key, value] : hit.query) line += " " + key + "=" + value;
+  std::string line = std::string(clock) + " " + printable(hit.method) + " " + printable(hit.path);
+  for (const auto& [key, value] : hit.query) line += " " + printable(key) + "=" + printable(value);
   return line;
 }
 
@@ -107,7 +124,7 @@ int main(int argc, char** argv) {
     std::string error;
     auto loaded = tavrino::service::Scenario::load(scenarioFile, &error);
     if (!loaded) {
-      std::fprintf(stderr, "tavrino-service: %s\n", error.c_str());
+      std::fprintf(stderr, "tavrino-service: %s\n", printable(error).c_str());
       return 1;
     }
     scenario = std::move(*loaded);
@@ -116,7 +133,7 @@ int main(int argc, char** argv) {
   if (!logFile.empty()) {
     log->open(logFile, std::ios::app);
     if (!*log) {
-      std::fprintf(stderr, "tavrino-service: cannot write %s\n", logFile.c_str());
+      std::fprintf(stderr, "tavrino-service: cannot write %s\n", printable(logFile).c_str());
       return 1;
     }
   }
@@ -154,7 +171,8 @@ int main(int argc, char** argv) {
   });
   const std::string base = service.start(port, address);
   if (base.empty()) {
-    std::fprintf(stderr, "tavrino-service: cannot listen on %s:%d\n", address.c_str(), port);
+    std::fprintf(stderr, "tavrino-service: cannot listen on %s:%d\n", printable(address).c_str(),
+                 port);
     return 1;
   }
   std::printf("tavrino-service listening on %s\n", base.c_str());

@@ -91,6 +91,15 @@ std::optional<std::string> RecordedRequest::header(std::string_view name) const 
   return std::nullopt;
 }
 
+std::size_t RecordedRequest::footprint() const {
+  std::size_t bytes = sizeof *this + method.size() + path.size() + target.size() + body.size();
+  for (const auto& pairs : {&query, &headers}) {
+    for (const auto& [key, value] : *pairs)
+      bytes += sizeof key + key.size() + sizeof value + value.size();
+  }
+  return bytes;
+}
+
 Json RecordedRequest::toJson() const {
   return Json{{"method", method},
               {"path", path},

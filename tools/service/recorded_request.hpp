@@ -38,6 +38,9 @@ struct RecordedRequest {
   // Returns the first value of the header (name compared without case).
   std::optional<std::string> header(std::string_view name) const;
 
+  // The bytes it holds, as counted against Limits::maxRecordBytes.
+  std::size_t footprint() const;
+
   Json toJson() const;
 };
 

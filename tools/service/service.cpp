@@ -1,16 +1,17 @@
 #include "service/service.hpp"
 
+#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "service/answers.hpp"
-#include "service/connection_threads.hpp"
-#include "service/server_sockets.hpp"
+#include "service/guarded_server.hpp"
 
 namespace tavrino::service {
 namespace {
@@ -23,6 +24,29 @@ bool isLibraryHeader(const std::string& name) {
 }
 
 constexpr std::size_t kKeepAliveRequests = 10000;
+
+bool isIPv4Address(const std::string& text) {
+  in_addr parsed{};
+  return inet_pton(AF_INET, text.c_str(), &parsed) == 1;
+}
+
+// Reads the body of request into *body: 200, or 413 when it is (or inflates
+// to) more than maxBytes, or 400 when it is malformed.
+int readBody(const httplib::Request& request, const httplib::ContentReader& reader,
+             std::size_t maxBytes, std::string* body) {
+  const std::string declared = request.get_header_value("Content-Length");
+  if (!declared.empty() && std::strtoull(declared.c_str(), nullptr, 10) > maxBytes) return 413;
+  bool tooLong = false;
+  const auto receive = [&](const char* data, std::size_t length) {
+    tooLong = length > maxBytes - body->size();
+    if (!tooLong) body->append(data, length);
+    return !tooLong;
+  };
+  const bool read = request.is_multipart_form_data()
+                        ? reader([](const httplib::MultipartFormData&) { return true; }, receive)
+                        : reader(receive);
+  return tooLong ? 413 : read ? 200 : 400;
+}
 
 // The host part of a base URL for a service bound to address: a service on
 // every interface is reached on this machine through the loopback address.
@@ -70,7 +94,7 @@ Behavior Behavior::answering(int status, std::string body, std::string contentTy
 }
 
 Service::Service(Scenario scenario, Limits limits)
-    : scenario_(std::make_shared<const Scenario>(std::move(scenario))), limits_(limits) {
+    : limits_(limits), scenario_(std::make_shared<const Scenario>(std::move(scenario))) {
   std::error_code ignored;
   controlRoot_ = std::filesystem::current_path(ignored);
 }
@@ -83,8 +107,7 @@ std::string Service::start(int port, const std::string& address) {
   std::lock_guard lifecycle(lifecycle_);
   if (server_) return baseUrl();
   if (!isIPv4Address(address)) return {};
-  server_ = std::make_unique<httplib::Server>();
-  server_->new_task_queue = [] { return new ConnectionThreads; };
+  server_ = std::make_unique<GuardedServer>(limits_);
   // Clients may reuse one connection for as many requests as they like.
   server_->set_keep_alive_max_count(kKeepAliveRequests);
   // Headers and body go out in separate writes; without this the second
@@ -101,7 +124,7 @@ std::string Service::start(int port, const std::string& address) {
     server_.reset();
     return {};
   }
-  widenListenBacklog(address, bound);
+  server_->widenListenBacklog();
   {
     std::lock_guard lock(mu_);
     port_ = bound;
@@ -142,16 +165,9 @@ void Service::stop() {
   }
   changed_.notify_all();
   server_->stop();
-  // The library looks at its stop flag only between requests and leaves an
-  // idle keep-alive connection waiting for seconds; closing the accepted
-  // sockets ends those waits at once.
-  const int port = this->port();
-  const std::string address = [this] {
-    std::lock_guard lock(mu_);
-    return address_;
-  }();
+  // Connections accepted while stopping are shut down on the next round.
   while (!listenReturned_->load()) {
-    shutdownAcceptedConnections(address, port);
+    server_->shutdownConnections();
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   thread_.join();
@@ -270,21 +286,40 @@ bool Service::waitFor(std::chrono::milliseconds delay) {
 
 void Service::installRoutes() {
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-    handle(request, request.body, response);
+    handle(request, {}, response);
+  };
+  // Bodies are read here, not by the library, to bound them as they inflate.
+  const auto reading = [this](const httplib::Request& request, httplib::Response& response,
+                              const httplib::ContentReader& reader) {
+    std::string body;
+    response.status = readBody(request, reader, limits_.maxBodyBytes, &body);
+    if (response.status != 200) {
+      // The rest of the body is still on its way: the connection cannot
+      // carry another request.
+      closeConnectionAfterAnswer();
+      return;
+    }
+    handle(request, body, response);
   };
   const std::string any = ".*";
   server_->Get(any, handler);
-  server_->Post(any, handler);
-  server_->Put(any, handler);
-  server_->Patch(any, handler);
-  server_->Delete(any, handler);
   server_->Options(any, handler);
+  server_->Post(any, reading);
+  server_->Put(any, reading);
+  server_->Patch(any, reading);
+  server_->Delete(any, reading);
 }
 
 void Service::addToRecord(RecordedRequest request) {
   // REQUIRES: mu_ held.
+  recordStats_.recordedBytes += request.footprint();
   requests_.push_back(std::move(request));
-  ++recordStats_.recorded;
+  while (recordStats_.recordedBytes > limits_.maxRecordBytes && !requests_.empty()) {
+    recordStats_.recordedBytes -= requests_.front().footprint();
+    requests_.pop_front();
+    ++recordStats_.dropped;
+  }
+  recordStats_.recorded = requests_.size();
 }
 
 void Service::handle(const httplib::Request& request, const std::string& body,
@@ -299,7 +334,7 @@ void Service::handle(const httplib::Request& request, const std::string& body,
   for (const auto& [name, value] : request.headers) {
     if (!isLibraryHeader(name)) record.headers.emplace_back(name, value);
   }
-  record.body = body;
+  record.body = body.substr(0, limits_.maxRecordedBodyBytes);
   record.bodyBytes = body.size();
   record.remotePort = request.remote_port;
 

@@ -39,7 +39,6 @@
 
 namespace httplib {
 class ContentReader;
-class Server;
 struct Request;
 struct Response;
 }  // namespace httplib
@@ -202,10 +201,10 @@ class Service {
                    httplib::Response& response);
   std::size_t countLocked(std::string_view pathPrefix) const;
 
+  const Limits limits_;
   mutable std::mutex mu_;
   mutable std::condition_variable changed_;          // a request arrived, or stopping
   std::shared_ptr<const Scenario> scenario_;         // guarded by mu_
-  const Limits limits_;
   std::deque<RecordedRequest> requests_;             // guarded by mu_
   RecordStats recordStats_;                          // guarded by mu_
   std::filesystem::path controlRoot_;                // guarded by mu_
@@ -217,7 +216,7 @@ class Service {
   std::shared_ptr<const RequestObserver> observer_;  // guarded by mu_
 
   std::mutex lifecycle_;  // serialises start() and stop()
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<GuardedServer> server_;
   std::thread thread_;
   std::shared_ptr<std::atomic<bool>> listenReturned_;
 };
