@@ -117,18 +117,20 @@ void GuardedServer::shutdownConnections() {
 
 bool GuardedServer::process_and_close_socket(socket_t sock) {
   std::string client;
-  if (tRefusing || !admit(sock, &client)) {
-    sendBareAnswer(sock, 503);
-    ::close(sock);
-    return false;
-  }
+  bool admitted = false;
   bool served = false;
   try {
-    served = serve(sock);
+    admitted = !tRefusing && admit(sock, &client);
+    if (admitted) served = serve(sock);
   } catch (const std::exception&) {
     // A failed allocation ends this connection, not the service.
   }
   tConnection = nullptr;
+  if (!admitted) {
+    sendBareAnswer(sock, 503);
+    ::close(sock);
+    return false;
+  }
   release(sock, client);
   lingeringClose(sock);
   return served;

@@ -183,7 +183,9 @@ int main(int argc, char** argv) {
   sigwait(&stopSignals, &received);
   service.stop();
   service.setRequestObserver(nullptr);
-  std::printf("tavrino-service stopped (%d requests served)\n",
-              static_cast<int>(service.requests().size()));
+  const auto stats = service.recordStats();
+  std::printf("tavrino-service stopped (%zu requests served", stats.recorded + stats.dropped);
+  if (stats.dropped > 0) std::printf(", %zu dropped from the record", stats.dropped);
+  std::printf(")\n");
   return 0;
 }
