@@ -1,0 +1,157 @@
+#include "tavrino/gtk/host_window.hpp"
+
+#include <algorithm>
+
+#include "gtk/desktop_services.hpp"
+#include "tavrino/platform/platform.hpp"
+
+namespace tavrino::gtk {
+namespace {
+
+ui::Rect boundsIn(GtkWidget* widget, GtkWidget* target) {
+  graphene_rect_t r;
+  if (!gtk_widget_compute_bounds(widget, target, &r)) return {};
+  return ui::Rect::make(r.origin.x, r.origin.y, r.size.width, r.size.height);
+}
+
+void setFrame(ui::View& view, ui::Rect frame) {
+  if (view.frame() != frame) view.setFrame(frame);
+}
+
+void setHidden(ui::View& view, bool hidden) {
+  if (view.isHidden() != hidden) view.setHidden(hidden);
+}
+
+DesktopApplication* desktopApplication() {
+  return dynamic_cast<DesktopApplication*>(&platform::current().application());
+}
+
+}  // namespace
+
+// A host widget and the view that follows it; the widget is held weakly.
+struct HostWindow::Followed {
+  Followed(GtkWidget* widget, std::shared_ptr<ui::View> view, GtkWidget* scroller)
+      : widget(widget), view(std::move(view)), scroller(scroller) {
+    g_object_add_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer*>(&this->widget));
+  }
+  ~Followed() {
+    if (widget)
+      g_object_remove_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer*>(&widget));
+  }
+  Followed(const Followed&) = delete;
+  Followed& operator=(const Followed&) = delete;
+
+  GtkWidget* widget;
+  std::shared_ptr<ui::View> view;
+  // The scrolled window it shows in, null when it does not scroll; it
+  // outlives the widget, whose clipping view outlives this.
+  GtkWidget* scroller;
+};
+
+HostWindow::HostWindow(GtkWindow* window) : gtkWindow_(window), overlay_(gtk_overlay_new()) {
+  if (GtkWidget* content = gtk_window_get_child(window)) {
+    g_object_ref(content);
+    gtk_window_set_child(window, nullptr);
+    gtk_overlay_set_child(GTK_OVERLAY(overlay_), content);
+    g_object_unref(content);
+  }
+  gtk_window_set_child(window, overlay_);
+  int width = 0, height = 0;
+  gtk_window_get_default_size(window, &width, &height);
+  window_ = ui::Window::make(ui::Rect::make(0, 0, std::max(width, 0), std::max(height, 0)));
+  mirror_ = std::make_shared<Mirror>(window_);
+  window_->setTreeObserver(mirror_);
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), mirror_->layer());
+  if (auto* application = desktopApplication()) application->state().setKeyWindow(window_);
+  tick_ = gtk_widget_add_tick_callback(overlay_, &HostWindow::onTick, this, nullptr);
+}
+
+HostWindow::~HostWindow() {
+  gtk_widget_remove_tick_callback(overlay_, tick_);
+  if (auto* application = desktopApplication();
+      application && application->state().keyWindow() == window_) {
+    application->state().setKeyWindow(nullptr);
+  }
+  window_->setTreeObserver(nullptr);
+}
+
+void HostWindow::showScreen(const std::shared_ptr<ui::ViewController>& screen, GtkWidget* content) {
+  if (content) gtk_overlay_set_child(GTK_OVERLAY(overlay_), content);
+  identified_.clear();
+  clips_.clear();
+  screen_ = screen;
+  mirror_->setPassThrough(screen->view()->identity());
+  screen->view()->setFrame(window_->bounds());
+  window_->setRootViewController(screen);
+}
+
+void HostWindow::identify(GtkWidget* widget, const std::string& identifier) {
+  if (!screen_ || !widget) return;
+  GtkWidget* scroller = gtk_widget_get_ancestor(widget, GTK_TYPE_SCROLLED_WINDOW);
+  auto view = ui::View::make();
+  view->setRestorationIdentifier(identifier);
+  mirror_->setPassThrough(view->identity());
+  (scroller ? clipFor(scroller) : screen_->view())->addSubview(view);
+  identified_.push_back(std::make_unique<Followed>(widget, std::move(view), scroller));
+  follow();
+}
+
+// Widgets in a scrolled window show only inside it: their views hang in a
+// clipping view that stands for the scrolled window.
+std::shared_ptr<ui::View> HostWindow::clipFor(GtkWidget* scroller) {
+  for (const auto& clip : clips_) {
+    if (clip->widget == scroller) return clip->view;
+  }
+  auto clip = ui::View::make(boundsIn(scroller, overlay_));
+  clip->setMasksToBounds(true);
+  mirror_->setPassThrough(clip->identity());
+  screen_->view()->addSubview(clip);
+  clips_.push_back(std::make_unique<Followed>(scroller, clip, nullptr));
+  return clip;
+}
+
+gboolean HostWindow::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
+  static_cast<HostWindow*>(self)->follow();
+  return G_SOURCE_CONTINUE;
+}
+
+// The window's size and monitor, read every frame: GTK tells a widget of its
+// own allocation only.
+void HostWindow::followScreen() {
+  const ui::Rect bounds =
+      ui::Rect::make(0, 0, gtk_widget_get_width(overlay_), gtk_widget_get_height(overlay_));
+  if (bounds.width() <= 0 || bounds.height() <= 0) return;
+  setFrame(*window_, bounds);
+  if (screen_) setFrame(*screen_->view(), bounds);
+  auto* screen = dynamic_cast<DesktopScreen*>(&platform::current().screen());
+  GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(gtkWindow_));
+  if (!screen || !surface) return;
+  GdkMonitor* monitor =
+      gdk_display_get_monitor_at_surface(gdk_surface_get_display(surface), surface);
+  GdkRectangle geometry{0, 0, 0, 0};
+  if (monitor) gdk_monitor_get_geometry(monitor, &geometry);
+  screen->update(bounds.size,
+                 {static_cast<double>(geometry.width), static_cast<double>(geometry.height)},
+                 monitor ? gdk_monitor_get_scale_factor(monitor) : 1);
+}
+
+void HostWindow::follow() {
+  followScreen();
+  for (auto* list : {&clips_, &identified_}) {
+    std::erase_if(*list, [this](const std::unique_ptr<Followed>& item) {
+      const bool scrollerGone =
+          item->scroller && std::none_of(clips_.begin(), clips_.end(), [&](const auto& clip) {
+            return clip->widget == item->scroller;
+          });
+      if (!item->widget || scrollerGone) {
+        item->view->removeFromSuperview();
+        return true;
+      }
+      setHidden(*item->view, !gtk_widget_get_mapped(item->widget));
+      setFrame(*item->view, boundsIn(item->widget, item->scroller ? item->scroller : overlay_));
+      return false;
+    });
+  }
+}
+
+}  // namespace tavrino::gtk
