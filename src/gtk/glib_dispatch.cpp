@@ -155,12 +155,13 @@ bool GlibDispatch::runUntil(const std::function<bool()>& done,
   GSource* tick = g_timeout_source_new(10);
   g_source_set_callback(tick, &keepTicking, nullptr, nullptr);
   g_source_attach(tick, context_);
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
+  bool finished = false;
+  while (!(finished = done()) && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(context_, TRUE);
   }
   g_source_destroy(tick);
   g_source_unref(tick);
-  return done();
+  return finished;
 }
 
 }  // namespace tavrino::gtk

@@ -143,16 +143,34 @@ class DesktopHostTest : public ::testing::Test {
     return viewsOf<ui::WebView>(host->host().window());
   }
 
+  // Waits until the window shows what done looks for. Screenshots are
+  // dear on a software renderer: a few per second.
+  bool waitForScreen(const std::function<bool(const Screenshot&)>& done,
+                     std::chrono::milliseconds timeout = 10s) {
+    auto next = std::chrono::steady_clock::now();
+    return waitUntil(
+        [&] {
+          if (std::chrono::steady_clock::now() < next) return false;
+          next = std::chrono::steady_clock::now() + 200ms;
+          return done(shot());
+        },
+        timeout);
+  }
+
   // The pop-up's web view once its page loaded and shows on screen.
   std::shared_ptr<ui::WebView> loadedPopUp() {
-    std::shared_ptr<ui::WebView> web;
-    const bool shown = waitUntil([&] {
-      const auto webs = webViews();
-      if (webs.size() != 1) return false;
-      web = webs.front();
-      const ui::Rect frame = inWindow(*web);
+    const auto spinning = [&] {
+      for (const auto& spinner : viewsOf<ui::ActivityIndicator>(host->host().window())) {
+        if (spinner->isAnimating()) return true;
+      }
+      return false;
+    };
+    if (!waitUntil([&] { return webViews().size() == 1 && !spinning(); }, 30s)) return nullptr;
+    const auto web = webViews().front();
+    const ui::Rect frame = inWindow(*web);
+    const bool shown = waitForScreen([&](const Screenshot& picture) {
       return near(
-          shot().at(frame.origin.x + frame.width() / 2, frame.origin.y + frame.height() - 4),
+          picture.at(frame.origin.x + frame.width() / 2, frame.origin.y + frame.height() - 4),
           kPopUpGreen);
     });
     return shown ? web : nullptr;
@@ -230,16 +248,15 @@ TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler
   EXPECT_EQ(clickHits, 1);
   EXPECT_NE(Util::getCookieToQIVDefaults("qiv_c_101", ""), "");
   // Gone from the screen too.
-  waitUntil([] { return false; }, 300ms);
-  EXPECT_EQ(shot().count(frame, kPopUpGreen), 0);
+  EXPECT_TRUE(waitForScreen(
+      [&](const Screenshot& picture) { return picture.count(frame, kPopUpGreen) == 0; }));
 }
 
 TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
   host->showListing();
   // The product ids whose rows show a badge on screen; no badge colour
   // anywhere else.
-  auto badgedOnScreen = [&] {
-    const Screenshot picture = shot();
+  auto badgedOnScreen = [&](const Screenshot& picture) {
     std::set<std::string> badged;
     int inRows = 0;
     for (const auto& [id, row] : host->productRows()) {
@@ -258,7 +275,8 @@ TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
   const std::set<std::string> expected{"A1", "C3"};
   auto settles = [&] {
     std::set<std::string> last;
-    waitUntil([&] { return (last = badgedOnScreen()) == expected; }, 10s);
+    waitForScreen(
+        [&](const Screenshot& picture) { return (last = badgedOnScreen(picture)) == expected; });
     return last;
   };
   EXPECT_EQ(settles(), expected);
