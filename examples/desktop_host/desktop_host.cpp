@@ -54,12 +54,20 @@ DesktopHost::~DesktopHost() {
   gtk_window_destroy(window_);
 }
 
-void DesktopHost::show(const std::string& className, GtkWidget* content, const std::string& page) {
+// The page view goes once the screen is laid out, as a view that appeared:
+// campaigns then find the screen's widgets at their sizes.
+void DesktopHost::show(const std::string& className, GtkWidget* content, const std::string& page,
+                       std::function<void()> appeared) {
   listScroller_ = nullptr;
   rows_.clear();
   screen_ = std::make_shared<tavrino::ui::ViewController>(className);
   host_->showScreen(screen_, content);
-  client_->execute(screen_, {{"p", page}});
+  host_->afterLayout([this, alive = std::weak_ptr<bool>(alive_), screen = screen_, page,
+                      appeared = std::move(appeared)] {
+    if (!alive.lock() || screen != screen_) return;
+    client_->execute(screen, {{"p", page}});
+    if (appeared) appeared();
+  });
 }
 
 void DesktopHost::showHome() {
@@ -96,7 +104,9 @@ void DesktopHost::showListing() {
   gtk_widget_set_vexpand(listScroller_, TRUE);
   gtk_box_append(GTK_BOX(box), listScroller_);
   GtkWidget* scroller = listScroller_;
-  show("ListingViewController", box, "Listing");
+  show("ListingViewController", box, "Listing", [this, items] {
+    tavrino::Tavrino::activateListingBadge(screen_, {{"qivlid", items}});
+  });
   listScroller_ = scroller;
   // Rows are found by "item_" and the product id, as the badge campaigns name them.
   int index = 0;
@@ -106,7 +116,6 @@ void DesktopHost::showListing() {
     host_->identify(row, "item_" + id);
     rows_.emplace_back(id, row);
   }
-  tavrino::Tavrino::activateListingBadge(screen_, {{"qivlid", items}});
 }
 
 void DesktopHost::showProduct(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -35,7 +36,8 @@ class DesktopHost {
   const std::vector<std::pair<std::string, GtkWidget*>>& productRows() const { return rows_; }
 
  private:
-  void show(const std::string& className, GtkWidget* content, const std::string& page);
+  void show(const std::string& className, GtkWidget* content, const std::string& page,
+            std::function<void()> appeared = {});
 
   GtkWindow* window_;
   std::unique_ptr<tavrino::gtk::HostWindow> host_;
@@ -43,6 +45,8 @@ class DesktopHost {
   std::shared_ptr<tavrino::ui::ViewController> screen_;
   GtkWidget* listScroller_ = nullptr;
   std::vector<std::pair<std::string, GtkWidget*>> rows_;
+  // Work queued for later checks that the host is still there.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace desktop_host

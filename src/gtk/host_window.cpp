@@ -1,6 +1,7 @@
 #include "tavrino/gtk/host_window.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "gtk/desktop_services.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -63,11 +64,16 @@ HostWindow::HostWindow(GtkWindow* window) : gtkWindow_(window), overlay_(gtk_ove
   window_->setTreeObserver(mirror_);
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), mirror_->layer());
   if (auto* application = desktopApplication()) application->state().setKeyWindow(window_);
-  tick_ = gtk_widget_add_tick_callback(overlay_, &HostWindow::onTick, this, nullptr);
+  g_signal_connect(overlay_, "realize", G_CALLBACK(&HostWindow::onRealize), this);
+  if (gtk_widget_get_realized(overlay_)) watchLayout();
 }
 
 HostWindow::~HostWindow() {
-  gtk_widget_remove_tick_callback(overlay_, tick_);
+  g_signal_handlers_disconnect_by_data(overlay_, this);
+  if (clock_) {
+    g_signal_handlers_disconnect_by_data(clock_, this);
+    g_object_unref(clock_);
+  }
   if (auto* application = desktopApplication();
       application && application->state().keyWindow() == window_) {
     application->state().setKeyWindow(nullptr);
@@ -110,13 +116,36 @@ std::shared_ptr<ui::View> HostWindow::clipFor(GtkWidget* scroller) {
   return clip;
 }
 
-gboolean HostWindow::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
-  static_cast<HostWindow*>(self)->follow();
-  return G_SOURCE_CONTINUE;
+void HostWindow::onRealize(GtkWidget*, gpointer self) {
+  static_cast<HostWindow*>(self)->watchLayout();
 }
 
-// The window's size and monitor, read every frame: GTK tells a widget of its
-// own allocation only.
+// Connected after the window's own handler: allocations are up to date.
+void HostWindow::watchLayout() {
+  GdkFrameClock* clock = gtk_widget_get_frame_clock(overlay_);
+  if (!clock || clock == clock_) return;
+  if (clock_) {
+    g_signal_handlers_disconnect_by_data(clock_, this);
+    g_object_unref(clock_);
+  }
+  clock_ = GDK_FRAME_CLOCK(g_object_ref(clock));
+  g_signal_connect(clock_, "layout", G_CALLBACK(&HostWindow::onLayout), this);
+}
+
+void HostWindow::onLayout(GdkFrameClock*, gpointer self) {
+  auto* host = static_cast<HostWindow*>(self);
+  host->follow();
+  auto& dispatch = platform::current().dispatch();
+  for (auto& work : std::exchange(host->afterLayout_, {})) dispatch.mainAsync(std::move(work));
+}
+
+void HostWindow::afterLayout(std::function<void()> work) {
+  afterLayout_.push_back(std::move(work));
+  gtk_widget_queue_allocate(overlay_);
+}
+
+// The window's size and monitor, read after every layout: GTK tells a widget
+// of its own allocation only.
 void HostWindow::followScreen() {
   const ui::Rect bounds =
       ui::Rect::make(0, 0, gtk_widget_get_width(overlay_), gtk_widget_get_height(overlay_));

@@ -17,7 +17,6 @@ class Decision {
   void answer(platform::NavigationPolicy policy) {
     if (answered_) return;
     answered_ = true;
-    fprintf(stderr, "DEBUG answer %d at %ld\n", int(policy), long(g_get_monotonic_time() / 1000));
     if (policy == platform::NavigationPolicy::allow) {
       webkit_policy_decision_use(decision_);
     } else {
@@ -70,7 +69,6 @@ WebKitPage::~WebKitPage() {
 
 void WebKitPage::loadHTMLString(const std::string& html,
                                 const std::optional<std::string>& baseURL) {
-  fprintf(stderr, "DEBUG base %s html %s\n", baseURL ? baseURL->c_str() : "-", html.c_str());
   webkit_web_view_load_html(view_, html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -97,7 +95,6 @@ void WebKitPage::report(std::function<void(platform::WebPageClient&)> call) {
 
 gboolean WebKitPage::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                     WebKitPolicyDecisionType type, gpointer self) {
-  fprintf(stderr, "DEBUG policy %d at %ld\n", int(type), long(g_get_monotonic_time() / 1000));
   if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
   WebKitNavigationAction* navigation = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -117,7 +114,6 @@ gboolean WebKitPage::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
 
 void WebKitPage::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
   auto* page = static_cast<WebKitPage*>(self);
-  fprintf(stderr, "DEBUG load %d at %ld\n", int(event), long(g_get_monotonic_time() / 1000));
   if (event == WEBKIT_LOAD_STARTED) {
     page->failed_ = false;
     page->report([](platform::WebPageClient& client) { client.didStartProvisionalNavigation(); });
@@ -130,7 +126,6 @@ gboolean WebKitPage::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GErro
                                   gpointer self) {
   auto* page = static_cast<WebKitPage*>(self);
   page->failed_ = true;
-  fprintf(stderr, "DEBUG failed %s\n", error ? error->message : "");
   std::string message = error && error->message ? error->message : "load failed";
   page->report([message](platform::WebPageClient& client) { client.didFailNavigation(message); });
   return FALSE;

@@ -283,11 +283,14 @@ TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
 
   GtkAdjustment* scroll =
       gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(host->listScroller()));
-  gtk_adjustment_set_value(scroll, 150);
+  // A1 half under the list's top edge: its badge is clipped there.
+  gtk_adjustment_set_value(scroll, 60);
   EXPECT_EQ(settles(), expected) << "after scrolling";
+  EXPECT_EQ(gtk_adjustment_get_value(scroll), 60);
 
   gtk_window_set_default_size(host->gtkWindow(), 600, 700);
   EXPECT_EQ(settles(), expected) << "after resizing";
+  EXPECT_EQ(shot().width(), 600);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ class TAVRINO_EXPORT HostWindow {
   // widget or the screen.
   void identify(GtkWidget* widget, const std::string& identifier);
 
+  // Runs work on the main queue once the window has laid out what it shows
+  // now: call SDK functions that read identified widgets' sizes (listing
+  // badges) through it right after building a screen.
+  void afterLayout(std::function<void()> work);
+
   const std::shared_ptr<ui::Window>& window() const { return window_; }
   Mirror& mirror() { return *mirror_; }
   // The widget holding the host's content under the SDK's layer.
@@ -50,14 +56,19 @@ class TAVRINO_EXPORT HostWindow {
 
  private:
   struct Followed;
-  static gboolean onTick(GtkWidget*, GdkFrameClock*, gpointer self);
+  static void onRealize(GtkWidget*, gpointer self);
+  static void onLayout(GdkFrameClock*, gpointer self);
+  void watchLayout();
   void follow();
   void followScreen();
   std::shared_ptr<ui::View> clipFor(GtkWidget* scroller);
 
   GtkWindow* gtkWindow_;
   GtkWidget* overlay_;
-  guint tick_;
+  // GTK lays out in the frame clock's layout phase; the views follow right
+  // after it.
+  GdkFrameClock* clock_ = nullptr;
+  std::vector<std::function<void()>> afterLayout_;
   std::shared_ptr<ui::Window> window_;
   std::shared_ptr<Mirror> mirror_;
   std::shared_ptr<ui::ViewController> screen_;
