@@ -12,10 +12,12 @@
 #include "gtk/webkit_page.hpp"
 #include "service/service.hpp"
 #include "support/desktop_session.hpp"
+#include "support/helper_process.hpp"
 #include "tavrino/banner/banner_document.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/gtk/platform.hpp"
 #include "tavrino/ui/activity_indicator.hpp"
+#include "tavrino/ui/button.hpp"
 #include "tavrino/ui/web_view.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -206,6 +208,20 @@ TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
     EXPECT_FALSE(spinner->isAnimating());
     EXPECT_TRUE(spinner->isHidden());
   }
+
+  // A real pointer click on the close button reaches its target (the window
+  // sits at the screen's origin: there is no window manager).
+  std::shared_ptr<ui::Button> close;
+  for (const auto& button : viewsOf<ui::Button>(host->host().window())) {
+    if (button->accessibilityIdentifier() == "qiv_close") close = button;
+  }
+  ASSERT_TRUE(close);
+  const ui::Rect at = inWindow(*close);
+  HelperProcess("/usr/bin/xdotool",
+                {"mousemove", std::to_string(int(at.origin.x + at.width() / 2)),
+                 std::to_string(int(at.origin.y + at.height() / 2)), "click", "1"})
+      .finish(5s);
+  EXPECT_TRUE(waitUntil([&] { return webViews().empty(); }, 5s));
 }
 
 TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler) {
