@@ -1,5 +1,6 @@
 #include "gtk/webkit_page.hpp"
 
+#include "gtk/view_widget.hpp"
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::gtk {
@@ -63,7 +64,13 @@ WebKitPage::WebKitPage(std::weak_ptr<platform::WebPageClient> client)
 WebKitPage::~WebKitPage() {
   g_signal_handlers_disconnect_by_data(view_, this);
   webkit_web_view_stop_loading(view_);
-  if (gtk_widget_get_parent(widget())) gtk_widget_unparent(widget());
+  if (GtkWidget* parent = gtk_widget_get_parent(widget())) {
+    if (viewWidgetIdentity(parent) != 0) {
+      viewWidgetSetContent(parent, nullptr);
+    } else {
+      gtk_widget_unparent(widget());
+    }
+  }
   g_object_unref(view_);
 }
 

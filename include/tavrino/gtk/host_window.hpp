@@ -7,7 +7,7 @@
 //   tavrino::gtk::HostWindow host(GTK_WINDOW(window));   // after setting its child
 //   host.showScreen(listingController, listingWidget);
 //   host.identify(rowWidget, "item_A1");                 // on the screen shown
-//   client.execute(listingController, {{"p", "Listing"}});
+//   host.afterLayout([&] { client.execute(listingController, {{"p", "Listing"}}); });
 //
 // Thread-safety: main thread only.
 
