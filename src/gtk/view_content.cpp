@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gtk/pango_markup.hpp"
 #include "gtk/view_widget.hpp"
 #include "gtk/webkit_page.hpp"
 #include "tavrino/ui/activity_indicator.hpp"
@@ -75,7 +76,13 @@ void showText(GtkWidget* widget, const ui::TextView& text) {
                             ui::TextView::insetBottom, ui::TextView::padding};
   std::copy(std::begin(insets), std::end(insets), look.insets);
   GtkLabel* label = labelOf(widget);
-  gtk_label_set_text(label, text.text().c_str());
+  const std::string& html = text.attributedText().html;
+  const std::string markup = html.empty() ? std::string() : pangoMarkupFromHTML(html);
+  if (markup.empty()) {
+    gtk_label_set_text(label, text.text().c_str());
+  } else {
+    gtk_label_set_markup(label, markup.c_str());
+  }
   gtk_label_set_wrap(label, TRUE);
   gtk_label_set_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
   gtk_label_set_yalign(label, 0);
