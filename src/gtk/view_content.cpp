@@ -115,6 +115,17 @@ void showWebPage(GtkWidget* widget, const ui::WebView& web) {
   const GdkRGBA rgba{static_cast<float>(colour.red), static_cast<float>(colour.green),
                      static_cast<float>(colour.blue), static_cast<float>(colour.alpha)};
   webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(content), &rgba);
+  // A web view that does not scroll shows its page without scroll bars.
+  WebKitUserContentManager* styles =
+      webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(content));
+  webkit_user_content_manager_remove_all_style_sheets(styles);
+  if (!web.isScrollEnabled()) {
+    WebKitUserStyleSheet* sheet = webkit_user_style_sheet_new(
+        "html,body{overflow:hidden !important}", WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(styles, sheet);
+    webkit_user_style_sheet_unref(sheet);
+  }
 }
 
 }  // namespace
