@@ -49,7 +49,9 @@ struct HostWindow::Followed {
   GtkWidget* scroller;
 };
 
-HostWindow::HostWindow(GtkWindow* window) : gtkWindow_(window), overlay_(gtk_overlay_new()) {
+// The overlay is held, so the window may go first.
+HostWindow::HostWindow(GtkWindow* window)
+    : overlay_(GTK_WIDGET(g_object_ref_sink(gtk_overlay_new()))) {
   if (GtkWidget* content = gtk_window_get_child(window)) {
     g_object_ref(content);
     gtk_window_set_child(window, nullptr);
@@ -79,6 +81,8 @@ HostWindow::~HostWindow() {
     application->state().setKeyWindow(nullptr);
   }
   window_->setTreeObserver(nullptr);
+  mirror_.reset();
+  g_object_unref(overlay_);
 }
 
 void HostWindow::showScreen(const std::shared_ptr<ui::ViewController>& screen, GtkWidget* content) {
@@ -153,7 +157,8 @@ void HostWindow::followScreen() {
   setFrame(*window_, bounds);
   if (screen_) setFrame(*screen_->view(), bounds);
   auto* screen = dynamic_cast<DesktopScreen*>(&platform::current().screen());
-  GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(gtkWindow_));
+  GtkNative* native = gtk_widget_get_native(overlay_);
+  GdkSurface* surface = native ? gtk_native_get_surface(native) : nullptr;
   if (!screen || !surface) return;
   GdkMonitor* monitor =
       gdk_display_get_monitor_at_surface(gdk_surface_get_display(surface), surface);

@@ -103,6 +103,7 @@ void Mirror::viewAttached(const ui::View& view) {
 
 void Mirror::forget(const ui::View& view) {
   widgets_.erase(view.identity());
+  passThrough_.erase(view.identity());
   for (const auto& child : view.subviews()) forget(*child);
 }
 

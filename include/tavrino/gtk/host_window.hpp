@@ -63,7 +63,6 @@ class TAVRINO_EXPORT HostWindow {
   void followScreen();
   std::shared_ptr<ui::View> clipFor(GtkWidget* scroller);
 
-  GtkWindow* gtkWindow_;
   GtkWidget* overlay_;
   // GTK lays out in the frame clock's layout phase; the views follow right
   // after it.

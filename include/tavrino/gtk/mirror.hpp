@@ -35,7 +35,7 @@ class TAVRINO_EXPORT Mirror final : public ui::TreeObserver {
   GtkWidget* widgetFor(std::uint64_t identity) const;
   // Marks the view as standing for host widgets: nothing of it is drawn and
   // clicks pass through it to the host's widgets below. Call before the view
-  // reaches the window.
+  // reaches the window; it holds until the view leaves the window.
   void setPassThrough(std::uint64_t identity) { passThrough_.insert(identity); }
 
   void viewAttached(const ui::View& view) override;
