@@ -1,5 +1,8 @@
 #include "tavrino/gtk/mirror.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "gtk/view_content.hpp"
 #include "gtk/view_widget.hpp"
 #include "tavrino/ui/button.hpp"
@@ -64,7 +67,8 @@ void Mirror::readLook(const ui::View& view, GtkWidget* widget) {
   look.cornerRadius = view.cornerRadius();
   look.clips = view.masksToBounds();
   look.passThrough = passThrough_.contains(view.identity());
-  gtk_widget_set_opacity(widget, std::clamp(view.alpha(), 0.0, 1.0));
+  const double alpha = view.alpha();
+  gtk_widget_set_opacity(widget, std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0);
   gtk_widget_set_visible(widget, !view.isHidden());
   viewWidgetUpdated(widget);
 }

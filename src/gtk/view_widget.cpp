@@ -1,6 +1,7 @@
 #include "gtk/view_widget.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavrino::gtk {
 namespace {
@@ -38,6 +39,15 @@ GskRoundedRect roundedBounds(double width, double height, double radius) {
   return rect;
 }
 
+// A coordinate GTK can take: frames from campaign data may hold anything.
+float coordinate(double value) {
+  return std::isfinite(value) ? static_cast<float>(std::clamp(value, -1e6, 1e6)) : 0.0f;
+}
+
+int length(double value) {
+  return static_cast<int>(std::max(0.0f, coordinate(value + 0.5)));
+}
+
 // Views lay themselves out by their frames alone: they ask for no space.
 void measure(GtkWidget*, GtkOrientation, int, int* minimum, int* natural, int*, int*) {
   *minimum = *natural = 0;
@@ -58,9 +68,8 @@ void allocate(GtkWidget* widget, int width, int height, int) {
                           gsk_transform_translate(nullptr, &at));
     } else if (isViewWidget(child)) {
       const ui::Rect frame = self(child)->look->frame;
-      graphene_point_t at{static_cast<float>(frame.origin.x), static_cast<float>(frame.origin.y)};
-      gtk_widget_allocate(child, std::max(0, static_cast<int>(frame.width() + 0.5)),
-                          std::max(0, static_cast<int>(frame.height() + 0.5)), -1,
+      graphene_point_t at{coordinate(frame.origin.x), coordinate(frame.origin.y)};
+      gtk_widget_allocate(child, length(frame.width()), length(frame.height()), -1,
                           gsk_transform_translate(nullptr, &at));
     }
   }
@@ -69,7 +78,8 @@ void allocate(GtkWidget* widget, int width, int height, int) {
 void snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
   const ViewLook& look = *self(widget)->look;
   const double width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
-  const GskRoundedRect shape = roundedBounds(width, height, look.cornerRadius);
+  const GskRoundedRect shape =
+      roundedBounds(width, height, std::min<double>(coordinate(look.cornerRadius), 1e4));
   if (look.background && look.background->alpha > 0 && !look.passThrough) {
     const GdkRGBA colour = rgba(*look.background);
     gtk_snapshot_push_rounded_clip(snapshot, &shape);
@@ -84,7 +94,7 @@ void snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
   }
   if (clip) gtk_snapshot_pop(snapshot);
   if (look.borderColor && look.borderWidth > 0) {
-    const float w = static_cast<float>(look.borderWidth);
+    const float w = std::min(coordinate(look.borderWidth), 1e4f);
     const float widths[4] = {w, w, w, w};
     const GdkRGBA c = rgba(*look.borderColor);
     const GdkRGBA colours[4] = {c, c, c, c};
