@@ -11,7 +11,7 @@ struct GlibDispatch::Pending {
   GSource* source;
   platform::Task task;                     // one-shot work
   std::shared_ptr<platform::Timer> timer;  // repeating work
-  std::function<void()> block;
+  std::shared_ptr<std::function<void()>> block;
 };
 
 namespace {
@@ -81,12 +81,15 @@ gboolean GlibDispatch::fire(gpointer data) {
   auto* pending = static_cast<Pending*>(data);
   GlibDispatch& owner = *pending->owner;
   owner.mainThread_.store(std::this_thread::get_id());
-  if (pending->timer) {
-    if (!pending->timer->isValid()) return G_SOURCE_REMOVE;
-    owner.runGuarded(pending->block);
-    return pending->timer->isValid() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+  // The work runs from copies: it may end the dispatch, and its sources.
+  if (const auto timer = pending->timer) {
+    if (!timer->isValid()) return G_SOURCE_REMOVE;
+    const auto block = pending->block;
+    owner.runGuarded(*block);
+    return timer->isValid() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }
-  owner.runGuarded(pending->task);
+  const auto task = std::move(pending->task);
+  owner.runGuarded(task);
   return G_SOURCE_REMOVE;
 }
 
@@ -102,18 +105,20 @@ void GlibDispatch::runGuarded(const std::function<void()>& task) {
 }
 
 void GlibDispatch::mainAsync(platform::Task task) {
-  attach(g_idle_source_new(), new Pending{nullptr, nullptr, std::move(task), nullptr, {}});
+  attach(g_idle_source_new(), new Pending{nullptr, nullptr, std::move(task), nullptr, nullptr});
 }
 
 void GlibDispatch::mainAsyncAfter(platform::Clock::Duration delay, platform::Task task) {
-  attach(sourceAfter(delay), new Pending{nullptr, nullptr, std::move(task), nullptr, {}});
+  attach(sourceAfter(delay), new Pending{nullptr, nullptr, std::move(task), nullptr, nullptr});
 }
 
 std::shared_ptr<platform::Timer> GlibDispatch::scheduledTimer(platform::Clock::Duration interval,
                                                               std::function<void()> block) {
   auto timer = std::make_shared<platform::Timer>();
-  attach(g_timeout_source_new(std::max<guint>(1, milliseconds(interval))),
-         new Pending{nullptr, nullptr, {}, timer, std::move(block)});
+  attach(
+      g_timeout_source_new(std::max<guint>(1, milliseconds(interval))),
+      new Pending{
+          nullptr, nullptr, {}, timer, std::make_shared<std::function<void()>>(std::move(block))});
   return timer;
 }
 
