@@ -190,7 +190,8 @@ TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
   const Screenshot picture = shot();
   picture.save(fs::path(TAVRINO_ARTEFACT_DIR) / "desktop_host_popup.png");
 
-  // Three points inside each edge the page's colour, three outside not.
+  // Just inside each edge (and at the centre, where the spinner was) the
+  // page's colour; just outside, not.
   const ui::Rect f = inWindow(*web);
   const double midX = f.origin.x + f.width() / 2, midY = f.origin.y + f.height() / 2;
   const double left = f.origin.x, right = f.origin.x + f.width(), top = f.origin.y,
