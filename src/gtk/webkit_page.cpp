@@ -1,5 +1,7 @@
 #include "gtk/webkit_page.hpp"
 
+#include <algorithm>
+
 #include "gtk/view_widget.hpp"
 #include "tavrino/platform/platform.hpp"
 
@@ -80,6 +82,19 @@ void WebKitPage::loadHTMLString(const std::string& html,
 }
 
 void WebKitPage::load(const platform::URLRequest& request) {
+  // A header holding a control character would split the request.
+  const auto unsafe = [](const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+  };
+  for (const auto& [name, value] : request.headers) {
+    if (unsafe(name) || unsafe(value)) {
+      report([](platform::WebPageClient& client) {
+        client.didFailNavigation("request header holds a control character");
+      });
+      return;
+    }
+  }
   WebKitURIRequest* uriRequest = webkit_uri_request_new(request.url.c_str());
   if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest)) {
     for (const auto& [name, value] : request.headers) {
