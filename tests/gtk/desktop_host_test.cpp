@@ -310,5 +310,21 @@ TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
   EXPECT_EQ(shot().width(), 600);
 }
 
+TEST_F(DesktopHostTest, PageRequestWhoseHeaderWouldSplitItFailsUnsent) {
+  struct Failures : ui::WebViewNavigationDelegate {
+    std::string error;
+    void didFailNavigation(ui::WebView&, const std::string& e) override { error = e; }
+  };
+  auto failures = std::make_shared<Failures>();
+  auto web = ui::WebView::make();
+  web->setNavigationDelegate(failures);
+  platform::URLRequest request;
+  request.url = service.baseUrl() + "page";
+  request.headers = {{"X-Id", "1\r\nHost: elsewhere"}};
+  web->load(request);
+  EXPECT_TRUE(waitUntil([&] { return !failures->error.empty(); }, 5s));
+  EXPECT_TRUE(service.requests("/page").empty());
+}
+
 }  // namespace
 }  // namespace tavrino::testing
