@@ -226,20 +226,26 @@ TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
 }
 
 TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler) {
-  // The desktop's handler of the link's scheme records what it was given.
+  // The desktop's handler of the link's scheme (and of text files) records
+  // what it was given.
   const fs::path opened = session.root() / "opened.txt";
   const fs::path handler = session.root() / "handler.sh";
-  std::ofstream(handler) << "#!/bin/sh\nprintf '%s' \"$1\" > " << opened << "\n";
+  std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " << opened << "\n";
   fs::permissions(handler, fs::perms::owner_all);
   fs::create_directories(session.dataHome() / "applications");
   fs::create_directories(session.configHome());
   std::ofstream(session.dataHome() / "applications" / "tavrinodemo.desktop")
       << "[Desktop Entry]\nType=Application\nName=Demo\nExec=" << handler.string()
-      << " %u\nMimeType=x-scheme-handler/tavrinodemo;\n";
+      << " %u\nMimeType=x-scheme-handler/tavrinodemo;text/plain;\n";
   std::ofstream(session.dataHome() / "applications" / "mimeinfo.cache")
-      << "[MIME Cache]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop;\n";
+      << "[MIME Cache]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop;\n"
+      << "text/plain=tavrinodemo.desktop;\n";
   std::ofstream(session.configHome() / "mimeapps.list")
-      << "[Default Applications]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop\n";
+      << "[Default Applications]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop\n"
+      << "text/plain=tavrinodemo.desktop\n";
+  // Campaign data never opens local files, whatever claims them.
+  std::ofstream(session.root() / "note.txt") << "private\n";
+  platform::current().application().openURL("file://" + (session.root() / "note.txt").string());
 
   host->showHome();
   const auto web = loadedPopUp();
@@ -251,7 +257,7 @@ TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler
                                       "document.getElementById('shop').click()", -1, nullptr,
                                       nullptr, nullptr, nullptr, nullptr);
 
-  const std::string url = "tavrinodemo://listing?utm_source=popup";
+  const std::string url = "tavrinodemo://listing?utm_source=popup\n";
   auto read = [&] {
     std::ifstream in(opened);
     std::stringstream text;
