@@ -1,0 +1,336 @@
+// The desktop host under a private X server: campaigns from the reference
+// service appear over the GTK window, run in WebKit and report back.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "desktop_host.hpp"
+#include "gtk/webkit_page.hpp"
+#include "service/service.hpp"
+#include "support/desktop_session.hpp"
+#include "support/helper_process.hpp"
+#include "tavrino/banner/banner_document.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/gtk/platform.hpp"
+#include "tavrino/ui/activity_indicator.hpp"
+#include "tavrino/ui/button.hpp"
+#include "tavrino/ui/web_view.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+constexpr Rgb kPopUpGreen{0x43, 0xa0, 0x47};  // the "ev" fragment's page colour
+constexpr Rgb kBadgeRed{0xe5, 0x39, 0x35};
+
+bool near(Rgb a, Rgb b) {
+  return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) <= 12;
+}
+
+// The window as the user sees it, rendered by its own renderer.
+class Screenshot {
+ public:
+  explicit Screenshot(GtkWindow* window) {
+    GtkWidget* widget = GTK_WIDGET(window);
+    width_ = gtk_widget_get_width(widget);
+    height_ = gtk_widget_get_height(widget);
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(paintable, snapshot, width_, height_);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    const graphene_rect_t area{{0, 0}, {float(width_), float(height_)}};
+    texture_ =
+        node ? gsk_renderer_render_texture(gtk_native_get_renderer(GTK_NATIVE(window)), node, &area)
+             : nullptr;
+    if (node) gsk_render_node_unref(node);
+    g_object_unref(paintable);
+    pixels_.resize(std::size_t(width_) * height_ * 4);
+    if (texture_) gdk_texture_download(texture_, pixels_.data(), std::size_t(width_) * 4);
+  }
+  ~Screenshot() {
+    if (texture_) g_object_unref(texture_);
+  }
+  // Premultiplied BGRA; everything the tests read is opaque.
+  Rgb at(double x, double y) const {
+    const int px = int(x), py = int(y);
+    if (px < 0 || py < 0 || px >= width_ || py >= height_) return {-1, -1, -1};
+    const auto* p = &pixels_[(std::size_t(py) * width_ + px) * 4];
+    return {p[2], p[1], p[0]};
+  }
+  int count(ui::Rect area, Rgb colour) const {
+    int n = 0;
+    for (int y = int(area.origin.y); y < int(area.origin.y + area.height()); ++y) {
+      for (int x = int(area.origin.x); x < int(area.origin.x + area.width()); ++x) {
+        n += near(at(x, y), colour);
+      }
+    }
+    return n;
+  }
+  void save(const fs::path& file) const {
+    fs::create_directories(file.parent_path());
+    if (texture_) gdk_texture_save_to_png(texture_, file.c_str());
+  }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  int width_ = 0, height_ = 0;
+  GdkTexture* texture_ = nullptr;
+  std::vector<std::uint8_t> pixels_;
+};
+
+template <typename T>
+std::vector<std::shared_ptr<T>> viewsOf(const std::shared_ptr<ui::View>& root) {
+  std::vector<std::shared_ptr<T>> found;
+  if (auto view = std::dynamic_pointer_cast<T>(root)) found.push_back(view);
+  for (const auto& child : root->subviews()) {
+    for (auto& view : viewsOf<T>(child)) found.push_back(view);
+  }
+  return found;
+}
+
+// A view's frame in window coordinates.
+ui::Rect inWindow(const ui::View& view) {
+  ui::Rect frame = view.frame();
+  for (auto up = view.superview(); up && up->superview(); up = up->superview()) {
+    frame.origin.x += up->frame().origin.x;
+    frame.origin.y += up->frame().origin.y;
+  }
+  return frame;
+}
+
+class DesktopHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetProcessStateForTesting();
+    ASSERT_TRUE(gtk_init_check());
+    auto scenario = service::Scenario::load(TAVRINO_DESKTOP_SCENARIO, nullptr);
+    ASSERT_TRUE(scenario);
+    service.setScenario(*scenario);
+    const std::string baseUrl = service.start();
+    gtk::GtkPlatformOptions options;
+    options.base.dataDirectory = session.root() / "sdk";
+    platform::install(gtk::makeGtkPlatform(options));
+    Util::setCookieToQIVDefaults("qivtest", "1");
+    Util::setCookieToQIVDefaults("_cburl", baseUrl);
+    // No network beyond loopback: the banner page's script library fails at once.
+    banner::setJQueryCDNHost("127.0.0.1:9");
+    host = std::make_unique<desktop_host::DesktopHost>(baseUrl);
+    gtk_window_present(host->gtkWindow());
+  }
+
+  void TearDown() override {
+    host.reset();
+    platform::install(nullptr);
+    service.stop();
+    resetProcessStateForTesting();
+  }
+
+  bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+    return platform::current().dispatch().runUntil(done, timeout);
+  }
+  Screenshot shot() { return Screenshot(host->gtkWindow()); }
+  std::vector<std::shared_ptr<ui::WebView>> webViews() {
+    return viewsOf<ui::WebView>(host->host().window());
+  }
+
+  // Waits until the window shows what done looks for. Screenshots are
+  // dear on a software renderer: a few per second.
+  bool waitForScreen(const std::function<bool(const Screenshot&)>& done,
+                     std::chrono::milliseconds timeout = 10s) {
+    auto next = std::chrono::steady_clock::now();
+    return waitUntil(
+        [&] {
+          if (std::chrono::steady_clock::now() < next) return false;
+          next = std::chrono::steady_clock::now() + 200ms;
+          return done(shot());
+        },
+        timeout);
+  }
+
+  // The pop-up's web view once its page loaded and shows on screen.
+  std::shared_ptr<ui::WebView> loadedPopUp() {
+    const auto spinning = [&] {
+      for (const auto& spinner : viewsOf<ui::ActivityIndicator>(host->host().window())) {
+        if (spinner->isAnimating()) return true;
+      }
+      return false;
+    };
+    if (!waitUntil([&] { return webViews().size() == 1 && !spinning(); }, 30s)) return nullptr;
+    const auto web = webViews().front();
+    const ui::Rect frame = inWindow(*web);
+    const bool shown = waitForScreen([&](const Screenshot& picture) {
+      return near(
+          picture.at(frame.origin.x + frame.width() / 2, frame.origin.y + frame.height() - 4),
+          kPopUpGreen);
+    });
+    return shown ? web : nullptr;
+  }
+
+  DesktopSession session;
+  service::Service service;
+  std::unique_ptr<desktop_host::DesktopHost> host;
+};
+
+TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
+  host->showHome();
+  const auto web = loadedPopUp();
+  ASSERT_TRUE(web);
+  const Screenshot picture = shot();
+  picture.save(fs::path(TAVRINO_ARTEFACT_DIR) / "desktop_host_popup.png");
+
+  // Just inside each edge (and at the centre, where the spinner was) the
+  // page's colour; just outside, not.
+  const ui::Rect f = inWindow(*web);
+  const double midX = f.origin.x + f.width() / 2, midY = f.origin.y + f.height() / 2;
+  const double left = f.origin.x, right = f.origin.x + f.width(), top = f.origin.y,
+               bottom = f.origin.y + f.height();
+  const std::vector<std::pair<double, double>> inside{
+      {left + 3, midY}, {right - 4, midY}, {midX, top + 3}, {midX, bottom - 4}, {midX, midY}};
+  const std::vector<std::pair<double, double>> outside{
+      {left - 4, midY}, {right + 3, midY}, {midX, top - 4}, {midX, bottom + 3}};
+  for (const auto& [x, y] : inside)
+    EXPECT_TRUE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
+  for (const auto& [x, y] : outside)
+    EXPECT_FALSE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
+  // The spinner stopped and hides: nothing is drawn over the loaded page.
+  for (const auto& spinner : viewsOf<ui::ActivityIndicator>(host->host().window())) {
+    EXPECT_FALSE(spinner->isAnimating());
+    EXPECT_TRUE(spinner->isHidden());
+  }
+
+  // A real pointer click on the close button reaches its target (the window
+  // sits at the screen's origin: there is no window manager).
+  std::shared_ptr<ui::Button> close;
+  for (const auto& button : viewsOf<ui::Button>(host->host().window())) {
+    if (button->accessibilityIdentifier() == "qiv_close") close = button;
+  }
+  ASSERT_TRUE(close);
+  const ui::Rect at = inWindow(*close);
+  HelperProcess("/usr/bin/xdotool",
+                {"mousemove", std::to_string(int(at.origin.x + at.width() / 2)),
+                 std::to_string(int(at.origin.y + at.height() / 2)), "click", "1"})
+      .finish(5s);
+  EXPECT_TRUE(waitUntil([&] { return webViews().empty(); }, 5s));
+}
+
+TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler) {
+  // The desktop's handler of the link's scheme (and of text files) records
+  // what it was given.
+  const fs::path opened = session.root() / "opened.txt";
+  const fs::path handler = session.root() / "handler.sh";
+  std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " << opened << "\n";
+  fs::permissions(handler, fs::perms::owner_all);
+  fs::create_directories(session.dataHome() / "applications");
+  fs::create_directories(session.configHome());
+  std::ofstream(session.dataHome() / "applications" / "tavrinodemo.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Demo\nExec=" << handler.string()
+      << " %u\nMimeType=x-scheme-handler/tavrinodemo;text/plain;\n";
+  std::ofstream(session.dataHome() / "applications" / "mimeinfo.cache")
+      << "[MIME Cache]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop;\n"
+      << "text/plain=tavrinodemo.desktop;\n";
+  std::ofstream(session.configHome() / "mimeapps.list")
+      << "[Default Applications]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop\n"
+      << "text/plain=tavrinodemo.desktop\n";
+  // Campaign data never opens local files, whatever claims them.
+  std::ofstream(session.root() / "note.txt") << "private\n";
+  platform::current().application().openURL("file://" + (session.root() / "note.txt").string());
+
+  host->showHome();
+  const auto web = loadedPopUp();
+  ASSERT_TRUE(web);
+  const ui::Rect frame = inWindow(*web);
+  auto* page = dynamic_cast<gtk::WebKitPage*>(&web->page());
+  ASSERT_TRUE(page);
+  webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(page->widget()),
+                                      "document.getElementById('shop').click()", -1, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr);
+
+  const std::string url = "tavrinodemo://listing?utm_source=popup\n";
+  auto read = [&] {
+    std::ifstream in(opened);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  EXPECT_TRUE(waitUntil([&] { return read() == url && webViews().empty(); })) << read();
+  EXPECT_TRUE(service.waitForRequests("/t", 1, 5s));
+  int clickHits = 0;
+  for (const auto& request : service.requests("/t")) clickHits += request.queryValue("a") == "c";
+  EXPECT_EQ(clickHits, 1);
+  EXPECT_NE(Util::getCookieToQIVDefaults("qiv_c_101", ""), "");
+  // Gone from the screen too.
+  EXPECT_TRUE(waitForScreen(
+      [&](const Screenshot& picture) { return picture.count(frame, kPopUpGreen) == 0; }));
+}
+
+TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
+  host->showListing();
+  // The product ids whose rows show a badge on screen; no badge colour
+  // anywhere else.
+  auto badgedOnScreen = [&](const Screenshot& picture) {
+    std::set<std::string> badged;
+    int inRows = 0;
+    for (const auto& [id, row] : host->productRows()) {
+      graphene_rect_t b;
+      if (!gtk_widget_compute_bounds(row, GTK_WIDGET(host->gtkWindow()), &b)) continue;
+      const int red = picture.count(
+          ui::Rect::make(b.origin.x, b.origin.y, b.size.width, b.size.height), kBadgeRed);
+      inRows += red;
+      if (red > 100) badged.insert(id);
+    }
+    const int everywhere =
+        picture.count(ui::Rect::make(0, 0, picture.width(), picture.height()), kBadgeRed);
+    if (everywhere != inRows) badged.insert("elsewhere");
+    return badged;
+  };
+  const std::set<std::string> expected{"A1", "C3"};
+  auto settles = [&] {
+    std::set<std::string> last;
+    waitForScreen(
+        [&](const Screenshot& picture) { return (last = badgedOnScreen(picture)) == expected; });
+    return last;
+  };
+  EXPECT_EQ(settles(), expected);
+
+  GtkAdjustment* scroll =
+      gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(host->listScroller()));
+  // A1 half under the list's top edge: its badge is clipped there.
+  gtk_adjustment_set_value(scroll, 60);
+  EXPECT_EQ(settles(), expected) << "after scrolling";
+  EXPECT_EQ(gtk_adjustment_get_value(scroll), 60);
+
+  gtk_window_set_default_size(host->gtkWindow(), 600, 700);
+  EXPECT_EQ(settles(), expected) << "after resizing";
+  EXPECT_EQ(shot().width(), 600);
+}
+
+TEST_F(DesktopHostTest, PageRequestWhoseHeaderWouldSplitItFailsUnsent) {
+  struct Failures : ui::WebViewNavigationDelegate {
+    std::string error;
+    void didFailNavigation(ui::WebView&, const std::string& e) override { error = e; }
+  };
+  auto failures = std::make_shared<Failures>();
+  auto web = ui::WebView::make();
+  web->setNavigationDelegate(failures);
+  platform::URLRequest request;
+  request.url = service.baseUrl() + "page";
+  request.headers = {{"X-Id", "1\r\nHost: elsewhere"}};
+  web->load(request);
+  EXPECT_TRUE(waitUntil([&] { return !failures->error.empty(); }, 5s));
+  EXPECT_TRUE(service.requests("/page").empty());
+}
+
+}  // namespace
+}  // namespace tavrino::testing
