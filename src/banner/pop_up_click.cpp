@@ -8,7 +8,6 @@
 #include "core/tracking/click_cookies.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/client.hpp"
-#include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/util/inbox.hpp"

@@ -5,7 +5,6 @@
 #include "core/links/link_checks.hpp"
 #include "core/shared_configuration.hpp"
 #include "push/payload_fields.hpp"
-#include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/push.hpp"
 #include "tavrino/util/store.hpp"
