@@ -1,9 +1,10 @@
 // Page-view answers through the answer handling and the dispatch of their
 // campaigns, over a view tree with a banner on screen.
 //
-// Invariants: every cookie instruction lands, the last one for a name
-// winning, as its value, a blank and an expiry (a whole number when the
-// lifetime was a number); the inbox the campaigns file into never holds more
+// Invariants: every cookie instruction for a campaign cookie lands, the last
+// one for a name winning, as its value, a blank and an expiry (a whole number
+// when the lifetime was a number), and none touches the SDK's own keys; the
+// inbox the campaigns file into never holds more
 // than its history size.
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
+#include "core/reserved_keys.hpp"
 #include "core/shared_configuration.hpp"
 #include "fuzz_platform.hpp"
 #include "tavrino/async_task.hpp"
@@ -50,6 +52,7 @@ std::map<std::string, Cookie> expectedCookies(const Value& answer) {
     const std::string name = Util::tryCatch(params, "n", "");
     if (name.empty()) continue;
     const std::string prefix = Util::tryCatch(params, "dup", "") == "true" ? "qiv_" : "";
+    if (isReservedKey(prefix + name)) continue;
     cookies[prefix + name] = {Util::tryCatch(params, "v", ""),
                               parseNumber(Util::tryCatch(params, "t", "0"), nullptr)};
   }
@@ -86,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Data body(data, data + size);
   const auto cookies = expectedCookies(Util::parseJSONArray(body));
   engine::handleAnswer(task.handle(), body, page);
+  if (Util::readDefault("_cburl") != "not a url") fail("the base URL was overwritten");
   for (const auto& [name, cookie] : cookies) {
     const auto stored = Util::qivDefaults()->string(name);
     if (!stored || !stored->starts_with(cookie.value + " ")) fail("cookie " + name + " lost");

@@ -4,9 +4,10 @@
 //
 // Invariants: the store changes only under the click keys ("qiv_c_*",
 // "qiv_lzbid*", the unique click marker "qiv_z_*") or a cookie the map
-// itself names for a banner-script function ("cookie_name"); the platform is
-// asked to open only the map's "uapp" (with "https:" before a leading "//")
-// or the activated link.
+// itself names for a banner-script function ("cookie_name") that is not one of
+// the SDK's own keys; the platform is asked to open only the map's "uapp"
+// (with "https:" before a leading "//") or the activated link, and only
+// when its scheme may be opened outside.
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include <set>
 #include <string>
 
+#include "core/links/link_checks.hpp"
+#include "core/reserved_keys.hpp"
 #include "core/shared_configuration.hpp"
 #include "fuzz_platform.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
@@ -82,7 +85,7 @@ std::map<std::string, Value> snapshot() {
 
 bool isClickKey(const std::string& key, const std::set<std::string>& cookieNames) {
   return key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") || key.starts_with("qiv_z_") ||
-         cookieNames.contains(key);
+         (cookieNames.contains(key) && !isReservedKey(key));
 }
 
 }  // namespace
@@ -158,6 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto opened = application.openedURLs();
   for (std::size_t i = openedBefore; i < opened.size(); ++i) {
     if (opened[i] != uapp && opened[i] != link) std::abort();
+    if (!links::mayOpenOutside(opened[i], "fuzz")) std::abort();
   }
   if (opened.size() > openedBefore + 3) std::abort();  // two taps, one link
 

@@ -1,11 +1,11 @@
 // The in-app browser a click opens: a web view over the whole screen with a
 // close button, loading the target only for an allowed domain.
 
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <string_view>
 
+#include "core/links/link_checks.hpp"
 #include "pop_up_build.hpp"
 #include "tavrino/banner/geometry.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
@@ -35,16 +35,6 @@ std::shared_ptr<ui::Button> makeCloseButton(const ui::Rect& browserBounds) {
   button->setFrame(ui::Rect::make(browserBounds.width() - width - constants.margin,
                                   constants.margin, width, kCloseButtonHeight));
   return button;
-}
-
-// The browser shows web pages only: other schemes could reach local files or
-// whatever handler the web engine has for them.
-bool isWebAddress(std::string_view url) {
-  const auto colon = url.find("://");
-  if (colon == std::string_view::npos) return false;
-  std::string scheme(url.substr(0, colon));
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return scheme == "http" || scheme == "https";
 }
 
 }  // namespace
@@ -78,13 +68,15 @@ void popUpController::openInAppBrowser(const std::string& url) {
   overlay.addSubview(browser);
   if (host && overlay.superview() != host->view()) host->view()->addSubview(view());
 
-  if (!isWebAddress(url)) {
-    QivUtil::addLog("in-app browser link is not http or https : " + url);
+  // Other schemes could reach local files or whatever handler the web
+  // engine has for them.
+  const auto domain = links::webHost(url);
+  if (!domain) {
+    QivUtil::addLog("in-app browser link is not a plain http or https address : " + url);
     return;
   }
-  const std::string domain = banner::urlHost(url);
-  if (!banner::domainAllowed(domain)) {
-    QivUtil::addLog("in-app browser domain not allowed : " + domain);
+  if (!banner::domainAllowed(*domain)) {
+    QivUtil::addLog("in-app browser domain not allowed : " + *domain);
     return;
   }
   if (!platform::current().urlSession().formsURL(url)) {

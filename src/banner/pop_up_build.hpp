@@ -68,8 +68,6 @@ double layoutTextStack(BannerBuild& build, ui::View& parent, double top, double 
 
 // Web content (pop_up_web.cpp).
 void addWebContent(BannerBuild& build, ui::View& parent, ui::Rect frame);
-// The page URL's host; empty when there is none.
-std::string urlHost(std::string_view url);
 // The allowed-domain check before a document (empty domain) or page loads.
 bool domainAllowed(std::string_view domain);
 void addInlineFrame(BannerBuild& build);

@@ -2,14 +2,12 @@
 // functions, the inbox, the click cookies, the report and the follow-up
 // event, then the click's target.
 
-#include "pop_up_click.hpp"
-
 #include <exception>
 
+#include "core/links/link_checks.hpp"
 #include "core/tracking/click_cookies.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/client.hpp"
-#include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/util/inbox.hpp"
@@ -17,34 +15,6 @@
 #include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
-namespace banner {
-
-bool formsOpenableURL(std::string_view text) {
-  const auto colon = text.find(':');
-  if (colon == std::string_view::npos || colon == 0) return false;
-  const auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  if (!isAlpha(text[0])) return false;
-  for (const char c : text.substr(1, colon - 1)) {
-    if (!isAlpha(c) && !isDigit(c) && c != '+' && c != '-' && c != '.') return false;
-  }
-  for (const char c : text.substr(colon + 1)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F) return false;
-    if (std::string_view("<>\"{}|\\^`").find(c) != std::string_view::npos) return false;
-  }
-  return true;
-}
-
-void openOutside(const std::string& url) {
-  if (!formsOpenableURL(url)) {
-    QivUtil::addLog("click target is not a URL : " + url);
-    return;
-  }
-  platform::current().application().openURL(url);
-}
-
-}  // namespace banner
 
 void popUpController::setClickCookie(ui::Button& sender) {
   QivUtil::addLog("setClickCookie called.");
@@ -93,7 +63,7 @@ void popUpController::handleClick(ui::Button& sender) {
     }
     // Outside targets and other schemes leave the application; the banner
     // closes whether or not "ccc" asks for it.
-    banner::openOutside(uapp);
+    links::openOutside(uapp, "click target");
     closeAfterClick();
   } catch (const std::exception& e) {
     QivUtil::addLog(std::string("click failed : ") + e.what());

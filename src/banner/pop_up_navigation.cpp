@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "pop_up_click.hpp"
+#include "core/links/link_checks.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -35,7 +35,7 @@ void popUpController::decidePolicyFor(ui::WebView& webView,
       QivUtil::addLog("banner link activated : " + *action.url);
       Tavrino::saveClickCookie(parameters, sender_view.lock(), sender_client_map);
       Tavrino::_clink(parameters, sender_client_map);
-      banner::openOutside(*action.url);
+      links::openOutside(*action.url, "click target");
       closeAfterClick();
     });
   }

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "core/links/link_checks.hpp"
 #include "core/shared_configuration.hpp"
 #include "pop_up_build.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -28,9 +29,15 @@ void loadDocument(ui::WebView& web, const Value& params) {
 }
 
 void loadPage(ui::WebView& web, const std::string& url) {
-  const std::string host = urlHost(url);
-  if (!domainAllowed(host)) {
-    QivUtil::addLog("create banner domain not allowed : " + host);
+  // Pages are web pages: other schemes could run script or reach local
+  // content.
+  const auto host = links::webHost(url);
+  if (!host) {
+    QivUtil::addLog("create banner page is not a plain http or https address : " + url);
+    return;
+  }
+  if (!domainAllowed(*host)) {
+    QivUtil::addLog("create banner domain not allowed : " + *host);
     return;
   }
   if (!platform::current().urlSession().formsURL(url)) {
@@ -43,19 +50,6 @@ void loadPage(ui::WebView& web, const std::string& url) {
 }
 
 }  // namespace
-
-std::string urlHost(std::string_view url) {
-  const auto scheme = url.find("://");
-  if (scheme == std::string_view::npos) return {};
-  std::string_view rest = url.substr(scheme + 3);
-  rest = rest.substr(0, rest.find_first_of("/?#"));
-  if (const auto at = rest.rfind('@'); at != std::string_view::npos) rest = rest.substr(at + 1);
-  if (rest.starts_with('[')) {
-    const auto close = rest.find(']');
-    return close == std::string_view::npos ? std::string() : std::string(rest.substr(1, close - 1));
-  }
-  return std::string(rest.substr(0, rest.find(':')));
-}
 
 bool domainAllowed(std::string_view domain) {
   const auto allowed = processState().withConfig(

@@ -69,8 +69,10 @@ void Tavrino::setApiKey(std::string_view api_key) {
 }
 
 void Tavrino::setAllowedFunction(const Value& allowed_functions) {
-  processState().withConfig(
-      [&](SharedConfiguration& c) { c.allowedFunctions = allowed_functions; });
+  processState().withConfig([&](SharedConfiguration& c) {
+    c.allowedFunctions = allowed_functions;
+    c.allowedFunctionsFromHost = true;
+  });
 }
 
 void Tavrino::setAllowedDomains(std::vector<std::string> allowed_domains) {

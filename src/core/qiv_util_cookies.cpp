@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "core/reserved_keys.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
@@ -37,9 +38,10 @@ std::int64_t expiryFromMinutes(const std::string& timeout) {
 }
 
 // A payload's cookie function without a name would file its value under the
-// empty key, which nothing reads or sends: it is refused instead.
-bool refusedForNoName(const CookieParameters& p) {
-  if (!p.name.empty()) return false;
+// empty key, which nothing reads or sends: it is refused instead, as are the
+// SDK's own keys.
+bool refusedName(const CookieParameters& p) {
+  if (!p.name.empty()) return refusesCampaignWrite(p.name);
   QivUtil::addLog("cookie attr --> no cookie_name, nothing stored");
   return true;
 }
@@ -53,7 +55,7 @@ std::string beforeFirstBlank(const std::string& text) {
 void QivUtil::sc(const Value& params) {
   addLog("set cookie called");
   const auto p = readParameters(params);
-  if (refusedForNoName(p)) return;
+  if (refusedName(p)) return;
   const std::int64_t expiry = expiryFromMinutes(p.timeout);
   addLog("cookie attr --> cookie_name : " + p.name + " cookie_value : " + p.value);
   Util::setCookieToQIVDefaults(p.name, p.value + " " + std::to_string(expiry));
@@ -69,7 +71,7 @@ std::string QivUtil::gc(const Value& params) {
 void QivUtil::ic(const Value& params) {
   addLog("incremental cookie called");
   const auto p = readParameters(params);
-  if (refusedForNoName(p)) return;
+  if (refusedName(p)) return;
   auto suite = Util::qivDefaults();
   suite->transaction([&] {
     std::string current = suite->string(p.name).value_or("");

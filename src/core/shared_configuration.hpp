@@ -40,6 +40,9 @@ struct SharedConfiguration {
   // Origin of "/"-relative notification images; empty: the default host.
   std::string contentDeliveryOrigin;
   std::optional<Value> allowedFunctions;  // map text -> any
+  // Set by the host (the page view only fills in an empty map): from then on
+  // it limits every call campaign data makes by name.
+  bool allowedFunctionsFromHost = false;
   std::optional<std::vector<std::string>> allowedDomains;
   std::vector<std::string> pendingItems;
   std::vector<std::string> pageItems;

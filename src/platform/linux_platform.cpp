@@ -103,7 +103,9 @@ std::filesystem::path resolveDataDirectory(const LinuxPlatformOptions& options) 
   if (auto home = fromEnvironment("HOME"); !home.empty()) {
     return home / ".local" / "share" / "tavrino";
   }
-  return std::filesystem::temp_directory_path() / "tavrino";
+  // A folder under the shared temporary directory could be made first, or
+  // read, by another user: the suites stay in memory instead.
+  return {};
 }
 
 std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options) {

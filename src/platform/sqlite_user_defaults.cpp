@@ -1,6 +1,7 @@
 #include "platform/sqlite_user_defaults.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -47,6 +48,25 @@ bool ensureDirectory(const std::filesystem::path& directory, std::string* error)
   return true;
 }
 
+// Whether directory is safe to keep the stores in. Another user who owns it,
+// or may write in it, could read or replace the files; a link could be
+// turned elsewhere. Sets *error iff not.
+bool privateDirectory(const std::filesystem::path& directory, std::string* error) {
+  struct stat info {};
+  if (::lstat(directory.c_str(), &info) != 0) {
+    *error = directory.string() + ": " + std::strerror(errno);
+  } else if (S_ISLNK(info.st_mode)) {
+    *error = directory.string() + " is a symbolic link";
+  } else if (info.st_uid != ::geteuid()) {
+    *error = directory.string() + " belongs to another user";
+  } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    *error = directory.string() + " is writable by group or others";
+  } else {
+    return true;
+  }
+  return false;
+}
+
 class SqliteUserDefaults final : public UserDefaults {
  public:
   SqliteUserDefaults(std::filesystem::path directory, Log& log)
@@ -82,15 +102,27 @@ class SqliteUserDefaults final : public UserDefaults {
       log_.log("user defaults: refused suite name " + shown + ", keeping it in memory only");
       return nullptr;
     }
+    if (directory_.empty()) {
+      log_.log(
+          "user defaults: no data directory (no absolute TAVRINO_DATA_DIR, "
+          "XDG_DATA_HOME or HOME), keeping suite " +
+          shown + " in memory only");
+      return nullptr;
+    }
     std::string error;
     if (!ensureDirectory(directory_, &error)) {
       log_.log("user defaults: cannot create the data directory " + error + ", keeping suite " +
                shown + " in memory only");
       return nullptr;
     }
+    if (!privateDirectory(directory_, &error)) {
+      log_.log("user defaults: cannot open suite " + shown + ": the data directory " +
+               printableForLog(error, 4096) + ", keeping it in memory only");
+      return nullptr;
+    }
     // The file itself is opened without following links, so that nothing
-    // planted under the suite's name can send writes elsewhere; the directory
-    // is the host's choice and may lie behind links.
+    // planted under the suite's name can send writes elsewhere; the
+    // directory's parents are the host's choice and may be links.
     std::error_code ec;
     const std::filesystem::path resolved = std::filesystem::canonical(directory_, ec);
     const std::filesystem::path path =

@@ -1,7 +1,9 @@
 #include "platform/suite_database.hpp"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -71,6 +73,15 @@ SuiteDatabase::~SuiteDatabase() {
 
 std::unique_ptr<SuiteDatabase> SuiteDatabase::open(const std::filesystem::path& path,
                                                    std::string* error) {
+  // Only the user reads the store: SQLite would create the file readable by
+  // all, and gives its journal files the file's mode. What cannot be opened
+  // here is left for SQLite to refuse with its own error.
+  if (const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+      fd >= 0) {
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && (info.st_mode & 077) != 0) ::fchmod(fd, 0600);
+    ::close(fd);
+  }
   sqlite3* raw = nullptr;
   const int flags =
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;

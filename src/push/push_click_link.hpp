@@ -25,8 +25,4 @@ void callPushClickCallback(const Value& payload);
 void openPayloadLink(const Value& payload, std::string_view linkKey,
                      const std::optional<SelectedButton>& button);
 
-// Returns true iff text can be opened as a URL: a scheme, then only
-// printable ASCII that a URL may carry raw, with well-formed "%" escapes.
-bool isOpenableUrl(std::string_view text);
-
 }  // namespace tavrino::push

@@ -48,7 +48,7 @@ TEST_F(ControllerKindsTest, WebBannersShowTheDocumentOrAddressAtTheirFrame) {
 
 TEST_F(ControllerKindsTest, AllowedDomainsDecideWhatLoads) {
   allowDomains({"shop.example"});
-  auto page = show({{"c10", "https://user@shop.example:8443/a"}}, "svc");
+  auto page = show({{"c10", "https://shop.example:8443/a"}}, "svc");
   EXPECT_EQ(contentOf(page->webView).kind, WebContent::Kind::request);
 
   auto other = show({{"c10", "https://elsewhere.example/a"}}, "svc");

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "push/push_click_link.hpp"
+#include "core/links/link_checks.hpp"
 #include "push/push_payload_test.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/util/push.hpp"
@@ -156,12 +156,12 @@ TEST_F(PushClickTest, EntriesOfUnexpectedKindsAreSkipped) {
 TEST_F(PushClickTest, LinksThatAreNoUrlsAreNotOpened) {
   for (const char* link :
        {"not a url", "no-scheme/path", "app://x\nHost: y", "app://%zz", "1app://x", ":x", "app:"}) {
-    EXPECT_FALSE(push::isOpenableUrl(link)) << link;
+    EXPECT_FALSE(links::mayOpenOutside(link, "push click link")) << link;
     Util::pushClicked(Value{{"l", link}}, Util::kOrganicAction);
   }
   EXPECT_TRUE(application().openedURLs().empty());
   for (const char* link : {"app://x", "mailto:a@b.example", "https://h/p?q=%20&r=1#f"}) {
-    EXPECT_TRUE(push::isOpenableUrl(link)) << link;
+    EXPECT_TRUE(links::mayOpenOutside(link, "push click link")) << link;
   }
 }
 

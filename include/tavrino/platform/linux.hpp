@@ -22,7 +22,10 @@ namespace tavrino::platform {
 struct LinuxPlatformOptions {
   // Where the user-defaults suites live. Empty: $TAVRINO_DATA_DIR, else
   // $XDG_DATA_HOME/tavrino, else ~/.local/share/tavrino (variables holding a
-  // relative path are ignored).
+  // relative path are ignored); with none of them, no directory: every suite
+  // lives in memory, with a log line. The directory must belong to the
+  // process's user, must not be a symbolic link and must not be writable by
+  // group or others, else its suites live in memory too.
   std::filesystem::path dataDirectory;
   // The time base. Null: the system clock.
   std::shared_ptr<Clock> clock = nullptr;
@@ -48,7 +51,7 @@ struct LinuxPlatformOptions {
   // them through Platform::screen() and Platform::notificationCenter().
 };
 
-// Returns the data directory the options resolve to.
+// Returns the data directory the options resolve to; empty when there is none.
 TAVRINO_EXPORT std::filesystem::path resolveDataDirectory(const LinuxPlatformOptions& options);
 
 TAVRINO_EXPORT std::unique_ptr<Platform> makeLinuxPlatform(LinuxPlatformOptions options = {});

@@ -2,7 +2,10 @@
 
 // Calling host methods by name. A method can only be called when the host
 // registered it with the runtime registry (tavrino/runtime/registry.hpp):
-// a campaign cannot reach anything the host did not register.
+// a campaign cannot reach anything the host did not register. Once the host
+// has called Tavrino::setAllowedFunction, the three invoke operations also
+// call only what checkAllowedFunction allows for the class of the object the
+// method would run on; a refused call logs one line and does nothing.
 //
 // Thread-safety: main thread only; the host's methods run synchronously.
 
@@ -39,7 +42,7 @@ TAVRINO_EXPORT void invokeMethodFromNameWithDictionary(std::string_view methodNa
 // Whether the host's allowed functions let a campaign call the method.
 TAVRINO_EXPORT bool checkAllowedFunction(std::string_view classname, std::string_view functionname);
 // Whether domain may be loaded, given the campaign's domain list and the
-// host's allowed domains.
+// host's allowed domains. Domains compare in any case, a trailing dot aside.
 TAVRINO_EXPORT bool isAllowedDomain(const std::vector<std::string>& domainlist,
                                     std::string_view domain);
 

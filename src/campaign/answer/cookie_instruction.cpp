@@ -4,6 +4,7 @@
 
 #include "campaign/answer/engine_state.hpp"
 #include "core/pageview/whole_numbers.hpp"
+#include "core/reserved_keys.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
@@ -26,8 +27,9 @@ void applyCookieInstruction(const Value& params) {
     const std::int64_t now = platform::current().clock().epochSeconds();
     expiry = std::to_string(pageview::saturatingAdd(pageview::wholeOr(expiry, 0), now));
   }
-  const std::string prefix = dup == "true" ? "qiv_" : "";
-  Util::setCookieToQIVDefaults(prefix + name, value + " " + expiry);
+  const std::string key = (dup == "true" ? "qiv_" : "") + name;
+  if (refusesCampaignWrite(key)) return;
+  Util::setCookieToQIVDefaults(key, value + " " + expiry);
 }
 
 }  // namespace tavrino::engine

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "core/shared_configuration.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/runtime/registry.hpp"
 #include "tavrino/util/invocation.hpp"
@@ -29,6 +30,17 @@ void performOnNewInstance(const std::string& registeredName, const std::string& 
   if (!instance || !registry.perform(*instance, selector, argument)) {
     QivUtil::addLog("method not found arg : " + selector);
   }
+}
+
+// Campaign data names every call made here. Once the host set allowed
+// functions they limit all of them; before, the registry alone is the gate.
+bool refusedByHost(std::string_view className, std::string_view methodName) {
+  const bool limited =
+      processState().withConfig([](SharedConfiguration& c) { return c.allowedFunctionsFromHost; });
+  if (!limited || checkAllowedFunction(className, methodName)) return false;
+  QivUtil::addLog("function not allowed by the host : " + std::string(className) + "." +
+                  std::string(methodName));
+  return true;
 }
 
 // Host data reaches these calls: whatever fails stays here.
@@ -60,6 +72,8 @@ void invokeSomeMethod(std::string_view methodName, const Value& methodParameter,
     const std::string selector = selectorFor(methodName);
     // The class only has to exist; the method is looked up on view's own class.
     if (!findClass(className)) return;
+    // The method runs on view, whatever class the campaign named.
+    if (view && refusedByHost(view->className(), methodName)) return;
     if (!view || !runtime::Registry::shared().perform(*view, selector, methodParameter)) {
       QivUtil::addLog("method not found arg : " + selector);
     }
@@ -72,7 +86,7 @@ void invokeMethodFromName(std::string_view methodName, std::string_view methodPa
     QivUtil::addLog("invokeMethodFromName called.");
     const std::string selector = selectorFor(methodName);
     const auto found = findClass(className);
-    if (!found) return;
+    if (!found || refusedByHost(className, methodName)) return;
     performOnNewInstance(*found, selector, Value(std::string(methodParameter)));
   });
 }
@@ -85,7 +99,8 @@ void invokeMethodFromNameWithDictionary(std::string_view methodName, const Value
     const std::string selector = selectorFor(methodName);
     QivUtil::addLog("invokeMethodFromNameWithDictionary : before if");
     if (const auto found = stringClassFromString(className)) {
-      performOnNewInstance(*found, selector, methodParameter);
+      if (!refusedByHost(className, methodName))
+        performOnNewInstance(*found, selector, methodParameter);
     } else {
       QivUtil::addLog("classname not found in package : " + std::string(className));
     }

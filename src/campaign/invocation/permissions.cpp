@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/links/link_checks.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/util/invocation.hpp"
 
@@ -24,8 +25,11 @@ bool isAllowedDomain(const std::vector<std::string>& domainlist, std::string_vie
   const bool limited = processState().withConfig(
       [](SharedConfiguration& c) { return c.allowedDomains && !c.allowedDomains->empty(); });
   if (!limited) return true;
-  return std::any_of(domainlist.begin(), domainlist.end(),
-                     [&](const std::string& entry) { return entry.empty() || entry == domain; });
+  // Hosts compare as the web compares them: "Shop.Example." is shop.example.
+  const std::string wanted = links::comparableDomain(domain);
+  return std::any_of(domainlist.begin(), domainlist.end(), [&](const std::string& entry) {
+    return entry.empty() || links::comparableDomain(entry) == wanted;
+  });
 }
 
 }  // namespace tavrino::Util
