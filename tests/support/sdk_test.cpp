@@ -74,7 +74,7 @@ void SdkTest::checkMainLoopStalls() {
 
 void SdkTest::installPlatform() {
   auto platform = std::make_unique<CapturingPlatform>(
-      platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock_}));
+      makePlatform({.dataDirectory = dir_.path(), .clock = clock_}));
   platform_ = platform.get();
   // Every platform these tests make runs the Linux main loop.
   if (auto* linux = dynamic_cast<platform::LinuxDispatch*>(&platform_->dispatch())) {

@@ -70,6 +70,10 @@ class SdkTest : public ::testing::Test {
   // Fails the test for each main-loop task over the watchdog's limits so
   // far, then forgets them. TearDown calls it too.
   void checkMainLoopStalls();
+  // Builds the platform the test installs (the Linux one by default).
+  virtual std::unique_ptr<platform::Platform> makePlatform(platform::LinuxPlatformOptions options) {
+    return platform::makeLinuxPlatform(std::move(options));
+  }
 
  private:
   void installPlatform();
