@@ -3,13 +3,13 @@
 #                       [PUBLIC <usage deps>] [PRIVATE <link-only deps>]
 #                       [FIND <find_package arguments of the private deps>...]
 #                       [BORROW <source files of a library it depends on>])
-# BORROW compiles another library's private helpers in again for a shared
-# build, where that library keeps them hidden; static builds take them from
-# that library's archive.
 # It builds <name> (static, or shared with a SONAME from the major version),
-# the alias tavrino::<name without its tavrino_ prefix>, as installed, and, in shared builds, <name>_internal: the same
-# objects as a static archive for the in-tree programs (tests, fuzzers,
-# benchmarks, tools) that reach symbols the shared object keeps hidden.
+# the alias tavrino::<name less its tavrino_ prefix> (the installed name) and,
+# in shared builds, <name>_internal: the same objects as a static archive for
+# the in-tree programs (tests, fuzzers, benchmarks, tools) that reach symbols
+# the shared object keeps hidden. BORROW compiles another library's private
+# helpers in again for a shared build, where that library hides them; static
+# builds take them from that library's archive.
 
 # Gathers the sources of one layer; new files join the build without edits here.
 function(tavrino_sources out)
