@@ -92,7 +92,8 @@ TAVRINO_EXPORT Platform& current();
 TAVRINO_EXPORT void install(std::unique_ptr<Platform> platform);
 
 // Supplied by the platform library the host links (the Linux one builds
-// makeLinuxPlatform() with default options).
-std::unique_ptr<Platform> makeDefaultPlatform();
+// makeLinuxPlatform() with default options) or by the host itself; a host
+// that installs its platform before its first SDK call needs none.
+TAVRINO_EXPORT std::unique_ptr<Platform> makeDefaultPlatform();
 
 }  // namespace tavrino::platform

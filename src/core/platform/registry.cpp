@@ -1,11 +1,18 @@
 // Holds the installed platform.
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::platform {
+
+// Weak, so the core links (and loads) without a platform library: the default
+// is looked up only when none was installed.
+[[gnu::weak]] std::unique_ptr<Platform> makeDefaultPlatform();
+
 namespace {
 
 std::mutex& registryMutex() {
@@ -24,6 +31,11 @@ Platform& current() {
   if (Platform* p = currentPlatform.load(std::memory_order_acquire)) return *p;
   std::lock_guard lock(registryMutex());
   if (!installed()) {
+    if (!makeDefaultPlatform) {
+      // Nothing to run on: a build that links no platform library must install one.
+      std::fputs("tavrino: no platform installed and no platform library linked\n", stderr);
+      std::abort();
+    }
     installed() = makeDefaultPlatform();
     currentPlatform.store(installed().get(), std::memory_order_release);
   }
