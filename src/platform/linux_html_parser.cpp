@@ -43,8 +43,7 @@ void onText(void* context, const xmlChar* text, int length) {
 }
 
 bool isDigitOf(char c, bool hex) {
-  return (c >= '0' && c <= '9') ||
-         (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+  return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
 // libxml2 drops the "&#" or "&#x" of a numeric reference without digits

@@ -40,8 +40,9 @@ TEST_F(AttributedTextTest, TextAsABrowserShowsIt) {
       {"x<script>document.write('<b>y</b>')</script>z", "xz"},
       {"a<!-- <b>hidden</b> -->b", "ab"},
       {"<a href='x>y'>link</a> 1 < 2", "link 1 < 2"},
-      // Every named reference of HTML 4, and numeric ones in decimal and hex.
-      {"50 &euro; &lt;3 &times; &hellip; &Omega; &sup2;&frac12;", "50 \u20ac <3 \u00d7 \u2026 \u03a9 \u00b2\u00bd"},
+      // Named references (the HTML 4 set) and numeric ones, decimal and hex.
+      {"50 &euro; &lt;3 &times; &hellip; &Omega; &sup2;&frac12;",
+       "50 \u20ac <3 \u00d7 \u2026 \u03a9 \u00b2\u00bd"},
       {"a&nbsp;b &#215; &#xe9;&#X1F600; &#8364;", "a\u00a0b \u00d7 \u00e9\U0001F600 \u20ac"},
       // Malformed or unknown references stay as written; invalid code points
       // are dropped.
@@ -51,7 +52,8 @@ TEST_F(AttributedTextTest, TextAsABrowserShowsIt) {
       {"a<style>body{", "a"},
       {"a<b", "a"},
   };
-  for (const auto& [html, shown] : cases) EXPECT_EQ(AttributedText::fromHTML(html).string, shown) << html;
+  for (const auto& [html, shown] : cases)
+    EXPECT_EQ(AttributedText::fromHTML(html).string, shown) << html;
 }
 
 class TextMeasureTest : public testing::SdkTest {};

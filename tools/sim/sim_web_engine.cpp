@@ -26,18 +26,18 @@ class SimWebPage final : public platform::WebPage {
   // Each report reaches the client in a main-loop turn of its own, after the
   // load call returned, as an engine's do.
   void navigate(std::string url) {
-    recorded_.reportNavigationAction(
-        {platform::NavigationType::other, std::move(url)},
-        [client = client_](platform::NavigationPolicy policy) {
-          if (policy != platform::NavigationPolicy::allow) return;
-          auto& dispatch = platform::current().dispatch();
-          dispatch.mainAsync([client] {
-            if (auto c = client.lock()) c->didStartProvisionalNavigation();
-          });
-          dispatch.mainAsync([client] {
-            if (auto c = client.lock()) c->didFinishNavigation();
-          });
-        });
+    recorded_.reportNavigationAction({platform::NavigationType::other, std::move(url)},
+                                     [client = client_](platform::NavigationPolicy policy) {
+                                       if (policy != platform::NavigationPolicy::allow) return;
+                                       auto& dispatch = platform::current().dispatch();
+                                       dispatch.mainAsync([client] {
+                                         if (auto c = client.lock())
+                                           c->didStartProvisionalNavigation();
+                                       });
+                                       dispatch.mainAsync([client] {
+                                         if (auto c = client.lock()) c->didFinishNavigation();
+                                       });
+                                     });
   }
 
   std::weak_ptr<platform::WebPageClient> client_;
