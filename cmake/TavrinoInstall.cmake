@@ -61,7 +61,7 @@ tavrino_pkg_config(tavrino DESCRIPTION "Marketing SDK: tracking, in-app campaign
   LIBS -Wl,--undefined=${TAVRINO_DEFAULT_PLATFORM_SYMBOL}
        -Wl,--push-state,--no-as-needed -ltavrino_platform_linux -Wl,--pop-state -ltavrino_core
   REQUIRES nlohmann_json
-  REQUIRES_PRIVATE sqlite3 libcurl freetype2 libpng libjpeg libgif
+  REQUIRES_PRIVATE sqlite3 libcurl freetype2 libpng libjpeg libgif libxml-2.0
   LIBS_PRIVATE -pthread)
 
 if(TARGET tavrino_gtk)
