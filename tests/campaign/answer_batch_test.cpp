@@ -153,7 +153,7 @@ TEST_F(AnswerDispatchTest, LaterBannersSeeWhatAnEarlierActionRan) {
   ])");
   client->execute(view, {{"p", "Home"}});
   // Both answers check 1; the second, by the action, 2 (the newer page view
-  // took the first one's filing), then 3 and 4.
+  // cleared what the first answer filed), then 3 and 4.
   EXPECT_TRUE(waitUntil([&] { return count("checking showing criteria ") >= 5; }));
   registry.resetForTesting();
   EXPECT_EQ(count("calledEvent execcount did not match"), 2u);
