@@ -1,6 +1,13 @@
 #include "tavrino/banner/geometry.hpp"
 
 #include "banner/float_conversion.hpp"
+#include "tavrino/platform/platform.hpp"
+
+namespace tavrino {
+
+Constants::Constants() : Constants(platform::current().screen().nativeBounds().size) {}
+
+}  // namespace tavrino
 
 namespace tavrino::Util {
 namespace {
@@ -25,6 +32,10 @@ std::int64_t centerPosition(std::int64_t parent, std::int64_t child) {
 
 double density(double width, double /*height*/, const Constants& constants) {
   return constants.default_width / width;
+}
+
+double density(double width, double height) {
+  return density(width, height, Constants());
 }
 
 std::optional<std::string> findPercentage(double reference, std::string_view value) {

@@ -18,6 +18,8 @@ bool popUpController::viewDidTop() {
   if (!root) return false;
   // A host whose screen is the root itself is what the user sees.
   if (root == parent) return true;
+  // So is a screen presented over the root, by it or by a screen inside it.
+  if (root->presentedViewController() == parent) return true;
   if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(root)) {
     if (navigation->visibleViewController() == parent) return true;
   }
@@ -33,13 +35,14 @@ std::shared_ptr<ui::ViewController> popUpController::topViewController(
   // The view tree refuses cycles of children and of presentations, so the
   // walk ends.
   while (base) {
-    std::shared_ptr<ui::ViewController> next;
-    if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(base)) {
-      next = navigation->visibleViewController();
-    } else if (auto tabs = std::dynamic_pointer_cast<ui::TabBarController>(base)) {
-      next = tabs->selectedViewController();
-    } else {
-      next = base->presentedViewController();
+    // A container presents what its screens present, over all of it.
+    auto next = base->presentedViewController();
+    if (!next) {
+      if (auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(base)) {
+        next = navigation->visibleViewController();
+      } else if (auto tabs = std::dynamic_pointer_cast<ui::TabBarController>(base)) {
+        next = tabs->selectedViewController();
+      }
     }
     if (!next || next == base) return base;
     base = std::move(next);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "campaign/ui_sb_start.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
@@ -26,16 +27,24 @@ std::optional<std::string> textOf(const Value& params, const char* key) {
   return found->get<std::string>();
 }
 
-// "stde" in whole seconds; a value that is no whole number of at least 0
-// shows the campaign at once.
-std::int64_t startDelaySeconds(const Value& params) {
-  const std::string stde = Util::tryCatch(params, "stde", "0");
+// "stde" in whole seconds, or nothing when it is no whole number of at
+// least 0.
+std::optional<std::int64_t> startDelay(const Value& params) {
   std::int64_t seconds = 0;
-  if (!parseInteger(stde, &seconds) || seconds < 0) {
-    QivUtil::addLog("ui_sb start delay is not a whole number : " + stde);
-    return 0;
+  if (!parseInteger(Util::tryCatch(params, "stde", "0"), &seconds) || seconds < 0) {
+    return std::nullopt;
   }
   return std::min(seconds, kMaxStartDelaySeconds);
+}
+
+// A delay that is not one shows the campaign at once.
+std::int64_t startDelaySeconds(const Value& params) {
+  const auto seconds = startDelay(params);
+  if (!seconds) {
+    QivUtil::addLog("ui_sb start delay is not a whole number : " +
+                    Util::tryCatch(params, "stde", "0"));
+  }
+  return seconds.value_or(0);
 }
 
 }  // namespace
@@ -63,6 +72,10 @@ void ui_sb::setParameters(const Value& params, const std::shared_ptr<ui::ViewCon
   } else {
     platform::current().dispatch().mainAsyncAfter(std::chrono::seconds(delay), std::move(present));
   }
+}
+
+bool presentsAtOnce(const Value& params) {
+  return textOf(params, "bsc") && startDelay(params).value_or(0) == 0;
 }
 
 std::string ui_sb::getAISBadgeImageUrl(const Value& params) {

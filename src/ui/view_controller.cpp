@@ -56,31 +56,43 @@ void ViewController::removeChild(const std::shared_ptr<ViewController>& child) {
   kept->constructingParent_ = nullptr;
 }
 
+namespace {
+
+// The outermost container controller is in; controller itself when none.
+std::shared_ptr<ViewController> outermost(std::shared_ptr<ViewController> controller) {
+  while (controller) {
+    auto up = controller->parent();
+    if (!up) break;
+    controller = std::move(up);
+  }
+  return controller;
+}
+
+}  // namespace
+
 void ViewController::present(const std::shared_ptr<ViewController>& controller) {
+  const auto presenter = outermost(weak_from_this().lock());
   // One presentation at a time, and never of a controller already in the
   // chain: that would be an ownership cycle.
-  if (!controller || presented_ || controller->presentingViewController() ||
-      weak_from_this().expired()) {
+  if (!controller || !presenter || presenter->presented_ || controller->parent() ||
+      controller->presentingViewController()) {
     return;
   }
-  for (auto c = weak_from_this().lock(); c; c = c->presentingViewController()) {
+  for (auto c = presenter; c; c = c->presentingViewController()) {
     if (c == controller) return;
   }
-  presented_ = controller;
-  controller->presenting_ = weak_from_this();
+  presenter->presented_ = controller;
+  controller->presenting_ = presenter;
 }
 
 void ViewController::dismiss() {
-  // Dismissing a presented controller asks its presenter, as the platform does.
-  if (auto presenter = presentingViewController(); presenter && !presented_) {
-    presenter->presented_.reset();
-    presenting_.reset();
-    return;
-  }
-  if (presented_) {
-    presented_->presenting_.reset();
-    presented_.reset();
-  }
+  const auto top = outermost(weak_from_this().lock());
+  if (!top) return;
+  const auto shown = top->presented_ ? top->presented_ : top;
+  const auto presenter = shown->presentingViewController();
+  if (!presenter) return;
+  presenter->presented_.reset();
+  shown->presenting_.reset();
 }
 
 NavigationController::NavigationController(std::shared_ptr<ViewController> root,

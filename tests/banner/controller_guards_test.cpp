@@ -46,23 +46,27 @@ TEST_F(ControllerGuardsTest, OnlyTheScreenTheUserSeesGetsTheBanner) {
   EXPECT_EQ(unseen->parent(), nullptr);
 
   // Under a navigation controller: the screens of its stack, and what its
-  // top screen presents.
+  // top screen presents (over the whole stack).
   auto navigation = std::make_shared<ui::NavigationController>(host);
   window->setRootViewController(navigation);
   application().setKeyWindow(window);
   EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
   auto sheet = std::make_shared<ui::ViewController>("Sheet");
-  navigation->present(sheet);
+  host->present(sheet);
   host = sheet;
   EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
 
-  // Under a tab bar controller: any of its screens.
+  // Under a tab bar controller: any of its screens, and what they present.
   auto tabs = std::make_shared<ui::TabBarController>();
   auto first = std::make_shared<ui::ViewController>("First");
   host = std::make_shared<ui::ViewController>("Second");
   tabs->setViewControllers({first, host});
   window->setRootViewController(tabs);
   EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+  host->present(sheet = std::make_shared<ui::ViewController>("Sheet"));
+  host = sheet;
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+  sheet->dismiss();
 
   // The top screen follows the selected tab's stack and what it presents.
   auto nested = std::make_shared<ui::NavigationController>(host);

@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "support/sdk_test.hpp"
 #include "tavrino/banner/geometry.hpp"
+#include "tavrino/platform/linux_system_info.hpp"
 
 namespace tavrino {
 namespace {
@@ -18,6 +21,26 @@ TEST(GeometryTest, CentreDensityAndPx) {
   EXPECT_TRUE(std::isinf(Util::density(0, 667, constants)));
   EXPECT_EQ(Util::removePx("ppxx"), "px");  // every occurrence, once
   EXPECT_EQ(Util::removePx("1px2px"), "12");
+}
+
+// A Constants made without arguments, and the density made with one, read
+// the main screen.
+class ScreenGeometryTest : public testing::SdkTest {};
+
+TEST_F(ScreenGeometryTest, DensityReadsTheMainScreen) {
+  struct Row {
+    platform::ScreenSize screen;
+    double width, density;
+  };
+  const Row rows[] = {{{1170, 2532}, 390, 3.0}, {{750, 1334}, 375, 2.0}, {{1242, 2688}, 828, 1.5}};
+  auto& info = dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo());
+  for (const auto& row : rows) {
+    info.setScreenNativeBounds(row.screen);
+    const Constants constants;
+    EXPECT_EQ(std::vector({constants.default_width, constants.default_height,
+                           Util::density(row.width, 844)}),
+              std::vector({row.screen.width, row.screen.height, row.density}));
+  }
 }
 
 TEST(GeometryTest, FindPercentageTakesWholeParts) {

@@ -29,22 +29,26 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   EXPECT_EQ(c->parent(), a);
   EXPECT_TRUE(b->children().empty());
 
-  a->present(b);
-  b->present(a);  // already presenting b
-  EXPECT_EQ(b->presentedViewController(), nullptr);
-  b->present(c);
-  c->present(a);
-  EXPECT_EQ(c->presentedViewController(), nullptr);
-  a->present(c);  // one presentation at a time
-  EXPECT_EQ(a->presentedViewController(), b);
-  EXPECT_EQ(c->presentingViewController(), b);
-  c->dismiss();  // a presented controller asks its presenter
-  EXPECT_EQ(b->presentedViewController(), nullptr);
+  a->present(b);  // a child is never presented
+  EXPECT_EQ(a->presentedViewController(), nullptr);
+  auto d = controller("D");
+  auto e = controller("E");
+  a->present(d);
+  d->present(a);  // already presenting d
+  EXPECT_EQ(d->presentedViewController(), nullptr);
+  d->present(e);
+  e->present(a);
+  EXPECT_EQ(e->presentedViewController(), nullptr);
+  a->present(e);  // one presentation at a time
+  EXPECT_EQ(a->presentedViewController(), d);
+  EXPECT_EQ(e->presentingViewController(), d);
+  e->dismiss();  // a presented controller asks its presenter
+  EXPECT_EQ(d->presentedViewController(), nullptr);
 
-  std::weak_ptr<ViewController> watched = c;
-  b->present(c);
-  c.reset();
-  b.reset();
+  std::weak_ptr<ViewController> watched = e;
+  d->present(e);
+  e.reset();
+  d.reset();
   a.reset();
   EXPECT_TRUE(watched.expired());
 }
@@ -63,10 +67,15 @@ TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   nav->pushViewController(detail);
   EXPECT_EQ(nav->view()->subviews(), std::vector{detail->view()});
   EXPECT_EQ(home->view()->window(), nullptr);
-  detail->present(controller("Sheet"));
-  EXPECT_EQ(nav->visibleViewController(), detail);  // the top one presents, not nav
-  nav->present(controller("Modal"));
-  EXPECT_EQ(nav->visibleViewController()->className(), "Modal");
+  auto sheet = controller("Sheet");
+  detail->present(sheet);             // over the whole stack: nav presents
+  nav->present(controller("Modal"));  // one at a time
+  const auto name = [](const auto& c) { return c ? c->className() : "none"; };
+  EXPECT_EQ(
+      std::vector({name(sheet->presentingViewController()), name(nav->visibleViewController())}),
+      std::vector<std::string>({"UINavigationController", "Sheet"}));
+  detail->dismiss();
+  EXPECT_EQ(name(nav->visibleViewController()), "Detail");
   EXPECT_EQ(nav->popViewController(), detail);
   EXPECT_EQ(nav->popViewController(), nullptr);  // the root stays
   EXPECT_EQ(home->view()->window(), window);

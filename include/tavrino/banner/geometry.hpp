@@ -2,7 +2,8 @@
 
 // The numbers that turn a banner's size parameters into a frame on screen,
 // and the colour reader the banner code uses. Everything here is a pure
-// function: device facts (screen size, image size) come in as arguments.
+// function of its arguments, but for what reads the main screen: a default
+// Constants and the density that makes one.
 
 #include <cstdint>
 #include <optional>
@@ -18,7 +19,9 @@ namespace tavrino {
 // Fixed user-interface numbers; default_width and default_height are the
 // main screen's native bounds in physical pixels.
 struct TAVRINO_EXPORT Constants {
-  explicit Constants(ui::Size nativeBounds = {})
+  // Reads the main screen of the installed platform.
+  Constants();
+  explicit Constants(ui::Size nativeBounds)
       : default_width(nativeBounds.width), default_height(nativeBounds.height) {}
 
   int additional_width = 20;
@@ -53,6 +56,8 @@ TAVRINO_EXPORT std::int64_t centerPosition(std::int64_t parent, std::int64_t chi
 
 // constants.default_width / width (height is not used); infinite for width 0.
 TAVRINO_EXPORT double density(double width, double height, const Constants& constants);
+// The same for the main screen.
+TAVRINO_EXPORT double density(double width, double height);
 
 // The decimal text of (whole part of reference x whole value) / 100; nothing
 // when value is not a whole number, reference is not finite or the product

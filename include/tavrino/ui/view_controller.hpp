@@ -40,7 +40,12 @@ class TAVRINO_EXPORT ViewController : public runtime::Object,
   // The controller this one presents modally, or null.
   std::shared_ptr<ViewController> presentedViewController() const { return presented_; }
   std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
+  // As on the platform, the outermost container of this controller (itself
+  // when in none) presents controller, over all of it. A controller with a
+  // parent is never presented.
   void present(const std::shared_ptr<ViewController>& controller);
+  // The presenter takes away what the outermost container presents, else
+  // that container itself.
   void dismiss();
 
  protected:

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "campaign/answer/answer_checks.hpp"
 #include "campaign/answer/engine_state.hpp"
+#include "campaign/ui_sb_start.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -50,6 +50,44 @@ bool readCampaign(const Value& element, std::size_t index, std::string& function
   return true;
 }
 
+// How far a campaign's dispatch reaches beyond its own show criteria.
+enum class Reach {
+  // Nothing of the host's runs and nothing a later check reads changes: a
+  // filed custom-event campaign, the shake arming, a banner whose
+  // presentation stops or waits for its start delay.
+  none,
+  // A banner whose presentation may run host code, after its check.
+  presentation,
+  // An action or label, or a banner whose host prepares the screen first.
+  anything,
+};
+
+Reach reachOf(const AnswerCampaign& campaign) {
+  if (campaign.kind != "PAGEVIEW") return Reach::none;
+  if (campaign.function == "add_act" || campaign.function == "add_lbl") return Reach::anything;
+  if (campaign.function != "ui_sb") return Reach::none;
+  if (Util::tryCatch(campaign.params, "bsc", "") == "aich") return Reach::anything;
+  return presentsAtOnce(campaign.params) ? Reach::presentation : Reach::none;
+}
+
+// Splits the campaigns, in order, into runs: each run is checked in one
+// transaction and ends with its first campaign that reaches further than
+// its check; a campaign that may reach the host before its check runs
+// alone, outside a transaction.
+std::vector<AnswerRun> runsOf(std::vector<AnswerCampaign> campaigns) {
+  std::vector<AnswerRun> runs;
+  bool open = false;
+  for (auto& campaign : campaigns) {
+    const Reach reach = reachOf(campaign);
+    if (!open || reach == Reach::anything) {
+      runs.push_back({{}, reach != Reach::anything});
+    }
+    runs.back().campaigns.push_back(std::move(campaign));
+    open = reach == Reach::none;
+  }
+  return runs;
+}
+
 void replayWaitingRequests(const PageView& page) {
   if (isStale(page.execcounter)) {
     QivUtil::addLog("replay execcount did not match");
@@ -81,21 +119,12 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
   Util::setCookieToQIVDefaults("groupname", "");
 
   // First the work off the main thread, in answer order: cookie instructions,
-  // inbox filing, custom-event filing (one transaction for the answer); the
-  // banners' show criteria are gathered for one transaction on the main
-  // thread. Then the dispatch.
-  struct Campaign {
-    std::string function, kind;
-    Value params;
-    Prepared prepared;
-  };
-  std::vector<Campaign> campaigns;
+  // inbox filing, custom-event filing (one transaction for the answer). Then
+  // the dispatch, in runs.
+  std::vector<AnswerCampaign> campaigns;
   std::vector<CustomEventCampaign> filings;
-  std::shared_ptr<AnswerChecks> checks;
-  StringMap checkedMap = page.client_map;
-  checkedMap["_execcounter"] = std::to_string(page.execcounter);
   for (std::size_t index = 0; index < answer.size(); ++index) {
-    Campaign campaign;
+    AnswerCampaign campaign;
     if (!readCampaign(answer[index], index, campaign.function, campaign.params)) continue;
     campaign.kind = eventKindOf(campaign.function, campaign.params);
     if (campaign.function == "_sc" || campaign.function == "_sl") {
@@ -105,11 +134,7 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
     if (campaign.function == "ui_sb") fileInboxCampaign(campaign.params);
     if (campaign.kind == "CUSTOMEVENT") {
       filings.emplace_back(campaign.function, campaign.params);
-      campaign.prepared.filed = true;
-    } else if (campaign.kind == "PAGEVIEW" && campaign.function == "ui_sb") {
-      if (!checks) checks = std::make_shared<AnswerChecks>();
-      campaign.prepared.checks = checks;
-      campaign.prepared.slot = checks->add(campaign.params, checkedMap);
+      campaign.filed = true;
     }
     campaigns.push_back(std::move(campaign));
   }
@@ -117,14 +142,9 @@ void handleAnswer(const EngineHandle& engine, const Data& body, const PageView& 
   if (!filings.empty() && !isStale(page.execcounter)) fileCustomEventCampaigns(filings);
 
   auto& dispatch = platform::current().dispatch();
-  for (auto& campaign : campaigns) {
-    dispatch.mainAsync([engine, page, campaign = std::move(campaign)] {
-      const auto state = engine.lock();
-      if (!state) return;
-      guarded("calledEvent", [&] {
-        calledEvent(state, page.view.get(), campaign.params, page.link, campaign.kind,
-                    campaign.function, page.client_map, page.execcounter, campaign.prepared);
-      });
+  for (auto& run : runsOf(std::move(campaigns))) {
+    dispatch.mainAsync([engine, page, run = std::move(run)] {
+      if (const auto state = engine.lock()) dispatchRun(state, page, run);
     });
   }
   dispatch.mainAsync([engine, page] {

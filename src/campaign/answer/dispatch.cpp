@@ -3,14 +3,15 @@
 
 #include <string>
 
-#include "campaign/answer/answer_checks.hpp"
 #include "campaign/answer/engine_state.hpp"
+#include "campaign/ui_sb_start.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
 #include "tavrino/campaign/ui_sb.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::engine {
 namespace {
@@ -57,9 +58,12 @@ void calledEvent(const std::shared_ptr<EngineState>& state, const ViewController
     if (function_param == "ui_sb") {
       StringMap map = client_map;
       map["_execcounter"] = std::to_string(execcounter);
-      if (!prepared.checks) {
-        criteria::checkEvent(uvp, zbid, shCnt, params, view, link, map);
-      } else if (prepared.checks->passes(prepared.slot)) {
+      if (!criteria::decideShow(uvp, zbid, shCnt, params, map)) return;
+      if (prepared.presentAfterCommit && presentsAtOnce(params)) {
+        *prepared.presentAfterCommit = [params, view, link = std::string(link), map] {
+          ui_sb().setParameters(params, view, link, map);
+        };
+      } else {
         ui_sb().setParameters(params, view, link, map);
       }
     } else if (function_param == "add_act") {
@@ -72,6 +76,28 @@ void calledEvent(const std::shared_ptr<EngineState>& state, const ViewController
   } else if (eventName == "CUSTOMEVENT") {
     if (!prepared.filed) fileCustomEventCampaign(function_param, s.params);
   }
+}
+
+void dispatchRun(const std::shared_ptr<EngineState>& state, const PageView& page,
+                 const AnswerRun& run) {
+  const auto& campaigns = run.campaigns;
+  std::function<void()> presentLast;
+  std::size_t next = 0;
+  const auto dispatchNext = [&](std::function<void()>* presentAfterCommit) {
+    const AnswerCampaign& c = campaigns[next++];
+    guarded("calledEvent", [&] {
+      calledEvent(state, page.view.get(), c.params, page.link, c.kind, c.function, page.client_map,
+                  page.execcounter, {c.filed, presentAfterCommit});
+    });
+  };
+  if (run.inOneTransaction) {
+    Util::qivDefaults()->transaction([&] {
+      while (next < campaigns.size()) dispatchNext(&presentLast);
+    });
+  }
+  // Outside a transaction, or the store could not begin one: one by one.
+  while (next < campaigns.size()) dispatchNext(nullptr);
+  if (presentLast) guarded("calledEvent", presentLast);
 }
 
 }  // namespace tavrino::engine

@@ -79,15 +79,30 @@ struct PageView {
   std::int64_t execcounter = 0;
 };
 
-class AnswerChecks;
-
-// What the answer handling did ahead for one campaign it dispatches.
+// What an answer's dispatch tells calledEvent of one campaign.
 struct Prepared {
-  // A page-view banner: its show criteria, checked with the answer's others.
-  std::shared_ptr<AnswerChecks> checks;
-  std::size_t slot = 0;
   // A custom-event campaign: already filed with the answer.
   bool filed = false;
+  // Set while the campaign's run is checked in one store transaction: a
+  // banner whose presentation may run host code leaves it here, to run
+  // after the commit.
+  std::function<void()>* presentAfterCommit = nullptr;
+};
+
+// One campaign of an answer on its way to calledEvent.
+struct AnswerCampaign {
+  std::string function, kind;
+  Value params;
+  bool filed = false;  // Prepared::filed
+};
+
+// Consecutive campaigns of an answer that go to calledEvent in one task of
+// the main queue. In one store transaction, when nothing that runs between
+// their checks can change what a later check reads: only the last may reach
+// the host, by its presentation, which then follows the commit.
+struct AnswerRun {
+  std::vector<AnswerCampaign> campaigns;
+  bool inOneTransaction = false;
 };
 
 void executeParameters(const EngineHandle& engine, PageView page);
@@ -98,6 +113,9 @@ void calledEvent(const std::shared_ptr<EngineState>& state, const ViewController
                  const Value& params, std::string_view link, std::string_view eventName,
                  std::string_view function_param, const StringMap& client_map,
                  std::int64_t execcounter, const Prepared& prepared = {});
+// Each campaign of run at its turn, as calledEvent would.
+void dispatchRun(const std::shared_ptr<EngineState>& state, const PageView& page,
+                 const AnswerRun& run);
 
 // Cookie instruction of an answer ("_sc", "_sl").
 void applyCookieInstruction(const Value& params);
@@ -124,6 +142,10 @@ namespace criteria {
 void checkEvent(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
                 const Value& params, const ViewControllerPtr& view, std::string_view link,
                 const StringMap& client_map);
+// checkEvent without the presentation: true iff the campaign is to be shown,
+// its count written (in a transaction that joins the caller's, if any).
+bool decideShow(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
+                const Value& params, const StringMap& client_map);
 
 // Starts the accelerometer for a "SHAKE" campaign and arms the trigger 10 ms
 // later with the page's view and client map.

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
-#include "campaign/criteria/show_criteria.hpp"
 #include "core/pageview/whole_numbers.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/campaign/ui_sb.hpp"
@@ -19,6 +18,18 @@ namespace tavrino::criteria {
 namespace {
 
 constexpr std::int64_t kDefaultShowLimit = 99999;
+
+// Banner work started for an earlier page view carries its counter; work
+// without one (a shake) is never stale.
+bool isStalePageView(const StringMap& client_map) {
+  const auto it = client_map.find("_execcounter");
+  double number = 0;
+  if (it == client_map.end() || !parseNumber(it->second, &number)) return false;
+  const std::int64_t current = processState().execcounter();
+  std::int64_t whole = 0;
+  if (parseInteger(it->second, &whole)) return whole != current;
+  return !(std::trunc(number) == number && number == static_cast<double>(current));
+}
 
 // Returns true iff a hold-back switch is on and its marker is set.
 bool isHeldBack(const Value& params, std::string_view zbid) {
@@ -46,88 +57,61 @@ void storeCount(const std::string& key, std::int64_t count) {
 // Applies the counting mode; returns true iff the campaign is to be shown
 // (its counter already written).
 bool passesCounts(std::string_view uvp, std::string_view zbid, std::int64_t limit,
-                  const Value& params, const CheckLog& log) {
+                  const Value& params) {
   const std::string id(zbid);
   if (uvp == "u") {
     const std::int64_t count = storedCount("usercount_" + id);
     if (count >= limit) {
-      log("checking showing criteria .per unique visitor show count.return.");
+      QivUtil::addLog("checking showing criteria .per unique visitor show count.return.");
       return false;
     }
-    if (!showOncePerPageview(params, log)) return false;
+    if (!Util::checkShowOncePerPageview(params)) return false;
     storeCount("usercount_" + id, count);
     return true;
   }
   if (uvp == "v") {
     const std::int64_t count = storedCount("visitcount_" + id);
     if (count >= limit) {
-      log("checking showing criteria .per visit show count.return.");
+      QivUtil::addLog("checking showing criteria .per visit show count.return.");
       return false;
     }
-    if (!showOncePerPageview(params, log)) return false;
+    if (!Util::checkShowOncePerPageview(params)) return false;
     storeCount("visitcount_" + id, count);
     return true;
   }
-  if (uvp == "p") return showOncePerPageview(params, log);
+  if (uvp == "p") return Util::checkShowOncePerPageview(params);
   if (uvp == "w") {
     const std::int64_t count = storedCount("uservisitcount_" + id);
     if (count < limit && Util::readDefault("visitflag") == "true") {
-      if (!showOncePerPageview(params, log)) return false;
+      if (!Util::checkShowOncePerPageview(params)) return false;
       storeCount("uservisitcount_" + id, count);
       Util::setCookieToQIVDefaults("visitflag", "false");
       return true;
     }
-    log("checking showing criteria .per unique visitor(1 per visit) show count.return.");
+    QivUtil::addLog(
+        "checking showing criteria .per unique visitor(1 per visit) show count.return.");
   }
   return false;
 }
 
 }  // namespace
 
-void CheckLog::operator()(std::string line) const {
-  if (held_) {
-    held_->push_back(std::move(line));
-  } else {
-    QivUtil::addLog(line);
-  }
-}
-
-// Banner work started for an earlier page view carries its counter; work
-// without one (a shake) is never stale.
-bool isStalePageView(const StringMap& client_map, const CheckLog& log) {
-  const auto it = client_map.find("_execcounter");
-  double number = 0;
-  if (it == client_map.end() || !parseNumber(it->second, &number)) return false;
-  const std::int64_t current = processState().execcounter();
-  std::int64_t whole = 0;
-  const bool stale = parseInteger(it->second, &whole) ? whole != current
-                                                      : !(std::trunc(number) == number &&
-                                                          number == static_cast<double>(current));
-  if (stale) log("checkEvent execcount did not match");
-  return stale;
-}
-
-std::int64_t showLimit(std::string_view shCnt) {
-  return pageview::wholeOr(shCnt, kDefaultShowLimit);
-}
-
-bool passesStoredCriteria(std::string_view uvp, std::string_view zbid, std::int64_t limit,
-                          const Value& params, const CheckLog& log) {
-  if (isHeldBack(params, zbid)) return false;
-  return passesCounts(uvp, zbid, limit, params, log);
-}
-
 bool decideShow(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
                 const Value& params, const StringMap& client_map) {
   QivUtil::addLog("checking showing criteria ");
-  const CheckLog log;
-  if (isStalePageView(client_map, log)) return false;
-  const std::int64_t limit = showLimit(shCnt);
+  if (isStalePageView(client_map)) {
+    QivUtil::addLog("checkEvent execcount did not match");
+    return false;
+  }
+  const std::int64_t limit = pageview::wholeOr(shCnt, kDefaultShowLimit);
   bool show = false;
   // One transaction: another process sharing the store cannot slip a show
   // in between reading a count and writing it.
-  Util::qivDefaults()->transaction(
-      [&] { show = passesStoredCriteria(uvp, zbid, limit, params, log); });
+  auto suite = Util::qivDefaults();
+  suite->transaction([&] {
+    if (isHeldBack(params, zbid)) return;
+    show = passesCounts(uvp, zbid, limit, params);
+  });
   return show;
 }
 
