@@ -3,6 +3,7 @@
 #include <chrono>
 #include <future>
 
+#include "service/json_text.hpp"
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::sim {
@@ -63,8 +64,10 @@ bool readPairs(const service::Json& list, service::QueryPairs& out) {
 }
 
 std::optional<std::vector<service::RecordedRequest>> parseRequests(const std::string& body) {
-  const auto list = service::Json::parse(body, nullptr, false);
-  if (!list.is_array()) return std::nullopt;
+  // The service may be another host's: its answer is bounded like any document.
+  const auto parsed = service::parseJson(body, nullptr);
+  if (!parsed || !parsed->is_array()) return std::nullopt;
+  const auto& list = *parsed;
   std::vector<service::RecordedRequest> requests;
   for (const auto& item : list) {
     if (!item.is_object()) return std::nullopt;
