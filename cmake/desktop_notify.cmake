@@ -12,5 +12,5 @@ if(NOT TAVRINO_GIO_FOUND)
 endif()
 
 set(TAVRINO_HAVE_GIO ON)
-tavrino_add_library(tavrino_desktop_notify DIRS src/gtk/notify DEPENDS tavrino_core
+tavrino_add_library(tavrino_desktop_notify DIRS src/gtk/notify DEPENDS tavrino_core tavrino_platform_linux
   PRIVATE PkgConfig::TAVRINO_GIO)
