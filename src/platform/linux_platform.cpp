@@ -31,6 +31,7 @@ class LinuxPlatform final : public Platform {
         webEngine_(options.webEngine ? options.webEngine : std::make_shared<LinuxWebEngine>()),
         imageDecoder_(options.imageDecoder ? options.imageDecoder
                                            : std::make_shared<LinuxImageDecoder>()),
+        htmlParser_(options.htmlParser ? options.htmlParser : std::make_shared<LinuxHTMLParser>()),
         userNotificationCenter_(
             options.userNotificationCenter
                 ? options.userNotificationCenter
@@ -66,6 +67,7 @@ class LinuxPlatform final : public Platform {
   Fonts& fonts() override { return *fonts_; }
   WebEngine& webEngine() override { return *webEngine_; }
   ImageDecoder& imageDecoder() override { return *imageDecoder_; }
+  HTMLParser& htmlParser() override { return *htmlParser_; }
 
  private:
   std::shared_ptr<Clock> clock_;
@@ -82,6 +84,7 @@ class LinuxPlatform final : public Platform {
   std::shared_ptr<Fonts> fonts_;
   std::shared_ptr<WebEngine> webEngine_;
   std::shared_ptr<ImageDecoder> imageDecoder_;
+  std::shared_ptr<HTMLParser> htmlParser_;
   std::shared_ptr<UserNotificationCenter> userNotificationCenter_;
 };
 

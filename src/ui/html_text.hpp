@@ -13,9 +13,8 @@ struct HTMLText {
   double fontSize = 0;     // 0 when no style gives one
 };
 
-// Reads the text a browser would show for html and the body font its style
-// elements give. Not a full parser: enough for the short markup of banner
-// titles.
+// Reads the text a browser would show for html (through the platform's HTML
+// parser) and the body font its style elements give.
 HTMLText readHTML(std::string_view html);
 
 }  // namespace tavrino::ui::detail

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <tuple>
 
@@ -23,6 +24,11 @@ const std::filesystem::path kScenarios = TAVRINO_SIM_SCENARIOS;
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct Timeline {
@@ -59,8 +65,12 @@ std::string queryValue(const Json& hit, const std::string& key) {
   return "(absent)";
 }
 
-Timeline runSim(std::vector<std::string> args) {
-  const Finished run = runProgram(TAVRINO_SIM_PATH, args, 240s);
+// Runs the simulator in workDir when one is given.
+Timeline runSim(std::vector<std::string> args, const std::filesystem::path& workDir = {}) {
+  if (!workDir.empty()) {
+    args.insert(args.begin(), {"-c", "cd \"$0\" && exec \"$@\"", workDir, TAVRINO_SIM_PATH});
+  }
+  const Finished run = runProgram(workDir.empty() ? TAVRINO_SIM_PATH : "/bin/sh", args, 240s);
   Timeline timeline{run.exitCode, run.errors, {}};
   std::istringstream lines(run.output);
   for (std::string line; std::getline(lines, line);) {
@@ -91,7 +101,9 @@ class SimRunTest : public ::testing::Test {
 };
 
 TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
-  const Timeline t = runSim({"--json", "--no-png", "--out", out()});
+  // Into the default output folder, relative to where it runs.
+  const Timeline t = runSim({"--json", "--no-png"}, dir.path());
+  const std::string out = (dir.path() / "tavrino-sim-output").string();
   ASSERT_EQ(t.exitCode, 0) << t.errors;
   const Json& summary = t.summary();
   ASSERT_TRUE(summary.is_object()) << "the run ends with its summary";
@@ -157,11 +169,20 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
     return has(picture["html"], "-show-listing-");
   });
   ASSERT_NE(shown, pictures.end());
-  std::ifstream listing((*shown)["html"].get<std::string>());
-  std::stringstream html;
-  html << listing.rdbuf();
-  EXPECT_TRUE(has(html.str(), "data-restoration=\"item_C3\"")) << "the listing screen";
-  EXPECT_TRUE(has(html.str(), "Mountain boot"));
+  const std::string listing = readFile((*shown)["html"].get<std::string>());
+  EXPECT_TRUE(has(listing, "data-restoration=\"item_C3\"")) << "the listing screen";
+  EXPECT_TRUE(has(listing, "Mountain boot"));
+  // As a user sees them: loads finished (no spinner left), references
+  // decoded, and badges that leave the item they label readable.
+  std::string drawn;
+  for (const auto& picture : pictures) drawn += readFile(picture["html"].get<std::string>());
+  EXPECT_FALSE(has(drawn, "class=\"spinner\""));
+  EXPECT_TRUE(has(drawn, "Free delivery from 50 \u20ac"));
+  EXPECT_TRUE(has(drawn, "data-restoration=\"qiv_badge\""));
+  EXPECT_FALSE(std::regex_search(
+      drawn, std::regex(R"(data-restoration="qiv_badge" style="[^"]*background:rgba\([^)]*,1\))")))
+      << "an opaque badge hides its whole item";
+  for (const auto& line : t.of("console")) EXPECT_FALSE(has(line["text"], "rror")) << line["text"];
   EXPECT_EQ(std::filesystem::path(pictures[0]["html"].get<std::string>()).parent_path(),
             summary["pictures"].get<std::string>());
 
@@ -199,7 +220,7 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   ASSERT_TRUE(extension.is_string()) << "the extension ran and printed its content";
   EXPECT_TRUE(has(extension, "title: Your cart misses you"));
   EXPECT_TRUE(has(extension, "category: 601"));
-  EXPECT_TRUE(has(extension, "attachment: " + out() + "/attachments/")) << extension;
+  EXPECT_TRUE(has(extension, "attachment: " + out + "/attachments/")) << extension;
   EXPECT_TRUE(has(extension, "qiv_img_601.jpg"));
 
   // The tap on button b1: a click report naming it, the host's callback with

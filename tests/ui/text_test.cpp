@@ -11,7 +11,10 @@ namespace {
 using ui::AttributedText;
 using ui::Font;
 
-TEST(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
+// The conversion reads markup through the platform's HTML parser.
+class AttributedTextTest : public testing::SdkTest {};
+
+TEST_F(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
   const std::string html =
       "<style>body{font-family:'Helvetica Neue' ; font-size:35px;}</style>Summer &amp; "
       "<b>sale</b>";
@@ -29,18 +32,26 @@ TEST(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
   EXPECT_EQ(AttributedText::fromHTML("<style>body{font-size:-4px}</style>x").font.size, 12);
 }
 
-TEST(AttributedTextTest, TextAsABrowserShowsIt) {
-  EXPECT_EQ(AttributedText::fromHTML("  a \n\t b  ").string, "a b");
-  EXPECT_EQ(AttributedText::fromHTML("one<br>two<br/>three").string, "one\ntwo\nthree");
-  EXPECT_EQ(AttributedText::fromHTML("<p>first</p><p>second</p>").string, "first\nsecond");
-  EXPECT_EQ(AttributedText::fromHTML("x<script>document.write('<b>y</b>')</script>z").string, "xz");
-  EXPECT_EQ(AttributedText::fromHTML("a<!-- <b>hidden</b> -->b").string, "ab");
-  EXPECT_EQ(AttributedText::fromHTML("&lt;3 &#215; &#xe9; &times; &bogus; &#0;").string,
-            "<3 \u00d7 \u00e9 \u00d7 &bogus; \ufffd");
-  EXPECT_EQ(AttributedText::fromHTML("<a href='x>y'>link</a> 1 < 2").string, "link 1 < 2");
-  // Unterminated pieces end the text rather than running past it.
-  EXPECT_EQ(AttributedText::fromHTML("a<style>body{").string, "a");
-  EXPECT_EQ(AttributedText::fromHTML("a<b").string, "a");
+TEST_F(AttributedTextTest, TextAsABrowserShowsIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"  a \n\t b  ", "a b"},
+      {"one<br>two<br/>three", "one\ntwo\nthree"},
+      {"<p>first</p><p>second</p>", "first\nsecond"},
+      {"x<script>document.write('<b>y</b>')</script>z", "xz"},
+      {"a<!-- <b>hidden</b> -->b", "ab"},
+      {"<a href='x>y'>link</a> 1 < 2", "link 1 < 2"},
+      // Every named reference of HTML 4, and numeric ones in decimal and hex.
+      {"50 &euro; &lt;3 &times; &hellip; &Omega; &sup2;&frac12;", "50 \u20ac <3 \u00d7 \u2026 \u03a9 \u00b2\u00bd"},
+      {"a&nbsp;b &#215; &#xe9;&#X1F600; &#8364;", "a\u00a0b \u00d7 \u00e9\U0001F600 \u20ac"},
+      // Malformed or unknown references stay as written; invalid code points
+      // are dropped.
+      {"&bogus; &NotEqualTilde; &#xZZ; &#; &euro", "&bogus; &NotEqualTilde; &#xZZ; &#; &euro"},
+      {"x&#0;&#xD800;y", "xy"},
+      // Unterminated pieces end the text rather than running past it.
+      {"a<style>body{", "a"},
+      {"a<b", "a"},
+  };
+  for (const auto& [html, shown] : cases) EXPECT_EQ(AttributedText::fromHTML(html).string, shown) << html;
 }
 
 class TextMeasureTest : public testing::SdkTest {};

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tavrino/platform/linux_web_engine.hpp"
+#include "sim/sim_web_engine.hpp"
 #include "tavrino/ui/activity_indicator.hpp"
 #include "tavrino/ui/button.hpp"
 #include "tavrino/ui/gesture_recognizer.hpp"
@@ -108,11 +108,10 @@ void readNode(const ui::View& view, MirrorNode& node) {
     node.spinning = spinner->isAnimating();
   }
   if (const auto* web = dynamic_cast<const ui::WebView*>(&view)) {
-    // The page belongs to the platform's engine, which the host supplies;
-    // the Linux engine keeps what it was given for a host to render.
-    auto& page = const_cast<ui::WebView*>(web)->page();
-    if (const auto* linuxPage = dynamic_cast<const platform::LinuxWebPage*>(&page)) {
-      const platform::WebContent content = linuxPage->content();
+    // The page belongs to the platform's engine, which the host supplies
+    // and which keeps what it was given for the host to render.
+    if (const auto* page = recordedPage(const_cast<ui::WebView&>(*web))) {
+      const platform::WebContent content = page->content();
       node.webHtml = content.kind == platform::WebContent::Kind::html ? content.html : "";
       node.webBaseUrl = content.baseURL;
       node.webUrl = content.kind == platform::WebContent::Kind::request ? content.request.url : "";

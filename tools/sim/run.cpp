@@ -6,6 +6,7 @@
 #include "sim/picture.hpp"
 #include "sim/player.hpp"
 #include "sim/sdk_messages.hpp"
+#include "sim/sim_web_engine.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux.hpp"
 
@@ -136,17 +137,23 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
     }
     answers = std::move(*loaded);
   }
-  if (!prepareOutputFolder(options.outputFolder, &error)) {
+  // The notification extension takes the run's folders as its own, and an
+  // attachment names its file by absolute path: every path handed on is one.
+  std::error_code absoluteError;
+  const auto folder = std::filesystem::absolute(options.outputFolder, absoluteError);
+  if (absoluteError || !prepareOutputFolder(folder, &error)) {
+    if (absoluteError) error = absoluteError.message();
     std::fprintf(err, "tavrino-sim: %s\n", error.c_str());
     return 1;
   }
-  const auto pictureFolder = options.outputFolder / "pictures";
+  const auto pictureFolder = folder / "pictures";
   std::filesystem::create_directories(pictureFolder);
 
   Timeline timeline(out, options.style);
   auto router = std::make_shared<LineRouter>(timeline, options.verbose);
   auto installed = std::make_unique<SimPlatform>(
-      platform::makeLinuxPlatform({.dataDirectory = options.outputFolder / "data"}),
+      platform::makeLinuxPlatform(
+          {.dataDirectory = folder / "data", .webEngine = std::make_shared<SimWebEngine>()}),
       [router](std::string_view line, bool console) { router->line(line, console); });
   SimPlatform& platform = *installed;
   platform::install(std::move(installed));
@@ -176,10 +183,10 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
 
   Entry start{EntryKind::start, "scenario \"" + scenario->name + "\" against " + base +
                                     (options.serviceUrl ? "" : " (in-process reference service)") +
-                                    "\noutput: " + options.outputFolder.string()};
+                                    "\noutput: " + folder.string()};
   start.data["scenario"] = scenario->name;
   start.data["service"] = base;
-  start.data["output"] = options.outputFolder.string();
+  start.data["output"] = folder.string();
   start.data["pictures"] = pictureFolder.string();
   timeline.emit(std::move(start));
   if (!hits) {
@@ -187,12 +194,12 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
                   "the service has no control endpoint: the hits it receives are not shown");
   }
   {
-    HostApp host(*scenario, base, options.outputFolder / "data", timeline, options.verbose);
+    HostApp host(*scenario, base, folder / "data", timeline, options.verbose);
     Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
     player.play();
     timeline.setStep(0);
     std::vector<Picture> pictures = player.pictures();
-    if (options.png) takeScreenshots(pictures, options.outputFolder, timeline);
+    if (options.png) takeScreenshots(pictures, folder, timeline);
     summarise(player, pictures, *scenario, pictureFolder, timeline);
   }
   router->detach();

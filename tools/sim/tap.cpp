@@ -4,7 +4,7 @@
 // activated inside a web view, reported to the page's delegate.
 
 #include "sim/player.hpp"
-#include "tavrino/platform/linux_web_engine.hpp"
+#include "sim/sim_web_engine.hpp"
 #include "tavrino/ui/button.hpp"
 #include "tavrino/ui/gesture_recognizer.hpp"
 #include "tavrino/ui/web_view.hpp"
@@ -74,7 +74,7 @@ void Player::doTap(const TapStep& step) {
 
   if (step.link) {
     auto web = std::dynamic_pointer_cast<ui::WebView>(view);
-    auto* page = web ? dynamic_cast<platform::LinuxWebPage*>(&web->page()) : nullptr;
+    auto* page = web ? recordedPage(*web) : nullptr;
     if (!page) return warn("a link is tapped inside a web view, not a " + target.kind);
     timeline_.emit(EntryKind::host,
                    "link " + *step.link + " activated in " + mirror.describe(target.id));

@@ -9,6 +9,7 @@
 #include "tavrino/export.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/linux_fonts.hpp"
+#include "tavrino/platform/linux_html_parser.hpp"
 #include "tavrino/platform/linux_image_decoder.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_screen.hpp"
@@ -38,6 +39,8 @@ struct LinuxPlatformOptions {
   std::shared_ptr<WebEngine> webEngine = nullptr;
   // Makes images from downloaded bytes. Null: a LinuxImageDecoder.
   std::shared_ptr<ImageDecoder> imageDecoder = nullptr;
+  // Reads the HTML of texts. Null: a LinuxHTMLParser.
+  std::shared_ptr<HTMLParser> htmlParser = nullptr;
   // The user-notification centre. Null: a LinuxUserNotificationCenter whose
   // completions run on the global queues, holding its settings in the
   // application when that is a LinuxApplication.

@@ -15,6 +15,7 @@
 #include "tavrino/platform/clock.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/fonts.hpp"
+#include "tavrino/platform/html_parser.hpp"
 #include "tavrino/platform/image_decoder.hpp"
 #include "tavrino/platform/log.hpp"
 #include "tavrino/platform/motion_manager.hpp"
@@ -46,6 +47,7 @@ class TAVRINO_EXPORT Platform {
   virtual Fonts& fonts() = 0;
   virtual WebEngine& webEngine() = 0;
   virtual ImageDecoder& imageDecoder() = 0;
+  virtual HTMLParser& htmlParser() = 0;
 
   // Finishes the platform's background work (global queues, transfers in
   // flight) and refuses more, while every service is still intact.
@@ -77,6 +79,7 @@ class TAVRINO_EXPORT PlatformWrapper : public Platform {
   Fonts& fonts() override { return target_->fonts(); }
   WebEngine& webEngine() override { return target_->webEngine(); }
   ImageDecoder& imageDecoder() override { return target_->imageDecoder(); }
+  HTMLParser& htmlParser() override { return target_->htmlParser(); }
   void shutdown() override { target_->shutdown(); }
 
  private:
