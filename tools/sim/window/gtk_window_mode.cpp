@@ -1,0 +1,150 @@
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "sim/window_mode.hpp"
+#include "support/desktop_session.hpp"
+#include "tavrino/gtk/mirror.hpp"
+#include "tavrino/gtk/platform.hpp"
+
+namespace tavrino::sim {
+namespace {
+
+// Both the simulator's mirror and GTK's hear every change of the tree.
+class BothObservers final : public ui::TreeObserver {
+ public:
+  BothObservers(std::shared_ptr<ui::TreeObserver> first, std::shared_ptr<ui::TreeObserver> second)
+      : first_(std::move(first)), second_(std::move(second)) {}
+  void viewAttached(const ui::View& view) override {
+    if (first_) first_->viewAttached(view);
+    second_->viewAttached(view);
+  }
+  void viewDetached(const ui::View& view) override {
+    if (first_) first_->viewDetached(view);
+    second_->viewDetached(view);
+  }
+  void viewChanged(const ui::View& view, ui::ViewChange change) override {
+    if (first_) first_->viewChanged(view, change);
+    second_->viewChanged(view, change);
+  }
+
+ private:
+  std::shared_ptr<ui::TreeObserver> first_, second_;
+};
+
+struct TaskTimes {
+  std::mutex mu;
+  std::vector<double> ms;
+  double longest = -1;
+  std::string longestName;
+};
+
+class GtkWindowMode final : public WindowMode {
+ public:
+  explicit GtkWindowMode(std::unique_ptr<testing::DesktopSession> session)
+      : session_(std::move(session)) {}
+
+  ~GtkWindowMode() override {
+    if (gtkWindow_) gtk_window_destroy(gtkWindow_);
+    mirror_.reset();
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+  }
+
+  std::string where() const override {
+    const char* display = std::getenv("DISPLAY");
+    return "a GTK window on display " + std::string(display ? display : "?") +
+           (session_ ? " (a private X server)" : "");
+  }
+
+  std::unique_ptr<platform::Platform> makePlatform(
+      platform::LinuxPlatformOptions base, std::shared_ptr<platform::LinuxApplication> state,
+      std::function<std::string(const std::type_info&)> name) override {
+    base.application = std::move(state);
+    gtk::GtkPlatformOptions options;
+    options.base = std::move(base);
+    options.taskObserver = [times = times_, name = std::move(name)](const gtk::MainTaskRun& run) {
+      const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
+      std::lock_guard lock(times->mu);
+      times->ms.push_back(ms);
+      if (ms > times->longest) {
+        times->longest = ms;
+        times->longestName = name(run.work);
+      }
+    };
+    return gtk::makeGtkPlatform(std::move(options));
+  }
+
+  void show(const std::shared_ptr<ui::Window>& window) override {
+    mirror_ = std::make_shared<gtk::Mirror>(window);
+    window->setTreeObserver(std::make_shared<BothObservers>(window->treeObserver(), mirror_));
+    gtkWindow_ = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_title(gtkWindow_, "tavrino-sim");
+    gtk_window_set_resizable(gtkWindow_, FALSE);
+    const ui::Rect bounds = window->bounds();
+    gtk_window_set_default_size(gtkWindow_, int(bounds.width()), int(bounds.height()));
+    gtk_widget_set_size_request(mirror_->layer(), int(bounds.width()), int(bounds.height()));
+    gtk_window_set_child(gtkWindow_, mirror_->layer());
+    gtk_window_present(gtkWindow_);
+  }
+
+  bool screenshot(const std::filesystem::path& png) override {
+    GtkWidget* widget = GTK_WIDGET(gtkWindow_);
+    if (!widget || !gtk_widget_get_mapped(widget)) return false;
+    const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(paintable, snapshot, width, height);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    g_object_unref(paintable);
+    if (!node) return false;
+    const graphene_rect_t area{{0, 0}, {float(width), float(height)}};
+    GdkTexture* texture =
+        gsk_renderer_render_texture(gtk_native_get_renderer(GTK_NATIVE(gtkWindow_)), node, &area);
+    gsk_render_node_unref(node);
+    const bool saved = texture && gdk_texture_save_to_png(texture, png.c_str());
+    if (texture) g_object_unref(texture);
+    return saved;
+  }
+
+  MainLoopCost cost() const override {
+    std::lock_guard lock(times_->mu);
+    MainLoopCost cost;
+    auto ms = times_->ms;
+    cost.tasks = ms.size();
+    if (ms.empty()) return cost;
+    std::sort(ms.begin(), ms.end());
+    cost.median = ms[ms.size() / 2];
+    cost.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    cost.longest = ms.back();
+    cost.longestName = times_->longestName;
+    return cost;
+  }
+
+ private:
+  std::unique_ptr<testing::DesktopSession> session_;
+  std::shared_ptr<TaskTimes> times_ = std::make_shared<TaskTimes>();
+  std::shared_ptr<gtk::Mirror> mirror_;
+  GtkWindow* gtkWindow_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowMode> openWindowMode(std::string* why) {
+  std::unique_ptr<testing::DesktopSession> session;
+  const char* display = std::getenv("DISPLAY");
+  try {
+    if (!display || !*display) session = std::make_unique<testing::DesktopSession>();
+  } catch (const std::exception& e) {
+    *why = e.what();
+    return nullptr;
+  }
+  if (!gtk_init_check()) {
+    *why = "GTK cannot open the display";
+    return nullptr;
+  }
+  return std::make_unique<GtkWindowMode>(std::move(session));
+}
+
+}  // namespace tavrino::sim
