@@ -50,6 +50,8 @@ class GtkWindowMode final : public WindowMode {
     mirror_.reset();
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
+    // A display whose server goes away under it ends the process.
+    if (session_) gdk_display_close(gdk_display_get_default());
   }
 
   std::string where() const override {
