@@ -34,10 +34,9 @@ int pixelsNear(const std::string& png, int r, int g, int b) {
 
 TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {
   TempDir dir;
-  const auto run = runProgram("/usr/bin/env",
-                              {"-u", "DISPLAY", TAVRINO_SIM_PATH, "--json", "--out",
-                               (dir.path() / "out").string()},
-                              120s);
+  const auto run = runProgram(
+      "/usr/bin/env",
+      {"-u", "DISPLAY", TAVRINO_SIM_PATH, "--json", "--out", (dir.path() / "out").string()}, 120s);
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   std::map<std::string, Json> last;  // the last line of each kind
   std::istringstream lines(run.output);
@@ -57,9 +56,9 @@ TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {
   // badges' red "-20%" drawn by GTK.
   const auto pictures = dir.path() / "out" / "pictures";
   EXPECT_GT(pixelsNear(pictures / "01-show-home-p-home.png", 0xff, 0xf8, 0xe1), 30000);
-  EXPECT_GT(pixelsNear(pictures / "06-list-items-i-a1-p-49-90-i-b2-p-19-90-i-c.png", 0xd3, 0x2f,
-                       0x2f),
-            10);
+  EXPECT_GT(
+      pixelsNear(pictures / "06-list-items-i-a1-p-49-90-i-b2-p-19-90-i-c.png", 0xd3, 0x2f, 0x2f),
+      10);
 }
 
 }  // namespace

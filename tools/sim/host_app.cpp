@@ -134,8 +134,7 @@ HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl,
 void HostApp::registerForPushes(const Data& token) {
   // The platform answers a registration with the device token; the host
   // hands it over, as its application delegate would.
-  if (auto* application =
-          SimPlatform::applicationState()) {
+  if (auto* application = SimPlatform::applicationState()) {
     application->setRemoteNotificationRegistrationHandler([token] {
       if (!token.empty()) Tavrino::registerWithDeviceToken(token);
     });
@@ -156,8 +155,7 @@ HostApp::~HostApp() {
   client_.reset();
   current_.reset();
   window_->setTreeObserver(nullptr);
-  if (auto* application =
-          SimPlatform::applicationState()) {
+  if (auto* application = SimPlatform::applicationState()) {
     application->setKeyWindow(nullptr);
     application->setRemoteNotificationRegistrationHandler(nullptr);
   }

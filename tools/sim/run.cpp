@@ -201,8 +201,8 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
 #ifdef TAVRINO_SIM_WINDOW
   if (options.png) {
     window = openWindowMode(&error);
-    pictureKind = window ? "screenshots of " + window->where()
-                         : "HTML pages (no window: " + error + ")";
+    pictureKind =
+        window ? "screenshots of " + window->where() : "HTML pages (no window: " + error + ")";
   }
 #endif
   std::unique_ptr<SimPlatform> installed;
@@ -268,7 +268,8 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
     Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
     if (window) {
       window->show(host.window());
-      player.screenshotWith([&](const std::filesystem::path& png) { return window->screenshot(png); });
+      player.screenshotWith(
+          [&](const std::filesystem::path& png) { return window->screenshot(png); });
     }
     player.play();
     timeline.setStep(0);

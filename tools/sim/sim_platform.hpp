@@ -46,6 +46,7 @@ class SimPlatform final : public platform::PlatformWrapper {
   // The callable the last main-queue task posted through this platform ran,
   // once (null after): the wrapper that counts it hides it from the queue.
   const std::type_info* takeMainWork() { return mainWork_.exchange(nullptr); }
+
  private:
   class SinkLog;
   class CountingDispatch;

@@ -1,3 +1,5 @@
+#include <webkit/webkit.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
@@ -7,6 +9,7 @@
 #include "support/desktop_session.hpp"
 #include "tavrino/gtk/mirror.hpp"
 #include "tavrino/gtk/platform.hpp"
+#include "window_texture.hpp"
 
 namespace tavrino::sim {
 namespace {
@@ -32,6 +35,43 @@ class BothObservers final : public ui::TreeObserver {
  private:
   std::shared_ptr<ui::TreeObserver> first_, second_;
 };
+
+void collectWebViews(GtkWidget* widget, std::vector<WebKitWebView*>& out) {
+  if (!gtk_widget_get_mapped(widget)) return;
+  if (WEBKIT_IS_WEB_VIEW(widget)) out.push_back(WEBKIT_WEB_VIEW(widget));
+  for (GtkWidget* child = gtk_widget_get_first_child(widget); child;
+       child = gtk_widget_get_next_sibling(child)) {
+    collectWebViews(child, out);
+  }
+}
+
+void onFramesDrawn(GObject* view, GAsyncResult* result, gpointer waiting) {
+  if (JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view),
+                                                                              result, nullptr)) {
+    g_object_unref(value);
+  }
+  --*static_cast<int*>(waiting);
+}
+
+// A loaded page paints a little later, in its own process: each shown web
+// view is asked to draw two frames, and the window then gets a few turns to
+// take them in.
+void waitForPagesToDraw(GtkWindow* window) {
+  std::vector<WebKitWebView*> views;
+  collectWebViews(GTK_WIDGET(window), views);
+  int waiting = int(views.size());
+  for (WebKitWebView* view : views) {
+    webkit_web_view_call_async_javascript_function(
+        view, "await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));", -1,
+        nullptr, nullptr, nullptr, nullptr, &onFramesDrawn, &waiting);
+  }
+  const gint64 deadline = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
+  while (waiting > 0 && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+  const gint64 settled = g_get_monotonic_time() + G_USEC_PER_SEC / 10;
+  while (g_get_monotonic_time() < settled) {
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(5000);
+  }
+}
 
 struct TaskTimes {
   std::mutex mu;
@@ -92,19 +132,9 @@ class GtkWindowMode final : public WindowMode {
   }
 
   bool screenshot(const std::filesystem::path& png) override {
-    GtkWidget* widget = GTK_WIDGET(gtkWindow_);
-    if (!widget || !gtk_widget_get_mapped(widget)) return false;
-    const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
-    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
-    GtkSnapshot* snapshot = gtk_snapshot_new();
-    gdk_paintable_snapshot(paintable, snapshot, width, height);
-    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-    g_object_unref(paintable);
-    if (!node) return false;
-    const graphene_rect_t area{{0, 0}, {float(width), float(height)}};
-    GdkTexture* texture =
-        gsk_renderer_render_texture(gtk_native_get_renderer(GTK_NATIVE(gtkWindow_)), node, &area);
-    gsk_render_node_unref(node);
+    if (!gtkWindow_ || !gtk_widget_get_mapped(GTK_WIDGET(gtkWindow_))) return false;
+    waitForPagesToDraw(gtkWindow_);
+    GdkTexture* texture = renderWindow(gtkWindow_);
     const bool saved = texture && gdk_texture_save_to_png(texture, png.c_str());
     if (texture) g_object_unref(texture);
     return saved;
