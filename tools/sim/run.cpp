@@ -87,12 +87,20 @@ void takeScreenshots(std::vector<Picture>& pictures, const std::filesystem::path
   std::filesystem::remove_all(profile, ignored);
 }
 
-// "banner::Presenter::show()::{lambda()#1}" for a callable's type.
+// "engine::handleAnswer()::{lambda()#2}" for a callable's type: the function
+// that made it, without namespaces' "tavrino::" or parameter lists.
 std::string readable(const std::type_info& type) {
   int status = 0;
   char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  std::string text = status == 0 && name ? name : type.name();
+  const std::string full = status == 0 && name ? name : type.name();
   std::free(name);
+  std::string text;
+  int depth = 0;
+  for (const char c : full) {
+    if (c == ')') --depth;
+    if (depth == 0) text += c;
+    if (c == '(') ++depth;
+  }
   for (std::size_t at; (at = text.find("tavrino::")) != std::string::npos;) text.erase(at, 9);
   return text;
 }
