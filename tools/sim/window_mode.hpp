@@ -35,8 +35,8 @@ class WindowMode {
   // Where the window is shown, for the timeline.
   virtual std::string where() const = 0;
   // The desktop platform over base; state keeps the application's state.
-  // name tells what a main-queue task that ran that callable was, for the
-  // cost report.
+  // name tells what a main-queue task that ran that callable was (called
+  // after every task, on the main thread), for the cost report.
   virtual std::unique_ptr<platform::Platform> makePlatform(
       platform::LinuxPlatformOptions base, std::shared_ptr<platform::LinuxApplication> state,
       std::function<std::string(const std::type_info&)> name) = 0;

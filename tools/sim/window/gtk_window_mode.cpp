@@ -108,11 +108,13 @@ class GtkWindowMode final : public WindowMode {
     options.base = std::move(base);
     options.taskObserver = [times = times_, name = std::move(name)](const gtk::MainTaskRun& run) {
       const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
+      // Named every time: naming consumes what the task ran.
+      std::string what = name(run.work);
       std::lock_guard lock(times->mu);
       times->ms.push_back(ms);
       if (ms > times->longest) {
         times->longest = ms;
-        times->longestName = name(run.work);
+        times->longestName = std::move(what);
       }
     };
     return gtk::makeGtkPlatform(std::move(options));
