@@ -92,8 +92,11 @@ void takeScreenshots(std::vector<Picture>& pictures, const std::filesystem::path
 std::string readable(const std::type_info& type) {
   int status = 0;
   char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  const std::string full = status == 0 && name ? name : type.name();
+  std::string full = status == 0 && name ? name : type.name();
   std::free(name);
+  for (std::size_t at; (at = full.find("(anonymous namespace)::")) != std::string::npos;) {
+    full.erase(at, 23);
+  }
   std::string text;
   int depth = 0;
   for (const char c : full) {
@@ -144,18 +147,20 @@ void summarise(const Player& player, const std::vector<Picture>& drawn, const Sc
     text += ", " + std::to_string(player.unsupportedSteps()) + " steps not supported by this build";
   }
   text += "\npictures: " + pictures.string();
-  if (cost) {
+  if (cost && !cost->slowest.empty()) {
     text += "\nSDK work on the GTK main loop: " + std::to_string(cost->tasks) + " tasks, median " +
             milliseconds(cost->median) + ", 99th percentile " + milliseconds(cost->p99) +
-            ", longest " + milliseconds(cost->longest) + ": " + cost->longestName;
+            ", longest:";
+    for (const auto& [ms, what] : cost->slowest) text += "\n  " + milliseconds(ms) + "  " + what;
   }
   Entry entry{EntryKind::summary, text};
-  if (cost) {
+  if (cost && !cost->slowest.empty()) {
     entry.data["mainLoop"] = {{"tasks", cost->tasks},
                               {"medianMs", cost->median},
                               {"p99Ms", cost->p99},
-                              {"longestMs", cost->longest},
-                              {"longest", cost->longestName}};
+                              {"longestMs", cost->slowest.front().first},
+                              {"longest", cost->slowest.front().second},
+                              {"slowest", cost->slowest}};
   }
   entry.data["campaignViews"] = player.campaignViewsShown();
   entry.data["decisions"] = decisions;

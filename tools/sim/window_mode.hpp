@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <utility>
+#include <vector>
 
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/ui/window.hpp"
@@ -23,9 +25,10 @@ namespace tavrino::sim {
 // The SDK's work on the host's main loop, in milliseconds.
 struct MainLoopCost {
   std::size_t tasks = 0;
-  double median = 0, p99 = 0, longest = 0;
-  // What the longest task ran, and during which step.
-  std::string longestName;
+  double median = 0, p99 = 0;
+  // The longest tasks, longest first: time and what each ran during which
+  // step.
+  std::vector<std::pair<double, std::string>> slowest;
 };
 
 class WindowMode {

@@ -76,9 +76,10 @@ void waitForPagesToDraw(GtkWindow* window) {
 struct TaskTimes {
   std::mutex mu;
   std::vector<double> ms;
-  double longest = -1;
-  std::string longestName;
+  std::vector<std::pair<double, std::string>> slowest;  // longest first
 };
+
+constexpr std::size_t kSlowestKept = 5;
 
 class GtkWindowMode final : public WindowMode {
  public:
@@ -112,10 +113,11 @@ class GtkWindowMode final : public WindowMode {
       std::string what = name(run.work);
       std::lock_guard lock(times->mu);
       times->ms.push_back(ms);
-      if (ms > times->longest) {
-        times->longest = ms;
-        times->longestName = std::move(what);
-      }
+      auto& slowest = times->slowest;
+      const auto at = std::find_if(slowest.begin(), slowest.end(),
+                                   [ms](const auto& kept) { return kept.first < ms; });
+      slowest.insert(at, {ms, std::move(what)});
+      if (slowest.size() > kSlowestKept) slowest.pop_back();
     };
     return gtk::makeGtkPlatform(std::move(options));
   }
@@ -151,8 +153,7 @@ class GtkWindowMode final : public WindowMode {
     std::sort(ms.begin(), ms.end());
     cost.median = ms[ms.size() / 2];
     cost.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    cost.longest = ms.back();
-    cost.longestName = times_->longestName;
+    cost.slowest = times_->slowest;
     return cost;
   }
 
