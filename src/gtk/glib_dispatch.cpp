@@ -32,10 +32,12 @@ gboolean keepTicking(gpointer) {
 
 }  // namespace
 
-GlibDispatch::GlibDispatch(GMainContext* context, platform::Dispatch& workers, platform::Log& log)
+GlibDispatch::GlibDispatch(GMainContext* context, platform::Dispatch& workers, platform::Log& log,
+                           std::function<void(const MainTaskRun&)> observer)
     : context_(g_main_context_ref(context ? context : g_main_context_default())),
       workers_(workers),
       log_(log),
+      observer_(std::move(observer)),
       loop_(g_main_loop_new(context_, FALSE)),
       mainThread_(std::this_thread::get_id()) {}
 
@@ -95,6 +97,8 @@ gboolean GlibDispatch::fire(gpointer data) {
 
 void GlibDispatch::runGuarded(const std::function<void()>& task) {
   ++ran_;
+  std::chrono::steady_clock::time_point start;
+  if (observer_) start = std::chrono::steady_clock::now();
   try {
     if (task) task();
   } catch (const std::exception& e) {
@@ -102,6 +106,7 @@ void GlibDispatch::runGuarded(const std::function<void()>& task) {
   } catch (...) {
     log_.log("main queue task failed");
   }
+  if (observer_) observer_({std::chrono::steady_clock::now() - start, task.target_type()});
 }
 
 void GlibDispatch::mainAsync(platform::Task task) {

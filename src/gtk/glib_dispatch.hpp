@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "tavrino/gtk/platform.hpp"
 #include "tavrino/platform/dispatch.hpp"
 #include "tavrino/platform/log.hpp"
 
@@ -21,8 +22,10 @@ class GlibDispatch final : public platform::Dispatch {
  public:
   // Runs main-queue work on context (null: the default one), global work on
   // workers' queues; what a task throws goes to log. The constructing thread
-  // is the main thread until the context runs work elsewhere.
-  GlibDispatch(GMainContext* context, platform::Dispatch& workers, platform::Log& log);
+  // is the main thread until the context runs work elsewhere. observer, when
+  // set, is told how long each task took.
+  GlibDispatch(GMainContext* context, platform::Dispatch& workers, platform::Log& log,
+               std::function<void(const MainTaskRun&)> observer = {});
   ~GlibDispatch() override;
 
   using Dispatch::mainAsync;
@@ -50,6 +53,7 @@ class GlibDispatch final : public platform::Dispatch {
   GMainContext* context_;
   platform::Dispatch& workers_;
   platform::Log& log_;
+  std::function<void(const MainTaskRun&)> observer_;
   GMainLoop* loop_;
   std::atomic<std::thread::id> mainThread_;
   std::atomic<std::size_t> ran_{0};

@@ -13,9 +13,10 @@ namespace {
 class GtkPlatform final : public platform::PlatformWrapper {
  public:
   GtkPlatform(std::unique_ptr<platform::Platform> base, GMainContext* context,
-              std::shared_ptr<platform::LinuxApplication> state)
+              std::shared_ptr<platform::LinuxApplication> state,
+              std::function<void(const MainTaskRun&)> taskObserver)
       : PlatformWrapper(std::move(base)),
-        dispatch_(context, target().dispatch(), target().log()),
+        dispatch_(context, target().dispatch(), target().log(), std::move(taskObserver)),
         application_(std::move(state)),
         screen_(target().screen()) {}
 
@@ -34,13 +35,15 @@ class GtkPlatform final : public platform::PlatformWrapper {
 }  // namespace
 
 std::unique_ptr<platform::Platform> makeGtkPlatform(GtkPlatformOptions options) {
-  auto state = std::make_shared<platform::LinuxApplication>();
+  auto state = std::dynamic_pointer_cast<platform::LinuxApplication>(options.base.application);
+  if (!state) state = std::make_shared<platform::LinuxApplication>();
   state->setSupportsAlternateIcons(false);
   options.base.application = state;
   options.base.clock = nullptr;
   options.base.webEngine = nullptr;
   return std::make_unique<GtkPlatform>(platform::makeLinuxPlatform(std::move(options.base)),
-                                       options.context, std::move(state));
+                                       options.context, std::move(state),
+                                       std::move(options.taskObserver));
 }
 
 }  // namespace tavrino::gtk

@@ -11,6 +11,7 @@
 #include "desktop_host.hpp"
 #include "gtk/webkit_page.hpp"
 #include "service/service.hpp"
+#include "sim/window/window_texture.hpp"
 #include "support/desktop_session.hpp"
 #include "support/helper_process.hpp"
 #include "tavrino/banner/banner_document.hpp"
@@ -41,20 +42,9 @@ bool near(Rgb a, Rgb b) {
 // The window as the user sees it, rendered by its own renderer.
 class Screenshot {
  public:
-  explicit Screenshot(GtkWindow* window) {
-    GtkWidget* widget = GTK_WIDGET(window);
-    width_ = gtk_widget_get_width(widget);
-    height_ = gtk_widget_get_height(widget);
-    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
-    GtkSnapshot* snapshot = gtk_snapshot_new();
-    gdk_paintable_snapshot(paintable, snapshot, width_, height_);
-    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-    const graphene_rect_t area{{0, 0}, {float(width_), float(height_)}};
-    texture_ =
-        node ? gsk_renderer_render_texture(gtk_native_get_renderer(GTK_NATIVE(window)), node, &area)
-             : nullptr;
-    if (node) gsk_render_node_unref(node);
-    g_object_unref(paintable);
+  explicit Screenshot(GtkWindow* window) : texture_(sim::renderWindow(window)) {
+    width_ = gtk_widget_get_width(GTK_WIDGET(window));
+    height_ = gtk_widget_get_height(GTK_WIDGET(window));
     pixels_.resize(std::size_t(width_) * height_ * 4);
     if (texture_) gdk_texture_download(texture_, pixels_.data(), std::size_t(width_) * 4);
   }

@@ -1,6 +1,7 @@
 #include "sim/host_app.hpp"
 
 #include "sim/sdk_messages.hpp"
+#include "sim/sim_platform.hpp"
 #include "tavrino/banner/social_proof.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/platform.hpp"
@@ -98,7 +99,7 @@ HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl,
   window_->setBackgroundColor(ui::Color{1, 1, 1, 1});
   mirror_ = std::make_shared<Mirror>(*window_);
   window_->setTreeObserver(mirror_);
-  if (auto* application = dynamic_cast<platform::LinuxApplication*>(&platform.application())) {
+  if (auto* application = SimPlatform::applicationState()) {
     application->setKeyWindow(window_);
   }
 
@@ -133,8 +134,7 @@ HostApp::HostApp(const Scenario& scenario, const std::string& baseUrl,
 void HostApp::registerForPushes(const Data& token) {
   // The platform answers a registration with the device token; the host
   // hands it over, as its application delegate would.
-  if (auto* application =
-          dynamic_cast<platform::LinuxApplication*>(&platform::current().application())) {
+  if (auto* application = SimPlatform::applicationState()) {
     application->setRemoteNotificationRegistrationHandler([token] {
       if (!token.empty()) Tavrino::registerWithDeviceToken(token);
     });
@@ -155,8 +155,7 @@ HostApp::~HostApp() {
   client_.reset();
   current_.reset();
   window_->setTreeObserver(nullptr);
-  if (auto* application =
-          dynamic_cast<platform::LinuxApplication*>(&platform::current().application())) {
+  if (auto* application = SimPlatform::applicationState()) {
     application->setKeyWindow(nullptr);
     application->setRemoteNotificationRegistrationHandler(nullptr);
   }

@@ -189,6 +189,14 @@ void Mirror::viewChanged(const ui::View& view, ui::ViewChange change) {
   ++changes_.changed;
 }
 
+bool Mirror::isVisible(const MirrorNode& node) const {
+  for (const MirrorNode* at = &node; at; at = find(at->parent)) {
+    if (at->hidden || at->alpha <= 0.01) return false;
+    if (at->id == rootId()) return true;
+  }
+  return false;
+}
+
 const MirrorNode* Mirror::find(std::uint64_t id) const {
   const auto it = nodes_.find(id);
   return it == nodes_.end() ? nullptr : &it->second;

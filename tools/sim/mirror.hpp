@@ -75,6 +75,8 @@ class Mirror final : public ui::TreeObserver {
 
   std::uint64_t rootId() const { return root_; }
   const MirrorNode* find(std::uint64_t id) const;
+  // Whether the user can see the view: it and every view above it shown.
+  bool isVisible(const MirrorNode& node) const;
   const std::map<std::uint64_t, MirrorNode>& nodes() const { return nodes_; }
   // Ids in drawing order: a view before its subviews, back to front.
   std::vector<std::uint64_t> drawingOrder() const;

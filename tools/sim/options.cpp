@@ -13,7 +13,7 @@ std::string usage() {
          "  --service URL    use a running tracking service instead of the in-process one\n"
          "  --out FOLDER     where pictures and the SDK's data go (default tavrino-sim-output)\n"
          "  --json           the timeline as JSON lines\n"
-         "  --no-png         HTML pictures only, no Chromium screenshots\n"
+         "  --no-png         HTML pictures only: no window, no Chromium screenshots\n"
          "  --verbose        every SDK log line, not only its decisions\n";
 }
 

@@ -186,7 +186,7 @@ void Player::reportHits() {
 }
 
 void Player::reportOpenedUrls() {
-  auto* application = dynamic_cast<platform::LinuxApplication*>(&platform::current().application());
+  auto* application = SimPlatform::applicationState();
   if (!application) return;
   const auto opened = application->openedURLs();
   for (std::size_t i = urlsOpened_; i < opened.size(); ++i) {
@@ -203,6 +203,31 @@ void Player::drawPicture(const std::string& caption) {
   char number[8];
   std::snprintf(number, sizeof number, "%02d", stepNumber_);
   const std::string base = std::string(number) + "-" + slug(caption);
+  if (shoot_) {
+    // A real engine takes its time to load a banner's page; the banner's
+    // spinner turns until it has.
+    const auto spinning = [&mirror] {
+      for (const auto id : mirror.drawingOrder()) {
+        const MirrorNode* node = mirror.find(id);
+        if (node && node->spinning && mirror.isVisible(*node)) return true;
+      }
+      return false;
+    };
+    if (spinning()) {
+      platform_.dispatch().runUntil([&] { return !spinning(); }, kMostBusy);
+      settle();
+    }
+    // The window draws itself on the next frames.
+    platform_.dispatch().runFor(kQuiet);
+    picturedVersion_ = mirror.version();
+    const auto png = pictureFolder_ / (base + ".png");
+    if (!shoot_(png)) return warn("no screenshot of the window for " + png.string());
+    Entry entry{EntryKind::picture, png.string()};
+    entry.data["png"] = png.string();
+    timeline_.emit(std::move(entry));
+    pictures_.push_back({{}, png, "step " + std::to_string(stepNumber_) + ": " + caption});
+    return;
+  }
   Picture picture{pictureFolder_ / (base + ".html"), std::nullopt,
                   "step " + std::to_string(stepNumber_) + ": " + caption};
   std::ofstream out(picture.html, std::ios::binary);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,7 +25,7 @@
 namespace tavrino::sim {
 
 struct Picture {
-  std::filesystem::path html;
+  std::filesystem::path html;  // empty for a screenshot of a window
   std::optional<std::filesystem::path> png;
   std::string caption;
 };
@@ -34,6 +35,12 @@ class Player {
   // hits may be null: the service cannot tell what it received.
   Player(const Scenario& scenario, SimPlatform& platform, HostApp& host, Timeline& timeline,
          HitSource* hits, std::filesystem::path pictureFolder);
+
+  // Makes the pictures screenshots taken by shoot (which writes a PNG and
+  // tells whether it did) instead of HTML pages.
+  void screenshotWith(std::function<bool(const std::filesystem::path& png)> shoot) {
+    shoot_ = std::move(shoot);
+  }
 
   // Plays every step in order.
   void play();
@@ -90,6 +97,7 @@ class Player {
   std::uint64_t picturedVersion_ = 0;
   int stepNumber_ = 0;
   std::vector<Picture> pictures_;
+  std::function<bool(const std::filesystem::path&)> shoot_;
   int unsupported_ = 0;
   int warnings_ = 0;
   int campaignViews_ = 0;

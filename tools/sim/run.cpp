@@ -1,5 +1,8 @@
 #include "sim/run.hpp"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -7,6 +10,7 @@
 #include "sim/player.hpp"
 #include "sim/sdk_messages.hpp"
 #include "sim/sim_web_engine.hpp"
+#include "sim/window_mode.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux.hpp"
 
@@ -19,7 +23,8 @@ using namespace std::chrono_literals;
 // the platform outlives the run, and lines written later go nowhere.
 class LineRouter {
  public:
-  LineRouter(Timeline& timeline, bool verbose) : timeline_(&timeline), verbose_(verbose) {}
+  LineRouter(Timeline& timeline, const Scenario& scenario, bool verbose)
+      : timeline_(&timeline), scenario_(&scenario), verbose_(verbose) {}
 
   void line(std::string_view line, bool console) {
     std::lock_guard lock(mu_);
@@ -35,6 +40,15 @@ class LineRouter {
     }
   }
 
+  // The step under way, for naming the main loop's work.
+  std::string stepLabel() {
+    std::lock_guard lock(mu_);
+    if (!timeline_) return "the end of the run";
+    const int step = timeline_->step();
+    if (step <= 0) return "start-up";
+    return "step " + std::to_string(step) + " (" + describe(scenario_->steps[step - 1]) + ")";
+  }
+
   void detach() {
     std::lock_guard lock(mu_);
     timeline_ = nullptr;
@@ -43,6 +57,7 @@ class LineRouter {
  private:
   std::mutex mu_;
   Timeline* timeline_;
+  const Scenario* scenario_;
   bool verbose_;
 };
 
@@ -72,8 +87,36 @@ void takeScreenshots(std::vector<Picture>& pictures, const std::filesystem::path
   std::filesystem::remove_all(profile, ignored);
 }
 
+// "engine::handleAnswer()::{lambda()#2}" for a callable's type: the function
+// that made it, without namespaces' "tavrino::" or parameter lists.
+std::string readable(const std::type_info& type) {
+  int status = 0;
+  char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+  std::string full = status == 0 && name ? name : type.name();
+  std::free(name);
+  for (std::size_t at; (at = full.find("(anonymous namespace)::")) != std::string::npos;) {
+    full.erase(at, 23);
+  }
+  std::string text;
+  int depth = 0;
+  for (const char c : full) {
+    if (c == ')') --depth;
+    if (depth == 0) text += c;
+    if (c == '(') ++depth;
+  }
+  for (std::size_t at; (at = text.find("tavrino::")) != std::string::npos;) text.erase(at, 9);
+  return text;
+}
+
+std::string milliseconds(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f ms", ms);
+  return text;
+}
+
 void summarise(const Player& player, const std::vector<Picture>& drawn, const Scenario& scenario,
-               const std::filesystem::path& pictures, Timeline& timeline) {
+               const std::filesystem::path& pictures, const MainLoopCost* cost,
+               Timeline& timeline) {
   std::map<std::string, int> decisions;
   for (const auto& entry : timeline.entries()) {
     if (entry.kind == EntryKind::sdk && entry.data.contains("decision")) {
@@ -104,7 +147,21 @@ void summarise(const Player& player, const std::vector<Picture>& drawn, const Sc
     text += ", " + std::to_string(player.unsupportedSteps()) + " steps not supported by this build";
   }
   text += "\npictures: " + pictures.string();
+  if (cost && !cost->slowest.empty()) {
+    text += "\nSDK work on the GTK main loop: " + std::to_string(cost->tasks) + " tasks, median " +
+            milliseconds(cost->median) + ", 99th percentile " + milliseconds(cost->p99) +
+            ", longest:";
+    for (const auto& [ms, what] : cost->slowest) text += "\n  " + milliseconds(ms) + "  " + what;
+  }
   Entry entry{EntryKind::summary, text};
+  if (cost && !cost->slowest.empty()) {
+    entry.data["mainLoop"] = {{"tasks", cost->tasks},
+                              {"medianMs", cost->median},
+                              {"p99Ms", cost->p99},
+                              {"longestMs", cost->slowest.front().first},
+                              {"longest", cost->slowest.front().second},
+                              {"slowest", cost->slowest}};
+  }
   entry.data["campaignViews"] = player.campaignViewsShown();
   entry.data["decisions"] = decisions;
   entry.data["hits"] = hitsByPath;
@@ -150,11 +207,35 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
   std::filesystem::create_directories(pictureFolder);
 
   Timeline timeline(out, options.style);
-  auto router = std::make_shared<LineRouter>(timeline, options.verbose);
-  auto installed = std::make_unique<SimPlatform>(
-      platform::makeLinuxPlatform(
-          {.dataDirectory = folder / "data", .webEngine = std::make_shared<SimWebEngine>()}),
-      [router](std::string_view line, bool console) { router->line(line, console); });
+  auto router = std::make_shared<LineRouter>(timeline, *scenario, options.verbose);
+  const auto sink = [router](std::string_view line, bool console) { router->line(line, console); };
+  std::string pictureKind = "HTML pages";
+  std::unique_ptr<WindowMode> window;
+#ifdef TAVRINO_SIM_WINDOW
+  if (options.png) {
+    window = openWindowMode(&error);
+    pictureKind =
+        window ? "screenshots of " + window->where() : "HTML pages (no window: " + error + ")";
+  }
+#endif
+  std::unique_ptr<SimPlatform> installed;
+  if (window) {
+    auto state = std::make_shared<platform::LinuxApplication>();
+    auto sim = std::make_shared<SimPlatform*>(nullptr);
+    // Names each main-loop task by what it ran and the step under way.
+    auto name = [router, sim](const std::type_info& outer) {
+      const std::type_info* inner = *sim ? (*sim)->takeMainWork() : nullptr;
+      return readable(inner ? *inner : outer) + " during " + router->stepLabel();
+    };
+    installed = std::make_unique<SimPlatform>(
+        window->makePlatform({.dataDirectory = folder / "data"}, state, name), sink, state);
+    *sim = installed.get();
+  } else {
+    installed = std::make_unique<SimPlatform>(
+        platform::makeLinuxPlatform(
+            {.dataDirectory = folder / "data", .webEngine = std::make_shared<SimWebEngine>()}),
+        sink);
+  }
   SimPlatform& platform = *installed;
   platform::install(std::move(installed));
 
@@ -188,6 +269,8 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
   start.data["service"] = base;
   start.data["output"] = folder.string();
   start.data["pictures"] = pictureFolder.string();
+  start.text += "\npictures: " + pictureKind;
+  start.data["pictureKind"] = window ? "window" : "html";
   timeline.emit(std::move(start));
   if (!hits) {
     timeline.emit(EntryKind::warning,
@@ -196,12 +279,19 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
   {
     HostApp host(*scenario, base, folder / "data", timeline, options.verbose);
     Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
+    if (window) {
+      window->show(host.window());
+      player.screenshotWith(
+          [&](const std::filesystem::path& png) { return window->screenshot(png); });
+    }
     player.play();
     timeline.setStep(0);
     std::vector<Picture> pictures = player.pictures();
-    if (options.png) takeScreenshots(pictures, folder, timeline);
-    summarise(player, pictures, *scenario, pictureFolder, timeline);
+    if (options.png && !window) takeScreenshots(pictures, folder, timeline);
+    const auto cost = window ? std::optional(window->cost()) : std::nullopt;
+    summarise(player, pictures, *scenario, pictureFolder, cost ? &*cost : nullptr, timeline);
   }
+  window.reset();
   router->detach();
   return 0;
 }

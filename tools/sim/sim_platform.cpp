@@ -56,9 +56,11 @@ class SimPlatform::CountingDispatch final : public platform::Dispatch {
   CountingDispatch(platform::Dispatch& target, SimPlatform& owner)
       : target_(target), owner_(owner) {}
 
-  void mainAsync(platform::Task task) override { target_.mainAsync(counted(std::move(task))); }
+  void mainAsync(platform::Task task) override {
+    target_.mainAsync(counted(std::move(task), true));
+  }
   void mainAsyncAfter(platform::Clock::Duration delay, platform::Task task) override {
-    if (delay <= kSettleHorizon) task = counted(std::move(task));
+    if (delay <= kSettleHorizon) task = counted(std::move(task), true);
     target_.mainAsyncAfter(delay, std::move(task));
   }
   std::shared_ptr<platform::Timer> scheduledTimer(platform::Clock::Duration interval,
@@ -66,7 +68,7 @@ class SimPlatform::CountingDispatch final : public platform::Dispatch {
     return target_.scheduledTimer(interval, std::move(block));
   }
   void globalAsync(platform::QualityOfService qos, platform::Task task) override {
-    target_.globalAsync(qos, counted(std::move(task)));
+    target_.globalAsync(qos, counted(std::move(task), false));
   }
   bool isMainThread() const override { return target_.isMainThread(); }
   void run() override { target_.run(); }
@@ -78,13 +80,14 @@ class SimPlatform::CountingDispatch final : public platform::Dispatch {
   }
 
  private:
-  platform::Task counted(platform::Task task) {
+  platform::Task counted(platform::Task task, bool onMain) {
     auto pending = std::make_shared<Pending>(owner_.underWay_, owner_.activity_);
-    return [task = std::move(task), pending] {
+    return [task = std::move(task), pending, onMain, owner = &owner_] {
       struct Finish {
         Pending& p;
         ~Finish() { p.finish(); }
       } finish{*pending};
+      if (onMain) owner->mainWork_.store(&task.target_type());
       task();
     };
   }
@@ -123,8 +126,10 @@ class SimPlatform::CountingSession final : public platform::URLSession {
   SimPlatform& owner_;
 };
 
-SimPlatform::SimPlatform(std::unique_ptr<platform::Platform> target, LineSink sink)
+SimPlatform::SimPlatform(std::unique_ptr<platform::Platform> target, LineSink sink,
+                         std::shared_ptr<platform::LinuxApplication> state)
     : PlatformWrapper(std::move(target)),
+      state_(std::move(state)),
       log_(std::make_unique<SinkLog>(std::move(sink), activity_)),
       dispatch_(std::make_unique<CountingDispatch>(PlatformWrapper::dispatch(), *this)),
       session_(std::make_unique<CountingSession>(PlatformWrapper::urlSession(), *this)) {}
@@ -133,6 +138,14 @@ SimPlatform::~SimPlatform() {
   // Background work and transfers end while the wrappers they call through
   // still exist.
   shutdown();
+}
+
+platform::LinuxApplication* SimPlatform::applicationState() {
+  auto& installed = platform::current();
+  if (auto* sim = dynamic_cast<SimPlatform*>(&installed); sim && sim->state_) {
+    return sim->state_.get();
+  }
+  return dynamic_cast<platform::LinuxApplication*>(&installed.application());
 }
 
 platform::Log& SimPlatform::log() {

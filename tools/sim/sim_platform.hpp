@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <typeinfo>
 
+#include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/platform.hpp"
 
 namespace tavrino::sim {
@@ -21,7 +23,10 @@ class SimPlatform final : public platform::PlatformWrapper {
   // on whatever thread wrote it.
   using LineSink = std::function<void(std::string_view line, bool console)>;
 
-  SimPlatform(std::unique_ptr<platform::Platform> target, LineSink sink);
+  // state, when given, is the reference application state behind target's
+  // application (a desktop application keeps one).
+  SimPlatform(std::unique_ptr<platform::Platform> target, LineSink sink,
+              std::shared_ptr<platform::LinuxApplication> state = nullptr);
   ~SimPlatform() override;
 
   platform::Log& log() override;
@@ -35,6 +40,13 @@ class SimPlatform final : public platform::PlatformWrapper {
   std::uint64_t activity() const { return *activity_; }
   void touch() { ++*activity_; }
 
+  // The installed platform's reference application state (what it opened,
+  // its key window...), or null.
+  static platform::LinuxApplication* applicationState();
+  // The callable the last main-queue task posted through this platform ran,
+  // once (null after): the wrapper that counts it hides it from the queue.
+  const std::type_info* takeMainWork() { return mainWork_.exchange(nullptr); }
+
  private:
   class SinkLog;
   class CountingDispatch;
@@ -43,6 +55,8 @@ class SimPlatform final : public platform::PlatformWrapper {
   std::shared_ptr<std::atomic<int>> underWay_ = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<std::atomic<std::uint64_t>> activity_ =
       std::make_shared<std::atomic<std::uint64_t>>(0);
+  std::shared_ptr<platform::LinuxApplication> state_;
+  std::atomic<const std::type_info*> mainWork_{nullptr};
   std::unique_ptr<SinkLog> log_;
   std::unique_ptr<CountingDispatch> dispatch_;
   std::unique_ptr<CountingSession> session_;

@@ -28,15 +28,6 @@ bool matches(const MirrorNode& node, const TapStep& tap) {
   return true;
 }
 
-// Whether the user can see the view: it and every view above it shown.
-bool isVisible(const Mirror& mirror, const MirrorNode& node) {
-  for (const MirrorNode* at = &node; at; at = mirror.find(at->parent)) {
-    if (at->hidden || at->alpha <= 0.01) return false;
-    if (at->id == mirror.rootId()) return true;
-  }
-  return false;
-}
-
 // The live view with that identity under root; the mirror only knows ids.
 std::shared_ptr<ui::View> liveView(const std::shared_ptr<ui::View>& root, std::uint64_t id) {
   if (root->identity() == id) return root;
@@ -62,7 +53,7 @@ void Player::doTap(const TapStep& step) {
   std::vector<const MirrorNode*> found;
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
     const MirrorNode* node = mirror.find(*it);
-    if (node && matches(*node, step) && isVisible(mirror, *node)) found.push_back(node);
+    if (node && matches(*node, step) && mirror.isVisible(*node)) found.push_back(node);
   }
   if (found.size() <= static_cast<std::size_t>(step.index)) {
     return warn("no view on screen to tap: " + describe(Step{step, {}}) + " (" +
@@ -74,17 +65,21 @@ void Player::doTap(const TapStep& step) {
 
   if (step.link) {
     auto web = std::dynamic_pointer_cast<ui::WebView>(view);
-    auto* page = web ? recordedPage(*web) : nullptr;
-    if (!page) return warn("a link is tapped inside a web view, not a " + target.kind);
+    if (!web) return warn("a link is tapped inside a web view, not a " + target.kind);
     timeline_.emit(EntryKind::host,
                    "link " + *step.link + " activated in " + mirror.describe(target.id));
-    page->reportNavigationAction({platform::NavigationType::linkActivated, *step.link},
-                                 [this](platform::NavigationPolicy policy) {
-                                   timeline_.emit(EntryKind::sdk,
-                                                  policy == platform::NavigationPolicy::allow
-                                                      ? "web view navigation allowed"
-                                                      : "web view navigation cancelled");
-                                 });
+    const platform::NavigationAction action{platform::NavigationType::linkActivated, *step.link};
+    const auto decided = [this](platform::NavigationPolicy policy) {
+      timeline_.emit(EntryKind::sdk, policy == platform::NavigationPolicy::allow
+                                         ? "web view navigation allowed"
+                                         : "web view navigation cancelled");
+    };
+    // A real engine's page reports the click to the web view's delegate.
+    if (auto* page = recordedPage(*web)) {
+      page->reportNavigationAction(action, decided);
+    } else if (auto delegate = web->navigationDelegate()) {
+      delegate->decidePolicyFor(*web, action, decided);
+    }
     return;
   }
   // The toolkit hands the tap to the innermost view that takes one.

@@ -46,6 +46,11 @@ void Timeline::setStep(int step) {
   step_ = step;
 }
 
+int Timeline::step() const {
+  std::lock_guard lock(mu_);
+  return step_;
+}
+
 std::string Timeline::render(const Entry& entry, double seconds, int step) const {
   if (style_ == Style::json) {
     nlohmann::ordered_json line = {{"time", std::round(seconds * 1000) / 1000},

@@ -52,6 +52,7 @@ class Timeline {
 
   // The step the following entries belong to (0 before the first).
   void setStep(int step);
+  int step() const;
   void emit(Entry entry);
   void emit(EntryKind kind, std::string text) { emit(Entry{kind, std::move(text)}); }
 

@@ -11,21 +11,35 @@
 
 #include <glib.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <typeinfo>
 
 #include "tavrino/export.hpp"
 #include "tavrino/platform/linux.hpp"
 
 namespace tavrino::gtk {
 
+// One task the main queue ran: how long it took and what it was (the type
+// of the callable, which names the function that posted it).
+struct MainTaskRun {
+  std::chrono::nanoseconds duration;
+  const std::type_info& work;
+};
+
 struct GtkPlatformOptions {
   // Everything the desktop does not replace: data directory, system info,
-  // fonts, image decoding... (the web engine, clock and application set here
-  // are ignored: the desktop brings its own, on the system clock).
+  // fonts, image decoding... (the web engine and clock set here are ignored:
+  // the desktop brings its own, on the system clock; the application state,
+  // when set as a LinuxApplication, is the one the desktop application keeps).
   platform::LinuxPlatformOptions base;
   // The main context the SDK's main queue runs on; null: the default one,
   // which GTK's main loop runs.
   GMainContext* context = nullptr;
+  // Told of every main-queue task once it has run, on the main thread; for
+  // measuring the SDK's cost on the host's loop. Empty: nothing is timed.
+  std::function<void(const MainTaskRun&)> taskObserver;
 };
 
 TAVRINO_EXPORT std::unique_ptr<platform::Platform> makeGtkPlatform(GtkPlatformOptions options = {});

@@ -1,0 +1,65 @@
+// The simulator's window mode: the default scenario plays in a GTK window on
+// a private X server the simulator starts itself, and its pictures are
+// screenshots in which WebKit drew the banners.
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+#include "support/helper_process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Json = nlohmann::json;
+
+// Pixels of png within 12 of rgb in the sum of channel differences.
+int pixelsNear(const std::string& png, int r, int g, int b) {
+  GdkTexture* texture = gdk_texture_new_from_filename(png.c_str(), nullptr);
+  if (!texture) return -1;
+  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  std::vector<guchar> bgra(std::size_t(width) * height * 4);
+  gdk_texture_download(texture, bgra.data(), std::size_t(width) * 4);
+  g_object_unref(texture);
+  int n = 0;
+  for (std::size_t i = 0; i < bgra.size(); i += 4) {
+    n += std::abs(bgra[i + 2] - r) + std::abs(bgra[i + 1] - g) + std::abs(bgra[i] - b) <= 12;
+  }
+  return n;
+}
+
+TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {
+  TempDir dir;
+  const auto run = runProgram(
+      "/usr/bin/env",
+      {"-u", "DISPLAY", TAVRINO_SIM_PATH, "--json", "--out", (dir.path() / "out").string()}, 120s);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  std::map<std::string, Json> last;  // the last line of each kind
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
+    const auto json = Json::parse(line);
+    last[json["kind"]] = json;
+  }
+  const Json& summary = last["summary"];
+  EXPECT_EQ(last["start"]["pictureKind"], "window");
+  EXPECT_EQ(summary["warnings"], 0);
+  EXPECT_GE(summary["pngCount"], 10);
+  EXPECT_EQ(summary["pngCount"], summary["pictureCount"]);
+  EXPECT_GT(summary["mainLoop"]["tasks"], 100);
+  EXPECT_GE(summary["mainLoop"]["longestMs"], summary["mainLoop"]["p99Ms"]);
+  EXPECT_NE(summary["mainLoop"]["longest"].get<std::string>().find(" during "), std::string::npos);
+  // The Home pop-up's page background, painted by WebKit; and the listing
+  // badges' red "-20%" drawn by GTK.
+  const auto pictures = dir.path() / "out" / "pictures";
+  EXPECT_GT(pixelsNear(pictures / "01-show-home-p-home.png", 0xff, 0xf8, 0xe1), 30000);
+  EXPECT_GT(
+      pixelsNear(pictures / "06-list-items-i-a1-p-49-90-i-b2-p-19-90-i-c.png", 0xd3, 0x2f, 0x2f),
+      10);
+}
+
+}  // namespace
+}  // namespace tavrino::testing

@@ -1,0 +1,185 @@
+#include <webkit/webkit.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "sim/window_mode.hpp"
+#include "support/desktop_session.hpp"
+#include "tavrino/gtk/mirror.hpp"
+#include "tavrino/gtk/platform.hpp"
+#include "window_texture.hpp"
+
+namespace tavrino::sim {
+namespace {
+
+// Both the simulator's mirror and GTK's hear every change of the tree.
+class BothObservers final : public ui::TreeObserver {
+ public:
+  BothObservers(std::shared_ptr<ui::TreeObserver> first, std::shared_ptr<ui::TreeObserver> second)
+      : first_(std::move(first)), second_(std::move(second)) {}
+  void viewAttached(const ui::View& view) override {
+    if (first_) first_->viewAttached(view);
+    second_->viewAttached(view);
+  }
+  void viewDetached(const ui::View& view) override {
+    if (first_) first_->viewDetached(view);
+    second_->viewDetached(view);
+  }
+  void viewChanged(const ui::View& view, ui::ViewChange change) override {
+    if (first_) first_->viewChanged(view, change);
+    second_->viewChanged(view, change);
+  }
+
+ private:
+  std::shared_ptr<ui::TreeObserver> first_, second_;
+};
+
+void collectWebViews(GtkWidget* widget, std::vector<WebKitWebView*>& out) {
+  if (!gtk_widget_get_mapped(widget)) return;
+  if (WEBKIT_IS_WEB_VIEW(widget)) out.push_back(WEBKIT_WEB_VIEW(widget));
+  for (GtkWidget* child = gtk_widget_get_first_child(widget); child;
+       child = gtk_widget_get_next_sibling(child)) {
+    collectWebViews(child, out);
+  }
+}
+
+void onFramesDrawn(GObject* view, GAsyncResult* result, gpointer waiting) {
+  if (JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view),
+                                                                              result, nullptr)) {
+    g_object_unref(value);
+  }
+  --*static_cast<int*>(waiting);
+}
+
+// A loaded page paints a little later, in its own process: each shown web
+// view is asked to draw two frames, and the window then gets a few turns to
+// take them in.
+void waitForPagesToDraw(GtkWindow* window) {
+  std::vector<WebKitWebView*> views;
+  collectWebViews(GTK_WIDGET(window), views);
+  int waiting = int(views.size());
+  for (WebKitWebView* view : views) {
+    webkit_web_view_call_async_javascript_function(
+        view, "await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));", -1,
+        nullptr, nullptr, nullptr, nullptr, &onFramesDrawn, &waiting);
+  }
+  const gint64 deadline = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
+  while (waiting > 0 && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+  const gint64 settled = g_get_monotonic_time() + G_USEC_PER_SEC / 10;
+  while (g_get_monotonic_time() < settled) {
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(5000);
+  }
+}
+
+struct TaskTimes {
+  std::mutex mu;
+  std::vector<double> ms;
+  std::vector<std::pair<double, std::string>> slowest;  // longest first
+};
+
+constexpr std::size_t kSlowestKept = 5;
+
+class GtkWindowMode final : public WindowMode {
+ public:
+  explicit GtkWindowMode(std::unique_ptr<testing::DesktopSession> session)
+      : session_(std::move(session)) {}
+
+  ~GtkWindowMode() override {
+    if (gtkWindow_) gtk_window_destroy(gtkWindow_);
+    mirror_.reset();
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    // A display whose server goes away under it ends the process.
+    if (session_) gdk_display_close(gdk_display_get_default());
+  }
+
+  std::string where() const override {
+    const char* display = std::getenv("DISPLAY");
+    return "a GTK window on display " + std::string(display ? display : "?") +
+           (session_ ? " (a private X server)" : "");
+  }
+
+  std::unique_ptr<platform::Platform> makePlatform(
+      platform::LinuxPlatformOptions base, std::shared_ptr<platform::LinuxApplication> state,
+      std::function<std::string(const std::type_info&)> name) override {
+    base.application = std::move(state);
+    gtk::GtkPlatformOptions options;
+    options.base = std::move(base);
+    options.taskObserver = [times = times_, name = std::move(name)](const gtk::MainTaskRun& run) {
+      const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
+      // Named every time: naming consumes what the task ran.
+      std::string what = name(run.work);
+      std::lock_guard lock(times->mu);
+      times->ms.push_back(ms);
+      auto& slowest = times->slowest;
+      const auto at = std::find_if(slowest.begin(), slowest.end(),
+                                   [ms](const auto& kept) { return kept.first < ms; });
+      slowest.insert(at, {ms, std::move(what)});
+      if (slowest.size() > kSlowestKept) slowest.pop_back();
+    };
+    return gtk::makeGtkPlatform(std::move(options));
+  }
+
+  void show(const std::shared_ptr<ui::Window>& window) override {
+    mirror_ = std::make_shared<gtk::Mirror>(window);
+    window->setTreeObserver(std::make_shared<BothObservers>(window->treeObserver(), mirror_));
+    gtkWindow_ = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_title(gtkWindow_, "tavrino-sim");
+    gtk_window_set_resizable(gtkWindow_, FALSE);
+    const ui::Rect bounds = window->bounds();
+    gtk_window_set_default_size(gtkWindow_, int(bounds.width()), int(bounds.height()));
+    gtk_widget_set_size_request(mirror_->layer(), int(bounds.width()), int(bounds.height()));
+    gtk_window_set_child(gtkWindow_, mirror_->layer());
+    gtk_window_present(gtkWindow_);
+  }
+
+  bool screenshot(const std::filesystem::path& png) override {
+    if (!gtkWindow_ || !gtk_widget_get_mapped(GTK_WIDGET(gtkWindow_))) return false;
+    waitForPagesToDraw(gtkWindow_);
+    GdkTexture* texture = renderWindow(gtkWindow_);
+    const bool saved = texture && gdk_texture_save_to_png(texture, png.c_str());
+    if (texture) g_object_unref(texture);
+    return saved;
+  }
+
+  MainLoopCost cost() const override {
+    std::lock_guard lock(times_->mu);
+    MainLoopCost cost;
+    auto ms = times_->ms;
+    cost.tasks = ms.size();
+    if (ms.empty()) return cost;
+    std::sort(ms.begin(), ms.end());
+    cost.median = ms[ms.size() / 2];
+    cost.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    cost.slowest = times_->slowest;
+    return cost;
+  }
+
+ private:
+  std::unique_ptr<testing::DesktopSession> session_;
+  std::shared_ptr<TaskTimes> times_ = std::make_shared<TaskTimes>();
+  std::shared_ptr<gtk::Mirror> mirror_;
+  GtkWindow* gtkWindow_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowMode> openWindowMode(std::string* why) {
+  std::unique_ptr<testing::DesktopSession> session;
+  const char* display = std::getenv("DISPLAY");
+  try {
+    if (!display || !*display) session = std::make_unique<testing::DesktopSession>();
+  } catch (const std::exception& e) {
+    *why = e.what();
+    return nullptr;
+  }
+  if (!gtk_init_check()) {
+    *why = "GTK cannot open the display";
+    return nullptr;
+  }
+  return std::make_unique<GtkWindowMode>(std::move(session));
+}
+
+}  // namespace tavrino::sim
