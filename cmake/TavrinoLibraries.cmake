@@ -58,6 +58,11 @@ function(tavrino_add_library name)
   foreach(target IN LISTS variants)
     string(REPLACE ${name} "" suffix ${target})
     list(TRANSFORM arg_DEPENDS APPEND "${suffix}" OUTPUT_VARIABLE depends)
+    # A library built on the platform takes it as tavrino::tavrino does, so a
+    # host linking both names the platform library in one form only.
+    if(suffix STREQUAL "" AND TARGET tavrino)
+      list(TRANSFORM depends REPLACE "^tavrino_platform_linux$" "tavrino")
+    endif()
     target_include_directories(${target} PUBLIC
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_link_libraries(${target} PUBLIC ${depends} ${arg_PUBLIC} PRIVATE ${arg_PRIVATE})
