@@ -1,18 +1,14 @@
-// A suite file gets a change log only once another connection is seen to
-// write it; from then on that connection's commits are taken in key by key
-// through the log, and exactly: writes, deletions and a clearing are seen,
-// users are told which keys changed, and a log that was trimmed, dropped,
-// never there or impossible to start makes the suite read everything instead.
+// Other connections and processes on one suite. A suite file gets a change
+// log only once another connection is seen to write it; from then on that
+// connection's commits are taken in key by key through the log, and exactly:
+// writes, deletions and a clearing are seen, users are told which keys
+// changed, and a log that was trimmed, dropped, never there or impossible to
+// start makes the suite read everything instead. Neither side loses the
+// other's writes, nor waits for them to read.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <atomic>
-#include <map>
 #include <thread>
 
-#include "core/value_cbor.hpp"
-#include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
 #include "platform/suite_database.hpp"
 #include "tavrino/platform/suite_changes.hpp"
@@ -20,28 +16,20 @@
 namespace tavrino::platform {
 namespace {
 
-using testing::CapturingLog;
 using testing::RawSuiteFile;
 using testing::runStoreWriter;
-
-std::vector<unsigned char> encoded(const Value& value) {
-  const auto bytes = encodeValue(value);
-  return {bytes->begin(), bytes->end()};
-}
+using testing::runStoreWriters;
+using Changes = std::map<std::string, std::optional<Value>>;
 
 class SuiteChangeLogTest : public testing::SuiteTest {
  protected:
   // The keys under prefix the suite names as changed since count with their
   // values now (null: removed), or nothing when it cannot tell.
-  using Changes = std::map<std::string, std::optional<Value>>;
   static std::optional<Changes> changesSince(UserDefaultsSuite& suite, std::uint64_t count,
                                              std::string_view prefix = "") {
     Changes changes;
-    auto* source = dynamic_cast<SuiteChanges*>(&suite);
-    EXPECT_NE(source, nullptr);
-    if (source == nullptr) return std::nullopt;
-    const auto reached =
-        source->forEachChangeSince(count, prefix, [&](std::string_view key, const Value* value) {
+    const auto reached = dynamic_cast<SuiteChanges&>(suite).forEachChangeSince(
+        count, prefix, [&](std::string_view key, const Value* value) {
           EXPECT_FALSE(changes.contains(std::string(key))) << "named twice: " << key;
           changes[std::string(key)] = value ? std::optional<Value>(*value) : std::nullopt;
         });
@@ -49,29 +37,19 @@ class SuiteChangeLogTest : public testing::SuiteTest {
     EXPECT_EQ(*reached, suite.changeCount());
     return changes;
   }
-
-  // The suite's entries as a fresh process reads them.
-  std::map<std::string, Value> onDisk() {
-    auto fresh = makeSqliteUserDefaults(dir_.path(), log_)->suite(kSuite);
-    const auto entries = fresh->dictionaryRepresentation();
+  // The suite's entries as it serves them, and as a fresh process reads them.
+  static std::map<std::string, Value> served(UserDefaultsSuite& suite) {
+    const auto entries = suite.dictionaryRepresentation();
     return {entries.begin(), entries.end()};
+  }
+  std::map<std::string, Value> onDisk() {
+    return served(*makeSqliteUserDefaults(dir_.path(), log_)->suite(kSuite));
   }
   bool hasLog() const {
     const std::string objects = RawSuiteFile(file()).text(
         "SELECT count(*) FROM sqlite_master WHERE name LIKE 'changes%' AND type != 'index'");
     EXPECT_TRUE(objects == "0" || objects == "5") << "a partial log: " << objects;
     return objects == "5";
-  }
-  // Another connection writes, then the suite: the file has the log from
-  // then on. The entries are as they were.
-  void share(UserDefaultsSuite& suite) {
-    RawSuiteFile(file()).insertRaw("shared", encoded(true));
-    suite.remove("shared");
-    ASSERT_TRUE(hasLog());
-  }
-  static std::map<std::string, Value> served(UserDefaultsSuite& suite) {
-    const auto entries = suite.dictionaryRepresentation();
-    return {entries.begin(), entries.end()};
   }
 };
 
@@ -101,20 +79,15 @@ TEST_F(SuiteChangeLogTest, TheLogStartsWithAnotherProcessesWritesWhichAreThenSee
   EXPECT_EQ(changesSince(*suite, start), (Changes{{"a2", Value("mine")}}));
   start = suite->changeCount();
 
-  // a8 is rewritten twice, then back to what it was: named, with its value.
+  // a8 is rewritten twice: named once, with its last value.
   for (const char* command :
        {"keys b 30", "remove a5", "set a7 theirs", "remove never-there", "set a8 x", "set a8 y"}) {
     ASSERT_EQ(runStoreWriter(dir_.path(), kSuite, command), 0);
   }
   EXPECT_EQ(served(*suite), onDisk());
-  const auto changes = changesSince(*suite, start);
-  ASSERT_TRUE(changes) << "took in the commits by reading everything";
-  Changes expected;
+  Changes expected{{"a5", std::nullopt}, {"a7", Value("theirs")}, {"a8", Value("y")}};
   for (int i = 0; i < 30; ++i) expected["b" + std::to_string(i)] = Value(i);
-  expected["a5"] = std::nullopt;
-  expected["a7"] = Value("theirs");
-  expected["a8"] = Value("y");
-  EXPECT_EQ(*changes, expected);
+  EXPECT_EQ(changesSince(*suite, start), expected) << "not taken in by reading everything";
   // Only under the prefix asked for; nothing since now.
   EXPECT_EQ(changesSince(*suite, start, "a")->size(), 3u);
   EXPECT_EQ(changesSince(*suite, suite->changeCount()), Changes{});
@@ -128,66 +101,64 @@ TEST_F(SuiteChangeLogTest, ClearingAndRollbacksOfAnotherConnectionAreSeenExactly
   auto suite = open();
   for (int i = 0; i < 10; ++i) suite->set("k" + std::to_string(i), i);
   RawSuiteFile raw(file());
-  share(*suite);
+  // Another connection writes, then the suite: the file has the log from then on.
+  raw.insert("shared", true);
+  suite->remove("shared");
+  ASSERT_TRUE(hasLog());
+  std::uint64_t count = 0;
+  // Runs sql on the other connection; returns what the suite names as changed.
+  const auto after = [&](const std::string& sql) {
+    count = suite->changeCount();
+    raw.exec(sql);
+    return changesSince(*suite, count);
+  };
 
   // A transaction that rolls back leaves its numbers to the next commit.
   raw.exec("BEGIN; DELETE FROM entries WHERE key = CAST('k1' AS BLOB); ROLLBACK");
-  std::uint64_t count = suite->changeCount();
-  raw.insertRaw("n", encoded("new"));
+  count = suite->changeCount();
+  raw.insert("n", "new");
   EXPECT_EQ(suite->object("k1"), 1);
   EXPECT_EQ(changesSince(*suite, count), (Changes{{"n", Value("new")}}));
-
   // An update in place (no replacing insert) names the key too.
-  count = suite->changeCount();
-  raw.exec(
-      "UPDATE entries SET value = (SELECT value FROM entries WHERE key = CAST('k3' AS "
-      "BLOB)) WHERE key = CAST('k2' AS BLOB)");
-  EXPECT_EQ(changesSince(*suite, count), (Changes{{"k2", Value(3)}}));
-
-  count = suite->changeCount();
-  raw.exec("DELETE FROM entries");
+  EXPECT_EQ(after("UPDATE entries SET value = (SELECT value FROM entries WHERE key = CAST('k3' "
+                  "AS BLOB)) WHERE key = CAST('k2' AS BLOB)"),
+            (Changes{{"k2", Value(3)}}));
+  Changes cleared{{"n", std::nullopt}};
+  for (int i = 0; i < 10; ++i) cleared["k" + std::to_string(i)] = std::nullopt;
+  EXPECT_EQ(after("DELETE FROM entries"), cleared);
   EXPECT_TRUE(suite->dictionaryRepresentation().empty());
-  const auto cleared = changesSince(*suite, count);
-  ASSERT_TRUE(cleared);
-  EXPECT_EQ(cleared->size(), 11u);
-  for (const auto& [key, value] : *cleared) EXPECT_FALSE(value) << key;
 
   // Own writes after the other's keep being named as well.
   count = suite->changeCount();
   suite->set("mine", true);
   EXPECT_EQ(changesSince(*suite, count), (Changes{{"mine", Value(true)}}));
-  count = suite->changeCount();
 
   // More changes in one go than the log keeps: the number this suite saw
   // last is trimmed away.
-  const std::int64_t many = SuiteDatabase::kChangeLogLength + 600;
-  raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-           std::to_string(many) +
-           ") INSERT OR REPLACE INTO entries(key, value) "
-           "SELECT CAST('t' || (i % 700) AS BLOB), x'01' FROM n");
+  EXPECT_FALSE(after("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                     std::to_string(SuiteDatabase::kChangeLogLength + 600) +
+                     ") INSERT OR REPLACE INTO entries(key, value) "
+                     "SELECT CAST('t' || (i % 700) AS BLOB), x'01' FROM n"))
+      << "a reload cannot tell what changed";
   const auto entries = served(*suite);
   EXPECT_EQ(entries.size(), 701u);
   EXPECT_EQ(entries, onDisk());
-  EXPECT_FALSE(changesSince(*suite, count)) << "a reload cannot tell what changed";
-
   // Once reloaded, the log serves again.
-  count = suite->changeCount();
-  raw.insertRaw("t3", encoded(3));
-  EXPECT_EQ(changesSince(*suite, count), (Changes{{"t3", Value(3)}}));
+  EXPECT_EQ(after("INSERT OR REPLACE INTO entries VALUES(CAST('t3' AS BLOB), x'03')"),
+            (Changes{{"t3", Value(3)}}));
 
   // Without the log every commit is still seen, and the next own write
   // starts it again.
   raw.exec(
       "DROP TRIGGER changes_insert; DROP TRIGGER changes_update; DROP TRIGGER changes_delete;"
       "DROP TRIGGER changes_trim; DROP TABLE changes");
-  raw.insertRaw("u", encoded("u"));
+  raw.insert("u", "u");
   EXPECT_EQ(suite->object("u"), "u");
   EXPECT_FALSE(hasLog());
   suite->set("v", "v");
   EXPECT_TRUE(hasLog());
-  count = suite->changeCount();
-  raw.exec("DELETE FROM entries WHERE key = CAST('u' AS BLOB)");
-  EXPECT_EQ(changesSince(*suite, count), (Changes{{"u", std::nullopt}}));
+  EXPECT_EQ(after("DELETE FROM entries WHERE key = CAST('u' AS BLOB)"),
+            (Changes{{"u", std::nullopt}}));
   EXPECT_EQ(suite->object("v"), "v");
   EXPECT_EQ(served(*suite), onDisk());
 }
@@ -200,14 +171,14 @@ TEST_F(SuiteChangeLogTest, AFileWhereTheLogCannotStartIsReadInFull) {
   RawSuiteFile raw(file());
   raw.exec("CREATE INDEX changes ON entries(value)");
   for (int round = 0; round < 3; ++round) {
-    raw.insertRaw("theirs", encoded(round));
+    raw.insert("theirs", round);
     EXPECT_EQ(suite->object("theirs"), round);
     const std::uint64_t count = suite->changeCount();
     EXPECT_TRUE(suite->transaction([&] {
       suite->set("mine", round);
       suite->remove("k");
     }));
-    raw.insertRaw("after", encoded(round));
+    raw.insert("after", round);
     EXPECT_EQ(suite->object("mine"), round);
     EXPECT_FALSE(changesSince(*suite, count)) << "read in full";
     EXPECT_EQ(served(*suite), onDisk());
@@ -218,30 +189,24 @@ TEST_F(SuiteChangeLogTest, AFileWhereTheLogCannotStartIsReadInFull) {
 }
 
 TEST_F(SuiteChangeLogTest, AStoreOfTheEarlierLayoutOpensGainsTheLogAndStaysReadable) {
-  {
-    // The file as the previous version left it: the entries table alone.
-    std::filesystem::create_directories(dir_.path());
-    RawSuiteFile raw(file(), true);
-    raw.exec(
-        "PRAGMA journal_mode=WAL; CREATE TABLE entries(key BLOB PRIMARY KEY NOT NULL, value BLOB "
-        "NOT NULL) WITHOUT ROWID");
-    raw.insertRaw("old", encoded("kept"));
-  }
+  std::filesystem::create_directories(dir_.path());
+  RawSuiteFile(file(), true)
+      .exec(  // the file as the previous version left it: the entries table alone
+          "PRAGMA journal_mode=WAL; CREATE TABLE entries(key BLOB PRIMARY KEY NOT NULL, value "
+          "BLOB NOT NULL) WITHOUT ROWID; INSERT INTO entries VALUES(CAST('old' AS BLOB), x'01')");
   auto suite = open();
-  EXPECT_EQ(suite->object("old"), "kept");
+  EXPECT_EQ(suite->object("old"), 1);
   // The previous version writes with the same statement as before, and
   // keeps the log once there.
-  RawSuiteFile(file()).insertRaw("older", encoded(2));
+  RawSuiteFile(file()).insert("older", 2);
   EXPECT_EQ(suite->object("older"), 2);
   suite->set("new", "ours");
   const std::uint64_t count = suite->changeCount();
-  RawSuiteFile(file()).insertRaw("older", encoded(3));
+  RawSuiteFile(file()).insert("older", 3);
   EXPECT_EQ(changesSince(*suite, count), (Changes{{"older", Value(3)}}));
-
   // And reads the file as it always did.
-  std::map<std::string, Value> read;
-  for (const auto& [key, bytes] : RawSuiteFile(file()).entries()) read[key] = *decodeValue(bytes);
-  EXPECT_EQ(read, (std::map<std::string, Value>{{"new", "ours"}, {"old", "kept"}, {"older", 3}}));
+  EXPECT_EQ(RawSuiteFile(file()).entries(),
+            (std::map<std::string, Value>{{"new", "ours"}, {"old", 1}, {"older", 3}}));
 }
 
 // Right after each commit of its own the suite reads on without asking SQLite
@@ -255,7 +220,7 @@ TEST_F(SuiteChangeLogTest, ACommitRightAfterAnOwnCommitIsNeverMissed) {
   std::thread other([&] {
     RawSuiteFile raw(file());
     for (int i = 1; !stop; ++i) {
-      raw.insertRaw("theirs", encoded(i));
+      raw.insert("theirs", i);
       finished.store(i);
     }
   });
@@ -271,6 +236,96 @@ TEST_F(SuiteChangeLogTest, ACommitRightAfterAnOwnCommitIsNeverMissed) {
   EXPECT_EQ(stale, 0);
   EXPECT_EQ(suite->object("theirs"), finished.load());
   EXPECT_EQ(served(*suite), onDisk());
+}
+
+// Readers on several threads while another connection commits a rising
+// counter: no reader ever sees it go back, and every read that starts after
+// the last commit sees it, even while another reader is refreshing.
+TEST_F(SuiteChangeLogTest, ReadsRacingAnotherConnectionNeverGoBack) {
+  auto suite = open();
+  testing::CapturingLog otherLog;
+  auto other = makeSqliteUserDefaults(dir_.path(), otherLog)->suite(kSuite);
+  other->set("n", 0);
+  constexpr int kLast = 300;
+  std::atomic<bool> done{false};
+  std::atomic<int> regressions{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 3; ++t) {
+    readers.emplace_back([&, t] {
+      int seen = 0;
+      const auto check = [&](const std::optional<Value>& value) {
+        const int now = value ? value->get<int>() : -1;
+        if (now < seen) ++regressions;
+        seen = std::max(seen, now);
+      };
+      while (!done.load()) {
+        if (t == 1) {
+          suite->forEachEntry("n", [&](std::string_view, const Value& value) { check(value); });
+        } else {
+          if (t == 2 && suite->string("n")) ++regressions;  // not a text: always nothing
+          check(suite->object("n"));
+        }
+      }
+      check(suite->object("n"));
+      if (seen != kLast) ++regressions;
+    });
+  }
+  for (int i = 1; i <= kLast; ++i) other->set("n", i);
+  done = true;
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(regressions.load(), 0);
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+// All four create the suite's file at the same moment, then write; the
+// increments are transactions of a read and a write.
+TEST_F(SuiteChangeLogTest, ConcurrentProcessesLoseNothingAndTransactionsAreAtomic) {
+  EXPECT_EQ(runStoreWriters(
+                dir_.path(), kSuite,
+                {"keys a 500", "keys b 500", "increment counter 300", "increment counter 300"}),
+            (std::vector<int>{0, 0, 0, 0}));
+  auto suite = open();
+  std::map<std::string, Value> expected{{"counter", 600}};
+  for (int i = 0; i < 500; ++i)
+    expected["a" + std::to_string(i)] = expected["b" + std::to_string(i)] = i;
+  EXPECT_EQ(served(*suite), expected);
+  // A transaction here starts from the other processes' last state too.
+  suite->transaction([&] { suite->set("counter", suite->object("counter")->get<int>() + 1); });
+  EXPECT_EQ(open()->object("counter"), 601);
+}
+
+TEST_F(SuiteChangeLogTest, ReadsNeverWaitForAWriterWaitingForAnotherProcess) {
+  using Clock = std::chrono::steady_clock;
+  auto suite = open();
+  suite->set("k", "old");
+  // The other process takes the write lock and keeps it for two seconds;
+  // a writer here waits for it, holding whatever this process locks.
+  testing::HelperProcess other(
+      TAVRINO_STORE_WRITER_PATH,
+      {dir_.path().string(), std::string(kSuite), "hold", "k", "theirs", "2000"});
+  ASSERT_EQ(other.readLine(std::chrono::seconds(10)), "holding");
+  std::atomic<bool> written{false};
+  std::thread writer([&] {
+    suite->set("k", "mine");
+    written = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Clock::duration worst{};
+  int oldValues = 0;
+  for (int reads = 0; reads < 1000 && !written; ++reads) {
+    const auto start = Clock::now();
+    oldValues += suite->string("k") == "old" && suite->dictionaryRepresentation().size() == 1;
+    worst = std::max(worst, Clock::now() - start);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  EXPECT_FALSE(written.load());  // every read happened while the write was waiting
+  writer.join();
+  EXPECT_EQ(other.wait(), 0);
+  EXPECT_EQ(oldValues, 1000);
+  // Generous: a read that waited would take about two seconds.
+  EXPECT_LT(worst, std::chrono::milliseconds(100));
+  EXPECT_EQ(suite->string("k"), "mine");  // landed after the other process's write
+  EXPECT_TRUE(log_.lines().empty());
 }
 
 }  // namespace

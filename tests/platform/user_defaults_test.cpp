@@ -1,54 +1,52 @@
-#include <gtest/gtest.h>
+// A suite's values, names, transactions and entries by prefix, and the
+// point-read index under it.
+
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
-#include <iterator>
-#include <stdexcept>
+#include <random>
 #include <thread>
 
-#include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
+#include "platform/suite_key_index.hpp"
 
 namespace tavrino::platform {
 namespace {
 
-using testing::CapturingLog;
+using namespace std::string_literals;
+using testing::Entries;
 using testing::RawSuiteFile;
-using testing::suiteFile;
-
 using UserDefaultsTest = testing::SuiteTest;
 
-Value everyKind() {
-  Value value = Value::object();
-  value["text"] = "h\xC3\xA9llo";
-  value["data"] = Value::binary({0x00, 0xFF, 0x10});
-  value["int"] = -42;
-  value["big"] = std::uint64_t{1} << 63;
-  value["float"] = 0.1;
-  value["bool"] = false;
-  value["list"] = Value::array({1, "two", Value::array({3.5}), Value::object()});
-  value["z_map_keeps_order"] = Value::object({{"b", 1}, {"a", Value::object({{"x", true}})}});
-  return value;
+Entries visit(UserDefaultsSuite& suite, std::string_view prefix, std::uint64_t* count = nullptr) {
+  Entries seen;
+  const std::uint64_t returned = suite.forEachEntry(
+      prefix, [&](std::string_view key, const Value& value) { seen.emplace_back(key, value); });
+  if (count != nullptr) *count = returned;
+  return seen;
 }
 
 TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersistBadOnesAreSkipped) {
-  const Value nested = everyKind();
+  Value nested = {{"text", "h\xC3\xA9llo"},
+                  {"data", Value::binary({0x00, 0xFF, 0x10})},
+                  {"int", -42},
+                  {"big", std::uint64_t{1} << 63},
+                  {"float", 0.1},
+                  {"bool", false}};
+  nested["list"] = Value::array({1, "two", Value::array({3.5}), Value::object()});
+  nested["z_map_keeps_order"] = Value::object({{"b", 1}, {"a", Value::object({{"x", true}})}});
   auto suite = open();
   EXPECT_TRUE(suite->isPersistent());
   for (const auto& [key, value] : nested.items()) suite->set(key, value);
   suite->set("nested", nested);
-
   for (auto current : {suite, open()}) {
     for (const auto& [key, value] : nested.items()) {
-      auto stored = current->object(key);
-      ASSERT_TRUE(stored) << key;
-      EXPECT_EQ(*stored, value) << key;
-      EXPECT_EQ(stored->type(), value.type()) << key;
+      const Value stored = current->object(key).value_or(nullptr);
+      EXPECT_EQ(std::pair(stored, stored.type()), std::pair(value, value.type())) << key;
     }
     EXPECT_EQ(current->object("nested")->dump(), nested.dump());
-    EXPECT_EQ(current->string("text"), "h\xC3\xA9llo");
-    EXPECT_EQ(current->string("int"), std::nullopt);
+    EXPECT_EQ(std::pair(current->string("text"), current->string("int")),
+              std::pair(std::optional("h\xC3\xA9llo"s), std::optional<std::string>()));
   }
   EXPECT_TRUE(log_.lines().empty());
 
@@ -69,10 +67,21 @@ TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersistBadOnesAreSkipped) 
   EXPECT_TRUE(log_.contains("not valid CBOR: 3"));
 }
 
-// The directory is created private; neither it nor suite files may be links.
-TEST_F(UserDefaultsTest, SuitesAreOnePerNameInAPrivateDirectory) {
+// One suite per name in a private directory; refused names, links, files that
+// are no database and names too long for a file live in memory only.
+TEST_F(UserDefaultsTest, SuitesAreOnePerNameInAPrivateDirectoryRefusedOnesLiveInMemory) {
   const auto real = dir_.path() / "a" / "real";
   auto defaults = makeSqliteUserDefaults(real, log_);
+  for (std::string name : {""s, "a/b"s, "a\\b"s, "a\0b"s, ".hidden"s, ".."s}) {
+    auto suite = defaults->suite(name);
+    EXPECT_FALSE(suite->isPersistent());
+    EXPECT_EQ(defaults->suite(name), suite);
+    suite->set("k", "v");
+    suite->transaction([&] { suite->set("k2", "v2"); });
+    EXPECT_EQ(suite->dictionaryRepresentation(), (testing::Entries{{"k", "v"}, {"k2", "v2"}}));
+  }
+  EXPECT_EQ(log_.lines().size(), 6u);
+  EXPECT_TRUE(log_.contains("refused suite name \"a\\x00b\""));
   EXPECT_FALSE(std::filesystem::exists(real));  // nothing until a suite opens
   auto one = defaults->suite("s");
   EXPECT_EQ(defaults->suite("s"), one);
@@ -82,13 +91,44 @@ TEST_F(UserDefaultsTest, SuitesAreOnePerNameInAPrivateDirectory) {
   EXPECT_EQ(info.st_mode & 0777, 0700);
 
   // A link planted under a suite's name must not lead writes elsewhere.
-  std::filesystem::create_symlink(suiteFile(real, "s"), suiteFile(real, "planted"));
+  std::filesystem::create_symlink(testing::suiteFile(real, "s"),
+                                  testing::suiteFile(real, "planted"));
   EXPECT_FALSE(defaults->suite("planted")->isPersistent());
   EXPECT_TRUE(log_.contains("cannot open suite \"planted\""));
+  EXPECT_FALSE(defaults->suite(std::string(300, 'n'))->isPersistent());
+  EXPECT_TRUE(log_.contains("cannot open suite \"nnn"));
+
+  // A file that is no database is left alone.
+  const std::string contents = "not a database, just some text\n";
+  std::ofstream(file(), std::ios::binary) << contents;
+  auto suite = open();
+  EXPECT_FALSE(suite->isPersistent());
+  suite->set("k", "v");
+  EXPECT_EQ(suite->string("k"), "v");
+  EXPECT_TRUE(log_.contains("cannot open suite \"qiv_default\""));
+  std::ifstream in(file(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);  // and "a"
 }
 
-TEST_F(UserDefaultsTest, TransactionsThatThrowOrFailToWriteRollBackAsAWhole) {
+TEST_F(UserDefaultsTest, TransactionsAreAtomicAcrossThreadsAndRollBackAsAWhole) {
   auto suite = open();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        suite->transaction([&] {
+          const auto current = suite->object("counter");
+          suite->set("counter", (current ? current->get<int>() : 0) + 1);
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(open()->object("counter"), 200);
+
+  suite = open();
+  suite->remove("counter");
   suite->set("keep", "old");
   EXPECT_FALSE(suite->transaction([&] {
     suite->set("keep", "new");
@@ -112,64 +152,168 @@ TEST_F(UserDefaultsTest, TransactionsThatThrowOrFailToWriteRollBackAsAWhole) {
     suite->set("bad", 2);
     suite->set("after", 3);  // must not commit on its own
   });
-  for (auto current : {suite, open()}) {
-    EXPECT_EQ(current->dictionaryRepresentation(),
-              (std::vector<std::pair<std::string, Value>>{{"keep", "old"}}));
-  }
+  for (auto current : {suite, open()})
+    EXPECT_EQ(current->dictionaryRepresentation(), (Entries{{"keep", "old"}}));
   EXPECT_TRUE(log_.contains("refused"));
 }
 
-TEST_F(UserDefaultsTest, ThreadsIncrementingInTransactionsLoseNothing) {
+// Odd keys are distinct, persist, and are listed and bounded by prefixes
+// exactly in byte order.
+TEST_F(UserDefaultsTest, OddKeysAreDistinctAndListedByPrefixInByteOrder) {
   auto suite = open();
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 50; ++i) {
-        suite->transaction([&] {
-          const auto current = suite->object("counter");
-          suite->set("counter", (current ? current->get<int>() : 0) + 1);
-        });
-      }
-    });
+  const std::vector<std::string> keys{"",
+                                      "a",
+                                      "ab",
+                                      "ab\0"s,
+                                      "abc",
+                                      "ab\xFF",
+                                      "ac",
+                                      "b",
+                                      "\xFF",
+                                      "\xFF\xFF",
+                                      "aa\xFF\xFF",
+                                      "a\0b"s,
+                                      "a\0c"s,
+                                      "\xE2\x82\xAC uro",
+                                      "\xFF\xFE not utf-8",
+                                      std::string(10000, 'k')};
+  for (std::size_t i = 0; i < keys.size(); ++i) suite->set(keys[i], static_cast<int>(i));
+  suite->set("removed by null", 1);
+  suite->set("removed by null", nullptr);
+  suite->set("removed", 1);
+  suite->remove("removed");
+
+  Entries sorted;
+  for (std::size_t i = 0; i < keys.size(); ++i) sorted.emplace_back(keys[i], i);
+  std::sort(sorted.begin(), sorted.end());
+  for (auto current : {suite, open()}) {
+    EXPECT_EQ(current->dictionaryRepresentation(), sorted);
+    EXPECT_EQ(visit(*current, ""), sorted);
   }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(open()->object("counter"), 200);
+  EXPECT_EQ(visit(*suite, "ab"), (Entries{{"ab", 2}, {"ab\0"s, 3}, {"abc", 4}, {"ab\xFF", 5}}));
+  EXPECT_EQ(visit(*suite, "\xFF"),
+            (Entries{{"\xFF", 8}, {"\xFF\xFE not utf-8", 14}, {"\xFF\xFF", 9}}));
+  EXPECT_EQ(visit(*suite, "abcd"), Entries{});
+  EXPECT_EQ(visit(*suite, "aa"), (Entries{{"aa\xFF\xFF", 10}}));
+  EXPECT_EQ(visit(*suite, "ab\0"s), (Entries{{"ab\0"s, 3}}));
+  EXPECT_TRUE(log_.lines().empty());
 }
 
-TEST_F(UserDefaultsTest, RefusedNamesAndFilesLiveInMemoryOnly) {
-  const auto data = dir_.path() / "data";
-  auto defaults = makeSqliteUserDefaults(data, log_);
-  for (std::string name : {std::string(), std::string("a/b"), std::string("a\\b"),
-                           std::string("a\0b", 3), std::string(".hidden"), std::string("..")}) {
-    auto suite = defaults->suite(name);
-    EXPECT_FALSE(suite->isPersistent());
-    EXPECT_EQ(defaults->suite(name), suite);
-    suite->set("k", "v");
-    suite->transaction([&] { suite->set("k2", "v2"); });
-    EXPECT_EQ(suite->string("k"), "v");
-    EXPECT_EQ(suite->dictionaryRepresentation().size(), 2u);
-  }
-  EXPECT_EQ(log_.lines().size(), 6u);
-  EXPECT_TRUE(log_.contains("refused suite name \"a\\x00b\""));
-  EXPECT_FALSE(std::filesystem::exists(data));
-
-  // So is a file that is no database, which is left alone.
-  const std::string contents = "not a database, just some text\n";
-  std::ofstream(file(), std::ios::binary) << contents;
-
+TEST_F(UserDefaultsTest, OwnTransactionSeesItsWritesOthersOnlyOnceCommittedCountedOnce) {
   auto suite = open();
-  EXPECT_FALSE(suite->isPersistent());
-  suite->set("k", "v");
-  EXPECT_EQ(suite->string("k"), "v");
-  EXPECT_TRUE(log_.contains("cannot open suite \"qiv_default\""));
+  for (const char* key : {"p1", "p3", "p5", "q1"}) suite->set(key, "old");
+  Entries insideAll, insidePrefix, outside;
+  std::uint64_t countInside = 0;
+  const std::uint64_t before = suite->changeCount();
+  EXPECT_TRUE(suite->transaction([&] {
+    suite->set("p0", "new");  // before the first committed key
+    suite->remove("p3");
+    suite->set("p5", "new");  // replaced in place
+    suite->set("p9", "new");  // after the last one in range
+    suite->set("q0", "new");  // beyond the prefix
+    suite->set("p7", nullptr);
+    insidePrefix = visit(*suite, "p", &countInside);
+    insideAll = visit(*suite, "");
+    EXPECT_EQ(insideAll, suite->dictionaryRepresentation());
+    // Another thread reads the committed entries meanwhile, without waiting.
+    std::thread other([&] {
+      outside = visit(*suite, "p");
+      EXPECT_FALSE(suite->object("p0"));
+      EXPECT_EQ(suite->string("p3"), "old");
+      EXPECT_EQ(suite->dictionaryRepresentation().size(), 4u);
+    });
+    other.join();
+  }));
+  EXPECT_EQ(insidePrefix, (Entries{{"p0", "new"}, {"p1", "old"}, {"p5", "new"}, {"p9", "new"}}));
+  EXPECT_EQ(insideAll.size(), 6u);
+  EXPECT_EQ(countInside, before);  // the count at the transaction's start
+  EXPECT_EQ(outside, (Entries{{"p1", "old"}, {"p3", "old"}, {"p5", "old"}}));
+  EXPECT_EQ(visit(*suite, "p"), insidePrefix);
+  EXPECT_EQ(visit(*open(), "p"), insidePrefix);
 
-  std::ifstream in(file(), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+  // The change count moves once per commit that changed something.
+  std::uint64_t count = before;
+  const auto moved = [&] {
+    return suite->changeCount() - std::exchange(count, suite->changeCount());
+  };
+  EXPECT_EQ(moved(), 1u);
+  suite->set("k", 1);
+  EXPECT_EQ(moved(), 1u);
+  EXPECT_TRUE(suite->transaction([&] {
+    for (int i = 0; i < 10; ++i) suite->set("k" + std::to_string(i), i);
+  }));
+  EXPECT_EQ(moved(), 1u);
+  EXPECT_TRUE(suite->transaction([] {}));
+  EXPECT_TRUE(suite->transaction([&] { suite->object("k"); }));
+  EXPECT_FALSE(suite->transaction([&] {
+    suite->set("k", 2);
+    throw std::runtime_error("rolled back");
+  }));
+  std::uint64_t visited = 0;
+  visit(*suite, "", &visited);
+  EXPECT_EQ(std::pair(visited, moved()), std::pair(count, std::uint64_t{0}));
 
-  // Too long for a file name: the open fails.
-  EXPECT_FALSE(defaults->suite(std::string(300, 'n'))->isPersistent());
-  EXPECT_TRUE(log_.contains("cannot open suite \"nnn"));
+  // Another process's commit moves it, once it is seen.
+  ASSERT_EQ(testing::runStoreWriter(dir_.path(), kSuite, "set theirs x"), 0);
+  EXPECT_GT(moved(), 0u);
+  EXPECT_EQ(suite->string("theirs"), "x");
+  EXPECT_EQ(moved(), 0u);
+  visit(*suite, "", &visited);
+  EXPECT_EQ(visited, count);
+}
+
+// The point-read index against a plain map under churn: inserts, erases that
+// leave tombstones, rebuilds, keys of every length around the 8-byte steps.
+TEST(SuiteKeyIndex, AgreesWithAMapUnderChurnAndSpreadsNearKeys) {
+  std::mt19937 random(7);
+  std::map<std::string, Value> entries;  // owns what the index points into
+  SuiteKeyIndex index;
+  EXPECT_EQ(index.find("absent"), nullptr);
+  index.erase("absent");  // on an empty index
+  const auto keyFor = [](unsigned n) {
+    // Lengths 0 to 24 with shared prefixes, as cookie names have.
+    return ("qiv_c_" + std::to_string(n)).substr(0, n % 25);
+  };
+  for (int step = 0; step < 20000; ++step) {
+    const std::string key = keyFor(random() % 3000);
+    auto it = entries.find(key);
+    if (random() % 3 == 0) {
+      if (it != entries.end()) {
+        index.erase(it->first);
+        entries.erase(it);
+      }
+    } else if (it == entries.end()) {
+      auto [inserted, ok] = entries.emplace(key, step);
+      index.insert(inserted->first, &inserted->second);
+    }
+    ASSERT_EQ(index.size(), entries.size());
+  }
+  for (unsigned n = 0; n < 3000; ++n) {
+    auto it = entries.find(keyFor(n));
+    // Looked up through a different buffer than the stored key's.
+    EXPECT_EQ(index.find(keyFor(n)), it == entries.end() ? nullptr : &it->second) << n;
+  }
+  index.clear();
+  EXPECT_EQ(index.find(entries.begin()->first), nullptr);
+  entries.clear();
+
+  // Keys differing only in their last or middle bytes stay apart.
+  for (const std::string& key :
+       {""s, "\0"s, "\0\0"s, std::string(8, 'a'), std::string(9, 'a'), std::string(16, 'a'),
+        std::string(17, 'a'), "aaaaaaaabaaaaaaa"s, "aaaaaaaaaaaaaaab"s}) {
+    auto [it, ok] = entries.emplace(key, key.size());
+    index.insert(it->first, &it->second);
+  }
+  for (const auto& [key, value] : entries) EXPECT_EQ(index.find(key), &value);
+  EXPECT_EQ(index.find("\0\0\0"s), nullptr);
+  EXPECT_EQ(index.find(std::string(10, 'a')), nullptr);
+  // Cookie names differ in their last digits only; the probe sequences must
+  // still stay short, or every read walks the whole table.
+  for (int i = 0; i < 1000; ++i) {
+    auto [it, ok] = entries.emplace("qiv_c_campaign_" + std::to_string(10000 + i), i);
+    index.insert(it->first, &it->second);
+  }
+  EXPECT_LT(index.longestProbe(), 24u);
 }
 
 }  // namespace
