@@ -5,49 +5,73 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <map>
-#include <string>
-#include <vector>
+#include <sstream>
 
-#include "tavrino/platform/url_session.hpp"
+#include "tavrino/platform/linux_web_engine.hpp"
+#include "tavrino/ui/activity_indicator.hpp"
+#include "tavrino/ui/button.hpp"
+#include "tavrino/ui/text_view.hpp"
+#include "tavrino/ui/web_view.hpp"
 #include "tavrino/ui/window.hpp"
 
 namespace tavrino::testing {
 
-inline platform::URLRequest requestFor(std::string url) {
-  platform::URLRequest request;
-  request.url = std::move(url);
-  return request;
-}
-
 struct MirroredView {
   std::uint64_t parent = 0;
   std::vector<std::uint64_t> children;  // in subview order
-  std::string kind;
-  std::string content;  // what a widget draws, as describeContent() gives it
-  std::string accessibility, restoration;
+  std::string content;  // kind, layer, identifiers and the widget's own state: all a host draws
   ui::Rect frame;
   bool hidden = false;
   double alpha = 1;
   bool operator==(const MirroredView&) const = default;
 };
 
-// Everything a host reads to draw view: the layer, and the widget's own state.
-std::string describeContent(const ui::View& view);
-
 class TreeMirror final : public ui::TreeObserver {
  public:
-  void viewAttached(const ui::View& view) override;
-  void viewDetached(const ui::View& view) override;
-  void viewChanged(const ui::View& view, ui::ViewChange change) override;
+  // Starts the mirror with the window's own entry, as a host does.
+  explicit TreeMirror(const ui::Window& window) { read(window, views[window.identity()]); }
 
   // The mirror a faithful observer would hold for window's tree; the window
   // itself is the entry keyed by its identity.
-  static std::map<std::uint64_t, MirroredView> expected(const ui::Window& window);
+  static std::map<std::uint64_t, MirroredView> expected(const ui::Window& window) {
+    std::map<std::uint64_t, MirroredView> out;
+    collect(window, 0, out);
+    return out;
+  }
 
-  // Starts the mirror with the window's own entry, as a host does.
-  explicit TreeMirror(const ui::Window& window);
+  void viewAttached(const ui::View& view) override {
+    events.push_back("attach " + std::to_string(view.identity()));
+    const auto parent = view.superview();
+    collect(view, parent ? parent->identity() : 0, views);
+    // Placed among the siblings where the tree has it now.
+    if (auto p = parent ? views.find(parent->identity()) : views.end(); p != views.end()) {
+      const auto& siblings = parent->subviews();
+      const auto at = std::find_if(siblings.begin(), siblings.end(),
+                                   [&](const auto& s) { return s.get() == &view; }) -
+                      siblings.begin();
+      auto& order = p->second.children;
+      order.insert(order.begin() + std::min<std::ptrdiff_t>(at, std::ssize(order)),
+                   view.identity());
+    }
+    if (throwOnAttach) throw std::runtime_error("widget toolkit refused");
+  }
+  void viewDetached(const ui::View& view) override {
+    events.push_back("detach " + std::to_string(view.identity()));
+    const auto it = views.find(view.identity());
+    if (it == views.end()) return;
+    // The view has left already: its former parent is what the mirror knows.
+    if (auto p = views.find(it->second.parent); p != views.end())
+      std::erase(p->second.children, view.identity());
+    remove(view.identity());
+  }
+  void viewChanged(const ui::View& view, ui::ViewChange change) override {
+    events.push_back("change " + std::to_string(view.identity()));
+    const auto it = views.find(view.identity());
+    if (it == views.end()) return void(++unknownChanges);
+    read(view, it->second);
+    if (change == ui::ViewChange::content) it->second.children = childIds(view);
+  }
 
   std::map<std::uint64_t, MirroredView> views;
   std::vector<std::string> events;  // "attach <id>", "detach <id>", "change <id>"
@@ -55,7 +79,71 @@ class TreeMirror final : public ui::TreeObserver {
   bool throwOnAttach = false;
 
  private:
-  void remove(std::uint64_t id);
+  static std::vector<std::uint64_t> childIds(const ui::View& view) {
+    std::vector<std::uint64_t> ids;
+    for (const auto& child : view.subviews()) ids.push_back(child->identity());
+    return ids;
+  }
+  static void collect(const ui::View& view, std::uint64_t parent,
+                      std::map<std::uint64_t, MirroredView>& out) {
+    auto& m = out[view.identity()];
+    m.parent = parent;
+    m.children = childIds(view);
+    read(view, m);
+    for (const auto& child : view.subviews()) collect(*child, view.identity(), out);
+  }
+  void remove(std::uint64_t id) {
+    const auto it = views.find(id);
+    if (it == views.end()) return;
+    const auto children = it->second.children;
+    views.erase(it);
+    for (auto child : children) remove(child);
+  }
+  // What a host reads of a view when it creates or updates its widget.
+  static void read(const ui::View& view, MirroredView& m) {
+    std::ostringstream out;
+    const auto put = [&](const std::optional<ui::Color>& c) -> std::ostream& {
+      if (!c) return out << "none ";
+      return out << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha << ' ';
+    };
+    out << view.kind() << " id=" << view.accessibilityIdentifier() << '/'
+        << view.restorationIdentifier() << " bg=";
+    put(view.backgroundColor()) << "border=" << view.borderWidth() << '/';
+    put(view.borderColor()) << "radius=" << view.cornerRadius() << " masks=" << view.masksToBounds()
+                            << " opaque=" << view.isOpaque()
+                            << " touch=" << view.isUserInteractionEnabled()
+                            << " gestures=" << view.gestureRecognizers().size();
+    if (const auto* b = dynamic_cast<const ui::Button*>(&view)) {
+      out << " title=" << b->title() << " color=";
+      put(b->titleColor()) << "font=" << b->font().family << '@' << b->font().size
+                           << " image=" << b->image().width() << 'x' << b->image().height()
+                           << " enabled=" << b->isEnabled();
+    }
+    if (const auto* t = dynamic_cast<const ui::TextView*>(&view)) {
+      const auto f = t->effectiveFont();
+      out << " html=" << t->attributedText().html << " text=" << t->text() << " font=" << f.family
+          << '@' << f.size << " color=";
+      put(t->textColor()) << "align=" << static_cast<int>(t->textAlignment())
+                          << " edit=" << t->isEditable() << " select=" << t->isSelectable()
+                          << " scroll=" << t->isScrollEnabled();
+    }
+    if (const auto* a = dynamic_cast<const ui::ActivityIndicator*>(&view)) {
+      out << " style=" << static_cast<int>(a->style()) << " spinning=" << a->isAnimating()
+          << " hides=" << a->hidesWhenStopped();
+    }
+    if (const auto* w = dynamic_cast<const ui::WebView*>(&view)) {
+      out << " scroll=" << w->isScrollEnabled() << " bounces=" << w->bounces();
+      auto& page = const_cast<ui::WebView*>(w)->page();
+      if (const auto* p = dynamic_cast<const platform::LinuxWebPage*>(&page)) {
+        const auto c = p->content();
+        out << " page=" << static_cast<int>(c.kind) << ':' << c.html << c.request.url;
+      }
+    }
+    m.content = out.str();
+    m.frame = view.frame();
+    m.hidden = view.isHidden();
+    m.alpha = view.alpha();
+  }
 };
 
 }  // namespace tavrino::testing

@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <memory>
-
 #include "support/sdk_test.hpp"
 #include "support/service_test.hpp"
 #include "tavrino/client.hpp"
@@ -13,14 +9,12 @@ namespace tavrino {
 namespace {
 
 using testing::TreeMirror;
+using ui::NavigationController;
 using ui::Rect;
+using ui::TabBarController;
 using ui::View;
 using ui::ViewController;
 using ui::Window;
-
-platform::LinuxApplication& application() {
-  return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
-}
 
 std::shared_ptr<View> bannerLikeSubtree() {
   auto banner = View::make(Rect::make(0, 700, 375, 112));
@@ -87,16 +81,12 @@ TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
   EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
   EXPECT_FALSE(mirror->views.contains(a->identity()));
   EXPECT_EQ(window->subviews().front()->frame(), window->bounds());
-}
 
-TEST_F(ViewTreeTest, AThrowingObserverNeitherEscapesNorBreaksTheTree) {
+  // A throwing observer neither escapes nor breaks the tree.
   enableDebugLog();
-  auto mirror = observe();
   mirror->throwOnAttach = true;
-  auto child = View::make();
-  EXPECT_NO_THROW(screen->view()->addSubview(child));
-  EXPECT_EQ(child->superview(), screen->view());
-  EXPECT_EQ(child->window(), window);
+  EXPECT_NO_THROW(window->subviews().front()->addSubview(a));
+  EXPECT_EQ(a->window(), window);
   EXPECT_TRUE(log().contains("tree observer failed : widget toolkit refused"));
 }
 
@@ -136,7 +126,7 @@ TEST_F(ViewTreePageViewTest, BannerSubtreeIsMirroredUntilTheNextPageView) {
   auto screen = std::make_shared<ViewController>("HomeScreen");
   window->setRootViewController(screen);
   EXPECT_EQ(ui::keyWindow(), nullptr);
-  application().setKeyWindow(window);
+  dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
   auto mirror = std::make_shared<TreeMirror>(*window);
   window->setTreeObserver(mirror);
 
@@ -155,6 +145,89 @@ TEST_F(ViewTreePageViewTest, BannerSubtreeIsMirroredUntilTheNextPageView) {
   EXPECT_FALSE(mirror->views.contains(web->identity()));
   EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
   EXPECT_EQ(mirror->events.back(), "detach " + std::to_string(banner->identity()));
+}
+
+std::shared_ptr<ViewController> controller(const char* name) {
+  return std::make_shared<ViewController>(name);
+}
+
+TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
+  auto a = controller("A");
+  auto b = controller("B");
+  auto c = controller("C");
+  a->addChild(b);
+  b->addChild(c);
+  c->addChild(a);  // under its own descendant: refused
+  EXPECT_EQ(a->parent(), nullptr);
+  EXPECT_TRUE(c->children().empty());
+  a->addChild(c);  // moves
+  EXPECT_EQ(c->parent(), a);
+  EXPECT_TRUE(b->children().empty());
+
+  a->present(b);  // a child is never presented
+  EXPECT_EQ(a->presentedViewController(), nullptr);
+  auto d = controller("D");
+  auto e = controller("E");
+  a->present(d);
+  d->present(a);  // already presenting d
+  EXPECT_EQ(d->presentedViewController(), nullptr);
+  d->present(e);
+  e->present(a);
+  EXPECT_EQ(e->presentedViewController(), nullptr);
+  a->present(e);  // one presentation at a time
+  EXPECT_EQ(a->presentedViewController(), d);
+  EXPECT_EQ(e->presentingViewController(), d);
+  e->dismiss();  // a presented controller asks its presenter
+  EXPECT_EQ(d->presentedViewController(), nullptr);
+
+  std::weak_ptr<ViewController> watched = e;
+  d->present(e);
+  e.reset();
+  d.reset();
+  a.reset();
+  EXPECT_TRUE(watched.expired());
+}
+
+// The stack and the tabs show exactly one screen, and the mirror follows.
+TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
+  auto home = controller("Home");
+  auto nav = std::make_shared<NavigationController>(home);
+  EXPECT_EQ(home->parent(), nav);  // adopted while nav was being built
+  auto window = ui::Window::make(ui::Rect::make(0, 0, 320, 480));
+  window->setRootViewController(nav);
+  auto mirror = std::make_shared<testing::TreeMirror>(*window);
+  window->setTreeObserver(mirror);
+
+  auto detail = controller("Detail");
+  nav->pushViewController(detail);
+  EXPECT_EQ(nav->view()->subviews(), std::vector{detail->view()});
+  EXPECT_EQ(home->view()->window(), nullptr);
+  auto sheet = controller("Sheet");
+  detail->present(sheet);             // over the whole stack: nav presents
+  nav->present(controller("Modal"));  // one at a time
+  const auto name = [](const auto& c) { return c ? c->className() : "none"; };
+  EXPECT_EQ(
+      std::vector({name(sheet->presentingViewController()), name(nav->visibleViewController())}),
+      std::vector<std::string>({"UINavigationController", "Sheet"}));
+  detail->dismiss();
+  EXPECT_EQ(name(nav->visibleViewController()), "Detail");
+  EXPECT_EQ(nav->popViewController(), detail);
+  EXPECT_EQ(nav->popViewController(), nullptr);  // the root stays
+  EXPECT_EQ(home->view()->window(), window);
+  EXPECT_EQ(mirror->views, testing::TreeMirror::expected(*window));
+
+  auto tabs = std::make_shared<TabBarController>();
+  auto one = controller("One");
+  auto two = controller("Two");
+  tabs->setViewControllers({one, two});
+  tabs->setSelectedIndex(1);
+  tabs->setSelectedIndex(5);  // out of range: ignored
+  EXPECT_EQ(tabs->view()->subviews(), std::vector{two->view()});
+  auto three = controller("Three");
+  tabs->setViewControllers({three});
+  EXPECT_EQ(one->parent(), nullptr);
+  EXPECT_EQ(two->view()->superview(), nullptr);
+  EXPECT_EQ(tabs->view()->subviews(), std::vector{three->view()});
 }
 
 }  // namespace

@@ -1,21 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <memory>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "support/sdk_test.hpp"
 #include "tavrino/ui/activity_indicator.hpp"
 #include "tavrino/ui/animation.hpp"
-#include "tavrino/ui/button.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/ui/gesture_recognizer.hpp"
-#include "tavrino/ui/image.hpp"
 #include "tavrino/ui/text_view.hpp"
 #include "tavrino/ui/web_view.hpp"
-#include "tavrino/ui/window.hpp"
 #include "ui/tree_mirror.hpp"
 
 namespace tavrino {
@@ -23,7 +14,6 @@ namespace {
 
 using testing::TreeMirror;
 using ui::Button;
-using ui::Color;
 using ui::Rect;
 using ui::View;
 
@@ -31,16 +21,13 @@ class WidgetsTest : public testing::SdkTest {
  protected:
   void SetUp() override {
     SdkTest::SetUp();
-    window = ui::Window::make(Rect::make(0, 0, 390, 844));
-    mirror = std::make_shared<TreeMirror>(*window);
     window->setTreeObserver(mirror);
     ui::clearRecordedAnimations();
   }
-
   void expectMirrored() { EXPECT_EQ(mirror->views, TreeMirror::expected(*window)); }
 
-  std::shared_ptr<ui::Window> window;
-  std::shared_ptr<TreeMirror> mirror;
+  std::shared_ptr<ui::Window> window = ui::Window::make(Rect::make(0, 0, 390, 844));
+  std::shared_ptr<TreeMirror> mirror = std::make_shared<TreeMirror>(*window);
 };
 
 TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
@@ -49,16 +36,22 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
   auto text = ui::TextView::make(Rect::make(10, 50, 200, 40));
   auto spinner = ui::ActivityIndicator::make(ui::ActivityIndicatorStyle::gray);
   auto web = ui::WebView::make(Rect::make(0, 100, 390, 300));
-  for (const auto& v : std::vector<std::shared_ptr<View>>{button, text, spinner, web}) {
+  for (const std::shared_ptr<View>& v : std::initializer_list<std::shared_ptr<View>>{
+           View::make(), View::make(), button, text, spinner, web})
     overlay->addSubview(v);
-  }
   window->addSubview(overlay);
-  EXPECT_EQ(mirror->views[spinner->identity()].kind, "ActivityIndicator");
+  EXPECT_EQ(mirror->views[spinner->identity()].content.rfind("ActivityIndicator ", 0), 0u);
   expectMirrored();
 
   // Each change must reach the mirror on its own: it re-reads only views it
-  // is told of.
-  const Color white{1, 1, 1, 1}, black{0, 0, 0, 1};
+  // is told of. Callers may pass entries of the very lists a call changes.
+  const ui::Color white{1, 1, 1, 1}, black{0, 0, 0, 1};
+  const ui::Font neue{"Helvetica Neue", 16}, georgia{"Georgia", 21};
+  const ui::Image image{20, 10, {1, 2, 3}};
+  platform::URLRequest page;
+  page.url = "https://example.invalid/page";
+  auto spare = View::make();
+  window->addSubview(spare);
   const std::vector<std::function<void()>> changes{
       [&] { overlay->setBorderColor(white); },
       [&] { overlay->setBorderWidth(2); },
@@ -68,19 +61,15 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
       [&] { overlay->setUserInteractionEnabled(false); },
       [&] { overlay->addGestureRecognizer(ui::TapGestureRecognizer::make()); },
       [&] { overlay->removeGestureRecognizer(overlay->gestureRecognizers().front()); },
+      [&] { overlay->addSubview(overlay->subviews()[0]); },  // to the front of its own list
+      [&] { spare->addSubview(overlay->subviews()[0]); },    // to another parent
       [&] { button->setTitle("OK"); },
       [&] { button->setTitleColor(black); },
-      [&] {
-        button->setFont({"Helvetica Neue", 16});
-      },
-      [&] {
-        button->setImage({20, 10, {1, 2, 3}});
-      },
+      [&] { button->setFont(neue); },
+      [&] { button->setImage(image); },
       [&] { button->setEnabled(false); },
       [&] { text->setAttributedText(ui::AttributedText::fromHTML("<b>Hi</b>")); },
-      [&] {
-        text->setFont(ui::Font{"Georgia", 21});
-      },
+      [&] { text->setFont(georgia); },
       [&] { text->setTextColor(black); },
       [&] { text->setTextAlignment(ui::TextAlignment::center); },
       [&] { text->setEditable(false); },
@@ -93,7 +82,7 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
       [&] { web->setScrollEnabled(false); },
       [&] { web->setBounces(false); },
       [&] { web->loadHTMLString("<p>banner</p>", std::nullopt); },
-      [&] { web->load(testing::requestFor("https://example.invalid/page")); },
+      [&] { web->load(page); },
   };
   for (std::size_t i = 0; i < changes.size(); ++i) {
     SCOPED_TRACE("change " + std::to_string(i));
@@ -102,6 +91,7 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
     EXPECT_NE(TreeMirror::expected(*window), before);  // the change is visible
     expectMirrored();
   }
+  EXPECT_EQ(std::pair(overlay->subviews().size(), spare->subviews().size()), std::pair(5ul, 1ul));
   EXPECT_EQ(mirror->unknownChanges, 0);
 
   // Setting what is already there tells nothing.
@@ -113,33 +103,6 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
   EXPECT_EQ(mirror->events.size(), told);
 }
 
-TEST_F(WidgetsTest, ButtonRunsItsActionsOnlyWhenItCanBeTouched) {
-  auto container = View::make(window->bounds());
-  auto button = Button::make();
-  container->addSubview(button);
-  window->addSubview(container);
-  std::vector<std::string> calls;
-  button->addTarget([&](Button& sender) {
-    EXPECT_EQ(&sender, button.get());
-    calls.push_back("first");
-  });
-  button->addTarget([&](Button&) { throw std::runtime_error("host target failed"); });
-  button->addTarget([&](Button&) { calls.push_back("third"); });
-
-  EXPECT_TRUE(button->sendTouchUpInside());
-  EXPECT_EQ(calls, (std::vector<std::string>{"first", "third"}));
-
-  calls.clear();
-  for (const auto& block : std::vector<std::function<void(bool)>>{
-           [&](bool on) { button->setEnabled(on); }, [&](bool on) { container->setHidden(!on); },
-           [&](bool on) { container->setUserInteractionEnabled(on); }}) {
-    block(false);
-    EXPECT_FALSE(button->sendTouchUpInside());
-    block(true);
-  }
-  EXPECT_TRUE(calls.empty());
-}
-
 struct Closer {
   int closed = 0;
   void close(Button& sender) {
@@ -148,8 +111,30 @@ struct Closer {
   }
 };
 
-TEST_F(WidgetsTest, ButtonActionMayDropTheTreeItBelongsTo) {
+// Runs its actions only when it can be touched; an action may drop the tree
+// the button belongs to.
+TEST_F(WidgetsTest, ButtonRunsItsActionsWhenTouchableAndMayDropItsTree) {
+  auto container = View::make(window->bounds());
+  auto button = Button::make();
+  container->addSubview(button);
+  window->addSubview(container);
+  std::vector<std::string> calls;
+  button->addTarget([&](Button& sender) { calls.push_back(&sender == button.get() ? "1" : "?"); });
+  button->addTarget([&](Button&) { throw std::runtime_error("host target failed"); });
+  button->addTarget([&](Button&) { calls.push_back("3"); });
+  EXPECT_TRUE(button->sendTouchUpInside());
+  for (const auto& block : std::vector<std::function<void(bool)>>{
+           [&](bool on) { button->setEnabled(on); }, [&](bool on) { container->setHidden(!on); },
+           [&](bool on) { container->setUserInteractionEnabled(on); }}) {
+    block(false);
+    EXPECT_FALSE(button->sendTouchUpInside());
+    block(true);
+  }
+  EXPECT_EQ(calls, (std::vector<std::string>{"1", "3"}));
+  container->removeFromSuperview();
+
   auto closer = std::make_shared<Closer>();
+  std::weak_ptr<Button> weak;
   {
     auto banner = View::make(window->bounds());
     auto close = ui::customButton::make();
@@ -157,11 +142,8 @@ TEST_F(WidgetsTest, ButtonActionMayDropTheTreeItBelongsTo) {
     close->customArray = Value{{"zbid", "7"}};
     banner->addSubview(close);
     window->addSubview(banner);
+    weak = close;
   }
-  auto close = std::dynamic_pointer_cast<ui::customButton>(window->subviews()[0]->subviews()[0]);
-  ASSERT_TRUE(close);
-  std::weak_ptr<Button> weak = close;
-  close.reset();
   // The banner and its button are gone once the action returns.
   EXPECT_TRUE(weak.lock()->sendTouchUpInside());
   EXPECT_EQ(closer->closed, 1);
@@ -172,52 +154,23 @@ TEST_F(WidgetsTest, ButtonActionMayDropTheTreeItBelongsTo) {
   // A target that is gone is not called.
   auto orphan = Button::make();
   window->addSubview(orphan);
-  {
-    auto gone = std::make_shared<Closer>();
-    orphan->addTarget(gone, &Closer::close);
-  }
+  orphan->addTarget(std::make_shared<Closer>(), &Closer::close);
   EXPECT_TRUE(orphan->sendTouchUpInside());
-}
-
-TEST_F(WidgetsTest, ViewsNamedByTheirOwnListsMoveSafely) {
-  // Callers pass entries of the very lists these calls change.
-  auto a = View::make();
-  auto b = View::make();
-  {
-    auto child = View::make();
-    a->addSubview(child);
-    a->addSubview(View::make());
-  }
-  window->addSubview(a);
-  window->addSubview(b);
-  a->addSubview(a->subviews()[0]);  // to the front of its own list
-  b->addSubview(a->subviews()[1]);  // to another parent
-  EXPECT_EQ(a->subviews().size(), 1u);
-  EXPECT_EQ(b->subviews().size(), 1u);
-  a->addGestureRecognizer(ui::TapGestureRecognizer::make());
-  a->removeGestureRecognizer(a->gestureRecognizers().front());
-  EXPECT_TRUE(a->gestureRecognizers().empty());
-  expectMirrored();
 }
 
 TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   auto overlay = View::make(window->bounds());
   window->addSubview(overlay);
-  int taps = 0;
-  auto tap = ui::TapGestureRecognizer::make([&](ui::GestureRecognizer& r) {
-    ++taps;
-    EXPECT_EQ(r.location(), (ui::Point{5, 6}));
-  });
+  std::vector<ui::Point> taps;
+  auto tap = ui::TapGestureRecognizer::make(
+      [&](ui::GestureRecognizer& r) { taps.push_back(r.location()); });
   EXPECT_FALSE(tap->fire({5, 6}));  // on no view yet
   overlay->addGestureRecognizer(tap);
   EXPECT_EQ(tap->view(), overlay);
   EXPECT_TRUE(tap->fire({5, 6}));
-  EXPECT_EQ(taps, 1);
-
   window->setUserInteractionEnabled(false);
   EXPECT_FALSE(tap->fire());
   window->setUserInteractionEnabled(true);
-
   // Moving it to another view takes it from the first.
   auto other = View::make();
   window->addSubview(other);
@@ -225,29 +178,42 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   EXPECT_TRUE(overlay->gestureRecognizers().empty());
   other->removeGestureRecognizer(tap);
   EXPECT_FALSE(tap->fire());
-  EXPECT_EQ(taps, 1);
+  EXPECT_EQ(taps, (std::vector<ui::Point>{{5, 6}}));
 
-  // A tap that closes its overlay drops it safely.
+  // A tap that closes its overlay drops it safely; the later target still runs.
   std::weak_ptr<View> weakOverlay;
   std::weak_ptr<ui::GestureRecognizer> weakTap;
+  int seen = 0;
   {
     auto banner = View::make(window->bounds());
     auto close = ui::TapGestureRecognizer::make(
         [](ui::GestureRecognizer& r) { r.view()->removeFromSuperview(); });
-    int seen = 0;
     close->addTarget([&](ui::GestureRecognizer&) { ++seen; });
     banner->addGestureRecognizer(close);
     window->addSubview(banner);
     weakOverlay = banner;
     weakTap = close;
-    banner.reset();
-    close.reset();
-    EXPECT_TRUE(weakTap.lock()->fire());
-    EXPECT_EQ(seen, 1);  // the later target still runs
   }
-  EXPECT_TRUE(weakOverlay.expired());
-  EXPECT_TRUE(weakTap.expired());
+  EXPECT_TRUE(weakTap.lock()->fire());
+  EXPECT_EQ(seen, 1);
+  EXPECT_TRUE(weakOverlay.expired() && weakTap.expired());
   expectMirrored();
+}
+
+// Frames and alphas as "frame start>end" and "alpha start>end", per record.
+std::vector<std::vector<std::string>> movements() {
+  const auto put = [](Rect r) {
+    return std::to_string(int(r.origin.y)) + "+" + std::to_string(int(r.size.height));
+  };
+  std::vector<std::vector<std::string>> all;
+  for (const auto& record : ui::recordedAnimations()) {
+    auto& views = all.emplace_back();
+    for (const auto& v : record.views) {
+      views.push_back(put(v.startFrame) + ">" + put(v.endFrame) + " " +
+                      std::to_string(v.startAlpha) + ">" + std::to_string(v.endAlpha));
+    }
+  }
+  return all;
 }
 
 TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
@@ -263,22 +229,9 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
         strip->setFrame(Rect::make(87, 47, 216, 112));
         other->setAlpha(0.5);
       },
-      [&](bool done) {
-        finished = done;
-        EXPECT_EQ(strip->frame(), Rect::make(87, 47, 216, 112));
-      });
+      [&](bool done) { finished = done && strip->frame() == Rect::make(87, 47, 216, 112); });
   EXPECT_TRUE(finished);
   expectMirrored();
-
-  const auto records = ui::recordedAnimations();
-  ASSERT_EQ(records.size(), 1u);
-  const auto& r = records[0];
-  ASSERT_EQ(r.views.size(), 2u);
-  EXPECT_EQ(r.views[0].startFrame, Rect::make(87, -112, 216, 112));
-  EXPECT_EQ(r.views[0].endFrame, Rect::make(87, 47, 216, 112));
-  EXPECT_EQ(r.views[1].startAlpha, 1);
-  EXPECT_EQ(r.views[1].endAlpha, 0.5);
-
   // Changes outside an animation are not recorded; a failing block still
   // completes and is recorded.
   strip->setFrame(Rect::make(0, 0, 1, 1));
@@ -291,10 +244,9 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
       },
       [&](bool done) { finished = done; });
   EXPECT_TRUE(finished);
-  const auto after = ui::recordedAnimations();
-  ASSERT_EQ(after.size(), 2u);
-  ASSERT_EQ(after[1].views.size(), 1u);
-  EXPECT_EQ(after[1].views[0].startFrame, Rect::make(0, 0, 1, 1));
+  EXPECT_EQ(movements(), (std::vector<std::vector<std::string>>{
+                             {"-112+112>47+112 1.000000>1.000000", "0+0>0+0 1.000000>0.500000"},
+                             {"0+1>0+2 1.000000>1.000000"}}));
 }
 
 TEST(ImageTest, CopiesShareBytesAndUnusableSizesAreEmpty) {
