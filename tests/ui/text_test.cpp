@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "support/sdk_test.hpp"
 #include "tavrino/ui/button.hpp"
 #include "tavrino/ui/font.hpp"
@@ -56,9 +54,8 @@ TEST_F(AttributedTextTest, TextAsABrowserShowsIt) {
     EXPECT_EQ(AttributedText::fromHTML(html).string, shown) << html;
 }
 
-class TextMeasureTest : public testing::SdkTest {};
-
-TEST_F(TextMeasureTest, WrappedTextGrowsDownward) {
+// Wrapped text grows downward; views and buttons fit their content.
+TEST_F(AttributedTextTest, MeasuredTextWrapsAndViewsFitIt) {
   const Font font{"Helvetica Neue", 15};
   const std::string sentence = "Fresh offers for you every single day of the week";
   const auto oneLine = ui::measureText(sentence, font);
@@ -70,20 +67,17 @@ TEST_F(TextMeasureTest, WrappedTextGrowsDownward) {
   const auto word = ui::measureText("Supercalifragilistic", font, 10);
   EXPECT_GT(word.width, 10);
   EXPECT_DOUBLE_EQ(word.height, oneLine.height);
-}
 
-TEST_F(TextMeasureTest, TextViewAndButtonFitTheirContent) {
   auto view = ui::TextView::make();
   view->setAttributedText(AttributedText::fromHTML(
       "<style>body{font-family:'Helvetica Neue' ; font-size:15px;}</style>Big news today"));
   const auto one = view->sizeThatFits({196, 0});
-  const double line = ui::measureText("Big news today", Font{"Helvetica Neue", 15}).height;
+  const double line = ui::measureText("Big news today", font).height;
   EXPECT_DOUBLE_EQ(one.height, line + ui::TextView::insetTop + ui::TextView::insetBottom);
   // A narrower view or a larger applied font needs more height.
   EXPECT_GT(view->sizeThatFits({60, 0}).height, one.height);
   view->setFont(Font{"Helvetica Neue", 30});
   EXPECT_GT(view->sizeThatFits({196, 0}).height, one.height);
-
   auto button = ui::Button::make();
   button->setTitle("Not now, thanks");
   button->setImage(ui::Image(30, 30, {}));

@@ -31,26 +31,18 @@ class ViewTreeTest : public testing::SdkTest {
  protected:
   void SetUp() override {
     SdkTest::SetUp();
-    window = Window::make(Rect::make(0, 0, 375, 812));
-    screen = std::make_shared<ViewController>("HomeScreen");
     window->setRootViewController(screen);
   }
-  std::shared_ptr<TreeMirror> observe() {
-    auto mirror = std::make_shared<TreeMirror>(*window);
-    window->setTreeObserver(mirror);
-    return mirror;
-  }
-
-  std::shared_ptr<Window> window;
-  std::shared_ptr<ViewController> screen;
+  std::shared_ptr<Window> window = Window::make(Rect::make(0, 0, 375, 812));
+  std::shared_ptr<ViewController> screen = std::make_shared<ViewController>("HomeScreen");
 };
 
 TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
-  auto a = View::make();
-  auto b = View::make();
+  auto a = View::make(), b = View::make();
   screen->view()->addSubview(a);
   a->addSubview(View::make());
-  auto mirror = observe();  // installed late: sees what is there
+  auto mirror = std::make_shared<TreeMirror>(*window);
+  window->setTreeObserver(mirror);  // installed late: sees what is there
   EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
 
   screen->view()->addSubview(b);
@@ -91,9 +83,7 @@ TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
 }
 
 TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
-  auto parent = View::make();
-  auto child = View::make();
-  auto grandchild = View::make();
+  auto parent = View::make(), child = View::make(), grandchild = View::make();
   parent->addSubview(child);
   child->addSubview(grandchild);
 
@@ -115,8 +105,7 @@ TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
   window->addSubview(bannerLikeSubtree());
   window.reset();
   screen.reset();
-  EXPECT_TRUE(watchedWindow.expired());
-  EXPECT_TRUE(watchedScreen.expired());
+  EXPECT_TRUE(watchedWindow.expired() && watchedScreen.expired());
 }
 
 class ViewTreePageViewTest : public testing::ServiceTest {};
@@ -152,9 +141,7 @@ std::shared_ptr<ViewController> controller(const char* name) {
 }
 
 TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
-  auto a = controller("A");
-  auto b = controller("B");
-  auto c = controller("C");
+  auto a = controller("A"), b = controller("B"), c = controller("C");
   a->addChild(b);
   b->addChild(c);
   c->addChild(a);  // under its own descendant: refused
@@ -166,8 +153,7 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
 
   a->present(b);  // a child is never presented
   EXPECT_EQ(a->presentedViewController(), nullptr);
-  auto d = controller("D");
-  auto e = controller("E");
+  auto d = controller("D"), e = controller("E");
   a->present(d);
   d->present(a);  // already presenting d
   EXPECT_EQ(d->presentedViewController(), nullptr);
@@ -217,8 +203,7 @@ TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   EXPECT_EQ(mirror->views, testing::TreeMirror::expected(*window));
 
   auto tabs = std::make_shared<TabBarController>();
-  auto one = controller("One");
-  auto two = controller("Two");
+  auto one = controller("One"), two = controller("Two");
   tabs->setViewControllers({one, two});
   tabs->setSelectedIndex(1);
   tabs->setSelectedIndex(5);  // out of range: ignored
