@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <functional>
-#include <memory>
-#include <utility>
-#include <vector>
+#include <thread>
 
 #include "support/temp_dir.hpp"
+#include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/linux_user_notification_center.hpp"
 
@@ -16,99 +13,22 @@ namespace {
 
 namespace option = authorization_option;
 
-// A callback queue the test drains by hand, so it can see that completions
-// never run inside the call.
-class ManualQueue {
- public:
-  LinuxUserNotificationCenter::CallbackQueue queue() {
-    return [this](std::function<void()> task) { tasks_.push_back(std::move(task)); };
-  }
-  void drain() {
-    while (!tasks_.empty()) {
-      auto batch = std::exchange(tasks_, {});
-      for (auto& task : batch) task();
-    }
-  }
-
- private:
-  std::vector<std::function<void()>> tasks_;
-};
-
-class UserNotificationCenterTest : public ::testing::Test {
+class UserNotificationCenterTest : public ::testing::Test, public UserNotificationCenterDelegate {
  protected:
-  // Asks and returns the answer once the queue ran.
+  // Asks and returns the answer once the queue ran: completions never run
+  // inside the call.
   bool ask(AuthorizationOptions options) {
     std::optional<bool> granted;
     center.requestAuthorization(options,
                                 [&](bool g, const std::optional<std::string>&) { granted = g; });
     EXPECT_FALSE(granted.has_value()) << "completion ran inside the call";
-    queue.drain();
-    EXPECT_TRUE(granted.has_value());
-    return granted.value_or(false);
+    drain();
+    return granted.value();
   }
-
-  ManualQueue queue;
-  std::shared_ptr<LinuxApplication> application = std::make_shared<LinuxApplication>();
-  LinuxUserNotificationCenter center{queue.queue(), application};
-};
-
-TEST_F(UserNotificationCenterTest, FirstAnswerIsKeptAndSharedWithTheApplication) {
-  center.setAuthorizationPolicy({.grant = true, .badgeAllowed = false});
-  EXPECT_TRUE(ask(option::alert | option::sound | option::badge));
-  const NotificationSettings granted = application->notificationSettings();
-  EXPECT_EQ(granted.authorizationStatus, AuthorizationStatus::authorized);
-  EXPECT_TRUE(granted.alertAllowed);
-  EXPECT_FALSE(granted.badgeAllowed);
-
-  // The user is not asked again: a changed policy does not matter.
-  center.setAuthorizationPolicy({.grant = false});
-  EXPECT_TRUE(ask(option::alert));
-  EXPECT_EQ(application->notificationSettings(), granted);
-  EXPECT_EQ(center.requestedAuthorizationOptions(), (std::vector<AuthorizationOptions>{7, 4}));
-
-  std::optional<NotificationSettings> reported;
-  center.getNotificationSettings([&](NotificationSettings s) { reported = s; });
-  queue.drain();
-  EXPECT_EQ(reported, granted);
-}
-
-TEST_F(UserNotificationCenterTest, ProvisionalGrantIsAskedAgainByAFullRequest) {
-  const auto status = [&] { return application->notificationSettings().authorizationStatus; };
-  EXPECT_TRUE(ask(option::alert | option::provisional));
-  EXPECT_EQ(status(), AuthorizationStatus::provisional);
-  EXPECT_TRUE(ask(option::alert | option::provisional));  // nothing new to ask
-  EXPECT_EQ(status(), AuthorizationStatus::provisional);
-  EXPECT_TRUE(ask(option::alert));
-  EXPECT_EQ(status(), AuthorizationStatus::authorized);
-}
-
-TEST_F(UserNotificationCenterTest, CategoriesAndRequestsReplaceTheirNamesakes) {
-  center.setNotificationCategories(
-      {{.identifier = "a", .options = 1}, {.identifier = "b"}, {.identifier = "a", .options = 2}});
-  std::vector<NotificationCategory> categories;
-  center.getNotificationCategories([&](std::vector<NotificationCategory> c) { categories = c; });
-  queue.drain();
-  ASSERT_EQ(categories.size(), 2u);
-  EXPECT_EQ(categories[0].identifier, "a");
-  EXPECT_EQ(categories[0].options, 2u);
-
-  NotificationRequest first{.identifier = "foreground", .content = {.title = "one"}};
-  first.trigger = TimeIntervalNotificationTrigger{.timeInterval = 2};
-  center.add(first);
-  center.add({.identifier = "other"});
-  bool added = false;
-  center.add({.identifier = "foreground", .content = {.title = "two"}},
-             [&](const std::optional<std::string>& e) { added = !e; });
-  queue.drain();
-  EXPECT_TRUE(added);
-  const auto pending = center.pendingNotificationRequests();
-  ASSERT_EQ(pending.size(), 2u);
-  EXPECT_EQ(pending[1].identifier, "foreground");
-  EXPECT_EQ(pending[1].content.title, "two");
-}
-
-class TapCounter final : public UserNotificationCenterDelegate {
- public:
+  void drain() {
+    while (!tasks.empty())
+      for (auto& task : std::exchange(tasks, {})) task();
+  }
   void willPresent(UserNotificationCenter&, const UserNotification&,
                    std::function<void(PresentationOptions)> completion) override {
     completion(presentation_option::alert);
@@ -118,18 +38,71 @@ class TapCounter final : public UserNotificationCenterDelegate {
     actions.push_back(response.actionIdentifier);
     completion();
   }
+
+  std::vector<std::function<void()>> tasks;
   std::vector<std::string> actions;
+  std::shared_ptr<LinuxApplication> application = std::make_shared<LinuxApplication>();
+  LinuxUserNotificationCenter center{[this](auto task) { tasks.push_back(std::move(task)); },
+                                     application};
 };
 
-TEST_F(UserNotificationCenterTest, DelegateIsHeldWeakly) {
-  auto delegate = std::make_shared<TapCounter>();
-  center.setDelegate(delegate);
+TEST_F(UserNotificationCenterTest, FirstAnswerIsKeptAndSharedWithTheApplication) {
+  center.setAuthorizationPolicy({.grant = true, .badgeAllowed = false});
+  EXPECT_TRUE(ask(option::alert | option::sound | option::badge));
+  const NotificationSettings granted = application->notificationSettings();
+  EXPECT_EQ(std::tuple(granted.authorizationStatus, granted.alertAllowed, granted.badgeAllowed),
+            std::tuple(AuthorizationStatus::authorized, true, false));
+  // The user is not asked again: a changed policy does not matter.
+  center.setAuthorizationPolicy({.grant = false});
+  EXPECT_TRUE(ask(option::alert));
+  EXPECT_EQ(application->notificationSettings(), granted);
+  EXPECT_EQ(center.requestedAuthorizationOptions(), (std::vector<AuthorizationOptions>{7, 4}));
+  std::optional<NotificationSettings> reported;
+  center.getNotificationSettings([&](NotificationSettings s) { reported = s; });
+  drain();
+  EXPECT_EQ(reported, granted);
+}
+
+TEST_F(UserNotificationCenterTest, ProvisionalGrantIsAskedAgainByAFullRequest) {
+  std::vector<AuthorizationStatus> statuses;
+  for (auto options : {option::alert | option::provisional, option::alert | option::provisional,
+                       option::alert}) {  // the second has nothing new to ask
+    EXPECT_TRUE(ask(options));
+    statuses.push_back(application->notificationSettings().authorizationStatus);
+  }
+  using enum AuthorizationStatus;
+  EXPECT_EQ(statuses, (std::vector{provisional, provisional, authorized}));
+}
+
+// Categories and requests replace their namesakes; the delegate is held weakly.
+TEST_F(UserNotificationCenterTest, NamesakesAreReplacedAndTheDelegateIsHeldWeakly) {
+  center.setNotificationCategories(
+      {{.identifier = "a", .options = 1}, {.identifier = "b"}, {.identifier = "a", .options = 2}});
+  std::vector<NotificationCategory> categories;
+  center.getNotificationCategories([&](std::vector<NotificationCategory> c) { categories = c; });
+  NotificationRequest first{.identifier = "foreground", .content = {.title = "one"}};
+  first.trigger = TimeIntervalNotificationTrigger{.timeInterval = 2};
+  center.add(first);
+  center.add({.identifier = "other"});
+  bool added = false;
+  center.add({.identifier = "foreground", .content = {.title = "two"}},
+             [&](const std::optional<std::string>& e) { added = !e; });
+  drain();
+  EXPECT_EQ(categories, (std::vector<NotificationCategory>{{.identifier = "a", .options = 2},
+                                                           {.identifier = "b"}}));
+  EXPECT_TRUE(added);
+  const auto pending = center.pendingNotificationRequests();
+  ASSERT_EQ(pending.size(), 2u);
+  EXPECT_EQ(std::pair(pending[1].identifier, pending[1].content.title),
+            (std::pair<std::string, std::string>("foreground", "two")));
+
+  auto self = std::shared_ptr<UserNotificationCenterDelegate>(this, [](auto*) {});
+  center.setDelegate(self);
   bool completed = false;
   EXPECT_TRUE(center.respondToDelegate({.actionIdentifier = "b2"}, [&] { completed = true; }));
   EXPECT_TRUE(completed);
-  EXPECT_EQ(delegate->actions, std::vector<std::string>{"b2"});
-
-  delegate.reset();
+  EXPECT_EQ(actions, std::vector<std::string>{"b2"});
+  self.reset();
   EXPECT_EQ(center.delegate(), nullptr);
   EXPECT_FALSE(center.presentToDelegate({}, [](PresentationOptions) {}));
 }
@@ -138,11 +111,8 @@ TEST(NotificationAttachmentTest, NeedsAnExistingFileByAbsolutePathOrFileUrl) {
   tavrino::testing::TempDir dir;
   const auto file = dir.path() / "qiv_img_77.jpg";
   std::ofstream(file) << "jpeg";
-  auto byPath = NotificationAttachment::make("qiv_img_77.jpg", file.string());
-  ASSERT_TRUE(byPath.has_value());
-  EXPECT_EQ(byPath->url, file.string());
+  EXPECT_EQ(NotificationAttachment::make("qiv_img_77.jpg", file.string())->url, file.string());
   EXPECT_TRUE(NotificationAttachment::make("x", "file://" + file.string()).has_value());
-
   std::string error;
   EXPECT_FALSE(NotificationAttachment::make("x", (dir.path() / "none.jpg").string(), {}, &error));
   EXPECT_FALSE(error.empty());
@@ -155,8 +125,7 @@ TEST(SystemVersionTest, ComparesMajorThenMinor) {
   EXPECT_TRUE(info.isOperatingSystemAtLeast(12));  // the default is recent
   struct Case {
     const char* version;
-    int major;
-    int minor;
+    int major, minor;
     bool atLeast;
   };
   for (const Case& c :
@@ -170,8 +139,17 @@ TEST(SystemVersionTest, ComparesMajorThenMinor) {
   }
 }
 
-TEST(LinuxApplicationPushTest, RegistrationMarksRegisteredBeforeTheHandlerRuns) {
+TEST(LinuxApplicationTest, RecordsOpenedUrlsAcrossThreadsAndRegistersBeforeTheHandler) {
   LinuxApplication app;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&app, t] {
+      for (int i = 0; i < 50; ++i) app.openURL("https://a.example/" + std::to_string(t));
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(app.openedURLs().size(), 200u);
+
   bool registeredInHandler = false;
   // The handler may call back into the application: it runs outside the lock.
   app.setRemoteNotificationRegistrationHandler(
@@ -179,6 +157,26 @@ TEST(LinuxApplicationPushTest, RegistrationMarksRegisteredBeforeTheHandlerRuns) 
   app.registerForRemoteNotifications();
   EXPECT_TRUE(registeredInHandler);
   EXPECT_EQ(app.remoteNotificationRegistrationCount(), 1);
+}
+
+TEST(LinuxMotionManagerTest, SamplesCountOnlyWhileUpdatesRun) {
+  LinuxMotionManager motion;
+  std::vector<std::optional<double>> seen;  // y of the sample read after each step
+  const auto read = [&] {
+    const auto data = motion.accelerometerData();
+    seen.push_back(data ? std::optional(data->y) : std::nullopt);
+  };
+  motion.feed({1, 2, 3});
+  motion.startAccelerometerUpdates();
+  read();  // fed before the start
+  motion.feed({0.5, -1, 2.5});
+  read();
+  motion.stopAccelerometerUpdates();
+  read();
+  motion.feed({1, 1, 1});
+  read();
+  EXPECT_EQ(seen,
+            (std::vector<std::optional<double>>{std::nullopt, -1, std::nullopt, std::nullopt}));
 }
 
 }  // namespace
