@@ -16,37 +16,33 @@ class DispatchTest : public ::testing::Test {
   LinuxDispatch dispatch{clock, 2};
 };
 
+// Due order, first in first out among equal times; a cancelled item never
+// runs, and one posted twice runs once.
 TEST_F(DispatchTest, MainQueueRunsInDueOrderAndFifoAmongEqualTimes) {
   std::vector<int> order;
-  dispatch.mainAsyncAfter(20ms, [&] { order.push_back(4); });
-  dispatch.mainAsync([&] { order.push_back(1); });
-  dispatch.mainAsyncAfter(10ms, [&] { order.push_back(2); });
-  dispatch.mainAsyncAfter(10ms, [&] { order.push_back(3); });
+  const auto add = [&](int n) { return [&order, n] { order.push_back(n); }; };
+  auto cancelled = std::make_shared<WorkItem>(add(-1));
+  auto once = std::make_shared<WorkItem>(add(5));
+  dispatch.mainAsyncAfter(20ms, add(4));
+  dispatch.mainAsync(add(1));
+  dispatch.mainAsyncAfter(10ms, add(2));
+  dispatch.mainAsyncAfter(10ms, add(3));
+  dispatch.mainAsyncAfter(5ms, cancelled);
   dispatch.mainAsync([&] {
     order.push_back(0);  // runs second: posted after 1 with the same due time
-    dispatch.mainAsync([&] { order.push_back(9); });
+    dispatch.mainAsync(add(9));
   });
-
+  cancelled->cancel();
   EXPECT_EQ(dispatch.runUntilIdle(), 3u);  // work posted by running work runs too
   EXPECT_EQ(order, (std::vector<int>{1, 0, 9}));
   clock->advance(10ms);
+  dispatch.mainAsync(once);
+  dispatch.mainAsync(once);
   dispatch.runUntilIdle();
-  EXPECT_EQ(order, (std::vector<int>{1, 0, 9, 2, 3}));
+  EXPECT_EQ(order, (std::vector<int>{1, 0, 9, 2, 3, 5}));
   dispatch.runFor(1s);  // fast-forwards the manual clock
   EXPECT_EQ(order.back(), 4);
   EXPECT_EQ(clock->now(), std::chrono::seconds(1'700'000'000) + 1010ms);
-}
-
-TEST_F(DispatchTest, CancelledWorkItemNeverRunsAndRunsAtMostOnce) {
-  int runs = 0;
-  auto cancelled = std::make_shared<WorkItem>([&] { ++runs; });
-  auto kept = std::make_shared<WorkItem>([&] { runs += 10; });
-  dispatch.mainAsyncAfter(5ms, cancelled);
-  dispatch.mainAsync(kept);
-  dispatch.mainAsync(kept);
-  cancelled->cancel();
-  dispatch.runFor(10ms);
-  EXPECT_EQ(runs, 10);
   EXPECT_TRUE(cancelled->isCancelled());
 }
 
@@ -65,9 +61,10 @@ TEST_F(DispatchTest, RepeatingTimerFiresEachIntervalCollapsesMissedFiresAndStops
   EXPECT_EQ(fires, 4);
 }
 
-TEST_F(DispatchTest, GlobalWorkRunsOffTheMainThreadAndCanPostBack) {
-  std::atomic<bool> ranOnMain{true};
-  std::atomic<bool> back{false};
+// Global work runs off the main thread and can post back; run() returns when
+// stopped from another thread.
+TEST_F(DispatchTest, OtherThreadsPostBackAndStopTheLoop) {
+  std::atomic<bool> ranOnMain{true}, back{false};
   dispatch.runUntilIdle();  // this thread is now the main thread
   dispatch.globalAsync(QualityOfService::utility, [&] {
     ranOnMain = dispatch.isMainThread();
@@ -75,9 +72,7 @@ TEST_F(DispatchTest, GlobalWorkRunsOffTheMainThreadAndCanPostBack) {
   });
   EXPECT_TRUE(dispatch.runUntil([&] { return back.load(); }, 5s));
   EXPECT_FALSE(ranOnMain);
-}
 
-TEST_F(DispatchTest, RunReturnsWhenStoppedFromAnotherThread) {
   std::atomic<int> ran{0};
   std::thread other([&] {
     dispatch.mainAsync([&] { ++ran; });
