@@ -3,14 +3,8 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <future>
 #include <random>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "service/service.hpp"
 #include "support/sdk_test.hpp"
@@ -19,6 +13,7 @@ namespace tavrino::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using service::Behavior;
 using service::Failure;
 
@@ -80,43 +75,36 @@ class URLSessionTest : public ::testing::Test {
 
 // One connection carries them all, and a reused handle carries nothing over.
 TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
-  URLRequest request;
-  request.url = base_ + "d?&p=Home&x=a%26b";
+  URLRequest request = requestTo(base_ + "d?&p=Home&x=a%26b");
   request.headers = {{"X-Tavrino", "1"}, {"Accept-Language", "tr"}};
   const Outcome got = fetch(request);
   ASSERT_FALSE(got.error) << got.error->localizedDescription;
-  ASSERT_TRUE(got.response);
-  EXPECT_EQ(got.response->statusCode, 200);
-  EXPECT_EQ(got.text(), "[]");
-  EXPECT_NE(got.thread, std::this_thread::get_id());
+  EXPECT_EQ(std::tuple(got.status(), got.text(), got.thread == std::this_thread::get_id()),
+            std::tuple(200, "[]", false));
   EXPECT_NE(std::find(got.response->headers.begin(), got.response->headers.end(),
                       std::pair<std::string, std::string>{"Content-Type", "application/json"}),
             got.response->headers.end());
-
   URLRequest post = requestTo(base_ + "jsonlog?&type=sdklog");
   post.method = "POST";
   post.headers = {{"Content-Type", "application/json"}, {"X-Carried", "1"}};
   post.body = bytes(R"({"message":"hello"})");
-  ASSERT_FALSE(fetch(post).error);
   URLRequest head = requestTo(base_ + "t?");
   head.method = "HEAD";
-  ASSERT_FALSE(fetch(head).error);
-  ASSERT_FALSE(get("t?&a=2").error);
+  for (const auto& next : {post, head, requestTo(base_ + "t?&a=2")})
+    ASSERT_FALSE(fetch(next).error);
 
-  const auto requests = service_.requests();
-  ASSERT_EQ(requests.size(), 4u);
-  EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].target, "/d?&p=Home&x=a%26b");
-  EXPECT_EQ(requests[0].header("X-Tavrino"), "1");
-  EXPECT_EQ(requests[0].header("Accept-Language"), "tr");
-  EXPECT_EQ(requests[1].method, "POST");
-  EXPECT_EQ(requests[1].body, R"({"message":"hello"})");
-  EXPECT_EQ(requests[1].header("Content-Type"), "application/json");
-  EXPECT_EQ(requests[2].method, "HEAD");
-  EXPECT_EQ(requests[3].method, "GET");
-  EXPECT_EQ(requests[3].body, "");
-  for (const auto& [name, value] : requests[3].headers) EXPECT_NE(name, "X-Carried");
-  for (const auto& sent : requests) EXPECT_EQ(sent.remotePort, requests[0].remotePort);
+  std::vector<std::string> arrived;
+  for (const auto& sent : service_.requests()) {
+    arrived.push_back(sent.method + " " + sent.target + " " + sent.body);
+    for (const char* name : {"X-Tavrino", "Accept-Language", "Content-Type", "X-Carried"})
+      if (const auto value = sent.header(name)) arrived.back() += " " + (name + ("=" + *value));
+    EXPECT_EQ(sent.remotePort, service_.requests()[0].remotePort);
+  }
+  EXPECT_EQ(arrived,
+            (std::vector<std::string>{"GET /d?&p=Home&x=a%26b  X-Tavrino=1 Accept-Language=tr",
+                                      R"(POST /jsonlog?&type=sdklog {"message":"hello"} )"
+                                      "Content-Type=application/json X-Carried=1",
+                                      "HEAD /t? ", "GET /t?&a=2 "}));
 }
 
 TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors) {
@@ -124,11 +112,10 @@ TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors
   service_.setBehavior("/u", Behavior::failing(Failure::status500));
   service_.setBehavior("/g", Behavior::failing(Failure::garbage));
   const Outcome empty = get("t?"), failed = get("u?"), garbage = get("g?");
-  EXPECT_FALSE(empty.error || failed.error || garbage.error);
-  EXPECT_EQ(empty.status(), 204);
-  EXPECT_FALSE(empty.data);
-  EXPECT_EQ(failed.status(), 500);
-  EXPECT_NE(garbage.text().find('\0'), std::string::npos);
+  EXPECT_FALSE(empty.error || failed.error || garbage.error || empty.data);
+  EXPECT_EQ(
+      std::tuple(empty.status(), failed.status(), garbage.text().find('\0') != std::string::npos),
+      std::tuple(204, 500, true));
 
   // Two at once: the shorter time-out ends its own request only.
   service_.setBehavior("/d", Behavior::delayed(1500ms));
@@ -136,9 +123,10 @@ TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors
   auto longWait = start(requestTo(base_ + "d?&w=long", 3s));
   const Outcome timedOut = shortWait.get();
   ASSERT_TRUE(timedOut.error);
-  EXPECT_EQ(timedOut.error->code, CURLE_OPERATION_TIMEDOUT);
-  EXPECT_EQ(timedOut.error->localizedDescription, curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
   EXPECT_FALSE(timedOut.data || timedOut.response);
+  EXPECT_EQ(std::pair(timedOut.error->code, timedOut.error->localizedDescription),
+            std::pair(int{CURLE_OPERATION_TIMEDOUT},
+                      std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT))));
   EXPECT_EQ(longWait.get().text(), "[]");
 
   auto drip = Behavior::failing(Failure::slowDrip);
@@ -174,9 +162,7 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
     EXPECT_FALSE(outcome.response);
     EXPECT_NE(outcome.thread, std::this_thread::get_id());
   }
-  const Outcome ftp = fetch(requestTo("ftp://127.0.0.1:1/x"));
-  ASSERT_TRUE(ftp.error);
-  EXPECT_EQ(ftp.error->code, CURLE_UNSUPPORTED_PROTOCOL);
+  EXPECT_EQ(fetch(requestTo("ftp://127.0.0.1:1/x")).error->code, CURLE_UNSUPPORTED_PROTOCOL);
   EXPECT_TRUE(service_.requests().empty());
 
   // formsURL: only for absolute URLs with a host.
@@ -230,19 +216,12 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
 }
 
 TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOutUntilAborted) {
-  const auto image = session_->contentsOf(base_ + "img/a.png", 5s);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(std::string(image->begin(), image->end()), service::builtInImage());
-
   service_.setBehavior("/t", Behavior::answering(200, ""));
-  const auto empty = session_->contentsOf(base_ + "t?", 5s);
-  ASSERT_TRUE(empty);
-  EXPECT_TRUE(empty->empty());
-
-  EXPECT_FALSE(session_->contentsOf(base_ + "missing", 5s));
-  EXPECT_FALSE(session_->contentsOf("ftp://127.0.0.1/x", 5s));
-  EXPECT_FALSE(session_->contentsOf("no url", 5s));
   service_.setBehavior("/d", Behavior::delayed(2s));
+  EXPECT_EQ(session_->contentsOf(base_ + "img/a.png", 5s), bytes(service::builtInImage()));
+  EXPECT_EQ(session_->contentsOf(base_ + "t?", 5s), Data());
+  for (const std::string& url : {base_ + "missing", "ftp://127.0.0.1/x"s, "no url"s})
+    EXPECT_FALSE(session_->contentsOf(url, 5s)) << url;
   EXPECT_FALSE(session_->contentsOf(base_ + "d?", 200ms));
 
   // A blocking load on a hung server ends soon once loads are aborted.
@@ -290,9 +269,7 @@ TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptl
   EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
   for (auto& future : futures) {
     ASSERT_EQ(future.wait_for(0s), std::future_status::ready);
-    const Outcome outcome = future.get();
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->code, kCancelledCode);
+    EXPECT_EQ(future.get().error.value_or(URLError{}).code, kCancelledCode);
   }
   EXPECT_EQ(followUps.load(), 1);
 }
@@ -302,13 +279,11 @@ TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptl
 TEST_F(URLSessionTest, ABurstLongerThanATimeOutIsSentWhole) {
   service_.setBehavior("/t", Behavior::delayed(100ms));
   std::vector<std::future<Outcome>> futures;
-  for (int i = 0; i < 240; ++i) {
+  for (int i = 0; i < 240; ++i)
     futures.push_back(start(requestTo(base_ + "t?&n=" + std::to_string(i), 1000ms)));
-  }
   for (auto& future : futures) {
     ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
-    const Outcome outcome = future.get();
-    EXPECT_FALSE(outcome.error) << outcome.error->localizedDescription;
+    EXPECT_FALSE(future.get().error);
   }
   std::vector<bool> seen(240);
   for (const auto& request : service_.requests("/t"))
