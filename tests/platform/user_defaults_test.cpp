@@ -161,22 +161,11 @@ TEST_F(UserDefaultsTest, TransactionsAreAtomicAcrossThreadsAndRollBackAsAWhole) 
 // exactly in byte order.
 TEST_F(UserDefaultsTest, OddKeysAreDistinctAndListedByPrefixInByteOrder) {
   auto suite = open();
-  const std::vector<std::string> keys{"",
-                                      "a",
-                                      "ab",
-                                      "ab\0"s,
-                                      "abc",
-                                      "ab\xFF",
-                                      "ac",
-                                      "b",
-                                      "\xFF",
-                                      "\xFF\xFF",
-                                      "aa\xFF\xFF",
-                                      "a\0b"s,
-                                      "a\0c"s,
-                                      "\xE2\x82\xAC uro",
-                                      "\xFF\xFE not utf-8",
-                                      std::string(10000, 'k')};
+  // clang-format off
+  std::vector<std::string> keys{"", "a", "ab", "ab\0"s, "abc", "ab\xFF", "ac", "b", "\xFF",
+                                "\xFF\xFF", "aa\xFF\xFF", "a\0b"s, "a\0c"s, "\xE2\x82\xAC uro",
+                                "\xFF\xFE not utf-8", std::string(10000, 'k')};
+  // clang-format on
   for (std::size_t i = 0; i < keys.size(); ++i) suite->set(keys[i], static_cast<int>(i));
   suite->set("removed by null", 1);
   suite->set("removed by null", nullptr);
