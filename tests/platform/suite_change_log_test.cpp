@@ -37,13 +37,9 @@ class SuiteChangeLogTest : public testing::SuiteTest {
     EXPECT_EQ(*reached, suite.changeCount());
     return changes;
   }
-  // The suite's entries as it serves them, and as a fresh process reads them.
-  static std::map<std::string, Value> served(UserDefaultsSuite& suite) {
-    const auto entries = suite.dictionaryRepresentation();
-    return {entries.begin(), entries.end()};
-  }
-  std::map<std::string, Value> onDisk() {
-    return served(*makeSqliteUserDefaults(dir_.path(), log_)->suite(kSuite));
+  // The suite's entries as a fresh process reads them.
+  testing::Entries onDisk() {
+    return makeSqliteUserDefaults(dir_.path(), log_)->suite(kSuite)->dictionaryRepresentation();
   }
   bool hasLog() const {
     const std::string objects = RawSuiteFile(file()).text(
@@ -84,7 +80,7 @@ TEST_F(SuiteChangeLogTest, TheLogStartsWithAnotherProcessesWritesWhichAreThenSee
        {"keys b 30", "remove a5", "set a7 theirs", "remove never-there", "set a8 x", "set a8 y"}) {
     ASSERT_EQ(runStoreWriter(dir_.path(), kSuite, command), 0);
   }
-  EXPECT_EQ(served(*suite), onDisk());
+  EXPECT_EQ(suite->dictionaryRepresentation(), onDisk());
   Changes expected{{"a5", std::nullopt}, {"a7", Value("theirs")}, {"a8", Value("y")}};
   for (int i = 0; i < 30; ++i) expected["b" + std::to_string(i)] = Value(i);
   EXPECT_EQ(changesSince(*suite, start), expected) << "not taken in by reading everything";
@@ -140,9 +136,8 @@ TEST_F(SuiteChangeLogTest, ClearingAndRollbacksOfAnotherConnectionAreSeenExactly
                      ") INSERT OR REPLACE INTO entries(key, value) "
                      "SELECT CAST('t' || (i % 700) AS BLOB), x'01' FROM n"))
       << "a reload cannot tell what changed";
-  const auto entries = served(*suite);
-  EXPECT_EQ(entries.size(), 701u);
-  EXPECT_EQ(entries, onDisk());
+  EXPECT_EQ(suite->dictionaryRepresentation().size(), 701u);
+  EXPECT_EQ(suite->dictionaryRepresentation(), onDisk());
   // Once reloaded, the log serves again.
   EXPECT_EQ(after("INSERT OR REPLACE INTO entries VALUES(CAST('t3' AS BLOB), x'03')"),
             (Changes{{"t3", Value(3)}}));
@@ -160,7 +155,7 @@ TEST_F(SuiteChangeLogTest, ClearingAndRollbacksOfAnotherConnectionAreSeenExactly
   EXPECT_EQ(after("DELETE FROM entries WHERE key = CAST('u' AS BLOB)"),
             (Changes{{"u", std::nullopt}}));
   EXPECT_EQ(suite->object("v"), "v");
-  EXPECT_EQ(served(*suite), onDisk());
+  EXPECT_EQ(suite->dictionaryRepresentation(), onDisk());
 }
 
 // Starting the log fails here because its name is taken; the suite writes
@@ -181,7 +176,7 @@ TEST_F(SuiteChangeLogTest, AFileWhereTheLogCannotStartIsReadInFull) {
     raw.insert("after", round);
     EXPECT_EQ(suite->object("mine"), round);
     EXPECT_FALSE(changesSince(*suite, count)) << "read in full";
-    EXPECT_EQ(served(*suite), onDisk());
+    EXPECT_EQ(suite->dictionaryRepresentation(), onDisk());
   }
   EXPECT_FALSE(hasLog());
   EXPECT_EQ(log_.lines().size(), 1u) << "said once";
@@ -235,7 +230,7 @@ TEST_F(SuiteChangeLogTest, ACommitRightAfterAnOwnCommitIsNeverMissed) {
   other.join();
   EXPECT_EQ(stale, 0);
   EXPECT_EQ(suite->object("theirs"), finished.load());
-  EXPECT_EQ(served(*suite), onDisk());
+  EXPECT_EQ(suite->dictionaryRepresentation(), onDisk());
 }
 
 // Readers on several threads while another connection commits a rising
@@ -288,7 +283,7 @@ TEST_F(SuiteChangeLogTest, ConcurrentProcessesLoseNothingAndTransactionsAreAtomi
   std::map<std::string, Value> expected{{"counter", 600}};
   for (int i = 0; i < 500; ++i)
     expected["a" + std::to_string(i)] = expected["b" + std::to_string(i)] = i;
-  EXPECT_EQ(served(*suite), expected);
+  EXPECT_EQ(suite->dictionaryRepresentation(), testing::Entries(expected.begin(), expected.end()));
   // A transaction here starts from the other processes' last state too.
   suite->transaction([&] { suite->set("counter", suite->object("counter")->get<int>() + 1); });
   EXPECT_EQ(open()->object("counter"), 601);

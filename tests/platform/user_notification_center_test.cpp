@@ -122,20 +122,15 @@ TEST(NotificationAttachmentTest, NeedsAnExistingFileByAbsolutePathOrFileUrl) {
 
 TEST(SystemVersionTest, ComparesMajorThenMinor) {
   LinuxSystemInfo info;
-  EXPECT_TRUE(info.isOperatingSystemAtLeast(12));  // the default is recent
-  struct Case {
-    const char* version;
-    int major, minor;
-    bool atLeast;
-  };
-  for (const Case& c :
+  EXPECT_TRUE(info.isOperatingSystemAtLeast(12));        // the default is recent
+  using Case = std::tuple<const char*, int, int, bool>;  // version, major, minor, at least
+  for (const auto& [version, major, minor, atLeast] :
        {Case{"10.3", 10, 3, true}, Case{"10.2.9", 10, 3, false}, Case{"10.10", 10, 3, true},
         Case{"9", 8, 0, true}, Case{"9", 10, 0, false}, Case{"12.0.1", 12, 0, true},
         Case{"11.4", 12, 0, false}, Case{"17", 10, 3, true}, Case{"", 8, 0, false},
         Case{"beta", 1, 0, false}, Case{"99999999999", 12, 0, false}}) {
-    info.setSystemVersion(c.version);
-    EXPECT_EQ(info.isOperatingSystemAtLeast(c.major, c.minor), c.atLeast)
-        << c.version << " vs " << c.major << "." << c.minor;
+    info.setSystemVersion(version);
+    EXPECT_EQ(info.isOperatingSystemAtLeast(major, minor), atLeast) << version << " vs " << major;
   }
 }
 
