@@ -89,23 +89,21 @@ TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
 
   child->addSubview(parent);  // under its own descendant: refused
   grandchild->addSubview(grandchild);
-  EXPECT_EQ(parent->superview(), nullptr);
-  EXPECT_EQ(grandchild->subviews().size(), 0u);
-  EXPECT_EQ(child->subviews().size(), 1u);
+  EXPECT_EQ(
+      std::tuple(parent->superview(), grandchild->subviews().size(), child->subviews().size()),
+      std::tuple(nullptr, 0u, 1u));
 
   std::weak_ptr<View> watched = grandchild;
   grandchild.reset();
   parent.reset();  // the tree goes with its root
   EXPECT_EQ(child->superview(), nullptr);
   child.reset();
-  EXPECT_TRUE(watched.expired());
-
   std::weak_ptr<Window> watchedWindow = window;
   std::weak_ptr<ViewController> watchedScreen = screen;
   window->addSubview(bannerLikeSubtree());
   window.reset();
   screen.reset();
-  EXPECT_TRUE(watchedWindow.expired() && watchedScreen.expired());
+  EXPECT_TRUE(watched.expired() && watchedWindow.expired() && watchedScreen.expired());
 }
 
 class ViewTreePageViewTest : public testing::ServiceTest {};
@@ -131,7 +129,6 @@ TEST_F(ViewTreePageViewTest, BannerSubtreeIsMirroredUntilTheNextPageView) {
 
   client.execute(screen, {{"pn", "Home"}});
   EXPECT_EQ(banner->superview(), nullptr);
-  EXPECT_FALSE(mirror->views.contains(web->identity()));
   EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
   EXPECT_EQ(mirror->events.back(), "detach " + std::to_string(banner->identity()));
 }
@@ -145,11 +142,9 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   a->addChild(b);
   b->addChild(c);
   c->addChild(a);  // under its own descendant: refused
-  EXPECT_EQ(a->parent(), nullptr);
-  EXPECT_TRUE(c->children().empty());
+  EXPECT_TRUE(a->parent() == nullptr && c->children().empty());
   a->addChild(c);  // moves
-  EXPECT_EQ(c->parent(), a);
-  EXPECT_TRUE(b->children().empty());
+  EXPECT_TRUE(c->parent() == a && b->children().empty());
 
   a->present(b);  // a child is never presented
   EXPECT_EQ(a->presentedViewController(), nullptr);
@@ -161,8 +156,7 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   e->present(a);
   EXPECT_EQ(e->presentedViewController(), nullptr);
   a->present(e);  // one presentation at a time
-  EXPECT_EQ(a->presentedViewController(), d);
-  EXPECT_EQ(e->presentingViewController(), d);
+  EXPECT_TRUE(a->presentedViewController() == d && e->presentingViewController() == d);
   e->dismiss();  // a presented controller asks its presenter
   EXPECT_EQ(d->presentedViewController(), nullptr);
 
