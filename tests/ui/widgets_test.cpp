@@ -200,22 +200,6 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   expectMirrored();
 }
 
-// Frames and alphas as "frame start>end" and "alpha start>end", per record.
-std::vector<std::vector<std::string>> movements() {
-  const auto put = [](Rect r) {
-    return std::to_string(int(r.origin.y)) + "+" + std::to_string(int(r.size.height));
-  };
-  std::vector<std::vector<std::string>> all;
-  for (const auto& record : ui::recordedAnimations()) {
-    auto& views = all.emplace_back();
-    for (const auto& v : record.views) {
-      views.push_back(put(v.startFrame) + ">" + put(v.endFrame) + " " +
-                      std::to_string(v.startAlpha) + ">" + std::to_string(v.endAlpha));
-    }
-  }
-  return all;
-}
-
 TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
   auto strip = View::make(Rect::make(87, -112, 216, 112));
   auto other = View::make();
@@ -244,9 +228,17 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
       },
       [&](bool done) { finished = done; });
   EXPECT_TRUE(finished);
-  EXPECT_EQ(movements(), (std::vector<std::vector<std::string>>{
-                             {"-112+112>47+112 1.000000>1.000000", "0+0>0+0 1.000000>0.500000"},
-                             {"0+1>0+2 1.000000>1.000000"}}));
+  using Moved = std::tuple<std::size_t, Rect, Rect, double, double>;  // record, frames, alphas
+  std::vector<Moved> moved;
+  const auto records = ui::recordedAnimations();
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    for (const auto& v : records[i].views)
+      moved.emplace_back(i, v.startFrame, v.endFrame, v.startAlpha, v.endAlpha);
+  }
+  EXPECT_EQ(moved, (std::vector<Moved>{
+                       {0, Rect::make(87, -112, 216, 112), Rect::make(87, 47, 216, 112), 1, 1},
+                       {0, {}, {}, 1, 0.5},
+                       {1, Rect::make(0, 0, 1, 1), Rect::make(0, 0, 2, 2), 1, 1}}));
 }
 
 TEST(ImageTest, CopiesShareBytesAndUnusableSizesAreEmpty) {
