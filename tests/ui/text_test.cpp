@@ -17,17 +17,15 @@ TEST_F(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
       "<style>body{font-family:'Helvetica Neue' ; font-size:35px;}</style>Summer &amp; "
       "<b>sale</b>";
   const auto text = AttributedText::fromHTML(html);
-  EXPECT_EQ(text.html, html);
-  EXPECT_EQ(text.string, "Summer & sale");
-  EXPECT_EQ(text.font, (Font{"Helvetica Neue", 35}));
-
-  EXPECT_EQ(AttributedText::fromHTML("plain").font, AttributedText::defaultHTMLFont());
+  EXPECT_EQ(text, (AttributedText{html, "Summer & sale", Font{"Helvetica Neue", 35}}));
   // Only sizes in px or pt, and the first family of a list.
-  EXPECT_EQ(AttributedText::fromHTML(
-                "<style>p{font-size:2em} body{font-family: \"Georgia\", serif}</style>x")
-                .font,
-            (Font{"Georgia", 12}));
-  EXPECT_EQ(AttributedText::fromHTML("<style>body{font-size:-4px}</style>x").font.size, 12);
+  std::vector<Font> fonts;
+  for (const char* markup :
+       {"plain", "<style>p{font-size:2em} body{font-family: \"Georgia\", serif}</style>x",
+        "<style>body{font-size:-4px}</style>x"})
+    fonts.push_back(AttributedText::fromHTML(markup).font);
+  const auto standard = AttributedText::defaultHTMLFont();
+  EXPECT_EQ(fonts, (std::vector<Font>{standard, {"Georgia", 12}, {standard.family, 12}}));
 }
 
 TEST_F(AttributedTextTest, TextAsABrowserShowsIt) {
