@@ -62,7 +62,7 @@ TEST_F(LinuxFontsTest, WidthFollowsTheGlyphsAndTheSize) {
   EXPECT_NEAR(at32, 2 * at16, 1e-9);
   const auto m16 = fonts.metrics(body);
   const auto m32 = fonts.metrics(Font{"Helvetica Neue", 32});
-  EXPECT_NEAR(m16.lineHeight, 18, 2);  // DejaVu Sans sets lines about 1.16 em apart
+  EXPECT_TRUE(m16.lineHeight > 16 && m16.lineHeight < 20);  // DejaVu Sans: about 1.16 em
   EXPECT_NEAR(m32.lineHeight, 2 * m16.lineHeight, 1e-9);
   EXPECT_NEAR(m16.ascender + m16.descender, m16.lineHeight, 1);
   for (double bad : {0.0, -3.0, std::nan(""), double(INFINITY)}) {
