@@ -28,9 +28,10 @@ class ControllerRulesTest : public ControllerTest {
     platform::current().notificationCenter().post(std::move(notification));
     dispatch().runUntilIdle();
   }
-
-  void enableOrientation(const char* flag) {
-    processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = flag; });
+  // Turns the device and lets the main loop run for the time given.
+  void turn(DeviceOrientation orientation, std::chrono::milliseconds run = 1s) {
+    screen().setDeviceOrientation(orientation);
+    dispatch().runFor(run);
   }
 };
 
@@ -38,116 +39,94 @@ TEST_F(ControllerRulesTest, HtmlStripWithoutOutsideTapSitsOnTheKeyboard) {
   auto follows = show({{"bc", "nt"}, {"coc", "0"}, {"h", "120px"}, {"w", "300px"}}, "nhbs");
   auto stays = show({{"bc", "nt"}, {"coc", "1"}, {"h", "120px"}, {"w", "300px"}}, "nhbs");
   auto native = show({{"bc", "nt"}, {"coc", "0"}, {"cap", "x"}}, "bs");
-  const ui::Rect staysAt = stays->view()->frame();
-  const ui::Rect nativeAt = native->view()->frame();
-
-  keyboardAt(std::nullopt);
+  const auto frames = [&] {
+    return std::vector{follows->view()->frame(), stays->view()->frame(), native->view()->frame()};
+  };
+  auto before = frames();
   ASSERT_TRUE(follows->webView);
-  EXPECT_EQ(follows->view()->frame(), ui::Rect::make(0, 724, 390, 120)) << "no keyboard frame";
-
+  keyboardAt(std::nullopt);
+  before[0] = ui::Rect::make(0, 724, 390, 120);  // no keyboard frame
+  EXPECT_EQ(frames(), before);
   keyboardAt(500);
-  EXPECT_EQ(follows->view()->frame(), ui::Rect::make(0, 380, 390, 120));
-  EXPECT_EQ(stays->view()->frame(), staysAt);
-  EXPECT_EQ(native->view()->frame(), nativeAt);
-
+  before[0].origin.y = 380;
+  EXPECT_EQ(frames(), before);
   keyboardAt(844);
   EXPECT_EQ(follows->view()->frame().origin.y, 724);
 }
 
 TEST_F(ControllerRulesTest, RotationTakesAnOpenBannerAwayAfter150Milliseconds) {
-  enableOrientation("0");
+  processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = "0"; });
   auto off = show({{"cap", "x"}}, "lbcs");
-  screen().setDeviceOrientation(DeviceOrientation::landscapeRight);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::landscapeRight);
   EXPECT_TRUE(attached(*off));
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portrait);
 
-  enableOrientation("1");
+  processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = "1"; });
   auto banner = show({{"cap", "x"}}, "lbcs");
   const auto shown = banner->view();
   // Upside down is no decision; turned and back before the step runs is none.
-  screen().setDeviceOrientation(DeviceOrientation::portraitUpsideDown);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portraitUpsideDown);
   screen().setDeviceOrientation(DeviceOrientation::landscapeLeft);
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portrait);
   EXPECT_TRUE(attached(*banner));
   EXPECT_EQ(banner->orientation, 1);
 
-  screen().setDeviceOrientation(DeviceOrientation::landscapeLeft);
-  dispatch().runFor(149ms);
+  turn(DeviceOrientation::landscapeLeft, 149ms);
   EXPECT_TRUE(attached(*banner));
   dispatch().runFor(1ms);
   EXPECT_EQ(shown->superview(), nullptr);
   EXPECT_NE(banner->view(), shown);
   EXPECT_EQ(banner->view()->superview(), nullptr);
-  EXPECT_EQ(banner->orientation, 3);
-  EXPECT_EQ(banner->closecounter, 0);
+  EXPECT_EQ(std::pair(banner->orientation, banner->closecounter), std::pair(3, std::int64_t{0}));
 
   // A closed banner remembers the turn but keeps its view.
   auto closed = show({{"cap", "x"}}, "lbcs");
   const auto closedView = closed->view();
   closed->targetCoc();
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
-  EXPECT_EQ(closed->orientation, 1);
+  turn(DeviceOrientation::portrait);
+  EXPECT_EQ(std::pair(closed->orientation, closed->closecounter), std::pair(1, std::int64_t{1}));
   EXPECT_EQ(closed->view(), closedView);
-  EXPECT_EQ(closed->closecounter, 1);
 }
 
 TEST_F(ControllerRulesTest, CustomEventBannersRepeatUpToMaxrepeat) {
-  Value params = {{"shEvn", "CUSTOMEVENT"},
-                  {"evn", "a.b.c"},
-                  {"run", {{"maxrepeat", 2}, {"repeatevent", "1"}}},
-                  {"cap", "x"}};
-  const auto cir = [] { return Util::getCookieToQIVDefaults("_cir", "none"); };
-  show(params, "lbcs");
+  auto params = Value::parse(R"({"shEvn": "CUSTOMEVENT", "evn": "a.b.c",
+      "run": {"maxrepeat": 2, "repeatevent": "1"}, "cap": "x"})");
+  // The count each show leaves, from the count stored before it (none: "").
+  const auto shows = [&](const std::vector<std::string>& before) {
+    std::vector<std::string> after;
+    for (const auto& stored : before) {
+      if (!stored.empty()) Util::setCookieToQIVDefaults("_cir", stored);
+      show(params, "lbcs");
+      after.push_back(Util::getCookieToQIVDefaults("_cir", "none"));
+    }
+    return after;
+  };
+  // The series starts again after its last.
+  EXPECT_EQ(shows({"", "", "", ""}), (std::vector<std::string>{"1", "2", "none", "1"}));
   EXPECT_TRUE(log().contains("repeat custom event : c. Repeat count : 1. max repeat count : 2"));
-  EXPECT_EQ(cir(), "1");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "2");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1") << "the series starts again";
 
-  // A maximum that is no whole number counts as 50.
+  // A maximum that is no whole number counts as 50; a stored count that is
+  // no number starts over; a huge one ends.
   params["evn"] = "cart";
   params["run"]["maxrepeat"] = "2.5";
-  Util::setCookieToQIVDefaults("_cir", "49");
-  show(params, "lbcs");
+  EXPECT_EQ(shows({"49", "", "lots"}), (std::vector<std::string>{"50", "none", "1"}));
   EXPECT_TRUE(
       log().contains("repeat custom event : cart. Repeat count : 50. max repeat count : 50"));
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-
-  // A stored count that is no number starts over; so does a huge one end.
-  Util::setCookieToQIVDefaults("_cir", "lots");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1");
-  Util::setCookieToQIVDefaults("_cir", "9223372036854775807");
   params["run"]["maxrepeat"] = "9223372036854775807";
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
+  EXPECT_EQ(shows({"9223372036854775807"}), std::vector<std::string>{"none"});
 
   // Not asked to repeat, or not a custom-event banner.
-  Util::setCookieToQIVDefaults("_cir", "1");
   params["run"] = Value{{"maxrepeat", "5"}, {"repeatevent", "0"}};
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-  Util::setCookieToQIVDefaults("_cir", "1");
+  EXPECT_EQ(shows({"1"}), std::vector<std::string>{"none"});
   params["shEvn"] = "PAGEVIEW";
   params["run"]["repeatevent"] = "1";
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1");
+  EXPECT_EQ(shows({"1"}), std::vector<std::string>{"1"});
 }
 
 TEST_F(ControllerRulesTest, CleaningUpCustomActionsForgetsBadgeDefinitions) {
   show({{"zbid", "1"}, {"bc", "badge"}}, "bdgdt");
   ASSERT_EQ(banner::BadgeDefinitions::shared().size(), 1u);
-  Tavrino client("https://127.0.0.1:9/", "1", "0");
-  client.clearCustomActions();
+  Tavrino("https://127.0.0.1:9/", "1", "0").clearCustomActions();
   EXPECT_EQ(banner::BadgeDefinitions::shared().size(), 0u);
 }
 

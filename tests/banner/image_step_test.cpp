@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "banner/image_test.hpp"
+#include "banner/controller_test.hpp"
 #include "tavrino/banner/image_cache.hpp"
 #include "tavrino/util/store.hpp"
 
@@ -35,6 +35,7 @@ TEST_F(ImageStepTest, SecondBannerWithTheSameImageUsesTheCache) {
   EXPECT_EQ(service.requests("/img/")[0].path, "/img/a b.png");
 }
 
+// The last two are refused before anything is sent.
 TEST_F(ImageStepTest, FailedDownloadsStillShowTheBannerWithoutImage) {
   const std::pair<std::optional<Behavior>, std::string> cases[] = {
       {Behavior::failing(Failure::status500), image("500.png")},
@@ -42,9 +43,8 @@ TEST_F(ImageStepTest, FailedDownloadsStillShowTheBannerWithoutImage) {
       {Behavior::answering(200, "<html></html>", "text/html"), image("page.png")},
       {Behavior::answering(404, std::string(service::builtInImage()), "image/png"),
        image("gone.png")},
-      {std::nullopt, "http://[::1/a.png"},  // refused before anything is sent
-      {std::nullopt, "http://127.0.0.1/\xff.png"},
-  };
+      {std::nullopt, "http://[::1/a.png"},
+      {std::nullopt, "http://127.0.0.1/\xff.png"}};
   for (const auto& [behavior, url] : cases) {
     if (behavior) service.setBehavior(url.substr(baseUrl.size() - 1), *behavior);
     auto banner = present(url, {{"zbid", "4"}});
@@ -54,6 +54,9 @@ TEST_F(ImageStepTest, FailedDownloadsStillShowTheBannerWithoutImage) {
   }
 }
 
+// The count fills every placeholder before the image is fetched; nested
+// values are filled in place, the map stays a map; the client value stays
+// one value.
 TEST_F(ImageStepTest, CountFillsEveryPlaceholderBeforeTheImage) {
   socialProof({{"", "5", "7", 42}});
   const Value run = {{"run_parameter", "n=$$total$$"}, {"list", {1, "$$total$$"}}};
@@ -61,15 +64,11 @@ TEST_F(ImageStepTest, CountFillsEveryPlaceholderBeforeTheImage) {
                         {{"pid", "a b&t=9"}});
   const auto requests = service.requests();
   ASSERT_GE(requests.size(), 2u);
-  EXPECT_EQ(requests[0].path, "/sproof/");
-  EXPECT_EQ(requests[0].queryValue("s"), "a b&t=9") << "the client value stays one value";
-  EXPECT_EQ(requests[0].queryValues("t"), std::vector<std::string>{"5"});
-  EXPECT_EQ(requests[0].queryValue("i"), "7");
-  EXPECT_EQ(requests[1].path, "/img/p.png");
-  EXPECT_EQ(banner->sender_customArray["cap"], "42 look");
-  EXPECT_EQ(banner->sender_customArray["run"],
-            (Value{{"run_parameter", "n=42"}, {"list", {1, "42"}}}))
-      << "nested values are filled in place, the map stays a map";
+  EXPECT_EQ(std::tuple(requests[0].path, requests[0].queryValue("s"), requests[0].queryValues("t"),
+                       requests[0].queryValue("i"), requests[1].path),
+            std::tuple("/sproof/", "a b&t=9", std::vector<std::string>{"5"}, "7", "/img/p.png"));
+  EXPECT_EQ((Value{banner->sender_customArray["cap"], banner->sender_customArray["run"]}),
+            Value::parse(R"(["42 look", {"run_parameter": "n=42", "list": [1, "42"]}])"));
 }
 
 TEST_F(ImageStepTest, CountIsFetchedOnlyWhenAskedForAndFailuresCountZero) {
@@ -77,8 +76,7 @@ TEST_F(ImageStepTest, CountIsFetchedOnlyWhenAskedForAndFailuresCountZero) {
   const std::pair<Value, StringMap> unasked[] = {
       {counted({{"cap", "$$total$$"}, {"_spid", "0"}}), {{"pid", "x"}}},
       {counted({{"cap", "$$total$$"}, {"_spid", "5.5"}}), {{"pid", "x"}}},
-      {counted({{"cap", "$$total$$"}}), {{"other", "x"}}},
-  };
+      {counted({{"cap", "$$total$$"}}), {{"other", "x"}}}};
   for (const auto& [params, client] : unasked) {
     EXPECT_EQ(present("", params, client)->sender_customArray["cap"], "$$total$$");
   }
@@ -131,8 +129,8 @@ TEST_F(ImageStepTest, ImageOfAPageViewThatEndedShowsNothing) {
   ASSERT_TRUE(waitUntil([&] { return log().contains("imageSet execcount did not match"); }));
   EXPECT_FALSE(attached(*banner));
   EXPECT_EQ(Util::readDefault("qiv_i_2"), "");
-  EXPECT_FALSE(log().contains("send request : " + baseUrl + "t?"));
-  EXPECT_FALSE(log().contains("qiv_impression_6"));
+  EXPECT_FALSE(log().contains("send request : " + baseUrl + "t?") ||
+               log().contains("qiv_impression_6"));
 }
 
 }  // namespace

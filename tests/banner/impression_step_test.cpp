@@ -4,7 +4,7 @@
 #include <array>
 #include <set>
 
-#include "banner/image_test.hpp"
+#include "banner/controller_test.hpp"
 #include "banner/pop_up_impression.hpp"
 #include "tavrino/runtime/registry.hpp"
 #include "tavrino/util/json_helpers.hpp"
@@ -29,8 +29,7 @@ TEST_F(ImpressionStepTest, ReportPairsFollowTheCampaign) {
       {{{"cws", "2"}, {"iqivcmmtyp", "3"}, {"spid", "0"}}, {}},
       // Bulk views: a number other than 0, or a text that is no number.
       {{{"bvw", "0.0"}}, {{"a", "v"}}},
-      {{{"bvw", "yes"}}, {{"a", "v"}, {"qivcfrom", "bulkview"}}},
-  };
+      {{{"bvw", "yes"}}, {{"a", "v"}, {"qivcfrom", "bulkview"}}}};
   for (const auto& [params, expected] : cases) {
     StringMap report = banner::impressionReport(params);
     for (const char* fixed : {"di", "at", "zbid", "r"}) EXPECT_EQ(report.erase(fixed), 1u);
@@ -77,9 +76,8 @@ TEST_F(ImpressionStepTest, HostFunctionsAndCallbacksRunBeforeTheBanner) {
     c.runv = "viewed";
     c.runi = "viewedToo";
   });
-  const Value functions = {{{"type", "I"}, {"name", "impressed"}, {"class", ""}},
-                           {{"type", "C"}, {"name", "clicked"}, {"class", ""}}};
-  const Value run = {{"run_function", "shown"}, {"run_parameter", "p1"}, {"functions", functions}};
+  const auto run = Value::parse(R"({"run_function": "shown", "run_parameter": "p1", "functions":
+      [{"type": "I", "name": "impressed", "class": ""}, {"type": "C", "name": "clicked", "class": ""}]})");
   EXPECT_TRUE(attached(*present("", {{"zbid", "3"}, {"run", run}})));
   const std::string link = "https://shop.example/home";
   // The "I" functions see the campaign as it came; the others get the link.
@@ -94,45 +92,45 @@ TEST_F(ImpressionStepTest, CookieEndsFollowTheLifetimesInMinutes) {
     Value params;
     std::int64_t show, repeat, impression;  // seconds from now
   };
-  const Case cases[] = {
-      // Defaults: "cend" 1440 minutes and a day; the impression "icend" 60.
-      {Value::object(), 2 * kDay, 2 * kDay, 3600},
-      {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, 600, 300, 90},
-      // "icend" 0 or no number: "cend" and a day, like the show cookie.
-      {{{"icend", "0"}, {"cend", "60"}}, 3600 + kDay, 3600 + kDay, 3600 + kDay},
-      {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "x"}, {"cend", "y"}},
-       2 * kDay,
-       2 * kDay,
-       2 * kDay},
-  };
+  // Defaults: "cend" 1440 minutes and a day; the impression "icend" 60;
+  // "icend" 0 or no number: "cend" and a day, like the show cookie.
+  const Case cases[] = {{Value::object(), 2 * kDay, 2 * kDay, 3600},
+                        {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, 600, 300, 90},
+                        {{{"icend", "0"}, {"cend", "60"}}, 3600 + kDay, 3600 + kDay, 3600 + kDay},
+                        {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "x"}, {"cend", "y"}},
+                         2 * kDay,
+                         2 * kDay,
+                         2 * kDay}};
   for (const auto& c : cases) {
     const auto ends = banner::impressionEnds(c.params, kTestEpoch);
-    EXPECT_EQ(ends.show - kTestEpoch, c.show) << c.params.dump();
-    EXPECT_EQ(ends.repeat - kTestEpoch, c.repeat) << c.params.dump();
-    EXPECT_EQ(ends.impression - kTestEpoch, c.impression) << c.params.dump();
+    EXPECT_EQ(std::tuple(ends.show, ends.repeat, ends.impression),
+              std::tuple(c.show + kTestEpoch, c.repeat + kTestEpoch, c.impression + kTestEpoch))
+        << c.params.dump();
   }
   EXPECT_EQ(banner::impressionEnds({{"icend", "1e300"}}, kTestEpoch).impression, INT64_MAX);
 }
 
 TEST_F(ImpressionStepTest, SwitchesChooseTheCookiesAndTheUniqueMarkerJoinsOnce) {
   const auto at = [](std::int64_t seconds) { return std::to_string(kTestEpoch + seconds); };
+  // Which of the show, repeat and impression cookies each set of switches writes.
   const std::pair<Value, std::array<bool, 3>> cases[] = {
-      // show, repeat, impression
       {Value::object(), {false, false, true}},
       {{{"stc", "1"}, {"ickie", "no"}}, {true, false, true}},
       {{{"sckie", "true"}, {"rckie", "1"}, {"ickie", "0"}}, {true, true, false}},
       {{{"sckie", "yes"}, {"stc", "true"}, {"rckie", "true"}, {"ickie", "false"}},
-       {false, false, false}},
-  };
+       {false, false, false}}};
   for (const auto& [switches, on] : cases) {
     Util::removeCookieStartsWith("qiv_");
     Value params = {{"zbid", "31"}, {"zid", "4"}, {"clickid", "2"}};
     params.update(switches);
     banner::writeImpressionCookies(params);
-    EXPECT_EQ(Util::readDefault("qiv_s_4"), on[0] ? "31 " + at(2 * kDay) : "") << switches;
-    EXPECT_EQ(Util::readDefault("qiv_r_31"), on[1] ? "1 " + at(2 * kDay) : "") << switches;
-    EXPECT_EQ(Util::readDefault("qiv_i_4"), on[2] ? "31 " + at(3600) : "") << switches;
-    EXPECT_EQ(Util::readDefault("qiv_z_31_2"), on[2] ? "I,V " + at(3600) : "") << switches;
+    std::vector<std::string> written;
+    for (const char* key : {"qiv_s_4", "qiv_r_31", "qiv_i_4", "qiv_z_31_2"})
+      written.push_back(Util::readDefault(key));
+    EXPECT_EQ(written, (std::vector<std::string>{
+                           on[0] ? "31 " + at(2 * kDay) : "", on[1] ? "1 " + at(2 * kDay) : "",
+                           on[2] ? "31 " + at(3600) : "", on[2] ? "I,V " + at(3600) : ""}))
+        << switches;
   }
   // Only when neither "I" nor "V" is recorded; other markers keep their place.
   const std::pair<const char*, std::string> markers[] = {{"C 99", "C,I,V " + at(600)},
