@@ -82,9 +82,8 @@ class ControllerTest : public ServiceTest {
   }
 
   // Returns true iff the banner's view hangs under the host's view.
-  bool attached(const popUpController& banner) {
-    auto& self = const_cast<popUpController&>(banner);
-    return self.isViewLoaded() && self.view()->superview() == host->view();
+  bool attached(popUpController& banner) {
+    return banner.isViewLoaded() && banner.view()->superview() == host->view();
   }
   std::size_t count(std::string_view text) {
     const auto lines = log().lines();
@@ -120,9 +119,7 @@ class ImageTest : public ControllerTest {
     return banner;
   }
   void socialProof(std::vector<service::SocialProofCount> counts) {
-    service::Scenario scenario;
-    scenario.socialProof = std::move(counts);
-    service.setScenario(std::move(scenario));
+    service.setScenario({.socialProof = std::move(counts)});
   }
   std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
 };
