@@ -119,7 +119,9 @@ class ImageTest : public ControllerTest {
     return banner;
   }
   void socialProof(std::vector<service::SocialProofCount> counts) {
-    service.setScenario({.socialProof = std::move(counts)});
+    service::Scenario scenario;
+    scenario.socialProof = std::move(counts);
+    service.setScenario(std::move(scenario));
   }
   std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
 };

@@ -111,7 +111,9 @@ TEST_F(RegistrationTest, DelegateIsInstalledFromVersionTenByRegisterOrAConstruct
 // With the settings fetched, the next launch registers at once; a failed
 // fetch leaves the registration deferred.
 TEST_F(RegistrationTest, LaunchRegistrationWaitsForTheCompanySettings) {
-  service.setScenario({.settings = {{"iosproappr", "1"}}});
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", "1"}};
+  service.setScenario(scenario);
   Tavrino client(baseUrl, "1", "0", "1");
   client.register_(application(), Value::object());
   EXPECT_TRUE(hasStep("register method called") && hasStep("unnotification center delegate set."));
