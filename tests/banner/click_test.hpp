@@ -14,14 +14,19 @@
 
 namespace tavrino::testing {
 
+inline platform::LinuxWebPage& pageOf(ui::WebView& web) {
+  return dynamic_cast<platform::LinuxWebPage&>(web.page());
+}
+inline platform::WebContent contentOf(ui::WebView& web) {
+  return pageOf(web).content();
+}
+
 class ClickTest : public ControllerTest {
  protected:
   void SetUp() override {
     ControllerTest::SetUp();
-    clock().set(kNow);
+    clock().set(kTestEpoch);
   }
-
-  static constexpr std::int64_t kNow = kTestEpoch;
 
   // An image pop-up with an OK button labelled "Go", carrying params.
   std::shared_ptr<popUpController> popUp(Value params,
@@ -40,9 +45,8 @@ class ClickTest : public ControllerTest {
                                                      platform::NavigationType type,
                                                      std::optional<std::string> url) {
     std::optional<platform::NavigationPolicy> answer;
-    auto& page = dynamic_cast<platform::LinuxWebPage&>(web.page());
-    page.reportNavigationAction({type, std::move(url)},
-                                [&](platform::NavigationPolicy p) { answer = p; });
+    pageOf(web).reportNavigationAction({type, std::move(url)},
+                                       [&](platform::NavigationPolicy p) { answer = p; });
     dispatch().runUntilIdle();
     return answer;
   }
@@ -51,17 +55,12 @@ class ClickTest : public ControllerTest {
     return Util::qivDefaults()->string(key);
   }
   std::vector<std::string> opened() { return application().openedURLs(); }
-  static platform::WebContent contentOf(ui::WebView& web) {
-    return dynamic_cast<platform::LinuxWebPage&>(web.page()).content();
-  }
   // The click hits that reached the service so far.
-  std::vector<service::RecordedRequest> clickHits() {
+  std::size_t clickHits() {
     dispatch().runUntilIdle();
-    std::vector<service::RecordedRequest> hits;
-    for (auto& request : service.requests("/t")) {
-      if (request.queryValue("a") == "c") hits.push_back(request);
-    }
-    return hits;
+    const auto requests = service.requests("/t");
+    return std::count_if(requests.begin(), requests.end(),
+                         [](const auto& r) { return r.queryValue("a") == "c"; });
   }
 };
 

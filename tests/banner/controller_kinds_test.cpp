@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "banner/controller_test.hpp"
+#include "banner/click_test.hpp"
 #include "tavrino/banner/banner_document.hpp"
 #include "tavrino/ui/text_view.hpp"
 #include "tavrino/ui/web_view.hpp"
@@ -10,58 +10,45 @@
 namespace tavrino::testing {
 namespace {
 
-using platform::LinuxWebPage;
 using platform::WebContent;
 
-WebContent contentOf(const std::shared_ptr<ui::WebView>& web) {
-  return dynamic_cast<LinuxWebPage&>(web->page()).content();
-}
-
-void allowDomains(std::vector<std::string> domains) {
-  processState().withConfig([&](SharedConfiguration& c) { c.allowedDomains = domains; });
-}
-
-class ControllerKindsTest : public ControllerTest {};
+class ControllerKindsTest : public ControllerTest {
+ protected:
+  WebContent::Kind loads(const Value& params, std::string_view function) {
+    return contentOf(*show(params, function)->webView).kind;
+  }
+};
 
 TEST_F(ControllerKindsTest, WebBannersShowTheDocumentOrAddressAtTheirFrame) {
   const Value params = {{"zbid", "7"}, {"w", "300px"}, {"h", "250px"}, {"cap", "<b>Hi</b>"}};
   auto banner = show(params, "lbcs");
-  ASSERT_TRUE(attached(*banner));
-  EXPECT_EQ(banner->view()->frame(), ui::Rect::make(0, 0, 390, 844));
-  EXPECT_EQ(banner->containerView->frame(), ui::Rect::make(45, 297, 300, 250));
-  ASSERT_TRUE(banner->webView);
-  EXPECT_EQ(banner->webView->frame(), ui::Rect::make(0, 0, 300, 250));
-  const WebContent content = contentOf(banner->webView);
+  ASSERT_TRUE(attached(*banner) && banner->webView);
+  EXPECT_EQ((std::vector{banner->view()->frame(), banner->containerView->frame(),
+                         banner->webView->frame(), banner->actInd->frame()}),
+            (std::vector{ui::Rect::make(0, 0, 390, 844), ui::Rect::make(45, 297, 300, 250),
+                         ui::Rect::make(0, 0, 300, 250), ui::Rect::make(130, 125, 40, 40)}));
+  const WebContent content = contentOf(*banner->webView);
   EXPECT_EQ(content.kind, WebContent::Kind::html);
   EXPECT_EQ(content.html, banner::createHTMLContent(params));
-  EXPECT_EQ(banner->actInd->frame(), ui::Rect::make(130, 125, 40, 40));
   EXPECT_TRUE(banner->actInd->isAnimating());
 
   for (const char* function : {"svc", "ajx"}) {
     auto page = show({{"c10", "https://shop.example/offer?x=1"}}, function);
-    ASSERT_TRUE(page->webView) << function;
-    EXPECT_EQ(contentOf(page->webView).request.url, "https://shop.example/offer?x=1") << function;
+    EXPECT_EQ(contentOf(*page->webView).request.url, "https://shop.example/offer?x=1") << function;
   }
   auto full = show({{"btype", "fs"}, {"bstatus", "1"}}, "lbcs");
   EXPECT_EQ(full->containerView->frame(), ui::Rect::make(0, 47, 390, 844 - 47));
-}
 
-TEST_F(ControllerKindsTest, AllowedDomainsDecideWhatLoads) {
+  // Allowed domains decide what loads; the campaign's own document counts
+  // as the empty domain, and its banner still shows, empty.
   allowDomains({"shop.example"});
-  auto page = show({{"c10", "https://shop.example:8443/a"}}, "svc");
-  EXPECT_EQ(contentOf(page->webView).kind, WebContent::Kind::request);
-
-  auto other = show({{"c10", "https://elsewhere.example/a"}}, "svc");
-  EXPECT_EQ(contentOf(other->webView).kind, WebContent::Kind::none);
+  EXPECT_EQ(loads({{"c10", "https://shop.example:8443/a"}}, "svc"), WebContent::Kind::request);
+  EXPECT_EQ(loads({{"c10", "https://elsewhere.example/a"}}, "svc"), WebContent::Kind::none);
   EXPECT_TRUE(log().contains("create banner domain not allowed : elsewhere.example"));
-
-  // The campaign's own document counts as the empty domain.
-  auto document = show({{"cap", "x"}}, "lbcs");
-  EXPECT_TRUE(attached(*document)) << "the banner still shows, empty";
-  EXPECT_EQ(contentOf(document->webView).kind, WebContent::Kind::none);
-
+  EXPECT_TRUE(attached(*show({{"cap", "x"}}, "lbcs")));
+  EXPECT_EQ(loads({{"cap", "x"}}, "lbcs"), WebContent::Kind::none);
   allowDomains({"shop.example", ""});
-  EXPECT_EQ(contentOf(show({{"cap", "x"}}, "lbcs")->webView).kind, WebContent::Kind::html);
+  EXPECT_EQ(loads({{"cap", "x"}}, "lbcs"), WebContent::Kind::html);
 }
 
 TEST_F(ControllerKindsTest, ImageBannersAreClickButtonsCarryingTheCampaign) {
@@ -71,20 +58,30 @@ TEST_F(ControllerKindsTest, ImageBannersAreClickButtonsCarryingTheCampaign) {
   ASSERT_TRUE(attached(*banner));
   const auto buttons = find<ui::customButton>(banner->containerView);
   ASSERT_EQ(buttons.size(), 1u);
-  EXPECT_EQ(buttons[0]->image(), image);
+  EXPECT_EQ(std::tie(buttons[0]->image(), buttons[0]->customArray, buttons[0]->client_map),
+            std::tuple(image, params, StringMap{{"p", "Home"}}));
   EXPECT_EQ(buttons[0]->frame(), banner->containerView->bounds());
-  EXPECT_EQ(buttons[0]->customArray, params);
-  EXPECT_EQ(buttons[0]->client_map, (StringMap{{"p", "Home"}}));
   EXPECT_TRUE(find<ui::TextView>(banner->containerView).empty()) << "no text on a plain image";
 
   auto withText = show(params, "imgtxt", image);
   EXPECT_EQ(find<ui::customButton>(withText->containerView).size(), 2u) << "image and OK";
   EXPECT_EQ(find<ui::TextView>(withText->containerView).size(), 1u);
+
+  // Image and compact strips.
+  auto pictured = show({{"bc", "ntimg"}}, "nitl", ui::Image(600, 400, Data{7}));
+  EXPECT_EQ(pictured->view()->frame(), ui::Rect::make(10, 57, 370, 246));
+  EXPECT_EQ(find<ui::customButton>(pictured->containerView).size(), 1u);
+  auto compact = show({{"bc", "nts"}, {"cap", "Hello"}, {"btx", "Go"}}, "nsbr");
+  EXPECT_EQ(compact->view()->frame().origin.x, 164);
+  EXPECT_FALSE(button(compact->containerView, "Go")) << "the whole strip is the button";
+  const auto surface = find<ui::customButton>(compact->containerView);
+  ASSERT_EQ(surface.size(), 1u);
+  EXPECT_EQ(surface[0]->frame(), compact->containerView->bounds());
 }
 
 TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
-  const Value params = {{"bc", "nt"},  {"cap", "Sale"},  {"sub", "Today only"},
-                        {"btx", "Go"}, {"xtx", "Later"}, {"bgc", "#112233"}};
+  const Value params = Value::parse(R"({"bc": "nt", "cap": "Sale", "sub": "Today only",
+      "btx": "Go", "xtx": "Later", "bgc": "#112233"})");
   const double top = 47 + 10;  // the status bar and the gap
   struct Case {
     const char* function;
@@ -108,15 +105,13 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
     // buttons share the row below.
     const auto texts = find<ui::TextView>(banner->containerView);
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0]->frame().origin, (ui::Point{10, 10}));
-    EXPECT_EQ(texts[0]->frame().width(), frame.width() - 20);
-    EXPECT_EQ(texts[1]->frame().origin.y, 10 + texts[0]->frame().height() + 10);
-    const auto ok = button(banner->containerView, "Go");
-    const auto later = button(banner->containerView, "Later");
-    ASSERT_TRUE(ok && later);
-    EXPECT_EQ(later->frame().origin.x, ok->frame().origin.x + ok->frame().width() + 10);
-    EXPECT_EQ(frame.height(), ok->frame().origin.y + ok->frame().height() + 10);
-
+    const auto ok = button(banner->containerView, "Go")->frame();
+    const auto later = button(banner->containerView, "Later")->frame();
+    EXPECT_EQ((std::vector{texts[0]->frame().origin.x, texts[0]->frame().origin.y,
+                           texts[0]->frame().width(), texts[1]->frame().origin.y, later.origin.x,
+                           frame.height()}),
+              (std::vector{10.0, 10.0, frame.width() - 20, 20 + texts[0]->frame().height(),
+                           ok.origin.x + ok.width() + 10, ok.origin.y + ok.height() + 10}));
     const auto animations = ui::recordedAnimations();
     ASSERT_EQ(animations.size(), 1u);
     EXPECT_EQ(animations[0].views[0].endFrame, frame);
@@ -127,23 +122,8 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
   auto other = show({{"cap", "Sale"}}, "bl");
   EXPECT_EQ(other->view()->frame(), ui::Rect::make(0, 0, 390, 844));
   const ui::Rect strip = other->containerView->frame();
-  EXPECT_EQ(strip.origin.x, 10);
-  EXPECT_EQ(strip.origin.y + strip.height(), 844 - 10);
+  EXPECT_EQ(std::pair(strip.origin.x, strip.origin.y + strip.height()), std::pair(10.0, 834.0));
   EXPECT_EQ(ui::recordedAnimations().back().views[0].view.lock(), other->containerView);
-}
-
-TEST_F(ControllerKindsTest, ImageAndCompactStrips) {
-  const ui::Image image(600, 400, Data{7});
-  auto pictured = show({{"bc", "ntimg"}}, "nitl", image);
-  EXPECT_EQ(pictured->view()->frame(), ui::Rect::make(10, 57, 370, 246));
-  EXPECT_EQ(find<ui::customButton>(pictured->containerView).size(), 1u);
-
-  auto compact = show({{"bc", "nts"}, {"cap", "Hello"}, {"btx", "Go"}}, "nsbr");
-  EXPECT_EQ(compact->view()->frame().origin.x, 164);
-  EXPECT_FALSE(button(compact->containerView, "Go")) << "the whole strip is the button";
-  const auto surface = find<ui::customButton>(compact->containerView);
-  ASSERT_EQ(surface.size(), 1u);
-  EXPECT_EQ(surface[0]->frame(), compact->containerView->bounds());
 }
 
 TEST_F(ControllerKindsTest, InlineFramesGoIntoTheNamedHostViewOnce) {
@@ -169,30 +149,24 @@ TEST_F(ControllerKindsTest, InlineFramesGoIntoTheNamedHostViewOnce) {
             static_cast<ui::WebViewNavigationDelegate*>(first.get()));
 
   show({{"slc", "qivdyn@promo"}}, "aich");
-  EXPECT_EQ(slot->subviews().size(), 2u);
+  ASSERT_EQ(slot->subviews().size(), 2u);
   EXPECT_EQ(slot->subviews()[1]->restorationIdentifier(), "qivWebView_qivdyn@promo");
 
-  auto missing = show({{"slc", "nowhere"}}, "aich");
+  EXPECT_EQ(show({{"slc", "nowhere"}}, "aich")->parent(), nullptr);
   EXPECT_TRUE(log().contains("create banner called. Inline frame did not found."));
-  EXPECT_EQ(missing->parent(), nullptr);
 }
 
 TEST_F(ControllerKindsTest, BadgeDefinitionsAreStoredAndNothingIsShown) {
-  const Value params = {{"zbid", "42"},
-                        {"bc", "badge"},
-                        {"bo", R"({"bgc":"#ff0000","h":"20"})"},
-                        {"run", {{"inline_function", "badged:"}}},
-                        {"slc", "item_"},
-                        {"cap", "Only $$FORMATTED$$"},
-                        {"ids", "A1,B2"}};
+  const auto params = Value::parse(R"({"zbid": "42", "bc": "badge",
+      "bo": "{\"bgc\":\"#ff0000\",\"h\":\"20\"}", "run": {"inline_function": "badged:"},
+      "slc": "item_", "cap": "Only $$FORMATTED$$", "ids": "A1,B2"})");
   auto banner = show(params, "bdgat");
   EXPECT_TRUE(log().contains("badge banner called"));
   EXPECT_FALSE(attached(*banner));
   const auto definition = banner::BadgeDefinitions::shared().get("42");
   ASSERT_TRUE(definition);
-  EXPECT_EQ((*definition)["style"], (Value{{"bgc", "#ff0000"}, {"h", "20"}}));
-  EXPECT_EQ((*definition)["selector"], "item_");
-  EXPECT_EQ((*definition)["ids"], (Value{{"A1", "1"}, {"B2", "1"}}));
+  EXPECT_EQ((Value{(*definition)["style"], (*definition)["selector"], (*definition)["ids"]}),
+            Value::parse(R"([{"bgc": "#ff0000", "h": "20"}, "item_", {"A1": "1", "B2": "1"}])"));
 
   // Ids as a list; a later definition of the campaign replaces the earlier.
   show({{"zbid", "42"}, {"bc", "badge"}, {"ids", {"C3", 4}}}, "bdgai");
@@ -208,8 +182,7 @@ TEST_F(ControllerKindsTest, ScriptKindsAndUnknownCodesAttachNothing) {
   EXPECT_FALSE(log().contains("Unknown banner function"));
   // A badge code without the badge class is no kind at all.
   for (const char* function : {"", "nxtl", "tx", "nhtlx", "bdgdt"}) {
-    auto banner = show({{"zbid", "43"}, {"cap", "x"}}, function);
-    EXPECT_FALSE(attached(*banner)) << function;
+    EXPECT_FALSE(attached(*show({{"zbid", "43"}, {"cap", "x"}}, function))) << function;
     EXPECT_TRUE(log().contains(std::string("Unknown banner function : ") + function));
   }
   EXPECT_FALSE(banner::BadgeDefinitions::shared().get("43"));

@@ -1,4 +1,6 @@
-// The keyboard, rotation and repeat rules, the badge-definition store and
+// What keeps a banner off the screen, which screen it belongs to, its
+// controls' defaults, the ways the user closes it and its release after; the
+// keyboard, rotation and repeat rules, the badge-definition store and
 // finding host views by identifier.
 
 #include <gtest/gtest.h>
@@ -7,11 +9,180 @@
 
 #include "banner/controller_test.hpp"
 #include "tavrino/client.hpp"
+#include "tavrino/ui/gesture_recognizer.hpp"
+#include "tavrino/ui/text_view.hpp"
 #include "tavrino/util/store.hpp"
 #include "tavrino/util/view_lookup.hpp"
 
 namespace tavrino::testing {
 namespace {
+
+class ControllerGuardsTest : public ControllerTest {
+ protected:
+  // Whether a plain web banner reaches the host's screen.
+  bool shows(const StringMap& client_map = {}) {
+    return attached(*show({{"cap", "x"}}, "lbcs", {}, client_map));
+  }
+};
+
+TEST_F(ControllerGuardsTest, ExecutionCounterGuardsOnlyWhenItIsANumber) {
+  processState().incrementExecCounter();
+  processState().incrementExecCounter();
+  EXPECT_TRUE(shows({{"_execcounter", "abc"}}) && shows({{"_execcounter", "2"}}));
+  auto stale = show({{"cap", "x"}}, "lbcs", {}, {{"_execcounter", "1"}});
+  EXPECT_TRUE(log().contains("create banner execcount did not match"));
+  EXPECT_FALSE(stale->isViewLoaded()) << "stopped before anything was built";
+  EXPECT_EQ(stale->parent(), nullptr);
+
+  // A controller of another screen, or a banner that cannot be sized.
+  auto other = std::make_shared<ui::ViewController>("Other");
+  auto banner = std::make_shared<popUpController>();
+  other->addChild(banner);
+  banner->createBanner(host, {}, {{"cap", "x"}}, "lbcs", kReference, {});
+  EXPECT_TRUE(
+      log().contains("create banner popOver parent and current viewcontroller different.return."));
+  EXPECT_FALSE(attached(*banner));
+  EXPECT_EQ(banner->parent(), other);
+  EXPECT_FALSE(attached(*show({{"w", "300px"}, {"h", "0px"}}, "lbcs")));
+  EXPECT_TRUE(log().contains("create banner ratio is zero or infinite.return."));
+}
+
+TEST_F(ControllerGuardsTest, OnlyTheScreenTheUserSeesGetsTheBanner) {
+  application().setKeyWindow(nullptr);
+  auto unseen = show({{"cap", "x"}}, "lbcs");
+  EXPECT_FALSE(attached(*unseen));
+  EXPECT_EQ(unseen->parent(), nullptr);
+
+  // Under a navigation controller: the screens of its stack, and what its
+  // top screen presents (over the whole stack).
+  window->setRootViewController(std::make_shared<ui::NavigationController>(host));
+  application().setKeyWindow(window);
+  EXPECT_TRUE(shows());
+  auto sheet = std::make_shared<ui::ViewController>("Sheet");
+  host->present(sheet);
+  host = sheet;
+  EXPECT_TRUE(shows());
+
+  // Under a tab bar controller: any of its screens, and what they present.
+  auto tabs = std::make_shared<ui::TabBarController>();
+  auto first = std::make_shared<ui::ViewController>("First");
+  host = std::make_shared<ui::ViewController>("Second");
+  tabs->setViewControllers({first, host});
+  window->setRootViewController(tabs);
+  EXPECT_TRUE(shows());
+  host->present(sheet = std::make_shared<ui::ViewController>("Sheet"));
+  host = sheet;
+  EXPECT_TRUE(shows());
+  sheet->dismiss();
+
+  // The top screen follows the selected tab's stack and what it presents.
+  auto nested = std::make_shared<ui::NavigationController>(host);
+  auto detail = std::make_shared<ui::ViewController>("Detail");
+  nested->pushViewController(detail);
+  tabs->setViewControllers({first, nested});
+  tabs->setSelectedIndex(1);
+  EXPECT_EQ(popUpController::topViewController(tabs), detail);
+  detail->present(sheet = std::make_shared<ui::ViewController>("Sheet"));
+  EXPECT_EQ(popUpController::topViewController(tabs), sheet);
+
+  // A screen the root knows nothing of.
+  host = std::make_shared<ui::ViewController>("Loose");
+  EXPECT_FALSE(shows());
+  window->setRootViewController(nullptr);
+  EXPECT_FALSE(popUpController::isChild(first, window));
+  EXPECT_FALSE(shows());
+}
+
+TEST_F(ControllerGuardsTest, FontSizesDependOnTheBannerClass) {
+  const auto sizes = [&](const std::string& extra) {
+    auto params =
+        Value::parse(R"({"cap": "T", "sub": "S", "btx": "OK", "xtx": "No")" + extra + "}");
+    auto banner = show(params, "tl");
+    const auto views = find<ui::TextView>(banner->containerView);
+    EXPECT_EQ(views.size(), 2u);
+    return std::vector{views[0]->effectiveFont().size, views[1]->effectiveFont().size,
+                       button(banner->containerView, "OK")->font().size,
+                       button(banner->containerView, "No")->font().size};
+  };
+  EXPECT_EQ(sizes(R"(, "bc": "nts")"), (std::vector<double>{15, 12, 12, 12}));
+  EXPECT_EQ(sizes(R"(, "bc": "other")"), (std::vector<double>{35, 21, 16, 16}));
+  EXPECT_EQ(sizes(R"(, "cfs": "20px")")[0], 20);
+  auto banner = show({{"cap", "T"}, {"sub", "S"}, {"sff", "Georgia"}}, "tl");
+  EXPECT_NE(find<ui::TextView>(banner->containerView)[1]->attributedText().html.find(
+                "font-family:'Georgia' ; font-size:21px;"),
+            std::string::npos);
+}
+
+TEST_F(ControllerGuardsTest, OutsideTapAndBorderFollowCoc) {
+  auto banner = show({{"cap", "x"}}, "lbcs");
+  const auto& recognizers = banner->view()->gestureRecognizers();
+  ASSERT_EQ(recognizers.size(), 1u);
+  EXPECT_TRUE(recognizers[0]->fire({5, 5}));
+  EXPECT_FALSE(attached(*banner));
+  EXPECT_TRUE(show({{"coc", "0"}}, "lbcs")->view()->gestureRecognizers().empty());
+
+  // A border only without the outside tap, and never on web kinds.
+  Value bordered = {{"bbr", "1"}, {"coc", "0"}, {"bbrst", "3px"}, {"bbrclr", "#000000"}};
+  auto image = show(bordered, "img");
+  EXPECT_EQ(std::pair(image->containerView->borderWidth(), image->containerView->cornerRadius()),
+            std::pair(3.0, 3.0));
+  EXPECT_EQ(show(bordered, "lbcs")->containerView->borderWidth(), 0);
+  bordered["coc"] = "1";
+  EXPECT_EQ(show(bordered, "img")->containerView->borderWidth(), 0);
+}
+
+TEST_F(ControllerGuardsTest, CloseButtonDefaultsOffsetsAndImage) {
+  auto banner = show({{"w", "300px"}, {"h", "250px"}}, "img");
+  const auto close = button(banner->containerView, "\u00d7");
+  ASSERT_TRUE(close);
+  EXPECT_EQ(close->frame(), ui::Rect::make(270, 0, 30, 30));
+  EXPECT_TRUE(close->sendTouchUpInside());
+  EXPECT_EQ(banner->closecounter, 1);
+  EXPECT_FALSE(attached(*banner));
+
+  auto placed = show(Value::parse(R"({"w": "300px", "h": "250px", "cBtnW": "40px", "cBtnH": "20",
+      "cBtnLeft": "5px", "cBtnBottom": "6", "cBtnTxt": "X", "cBtnbr": "1", "cBtnbrst": "2px",
+      "cBtnbrclr": "#ff0000"})"),
+                     "img");
+  const auto x = button(placed->containerView, "X");
+  ASSERT_TRUE(x);
+  EXPECT_EQ(x->frame(), ui::Rect::make(5, 250 - 20 - 6, 40, 20));
+  EXPECT_EQ(x->borderColor(), (ui::Color{1, 0, 0, 1}));
+
+  auto pictured = show({{"cBtnImg", "//127.0.0.1:9/close.png"}}, "img");
+  const auto buttons = find<ui::Button>(pictured->containerView);
+  const auto pictureClose = std::find_if(buttons.begin(), buttons.end(), [](const auto& b) {
+    return b->accessibilityIdentifier() == "qiv_close";
+  });
+  ASSERT_NE(pictureClose, buttons.end());
+  EXPECT_EQ((*pictureClose)->title(), "") << "the image replaces the title";
+  EXPECT_FALSE(button(show({{"cBtn", "0"}}, "img")->containerView, "\u00d7"));
+}
+
+// A screen that stays through many page views must not gather every banner
+// it showed.
+TEST_F(ControllerGuardsTest, ClosedBannerIsFreedOnceTheWorkInHandHasRun) {
+  std::weak_ptr<popUpController> closed;
+  std::shared_ptr<popUpController> open = show({{"cap", "y"}}, "lbcs");
+  {
+    auto banner = show({{"cap", "x"}}, "lbcs");
+    closed = banner;
+    banner->targetCoc();
+    // The caller may still be inside the banner's methods.
+    EXPECT_EQ(host->children().size(), 2u);
+  }
+  dispatch().runUntilIdle();
+  EXPECT_TRUE(closed.expired());
+  EXPECT_EQ(host->children(), (std::vector<std::shared_ptr<ui::ViewController>>{open}));
+  EXPECT_TRUE(attached(*open));
+
+  // Closing twice (the button and an outside tap) releases once, quietly.
+  open->targetCoc();
+  open->targetCoc();
+  dispatch().runUntilIdle();
+  EXPECT_TRUE(host->children().empty());
+  EXPECT_EQ(open->closecounter, 2);
+}
 
 using namespace std::chrono_literals;
 using platform::DeviceOrientation;
@@ -28,9 +199,10 @@ class ControllerRulesTest : public ControllerTest {
     platform::current().notificationCenter().post(std::move(notification));
     dispatch().runUntilIdle();
   }
-
-  void enableOrientation(const char* flag) {
-    processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = flag; });
+  // Turns the device and lets the main loop run for the time given.
+  void turn(DeviceOrientation orientation, std::chrono::milliseconds run = 1s) {
+    screen().setDeviceOrientation(orientation);
+    dispatch().runFor(run);
   }
 };
 
@@ -38,116 +210,94 @@ TEST_F(ControllerRulesTest, HtmlStripWithoutOutsideTapSitsOnTheKeyboard) {
   auto follows = show({{"bc", "nt"}, {"coc", "0"}, {"h", "120px"}, {"w", "300px"}}, "nhbs");
   auto stays = show({{"bc", "nt"}, {"coc", "1"}, {"h", "120px"}, {"w", "300px"}}, "nhbs");
   auto native = show({{"bc", "nt"}, {"coc", "0"}, {"cap", "x"}}, "bs");
-  const ui::Rect staysAt = stays->view()->frame();
-  const ui::Rect nativeAt = native->view()->frame();
-
-  keyboardAt(std::nullopt);
+  const auto frames = [&] {
+    return std::vector{follows->view()->frame(), stays->view()->frame(), native->view()->frame()};
+  };
+  auto before = frames();
   ASSERT_TRUE(follows->webView);
-  EXPECT_EQ(follows->view()->frame(), ui::Rect::make(0, 724, 390, 120)) << "no keyboard frame";
-
+  keyboardAt(std::nullopt);
+  before[0] = ui::Rect::make(0, 724, 390, 120);  // no keyboard frame
+  EXPECT_EQ(frames(), before);
   keyboardAt(500);
-  EXPECT_EQ(follows->view()->frame(), ui::Rect::make(0, 380, 390, 120));
-  EXPECT_EQ(stays->view()->frame(), staysAt);
-  EXPECT_EQ(native->view()->frame(), nativeAt);
-
+  before[0].origin.y = 380;
+  EXPECT_EQ(frames(), before);
   keyboardAt(844);
   EXPECT_EQ(follows->view()->frame().origin.y, 724);
 }
 
 TEST_F(ControllerRulesTest, RotationTakesAnOpenBannerAwayAfter150Milliseconds) {
-  enableOrientation("0");
+  processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = "0"; });
   auto off = show({{"cap", "x"}}, "lbcs");
-  screen().setDeviceOrientation(DeviceOrientation::landscapeRight);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::landscapeRight);
   EXPECT_TRUE(attached(*off));
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portrait);
 
-  enableOrientation("1");
+  processState().withConfig([&](SharedConfiguration& c) { c.orientationFlag = "1"; });
   auto banner = show({{"cap", "x"}}, "lbcs");
   const auto shown = banner->view();
   // Upside down is no decision; turned and back before the step runs is none.
-  screen().setDeviceOrientation(DeviceOrientation::portraitUpsideDown);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portraitUpsideDown);
   screen().setDeviceOrientation(DeviceOrientation::landscapeLeft);
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
+  turn(DeviceOrientation::portrait);
   EXPECT_TRUE(attached(*banner));
   EXPECT_EQ(banner->orientation, 1);
 
-  screen().setDeviceOrientation(DeviceOrientation::landscapeLeft);
-  dispatch().runFor(149ms);
+  turn(DeviceOrientation::landscapeLeft, 149ms);
   EXPECT_TRUE(attached(*banner));
   dispatch().runFor(1ms);
   EXPECT_EQ(shown->superview(), nullptr);
   EXPECT_NE(banner->view(), shown);
   EXPECT_EQ(banner->view()->superview(), nullptr);
-  EXPECT_EQ(banner->orientation, 3);
-  EXPECT_EQ(banner->closecounter, 0);
+  EXPECT_EQ(std::pair(banner->orientation, banner->closecounter), std::pair(3, std::int64_t{0}));
 
   // A closed banner remembers the turn but keeps its view.
   auto closed = show({{"cap", "x"}}, "lbcs");
   const auto closedView = closed->view();
   closed->targetCoc();
-  screen().setDeviceOrientation(DeviceOrientation::portrait);
-  dispatch().runFor(1s);
-  EXPECT_EQ(closed->orientation, 1);
+  turn(DeviceOrientation::portrait);
+  EXPECT_EQ(std::pair(closed->orientation, closed->closecounter), std::pair(1, std::int64_t{1}));
   EXPECT_EQ(closed->view(), closedView);
-  EXPECT_EQ(closed->closecounter, 1);
 }
 
 TEST_F(ControllerRulesTest, CustomEventBannersRepeatUpToMaxrepeat) {
-  Value params = {{"shEvn", "CUSTOMEVENT"},
-                  {"evn", "a.b.c"},
-                  {"run", {{"maxrepeat", 2}, {"repeatevent", "1"}}},
-                  {"cap", "x"}};
-  const auto cir = [] { return Util::getCookieToQIVDefaults("_cir", "none"); };
-  show(params, "lbcs");
+  auto params = Value::parse(R"({"shEvn": "CUSTOMEVENT", "evn": "a.b.c",
+      "run": {"maxrepeat": 2, "repeatevent": "1"}, "cap": "x"})");
+  // The count each show leaves, from the count stored before it (none: "").
+  const auto shows = [&](const std::vector<std::string>& before) {
+    std::vector<std::string> after;
+    for (const auto& stored : before) {
+      if (!stored.empty()) Util::setCookieToQIVDefaults("_cir", stored);
+      show(params, "lbcs");
+      after.push_back(Util::getCookieToQIVDefaults("_cir", "none"));
+    }
+    return after;
+  };
+  // The series starts again after its last.
+  EXPECT_EQ(shows({"", "", "", ""}), (std::vector<std::string>{"1", "2", "none", "1"}));
   EXPECT_TRUE(log().contains("repeat custom event : c. Repeat count : 1. max repeat count : 2"));
-  EXPECT_EQ(cir(), "1");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "2");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1") << "the series starts again";
 
-  // A maximum that is no whole number counts as 50.
+  // A maximum that is no whole number counts as 50; a stored count that is
+  // no number starts over; a huge one ends.
   params["evn"] = "cart";
   params["run"]["maxrepeat"] = "2.5";
-  Util::setCookieToQIVDefaults("_cir", "49");
-  show(params, "lbcs");
+  EXPECT_EQ(shows({"49", "", "lots"}), (std::vector<std::string>{"50", "none", "1"}));
   EXPECT_TRUE(
       log().contains("repeat custom event : cart. Repeat count : 50. max repeat count : 50"));
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-
-  // A stored count that is no number starts over; so does a huge one end.
-  Util::setCookieToQIVDefaults("_cir", "lots");
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1");
-  Util::setCookieToQIVDefaults("_cir", "9223372036854775807");
   params["run"]["maxrepeat"] = "9223372036854775807";
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
+  EXPECT_EQ(shows({"9223372036854775807"}), std::vector<std::string>{"none"});
 
   // Not asked to repeat, or not a custom-event banner.
-  Util::setCookieToQIVDefaults("_cir", "1");
   params["run"] = Value{{"maxrepeat", "5"}, {"repeatevent", "0"}};
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "none");
-  Util::setCookieToQIVDefaults("_cir", "1");
+  EXPECT_EQ(shows({"1"}), std::vector<std::string>{"none"});
   params["shEvn"] = "PAGEVIEW";
   params["run"]["repeatevent"] = "1";
-  show(params, "lbcs");
-  EXPECT_EQ(cir(), "1");
+  EXPECT_EQ(shows({"1"}), std::vector<std::string>{"1"});
 }
 
 TEST_F(ControllerRulesTest, CleaningUpCustomActionsForgetsBadgeDefinitions) {
   show({{"zbid", "1"}, {"bc", "badge"}}, "bdgdt");
   ASSERT_EQ(banner::BadgeDefinitions::shared().size(), 1u);
-  Tavrino client("https://127.0.0.1:9/", "1", "0");
-  client.clearCustomActions();
+  Tavrino("https://127.0.0.1:9/", "1", "0").clearCustomActions();
   EXPECT_EQ(banner::BadgeDefinitions::shared().size(), 0u);
 }
 

@@ -4,6 +4,7 @@
 // platform with a manual clock, the debug log on and the reference service
 // receiving their reports.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/geometry.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
+#include "tavrino/banner/social_proof.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/ui/animation.hpp"
 #include "tavrino/ui/custom_button.hpp"
@@ -39,6 +41,10 @@ inline std::shared_ptr<ui::Button> button(const std::shared_ptr<ui::View>& root,
   return nullptr;
 }
 
+inline void allowDomains(std::vector<std::string> domains) {
+  processState().withConfig([&](SharedConfiguration& c) { c.allowedDomains = domains; });
+}
+
 class ControllerTest : public ServiceTest {
  protected:
   static constexpr ui::Size kReference{390, 844};
@@ -53,7 +59,6 @@ class ControllerTest : public ServiceTest {
     window->setRootViewController(host);
     application().setKeyWindow(window);
   }
-
   void TearDown() override {
     application().setKeyWindow(nullptr);
     banner::BadgeDefinitions::shared().clear();
@@ -77,13 +82,48 @@ class ControllerTest : public ServiceTest {
   }
 
   // Returns true iff the banner's view hangs under the host's view.
-  bool attached(const popUpController& banner) {
-    auto& self = const_cast<popUpController&>(banner);
-    return self.isViewLoaded() && self.view()->superview() == host->view();
+  bool attached(popUpController& banner) {
+    return banner.isViewLoaded() && banner.view()->superview() == host->view();
+  }
+  std::size_t count(std::string_view text) {
+    const auto lines = log().lines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != line.npos; });
   }
 
   std::shared_ptr<ui::Window> window;
   std::shared_ptr<ui::ViewController> host;
+};
+
+// Banners through their image step: social-proof counts and images served
+// by the reference service.
+class ImageTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    ASSERT_TRUE(banner::setSocialProofOrigin(baseUrl));
+  }
+  void TearDown() override {
+    banner::setSocialProofOrigin(banner::kDefaultSocialProofOrigin);
+    ControllerTest::TearDown();
+  }
+
+  // Starts the image step of a new banner; with wait, pumps the loop until
+  // its impression step ran.
+  std::shared_ptr<popUpController> present(const std::string& url, const Value& params,
+                                           const StringMap& client_map = {}, bool wait = true) {
+    const std::size_t before = count("imageSet called.");
+    auto banner = std::make_shared<popUpController>();
+    banner->downloadImage(url, host, "https://shop.example/home", params, "img", client_map);
+    EXPECT_TRUE(!wait || waitUntil([&] { return count("imageSet called.") > before; }));
+    return banner;
+  }
+  void socialProof(std::vector<service::SocialProofCount> counts) {
+    service::Scenario scenario;
+    scenario.socialProof = std::move(counts);
+    service.setScenario(std::move(scenario));
+  }
+  std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
 };
 
 }  // namespace tavrino::testing

@@ -11,49 +11,47 @@ namespace tavrino::banner {
 namespace {
 
 // A 10x10 image costs 400 bytes decoded plus its source bytes.
-ui::Image imageOf(std::size_t sourceBytes, double side = 10) {
-  return ui::Image(side, side, Data(sourceBytes, 7));
+ui::Image imageOf(std::size_t sourceBytes) {
+  return ui::Image(10, 10, Data(sourceBytes, 7));
+}
+
+// The keys held, in the order given, and the bytes accounted.
+std::pair<std::string, std::size_t> held(ImageCache& cache, std::vector<std::string> keys) {
+  std::string present;
+  for (const auto& key : keys) present += cache.get(key) ? key : "-";
+  return {present, cache.costInBytes()};
 }
 
 TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
   ImageCache cache(3 * 500);
   EXPECT_EQ(ImageCache::costOf(imageOf(100)), 500u);
-  cache.set("a", imageOf(100));
-  cache.set("b", imageOf(100));
-  cache.set("c", imageOf(100));
+  for (const char* key : {"a", "b", "c"}) cache.set(key, imageOf(100));
   ASSERT_TRUE(cache.get("a"));  // a is now the most recently used; b the least
   cache.set("d", imageOf(100));
-  EXPECT_FALSE(cache.get("b"));
-  EXPECT_TRUE(cache.get("a") && cache.get("c") && cache.get("d"));
-
-  // One large image pushes out as many old ones as its size needs.
-  cache.set("big", imageOf(600));  // 1000 bytes: only the most recent other entry stays
+  EXPECT_EQ(held(cache, {"b", "a", "c", "d"}), (std::pair<std::string, std::size_t>("-acd", 1500)));
+  // One large image (1000 bytes) pushes out as many old ones as its size
+  // needs: only the most recent other entry stays.
+  cache.set("big", imageOf(600));
   EXPECT_EQ(cache.count(), 2u);
-  EXPECT_TRUE(cache.get("d") && cache.get("big"));
-  EXPECT_EQ(cache.costInBytes(), 1500u);
+  EXPECT_EQ(held(cache, {"d", "big"}), (std::pair<std::string, std::size_t>("dbig", 1500)));
 }
 
 TEST(ImageCacheTest, ReplacingAndRefusingKeepTheAccountRight) {
   ImageCache cache(1000);
   cache.set("a", imageOf(100));
   cache.set("a", imageOf(200));  // replaces: counted once
-  EXPECT_EQ(cache.count(), 1u);
+  EXPECT_EQ(std::pair(cache.count(), cache.get("a")->data().size()),
+            (std::pair<size_t, size_t>(1, 200)));
   EXPECT_EQ(cache.costInBytes(), 600u);
-  EXPECT_EQ(cache.get("a")->data().size(), 200u);
-
   // Beyond the whole budget: not kept, and the stale image under the key goes.
   cache.set("a", imageOf(700));
-  EXPECT_FALSE(cache.get("a"));
-  EXPECT_EQ(cache.costInBytes(), 0u);
-
+  EXPECT_EQ(held(cache, {"a"}), (std::pair<std::string, std::size_t>("-", 0)));
   cache.set("empty", ui::Image());
   cache.set("flat", ui::Image(10, 0, Data(5)));
   EXPECT_EQ(cache.count(), 0u);
-
   cache.set("b", imageOf(100));
   cache.clear();
-  EXPECT_FALSE(cache.get("b"));
-  EXPECT_EQ(cache.costInBytes(), 0u);
+  EXPECT_EQ(held(cache, {"b"}), (std::pair<std::string, std::size_t>("-", 0)));
 }
 
 TEST(ImageCacheTest, KeysArePercentEncodedUrls) {

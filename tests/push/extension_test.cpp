@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "push/extension_buttons.hpp"
 #include "push/extension_image.hpp"
 #include "push/push_payload_test.hpp"
 #include "service/service.hpp"
+#include "support/helper_process.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/push/attachment.hpp"
 
@@ -45,13 +47,15 @@ class ExtensionTest : public PushPayloadTest {
 };
 
 TEST_F(ExtensionTest, ImageAddressRules) {
-  EXPECT_EQ(push::imageAddress(Value{{"m", "//cdn.example/a.png"}}, "m"),
-            "https://cdn.example/a.png");
-  EXPECT_EQ(push::imageAddress(Value{{"m", "/img/a.png"}}, "m"), baseUrl + "img/a.png");
-  EXPECT_EQ(push::imageAddress(Value{{"m", "http://h/a.png"}}, "m"), "http://h/a.png");
-  EXPECT_EQ(push::imageAddress(Value{{"d", {{"i", "/x.png"}}}}, "d|i"), baseUrl + "x.png");
-  EXPECT_EQ(push::imageAddress(Value{{"m", {1, 2}}}, "m"), "");
-
+  const std::pair<Value, std::string> rows[] = {
+      {{{"m", "//cdn.example/a.png"}}, "https://cdn.example/a.png"},
+      {{{"m", "/img/a.png"}}, baseUrl + "img/a.png"},
+      {{{"m", "http://h/a.png"}}, "http://h/a.png"},
+      {{{"d", {{"i", "/x.png"}}}}, baseUrl + "x.png"},
+      {{{"m", {1, 2}}}, ""}};
+  for (const auto& [payload, address] : rows) {
+    EXPECT_EQ(push::imageAddress(payload, payload.contains("d") ? "d|i" : "m"), address) << payload;
+  }
   Tavrino::setContentDeliveryOrigin("");
   EXPECT_EQ(push::imageAddress(Value{{"m", "/a.png"}}, "m"), "https://cdn.tavrino.invalid/a.png");
 }
@@ -62,34 +66,24 @@ TEST_F(ExtensionTest, AttachesReportsFilesAndCategorisesOneNotification) {
   auto group = platform::current().userDefaults().suite(kGroup);
   group->set("uid", "u-1");
   group->set("cuid", "c-1");
-  const auto content =
-      run(Value{{"zbid", "77"},
-                {"qivxid", "sub9"},
-                {"m", "/img/a.png"},
-                {"qivibxmt", "deals"},
-                {"qivibxttl", "60"},
-                {"aps", {{"alert", {{"title", "T"}, {"body", "B"}}}}},
-                {"actionButtons",
-                 {{{"id", "b1"}, {"title", "Later"}}, "junk", {{"id", "b2"}, {"title", "Open"}}}}});
+  const auto content = run(Value::parse(R"({"zbid": "77", "qivxid": "sub9", "m": "/img/a.png",
+      "qivibxmt": "deals", "qivibxttl": "60", "aps": {"alert": {"title": "T", "body": "B"}},
+      "actionButtons": [{"id": "b1", "title": "Later"}, "junk", {"id": "b2", "title": "Open"}]})"));
   ASSERT_EQ(content.attachments.size(), 1u);
   const auto& attachment = content.attachments[0];
-  EXPECT_EQ(attachment.identifier, "qiv_img_77.jpg");
-  EXPECT_EQ(std::filesystem::path(attachment.url), attachmentDirectory() / "qiv_img_77.jpg");
-  EXPECT_EQ(fileText(attachment.url), service::builtInImage());
-  EXPECT_EQ(content.title, "as delivered");
-
-  const auto view = awaitRequest("/t");
-  const std::pair<const char*, const char*> expected[] = {
-      {"zbid", "77"},  {"a", "v"},      {"qivcfrom", "pushview"},        {"qivpnst", "1"},
-      {"uids", "u-1"}, {"cuid", "c-1"}, {"qiv_subscription_id", "sub9"}, {"s", "1"}};
-  for (const auto& [key, value] : expected) EXPECT_EQ(view.queryValue(key), value) << key;
+  EXPECT_EQ(std::tuple(attachment.identifier, std::filesystem::path(attachment.url),
+                       fileText(attachment.url), content.title),
+            std::tuple("qiv_img_77.jpg", attachmentDirectory() / "qiv_img_77.jpg",
+                       service::builtInImage(), "as delivered"));
+  expectPairs(
+      awaitRequest("/t"),
+      "zbid=77&a=v&qivcfrom=pushview&qivpnst=1&uids=u-1&cuid=c-1&qiv_subscription_id=sub9&s=1");
 
   QivInbox inbox;
   inbox.setStoreName(kGroup);
   const auto message = inbox.getMessage("77");
-  EXPECT_EQ(message.channel, "push");
-  EXPECT_EQ(message.timeoutDate, std::to_string(now() + 3600));
-  EXPECT_EQ(message.message, "B");
+  EXPECT_EQ(std::tuple(message.channel, message.timeoutDate, message.message),
+            std::tuple("push", std::to_string(now() + 3600), "B"));
 
   EXPECT_EQ(content.categoryIdentifier, "77");
   const auto categories = center().notificationCategories();
@@ -130,10 +124,10 @@ TEST_F(ExtensionTest, CampaignIdCannotLeaveTheAttachmentDirectory) {
 
 TEST_F(ExtensionTest, FailedOrMissingImageLeavesNoAttachment) {
   service.setBehavior("/img/*", service::Behavior::failing(service::Failure::status500));
-  EXPECT_TRUE(run(Value{{"zbid", "1"}, {"m", "/img/a.png"}}).attachments.empty());
-  EXPECT_TRUE(run(Value{{"zbid", "1"}, {"m", "not a url"}}).attachments.empty());
-  EXPECT_TRUE(run(Value{{"zbid", "1"}, {"m", "file:///etc/passwd"}}).attachments.empty());
-  EXPECT_TRUE(run(Value{{"zbid", "1"}}).attachments.empty());
+  for (const Value& image :
+       {Value("/img/a.png"), Value("not a url"), Value("file:///etc/passwd"), Value()}) {
+    EXPECT_TRUE(run(Value{{"zbid", "1"}, {"m", image}}).attachments.empty()) << image;
+  }
 }
 
 TEST_F(ExtensionTest, ShorterFormsReadImageKeyMAndStoreNoInbox) {
@@ -143,8 +137,8 @@ TEST_F(ExtensionTest, ShorterFormsReadImageKeyMAndStoreNoInbox) {
   platform::MutableNotificationContent content;
   client().didReceiveNotificationExtension(content, request);
   EXPECT_EQ(content.attachments.size(), 1u);
-  EXPECT_TRUE(hasStep("did receive notification extension 3 called"));
-  EXPECT_TRUE(hasStep("did receive notification extension 2 called"));
+  EXPECT_TRUE(hasStep("did receive notification extension 3 called") &&
+              hasStep("did receive notification extension 2 called"));
   EXPECT_FALSE(hasStep("did receive notification extension inbox message prepared"));
   EXPECT_EQ(QivInbox().getMessageCount(), 0);
 }
@@ -156,16 +150,18 @@ TEST_F(ExtensionTest, CategoriesOfEarlierNotificationsAreKeptBounded) {
   run(buttons("1"));
   run(buttons("2"));
   run(buttons("1"));  // the same campaign again: replaced, not duplicated
-  auto categories = center().notificationCategories();
-  ASSERT_EQ(categories.size(), 2u);
-  EXPECT_EQ(categories[0].identifier, "2");
-  EXPECT_EQ(categories[1].identifier, "1");
-
+  const auto identifiers = [] {
+    std::vector<std::string> all;
+    for (const auto& category : center().notificationCategories())
+      all.push_back(category.identifier);
+    return all;
+  };
+  EXPECT_EQ(identifiers(), (std::vector<std::string>{"2", "1"}));
   for (int i = 3; i <= 70; ++i) run(buttons(std::to_string(i)));
-  categories = center().notificationCategories();
-  ASSERT_EQ(categories.size(), push::kMaxStoredCategories);
-  EXPECT_EQ(categories.front().identifier, "7");
-  EXPECT_EQ(categories.back().identifier, "70");
+  const auto kept = identifiers();
+  ASSERT_EQ(kept.size(), push::kMaxStoredCategories);
+  EXPECT_EQ(std::pair(kept.front(), kept.back()), (std::pair<std::string, std::string>("7", "70")));
+  const auto categories = center().notificationCategories();
 
   // What is stored is what the next notification (another process) starts from.
   const auto stored = platform::current().userDefaults().suite(kGroup)->object("_ntf_categories");
@@ -186,6 +182,49 @@ TEST_F(ExtensionTest, UnreadableStoredCategoriesStartAFreshSet) {
   const auto categories = center().notificationCategories();
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[0], (platform::NotificationCategory{"ok", {}, {}, 0}));
+}
+
+// The extension runs in a process of its own (the example program) over the
+// application's data directory; the application then sees what it stored.
+TEST_F(PushPayloadTest, ExtensionProcessFillsTheSharedInboxForTheApp) {
+  client().setAppGroupName("group.shared");
+  client().enableAppInbox();
+  const auto payloadFile = dataDirectory() / "payload.json";
+  std::ofstream(payloadFile) << R"({"aps": {"alert": {"title": "Sale", "body": "Today only"}},
+      "zbid": "77", "qivibxmt": "deals", "qivibxttl": "60", "m": "/img/a.png",
+      "actionButtons": [{"id": "b1", "title": "Open"}]})";
+  testing::HelperProcess extension(
+      TAVRINO_NOTIFICATION_EXTENSION_PATH,
+      {"--data-dir", dataDirectory().string(), "--base-url", baseUrl, "--company", "1", "--group",
+       "group.shared", "--cdn", baseUrl, payloadFile.string()});
+  // The SDK's console lines share the output; the result is the four
+  // labelled lines.
+  std::map<std::string, std::string> result;
+  while (auto line = extension.readLine(std::chrono::seconds(20))) {
+    const auto colon = line->find(": ");
+    if (colon != std::string::npos) result[line->substr(0, colon)] = line->substr(colon + 2);
+  }
+  const std::filesystem::path attachment = result["attachment"];
+  EXPECT_EQ(attachment.filename(), "qiv_img_77.jpg");
+  EXPECT_TRUE(std::filesystem::is_regular_file(attachment));
+  if (attachment.parent_path().filename().string().starts_with("tavrino-")) {
+    std::filesystem::remove_all(attachment.parent_path());
+  }
+  ASSERT_EQ(extension.wait(), 0);
+  EXPECT_EQ(std::tuple(result["title"], result["body"], result["category"]),
+            std::tuple("Sale", "Today only", "77"));
+  // The delivery report went out before the process ended.
+  const auto views = service.requests("/t");
+  ASSERT_EQ(views.size(), 1u);
+  EXPECT_EQ(views[0].queryValue("qivcfrom"), "pushview");
+  const auto messages = QivInbox().getAllMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(std::pair(messages[0].id, messages[0].category),
+            (std::pair<std::string, std::string>("77", "deals")));
+  const auto categories = push::decodeCategories(
+      platform::current().userDefaults().suite("group.shared")->object("_ntf_categories").value());
+  ASSERT_EQ(categories.size(), 1u);
+  EXPECT_EQ(categories[0].identifier, "77");
 }
 
 }  // namespace

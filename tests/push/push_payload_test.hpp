@@ -1,16 +1,18 @@
 #pragma once
 
-// What the receipt, click and extension tests share: a client of the
-// reference service and the platform's push side.
+// What the push tests share: a client of the reference service, the
+// platform's application and notification centre, and waits on the flow,
+// which crosses the main loop and the centre's callback threads.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "core/shared_configuration.hpp"
-#include "push/registration_test.hpp"
+#include "support/service_test.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/push/notification_delegate.hpp"
@@ -18,6 +20,62 @@
 
 namespace tavrino::testing {
 
+class RegistrationTest : public ServiceTest {
+ protected:
+  static platform::LinuxApplication& application() {
+    return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  }
+  static platform::LinuxUserNotificationCenter& center() {
+    return dynamic_cast<platform::LinuxUserNotificationCenter&>(
+        platform::current().userNotificationCenter());
+  }
+  static void setSystemVersion(std::string version) {
+    dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo())
+        .setSystemVersion(std::move(version));
+  }
+  static bool hasStep(std::string_view step) { return !stepsAmong({std::string(step)}).empty(); }
+  // The steps among wanted, in the order they were recorded.
+  static std::vector<std::string> stepsAmong(const std::vector<std::string>& wanted) {
+    std::vector<std::string> seen;
+    for (const auto& step : processState().steps()) {
+      if (std::find(wanted.begin(), wanted.end(), step) != wanted.end()) seen.push_back(step);
+    }
+    return seen;
+  }
+  bool registered(int times = 1) {
+    return waitUntil([&] { return application().remoteNotificationRegistrationCount() >= times; });
+  }
+  // For what must not happen: pumps the loop a while and answers whether
+  // pred stayed false.
+  bool staysFalse(const std::function<bool()>& pred) {
+    return !waitUntil(pred, std::chrono::milliseconds(300));
+  }
+  std::size_t tokenRequests() { return service.requests("/u").size(); }
+  // Pumps the main loop until n token requests ("/u") arrived.
+  bool tokenRequestsArrived(std::size_t n) {
+    return waitUntil([&] { return tokenRequests() >= n; });
+  }
+  // Lets the user allow everything and push count as enabled.
+  static void allowPush() {
+    application().setNotificationSettings(
+        {.authorizationStatus = platform::AuthorizationStatus::authorized, .alertAllowed = true});
+    application().setRegisteredForRemoteNotifications(true);
+  }
+  static std::string stored(std::string_view key) { return Util::readDefault(key); }
+  static bool has(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
+  // Expects each "key=value" pair of the "&"-joined expected in request's
+  // query (values as decoded).
+  static void expectPairs(const service::RecordedRequest& request, std::string_view expected) {
+    for (std::size_t start = 0; start < expected.size();) {
+      const auto pair = expected.substr(start, expected.find('&', start) - start);
+      const auto eq = pair.find('=');
+      EXPECT_EQ(request.queryValue(pair.substr(0, eq)), pair.substr(eq + 1)) << pair;
+      start += pair.size() + 1;
+    }
+  }
+};
+
+// With a client made at the start.
 class PushPayloadTest : public RegistrationTest {
  protected:
   void SetUp() override {
@@ -27,8 +85,6 @@ class PushPayloadTest : public RegistrationTest {
   }
 
   Tavrino& client() { return *client_; }
-  static std::string stored(std::string_view key) { return Util::readDefault(key); }
-  static bool has(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
   std::int64_t now() { return clock().epochSeconds(); }
 
   // The nth request under path, once it arrived.

@@ -1,0 +1,235 @@
+// Asking for permission, registering with the platform and reporting the
+// token, opting out and in.
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "push/push_payload_test.hpp"
+#include "tavrino/push/notification_delegate.hpp"
+#include "tavrino/util/request.hpp"
+
+namespace tavrino::testing {
+namespace {
+
+using Options = std::vector<platform::AuthorizationOptions>;
+using platform::AuthorizationStatus;
+
+const Data kToken = {0x0a, 0xff, 0x00, 0x7c};
+const Data kOtherToken = {0x01, 0x02};
+
+struct ChoiceCase {
+  const char *iosproappr, *version, *provisional;  // iosproappr nullptr: absent
+  platform::AuthorizationOptions options;
+};
+class ProvisionalChoiceTest : public RegistrationTest,
+                              public ::testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(ProvisionalChoiceTest, SelectsTheOptionsAsked) {
+  const ChoiceCase& c = GetParam();
+  if (c.iosproappr) Util::setCookieToQIVDefaults("iosproappr", c.iosproappr);
+  setSystemVersion(c.version);
+  Tavrino(baseUrl, "1", "0").register_();
+  EXPECT_EQ(stored("appqiv_provisional"), c.provisional);
+  ASSERT_TRUE(registered());
+  EXPECT_EQ(center().requestedAuthorizationOptions(), Options{c.options});
+}
+
+INSTANTIATE_TEST_SUITE_P(Registration, ProvisionalChoiceTest,
+                         ::testing::Values(ChoiceCase{nullptr, "17.0", "0", 7},
+                                           ChoiceCase{"1", "12.0", "1", 71},
+                                           ChoiceCase{"1", "11.4", "1", 7},
+                                           ChoiceCase{"yes", "17.0", "0", 7}));
+
+TEST_F(RegistrationTest, DeniedPermissionEndsSilently) {
+  center().setAuthorizationPolicy({.grant = false});
+  Tavrino(baseUrl, "1", "0").register_();
+  ASSERT_TRUE(waitUntil([] { return !center().requestedAuthorizationOptions().empty(); }));
+  EXPECT_TRUE(staysFalse([] { return application().remoteNotificationRegistrationCount() > 0; }));
+  EXPECT_FALSE(hasStep("request permission ask authorization") ||
+               hasStep("get notification settings called"));
+  EXPECT_EQ(stored("_enable_push"), "");
+}
+
+TEST_F(RegistrationTest, SettingsStatusThatRegistersDependsOnTheVersion) {
+  Tavrino client(baseUrl, "1", "0");
+  application().setNotificationSettings(
+      {.authorizationStatus = AuthorizationStatus::provisional, .alertAllowed = true});
+  setSystemVersion("11.4");  // provisional authorization does not exist yet
+  client.getNotificationSettings();
+  ASSERT_TRUE(waitUntil([] { return hasStep("get notification settings called"); }));
+  EXPECT_TRUE(staysFalse([] { return application().remoteNotificationRegistrationCount() > 0; }));
+  EXPECT_EQ(stored("qiv_provisional"), "");
+
+  setSystemVersion("12.0");
+  client.getNotificationSettings();
+  ASSERT_TRUE(registered());
+  EXPECT_EQ(stored("qiv_provisional"), "1");
+
+  application().setNotificationSettings({.authorizationStatus = AuthorizationStatus::denied});
+  client.getNotificationSettings();
+  EXPECT_TRUE(staysFalse([] { return application().remoteNotificationRegistrationCount() > 1; }));
+  EXPECT_EQ(stored("qiv_provisional"), "1");  // only a grant rewrites it
+}
+
+TEST_F(RegistrationTest, SystemsBeforeTenUseTheLegacyRegistration) {
+  Tavrino client(baseUrl, "1", "0");
+  setSystemVersion("9.3");
+  client.requestPermission(application(), "1");
+  ASSERT_TRUE(waitUntil([] { return !application().userNotificationSettingsRequests().empty(); }));
+  const auto request = application().userNotificationSettingsRequests()[0];
+  EXPECT_EQ(request.types, 7u);
+  EXPECT_TRUE(request.categoryIdentifiers.empty() &&
+              center().requestedAuthorizationOptions().empty());
+
+  setSystemVersion("7.1");
+  client.requestPermission(application(), "0");
+  EXPECT_TRUE(
+      staysFalse([] { return application().userNotificationSettingsRequests().size() > 1; }));
+  EXPECT_EQ(stepsAmong({"request permission called"}).size(), 2u);
+}
+
+TEST_F(RegistrationTest, DelegateIsInstalledFromVersionTenByRegisterOrAConstructionWithPushOn) {
+  Tavrino(baseUrl, "1", "0");
+  EXPECT_EQ(center().delegate(), nullptr);
+  Util::setCookieToQIVDefaults("_enable_push", "1");
+  setSystemVersion("9.0");
+  Tavrino(baseUrl, "1", "0").register_();
+  EXPECT_EQ(center().delegate(), nullptr);
+  setSystemVersion("10.0");
+  Tavrino(baseUrl, "1", "0");
+  EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
+
+  restartPlatform();
+  Util::removeCookieFromQIVDefaults("_enable_push");
+  Tavrino(baseUrl, "1", "0").register_();
+  EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
+}
+
+// The launch registration waits for the company settings, and their fetch
+// resumes it, asking with the provisional option the settings turned on.
+// With the settings fetched, the next launch registers at once; a failed
+// fetch leaves the registration deferred.
+TEST_F(RegistrationTest, LaunchRegistrationWaitsForTheCompanySettings) {
+  service::Scenario scenario;
+  scenario.settings = {{"iosproappr", "1"}};
+  service.setScenario(scenario);
+  Tavrino client(baseUrl, "1", "0", "1");
+  client.register_(application(), Value::object());
+  EXPECT_TRUE(hasStep("register method called") && hasStep("unnotification center delegate set."));
+  EXPECT_FALSE(hasStep("register method ended"));
+  EXPECT_EQ(std::pair(stored("_enable_settings"), stored("appqiv_provisional")),
+            (std::pair<std::string, std::string>("1", "")));
+  ASSERT_TRUE(registered());
+  EXPECT_EQ(center().requestedAuthorizationOptions(), Options{71});
+  EXPECT_EQ(stored("qiv_provisional"), "1");
+
+  Tavrino next(baseUrl, "1", "0", "1");
+  next.register_(application(), Value::object());
+  EXPECT_TRUE(hasStep("register method ended"));
+  EXPECT_TRUE(registered(2));
+}
+
+TEST_F(RegistrationTest, FailedSettingsFetchLeavesTheRegistrationDeferred) {
+  service.setBehavior("/cmpdata", service::Behavior::answering(500, ""));
+  Tavrino client(baseUrl, "1", "0", "1");
+  client.register_(application(), Value::object());
+  ASSERT_TRUE(waitUntil([&] { return !service.requests("/cmpdata").empty(); }));
+  EXPECT_TRUE(staysFalse([] { return !center().requestedAuthorizationOptions().empty(); }));
+  EXPECT_FALSE(hasStep("request permission called"));
+}
+
+// End to end: permission granted, the platform registers and hands the
+// token over, which is reported once as a "push" request carrying it. A new
+// token replaces the stored one but is not reported. The next start finds
+// push enabled: no question, straight registration.
+TEST_F(RegistrationTest, GrantedPermissionRegistersAndReportsTheTokenOnce) {
+  application().setRemoteNotificationRegistrationHandler(
+      [] { Tavrino::registerWithDeviceToken(kToken); });
+  Tavrino client(baseUrl, "1", "0");
+  client.register_();
+  EXPECT_EQ(application().remoteNotificationRegistrationCount(), 0);  // only on the main loop
+  ASSERT_TRUE(tokenRequestsArrived(1));
+  const std::vector<std::string> flow = {"is push enabled false",
+                                         "request permission called",
+                                         "request permission ask authorization",
+                                         "get notification settings called",
+                                         "register remote notifications in getNotificationSettings",
+                                         "push token request triggered"};
+  EXPECT_EQ(stepsAmong(flow), flow);
+  expectPairs(service.requests("/u")[0], "endpoint=0aff007c&token=1&qivsubstype=3&s=1");
+  EXPECT_TRUE(log().consoleContains("token : 0aff007c"));
+  EXPECT_TRUE(Util::isPushEnabled());
+  EXPECT_EQ(std::tuple(stored("qiv_provisional"), stored("_token_state"), stored("_enable_push")),
+            std::tuple("0", "true", "1"));
+
+  Tavrino::registerWithDeviceToken(kOtherToken);
+  EXPECT_EQ(Tavrino::getPushToken(), "0102");
+  client.register_();
+  EXPECT_TRUE(hasStep("register remote notifications in register"));
+  ASSERT_TRUE(registered(2));
+  EXPECT_TRUE(waitUntil([] { return hasStep("register method async ended"); }));
+  EXPECT_EQ(center().requestedAuthorizationOptions().size(), 1u);
+  EXPECT_TRUE(staysFalse([&] { return tokenRequests() > 1; }));
+}
+
+// The token waits until push is enabled or provisional: a provisional
+// registration reports without the settings allowing push.
+TEST_F(RegistrationTest, TokenWaitsUntilPushIsEnabledOrProvisional) {
+  EXPECT_EQ(Tavrino::getPushToken(), "");
+  Tavrino client(baseUrl, "1", "0");
+  Util::setCookieToQIVDefaults("appqiv_provisional", "0");
+  Tavrino::registerWithDeviceToken(kToken);
+  EXPECT_EQ(std::pair(Tavrino::getPushToken(), stored("_token_state")),
+            (std::pair<std::string, std::string>("0aff007c", "false")));
+  EXPECT_TRUE(hasStep("push token method triggered"));
+  EXPECT_FALSE(hasStep("push token request triggered"));
+
+  Util::setCookieToQIVDefaults("appqiv_provisional", "1");
+  Tavrino::registerWithDeviceToken(kOtherToken);
+  ASSERT_TRUE(tokenRequestsArrived(1));
+  EXPECT_EQ(service.requests("/u")[0].queryValue("endpoint"), "0102");
+  EXPECT_EQ(stored("_token_state"), "true");
+}
+
+// An empty token would spend the one report on an address the service
+// cannot reach; the real token that follows must still be reported, once
+// when several arrive together.
+TEST_F(RegistrationTest, EmptyTokenIsIgnoredAndTokensArrivingTogetherAreReportedOnce) {
+  enableDebugLog();
+  Tavrino client(baseUrl, "1", "0");
+  allowPush();
+  Tavrino::registerWithDeviceToken({});
+  EXPECT_TRUE(log().contains("registerWithDeviceToken called with an empty token"));
+  EXPECT_FALSE(has("qiv_token") || has("_token_state"));
+
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] { Tavrino::registerWithDeviceToken({static_cast<std::uint8_t>(t)}); });
+  }
+  for (auto& thread : threads) thread.join();
+  ASSERT_TRUE(tokenRequestsArrived(1));
+  EXPECT_TRUE(staysFalse([&] { return tokenRequests() > 1; }));
+  EXPECT_EQ(stepsAmong({"push token request triggered"}).size(), 1u);
+  EXPECT_EQ(service.requests("/u")[0].queryValue("endpoint").value_or("").size(), 2u);
+}
+
+// End to end: opting out and back in tells the service; push stays set up.
+TEST_F(RegistrationTest, OptOutAndOptInAreReported) {
+  Tavrino client(baseUrl, "1", "0");
+  Tavrino::registerWithDeviceToken(kToken);  // stored, not reported: push is off
+  Tavrino::disable_push();
+  ASSERT_TRUE(tokenRequestsArrived(1));
+  expectPairs(service.requests("/u")[0], "qivunregpush=1&endpoint=0aff007c");
+  EXPECT_EQ(std::tuple(stored("_enable_push"), stored("_disable_push"), stored("qivunregpush")),
+            std::tuple("1", "0", "1"));
+
+  Tavrino::enable_push();
+  ASSERT_TRUE(tokenRequestsArrived(2));
+  EXPECT_EQ(service.requests("/u")[1].queryValue("qivunregpush"), "2");
+  EXPECT_EQ(stored("qivunregpush"), "2");
+  EXPECT_EQ(stored("_token_state"), "false");  // opting in is no token report
+}
+
+}  // namespace
+}  // namespace tavrino::testing
