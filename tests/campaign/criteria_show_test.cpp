@@ -1,18 +1,23 @@
 // Show criteria of banner campaigns: counting modes, hold-back markers, the
-// show-once rule and the stale page-view guard.
+// show-once rule and the stale page-view guard; an answer's store work batched
+// (the criteria of campaigns between which nothing else can run in one commit,
+// the custom-event campaigns filed in one transaction).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "core/shared_configuration.hpp"
-#include "support/sdk_test.hpp"
+#include "campaign/answer/engine_state.hpp"
+#include "campaign/engine_test.hpp"
+#include "core/keyed_archive.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/util/criteria.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino {
 namespace {
+
+using testing::kShown;
 
 class CriteriaShowTest : public testing::SdkTest {
  protected:
@@ -24,18 +29,22 @@ class CriteriaShowTest : public testing::SdkTest {
   // One campaign through the criteria; returns whether it was shown.
   bool check(std::string_view uvp, std::string_view zbid, std::string_view shCnt,
              Value params = Value::object(), const StringMap& client_map = {}) {
-    const auto shows = [this] {
-      const auto lines = log().lines();
-      return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.find("ui_sb setParameters called.") != std::string::npos;
-      });
-    };
-    const auto before = shows();
+    const auto before = count(kShown);
     task.checkEvent(uvp, zbid, shCnt, params, nullptr, "https://t.example/d?", client_map);
-    return shows() > before;
+    return count(kShown) > before;
   }
+  std::size_t count(std::string_view text, bool atEnd = false) {
+    return testing::count(log(), text, atEnd);
+  }
+  static std::uint64_t commits() { return Util::qivDefaults()->changeCount(); }
 
   static std::string stored(std::string_view key) { return Util::readDefault(key); }
+  static Value filedCampaigns(const std::string& event) {
+    const auto stored = Util::qivDefaults()->object("qivo.custom.events_" + event);
+    return stored && stored->is_binary()
+               ? unarchiveDictionary(stored->get_binary()).value_or(nullptr)
+               : nullptr;
+  }
 
   AsyncTask task;
 };
@@ -145,6 +154,66 @@ TEST_F(CriteriaShowTest, MalformedLimitsAndCountersNeverOverflow) {
   EXPECT_TRUE(check("u", "10", "9223372036854775807"));
   EXPECT_EQ(stored("usercount_10"), "9223372036854775807");
   EXPECT_FALSE(check("u", "10", "9223372036854775807"));
+}
+
+// Banners whose presentation runs nothing (no "bsc") and a filed custom-event
+// campaign: one task, one commit, each seeing what the ones before wrote.
+TEST_F(CriteriaShowTest, QuietCampaignsAreCheckedInOrderInOneTaskAndOneCommit) {
+  const std::string body =
+      R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "2"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "2"}},
+    {"function": "ui_sb", "params": {"shEvn": "CUSTOMEVENT", "evn": "qivo.custom.go"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "2"}},
+    {"function": "ui_sb", "params": {"uvp": "v", "zbid": "2", "soo": "1", "gn": "g"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "3", "soo": "1", "gn": "g"}}])";
+  engine::handleAnswer(task.handle(), Data(body.begin(), body.end()),
+                       {"", ViewHandle(nullptr), {}, processState().execcounter()});
+  const std::uint64_t before = commits();
+  EXPECT_EQ(dispatch().runUntilIdle(), 2u) << "the campaigns, then the replay";
+  EXPECT_EQ(commits(), before + 1);
+  EXPECT_EQ(Util::readDefault("usercount_1") + Util::readDefault("visitcount_2"), "21");
+  EXPECT_EQ(count("checking showing criteria ", true), 5u);
+  EXPECT_EQ(count("per unique visitor show count.return."), 1u);
+  EXPECT_EQ(count("show once per pageview. group name : g.return."), 1u);
+}
+
+// A too-deep campaign is refused alone; in "buy" the host ran and removed
+// "ui_sb_0_1", so the refused entry's name meets the one left, kept in place.
+TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
+  engine::fileCustomEventCampaign("ui_sb", {{"zbid", "0"}, {"evn", "qivo.custom.cart.add"}});
+  const Value kept = {{"ui_sb_1_2", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"old", "1"}}}};
+  Util::qivDefaults()->set("qivo.custom.events_buy", Value::binary(archiveDictionary(kept)));
+  Value deep = "x";
+  for (int i = 0; i < 300; ++i) deep = Value::array({deep});
+  const std::vector<engine::CustomEventCampaign> answer = {
+      {"ui_sb", {{"zbid", "1"}, {"evn", "qivo.custom.cart.add"}}},
+      {"add_act", {{"id", "2"}, {"ce", "qivo.custom.add"}}},
+      {"ui_sb", {{"zbid", "3"}, {"evn", "qivo.custom.cart.add"}, {"deep", deep}}},
+      {"add_lbl", {{"id", "4"}, {"evn", "qivo.custom.pay"}}},
+      {"ui_sb", {{"zbid", "5"}, {"evn", "plain"}}},
+      {"other", {{"id", "6"}, {"evn", "qivo.custom.add"}}},
+      {"ui_sb", {{"zbid", "7"}, {"evn", "qivo.custom.cart.add"}}},
+      {"ui_sb", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"deep", deep}}},
+      {"add_act", {{"id", "9"}, {"ce", "qivo.custom.buy"}}},
+  };
+  const std::uint64_t before = commits();
+  engine::fileCustomEventCampaigns(answer);
+  EXPECT_EQ(commits(), before + 1);
+
+  std::vector<std::string> entries;
+  const Value add = filedCampaigns("add");
+  for (const auto& [entry, params] : add.items()) entries.push_back(entry);
+  EXPECT_EQ(entries,
+            (std::vector<std::string>{"ui_sb_0_0", "ui_sb_1_1", "add_act_2_2", "ui_sb_3_7"}))
+      << "numbered as if each had been filed on its own";
+  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_3_3"), 1u);
+  EXPECT_EQ(filedCampaigns("pay"),
+            (Value{{"add_lbl_0_4", {{"id", "4"}, {"evn", "qivo.custom.pay"}}}}));
+  EXPECT_TRUE(filedCampaigns("plain").is_null());
+  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_1_2"), 1u);
+  Value expected = kept;
+  expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
+  EXPECT_EQ(filedCampaigns("buy"), expected);
 }
 
 }  // namespace

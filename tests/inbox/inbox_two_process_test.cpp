@@ -26,7 +26,7 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::HelperProcess;
+using namespace testing;
 
 long scale(const char* name, long fallback) {
   const char* value = std::getenv(name);
@@ -50,7 +50,7 @@ std::string integrityCheck(const std::filesystem::path& path) {
   return result;
 }
 
-using InboxTwoProcessTest = testing::InboxTest;
+using InboxTwoProcessTest = InboxTest;
 
 TEST_F(InboxTwoProcessTest,
        TwoProcessesStoringAtOnceLoseAndDuplicateNothingAndKeepTheLastToExpire) {
@@ -101,7 +101,7 @@ TEST_F(InboxTwoProcessTest, KilledWriterLeavesSoundStoresWithEveryFinishedWrite)
     SCOPED_TRACE("trial " + std::to_string(trial));
     const std::string prefix = "k" + std::to_string(trial);
     HelperProcess child(TAVRINO_INBOX_CRASH_WRITER_PATH,
-                        {dataDirectory().string(), testing::kGroup, prefix});
+                        {dataDirectory().string(), kGroup, prefix});
 
     // Kill at a random moment: one trial in four counts from the start (so
     // some kills fall while the stores open), the others from the first

@@ -1,14 +1,18 @@
 // A page view's answer over loopback: routing by kind, cookie instructions,
-// inbox and custom-event filing, malformed elements, stale answers.
+// inbox and custom-event filing, malformed elements, stale answers, each
+// banner's check at its own turn.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "campaign/engine_test.hpp"
 #include "core/keyed_archive.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
+#include "tavrino/runtime/registry.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino {
@@ -17,29 +21,25 @@ namespace {
 using std::chrono::milliseconds;
 using testing::kTestEpoch;
 
-class AnswerProcessingTest : public testing::EngineTest {
- protected:
-  static Value filed(const std::string& key) {
-    const auto stored = Util::qivDefaults()->object(key);
-    if (!stored || !stored->is_binary()) return nullptr;
-    return unarchiveDictionary(stored->get_binary()).value_or(nullptr);
-  }
-};
+Value filed(const std::string& key) {
+  const auto stored = Util::qivDefaults()->object(key);
+  if (!stored || !stored->is_binary()) return nullptr;
+  return unarchiveDictionary(stored->get_binary()).value_or(nullptr);
+}
+
+using AnswerProcessingTest = testing::EngineTest;
 
 TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
-  answerWith(R"([
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}},
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}},
     {"function": "add_act", "params": {"id": "3", "di": "i", "pt": "v", "v": "x"}},
     {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "shEvn": "SHAKE"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "4711", "shEvn": "CUSTOMEVENT",
-                                      "evn": "qivo.custom.basket.add"}},
-    {"function": "add_act", "params": {"id": "12", "e": "CUSTOMEVENT", "ce": "qivo.custom.add"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "5", "shEvn": "CUSTOMEVENT",
-                                      "evn": "checkout", "ce": "qivo.custom.pay"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "4711", "shEvn": "CUSTOMEVENT", "evn":
+      "qivo.custom.basket.add"}}, {"function": "add_act", "params": {"id": "12", "e": "CUSTOMEVENT",
+      "ce": "qivo.custom.add"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "5", "shEvn":
+      "CUSTOMEVENT", "evn": "checkout", "ce": "qivo.custom.pay"}},
     {"function": "ui_sb", "params": {"uvp": "p", "zbid": "6", "shEvn": "LATER"}},
-    {"function": "other", "params": {"uvp": "p", "zbid": "7", "shEvn": "SHAKE"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "8", "shEvn": "CUSTOMEVENT",
-                                      "evn": "plain"}}
+    {"function": "other", "params": {"uvp": "p", "zbid": "7", "shEvn": "SHAKE"}}, {"function":
+      "ui_sb", "params": {"uvp": "p", "zbid": "8", "shEvn": "CUSTOMEVENT", "evn": "plain"}}
   ])");
   ASSERT_TRUE(pageView());
   EXPECT_EQ(shows(), 1u) << "only the page-view banner shows now";
@@ -48,38 +48,31 @@ TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
   EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
 
   const Value add = filed("qivo.custom.events_add");
-  ASSERT_TRUE(add.is_object());
   EXPECT_EQ(add.size(), 2u);
-  EXPECT_EQ(add["ui_sb_0_4711"]["zbid"], "4711");
-  EXPECT_EQ(add["add_act_1_12"]["id"], "12");
+  EXPECT_EQ(add["ui_sb_0_4711"]["zbid"].dump() + add["add_act_1_12"]["id"].dump(), R"("4711""12")");
   EXPECT_TRUE(filed("qivo.custom.events_checkout").contains("ui_sb_0_5"));
   EXPECT_TRUE(filed("qivo.custom.events_plain").is_null()) << "not a custom event of ours";
-
-  EXPECT_EQ(client->task.function_name(), "ui_sb");
-  EXPECT_EQ(client->task.eventName(), "CUSTOMEVENT");
+  EXPECT_EQ(client->task.function_name() + client->task.eventName(), "ui_sbCUSTOMEVENT");
   EXPECT_EQ(client->task.params()["zbid"], "8");
   EXPECT_EQ(client->task.link(), client->baseLink);
 }
 
 TEST_F(AnswerProcessingTest, CookieInstructionsSetExpiringCookies) {
-  answerWith(R"([
-    {"function": "_sc", "params": {"n": "a", "v": "b", "t": 60, "dup": "true"}},
+  answerWith(R"([{"function": "_sc", "params": {"n": "a", "v": "b", "t": 60, "dup": "true"}},
     {"function": "_sl", "params": {"n": "a", "v": "b"}},
     {"function": "_sc", "params": {"n": "c", "v": "d", "t": "soon"}},
     {"function": "_sc", "params": {"n": "e", "v": "f", "t": "1.5"}},
     {"function": "_sc", "params": {"n": "g", "v": "h", "t": "9223372036854775807"}},
-    {"function": "_sc", "params": {"v": "nameless"}}
-  ])");
+    {"function": "_sc", "params": {"v": "nameless"}}])");
   Util::setCookieToQIVDefaults("groupname", "a");
   ASSERT_TRUE(pageView());
   EXPECT_EQ(Util::readDefault("groupname"), "") << "every answer resets the group";
   EXPECT_EQ(count("activateListingBadge metot triggered"), 2u) << "queued, then replayed";
   const std::string now = std::to_string(kTestEpoch);
-  EXPECT_EQ(Util::readDefault("qiv_a"), "b " + std::to_string(kTestEpoch + 60));
-  EXPECT_EQ(Util::readDefault("a"), "b " + now);
-  EXPECT_EQ(Util::readDefault("c"), "d soon");
-  EXPECT_EQ(Util::readDefault("e"), "f " + now);
-  EXPECT_EQ(Util::readDefault("g"), "h 9223372036854775807");
+  std::vector<std::string> cookies;
+  for (const char* name : {"qiv_a", "a", "c", "e", "g"}) cookies.push_back(Util::readDefault(name));
+  EXPECT_EQ(cookies, (std::vector<std::string>{"b " + std::to_string(kTestEpoch + 60), "b " + now,
+                                               "d soon", "f " + now, "h 9223372036854775807"}));
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
   EXPECT_EQ(count("cookie instruction skipped. no name"), 1u);
   EXPECT_EQ(shows(), 0u) << "instructions are not dispatched";
@@ -129,13 +122,10 @@ TEST_F(AnswerProcessingTest, UnreadableFiledCampaignsAreReplaced) {
 TEST_F(AnswerProcessingTest, InboxCampaignsAreFiledWithTheirLifetime) {
   client->enableAppInbox();
   client->setAppGroupName("group.demo");
-  answerWith(R"([
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "77", "qivibxmt": "news",
-                                      "qivibxttl": 10, "qivibxcap": "Hello"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "78", "qivibxmt": "news",
-                                      "qivibxttl": "0"}},
-    {"function": "add_act", "params": {"id": "79", "qivibxmt": "news", "qivibxttl": "10"}}
-  ])");
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "77", "qivibxmt": "news",
+      "qivibxttl": 10, "qivibxcap": "Hello"}}, {"function": "ui_sb", "params": {"uvp": "p",
+      "zbid": "78", "qivibxmt": "news", "qivibxttl": "0"}},
+    {"function": "add_act", "params": {"id": "79", "qivibxmt": "news", "qivibxttl": "10"}}])");
   ASSERT_TRUE(pageView());
   QivInbox inbox;
   inbox.setStoreName("group.demo");
@@ -178,6 +168,57 @@ TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   EXPECT_TRUE(log().contains("calledEvent execcount did not match"));
   EXPECT_EQ(shows(), 0u);
   EXPECT_TRUE(service.requests("/d").empty());
+}
+
+TEST_F(AnswerProcessingTest, EachBannerLogsItsCheckAtItsOwnTurn) {
+  answerWith(
+      R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1", "bsc": "bdg"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1", "bsc": "bdg"}},
+    {"function": "add_act", "params": {"id": "3", "e": "CUSTOMEVENT", "ce": "qivo.custom.go"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "bsc": "bdg"}}])");
+  ASSERT_TRUE(pageView());
+  std::vector<std::string> sequence;
+  for (const auto& line : log().lines()) {
+    for (const char* wanted : {"checking showing criteria ", "ui_sb setParameters called.",
+                               "per unique visitor show count.return."}) {
+      if (line.ends_with(wanted)) sequence.push_back(wanted);
+    }
+  }
+  EXPECT_EQ(sequence, (std::vector<std::string>{
+                          "checking showing criteria ", "ui_sb setParameters called.",
+                          "checking showing criteria ", "per unique visitor show count.return.",
+                          "checking showing criteria ", "ui_sb setParameters called."}));
+  EXPECT_EQ(Util::readDefault("usercount_1"), "1");
+  EXPECT_TRUE(filed("qivo.custom.events_go").contains("add_act_0_3"));
+}
+
+// What an action runs between two banners of one answer is seen by the later
+// ones: its custom event showed a filed banner of another group, and its host
+// code started a newer page view, which drops them uncounted; they show with
+// the answer to that page view.
+TEST_F(AnswerProcessingTest, LaterBannersSeeWhatAnEarlierActionRan) {
+  int hostCalls = 0;
+  auto& registry = runtime::Registry::shared();
+  registry.registerMethod<ui::ViewController>("HomeScreen", "browse",
+                                              [&](ui::ViewController&, const Value&) {
+                                                if (hostCalls++ == 0)
+                                                  client->execute(view, {{"p", "Cart"}});
+                                              });
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1", "soo": "1", "gn": "g"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "gn": "h", "shEvn": "CUSTOMEVENT",
+      "evn": "qivo.custom.qiv_action_7"}}, {"function": "add_act", "params": {"id": "7", "di": "i",
+      "pt": "v", "run": {"functions": [{"type": "A", "name": "browse", "class": "HomeScreen"}]}}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "3", "soo": "1", "gn": "g"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "4", "shCnt": "1"}}])");
+  client->execute(view, {{"p", "Home"}});
+  // Both answers check 1; the second, by the action, 2 (the newer page view
+  // cleared what the first answer filed), then 3 and 4.
+  EXPECT_TRUE(waitUntil([&] { return count("checking showing criteria ") >= 5; }));
+  registry.resetForTesting();
+  EXPECT_EQ(count("calledEvent execcount did not match"), 2u);
+  EXPECT_EQ(count("show once per pageview"), 0u);
+  EXPECT_EQ(count("per unique visitor show count.return."), 0u);
+  EXPECT_EQ(Util::readDefault("usercount_4"), "1");
 }
 
 }  // namespace
