@@ -1,11 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <limits>
 
 #include "campaign/action_test.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
-#include "tavrino/client.hpp"
 
 namespace tavrino {
 namespace {

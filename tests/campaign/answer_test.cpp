@@ -2,30 +2,17 @@
 // inbox and custom-event filing, malformed elements, stale answers, each
 // banner's check at its own turn.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <vector>
-
 #include "campaign/engine_test.hpp"
-#include "core/keyed_archive.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/runtime/registry.hpp"
-#include "tavrino/util/store.hpp"
 
 namespace tavrino {
 namespace {
 
 using std::chrono::milliseconds;
+using testing::filed;
 using testing::kTestEpoch;
-
-Value filed(const std::string& key) {
-  const auto stored = Util::qivDefaults()->object(key);
-  if (!stored || !stored->is_binary()) return nullptr;
-  return unarchiveDictionary(stored->get_binary()).value_or(nullptr);
-}
 
 using AnswerProcessingTest = testing::EngineTest;
 
@@ -47,11 +34,11 @@ TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
   auto& motion = dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
   EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
 
-  const Value add = filed("qivo.custom.events_add");
+  const Value add = filed("add");
   EXPECT_EQ(add.size(), 2u);
   EXPECT_EQ(add["ui_sb_0_4711"]["zbid"].dump() + add["add_act_1_12"]["id"].dump(), R"("4711""12")");
-  EXPECT_TRUE(filed("qivo.custom.events_checkout").contains("ui_sb_0_5"));
-  EXPECT_TRUE(filed("qivo.custom.events_plain").is_null()) << "not a custom event of ours";
+  EXPECT_TRUE(filed("checkout").contains("ui_sb_0_5"));
+  EXPECT_TRUE(filed("plain").is_null()) << "not a custom event of ours";
   EXPECT_EQ(client->task.function_name() + client->task.eventName(), "ui_sbCUSTOMEVENT");
   EXPECT_EQ(client->task.params()["zbid"], "8");
   EXPECT_EQ(client->task.link(), client->baseLink);
@@ -113,7 +100,7 @@ TEST_F(AnswerProcessingTest, UnreadableFiledCampaignsAreReplaced) {
     return processState().withCampaign([](CampaignState& c) { return !c.pendingBadgeRequested; });
   }));
   EXPECT_EQ(count("custom event campaigns unreadable. starting afresh"), 1u);
-  const Value add = filed("qivo.custom.events_add");
+  const Value add = filed("add");
   EXPECT_EQ(
       add,
       (Value{{"add_lbl_0_3", {{"id", "3"}, {"e", "CUSTOMEVENT"}, {"evn", "qivo.custom.add"}}}}));
@@ -189,7 +176,7 @@ TEST_F(AnswerProcessingTest, EachBannerLogsItsCheckAtItsOwnTurn) {
                           "checking showing criteria ", "per unique visitor show count.return.",
                           "checking showing criteria ", "ui_sb setParameters called."}));
   EXPECT_EQ(Util::readDefault("usercount_1"), "1");
-  EXPECT_TRUE(filed("qivo.custom.events_go").contains("add_act_0_3"));
+  EXPECT_TRUE(filed("go").contains("add_act_0_3"));
 }
 
 // What an action runs between two banners of one answer is seen by the later

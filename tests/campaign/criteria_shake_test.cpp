@@ -1,13 +1,8 @@
 // The shake trigger: arming, the threshold, one firing per kind, one poll per
 // engine, and polling that ends.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-
 #include "campaign/answer/engine_state.hpp"
 #include "campaign/engine_test.hpp"
-#include "core/shared_configuration.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 

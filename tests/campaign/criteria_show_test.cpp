@@ -3,16 +3,10 @@
 // (the criteria of campaigns between which nothing else can run in one commit,
 // the custom-event campaigns filed in one transaction).
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "campaign/answer/engine_state.hpp"
 #include "campaign/engine_test.hpp"
-#include "core/keyed_archive.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/util/criteria.hpp"
-#include "tavrino/util/store.hpp"
 
 namespace tavrino {
 namespace {
@@ -39,12 +33,6 @@ class CriteriaShowTest : public testing::SdkTest {
   static std::uint64_t commits() { return Util::qivDefaults()->changeCount(); }
 
   static std::string stored(std::string_view key) { return Util::readDefault(key); }
-  static Value filedCampaigns(const std::string& event) {
-    const auto stored = Util::qivDefaults()->object("qivo.custom.events_" + event);
-    return stored && stored->is_binary()
-               ? unarchiveDictionary(stored->get_binary()).value_or(nullptr)
-               : nullptr;
-  }
 
   AsyncTask task;
 };
@@ -201,19 +189,19 @@ TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   EXPECT_EQ(commits(), before + 1);
 
   std::vector<std::string> entries;
-  const Value add = filedCampaigns("add");
+  const Value add = testing::filed("add");
   for (const auto& [entry, params] : add.items()) entries.push_back(entry);
   EXPECT_EQ(entries,
             (std::vector<std::string>{"ui_sb_0_0", "ui_sb_1_1", "add_act_2_2", "ui_sb_3_7"}))
       << "numbered as if each had been filed on its own";
   EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_3_3"), 1u);
-  EXPECT_EQ(filedCampaigns("pay"),
+  EXPECT_EQ(testing::filed("pay"),
             (Value{{"add_lbl_0_4", {{"id", "4"}, {"evn", "qivo.custom.pay"}}}}));
-  EXPECT_TRUE(filedCampaigns("plain").is_null());
+  EXPECT_TRUE(testing::filed("plain").is_null());
   EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_1_2"), 1u);
   Value expected = kept;
   expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
-  EXPECT_EQ(filedCampaigns("buy"), expected);
+  EXPECT_EQ(testing::filed("buy"), expected);
 }
 
 }  // namespace

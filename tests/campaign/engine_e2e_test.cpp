@@ -3,10 +3,7 @@
 // strip, badges) with their impressions reported and recorded, events and
 // badge activations waiting for the answer, a slow service.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "campaign/engine_test.hpp"
@@ -18,7 +15,6 @@
 #include "tavrino/ui/web_view.hpp"
 #include "tavrino/ui/window.hpp"
 #include "tavrino/util/json_helpers.hpp"
-#include "tavrino/util/store.hpp"
 
 namespace tavrino {
 namespace {
@@ -160,32 +156,23 @@ class BannerE2ETest : public testing::EngineTest {
     return banners;
   }
 
-  std::string answer() {
-    std::string answer = R"([
-      {"function": "ui_sb", "params": {"uvp": "p", "zbid": "101", "zid": "1", "bsc": "img",
-        "img": "{{base}}img/pop.png", "w": "300px", "h": "200px", "cws": "1", "iqivcmmid": "6",
-        "sckie": "1", "ccend": "10"}},
-      {"function": "ui_sb", "params": {"uvp": "p", "zbid": "102", "zid": "2", "bsc": "lbcs",
-        "cap": "<p>Hi</p>", "w": "320px", "h": "240px"}},
-      {"function": "ui_sb", "params": {"uvp": "p", "zbid": "103", "zid": "3", "bsc": "tl",
-        "bc": "nt", "cap": "Title", "btx": "OK"}},
-      {"function": "ui_sb", "params": {"uvp": "p", "zbid": "104", "zid": "4", "bsc": "bdgat",
-        "bc": "badge", "ids": "1,2", "slc": "prd_", "cap": "Now $$FORMATTED$$",
-        "bo": "{\"y\": \"5\", \"o\": \"-\", \"left\": \"0\", \"h\": \"20\"}"}},
-      {"function": "ui_sb", "params": {"uvp": "p", "zbid": "105", "zid": "5", "bsc": "img",
-        "stde": "3"}}
-    ])";
-    answer.replace(answer.find("{{base}}"), 8, baseUrl);
-    return answer;
-  }
-
   std::shared_ptr<ui::ViewController> shop = std::make_shared<ui::ViewController>("Shop");
   std::shared_ptr<ui::Window> window;
   std::vector<std::shared_ptr<ui::View>> cells;
 };
 
 TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
-  answerWith(answer());
+  std::string answer = R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "101", "zid": "1",
+      "bsc": "img", "img": "{{base}}img/pop.png", "w": "300px", "h": "200px", "cws": "1",
+      "iqivcmmid": "6", "sckie": "1", "ccend": "10"}}, {"function": "ui_sb", "params": {"uvp": "p",
+      "zbid": "102", "zid": "2", "bsc": "lbcs", "cap": "<p>Hi</p>", "w": "320px", "h": "240px"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "103", "zid": "3", "bsc": "tl", "bc": "nt",
+      "cap": "Title", "btx": "OK"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "104",
+      "zid": "4", "bsc": "bdgat", "bc": "badge", "ids": "1,2", "slc": "prd_", "cap":
+      "Now $$FORMATTED$$", "bo": "{\"y\": \"5\", \"o\": \"-\", \"left\": \"0\", \"h\": \"20\"}"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "105", "zid": "5", "bsc": "img",
+      "stde": "3"}}])";
+  answerWith(answer.replace(answer.find("{{base}}"), 8, baseUrl));
   client->execute(shop, {{"p", "Shop"}});
   Tavrino::activateListingBadge(
       shop, {{"qivlid", R"([{"i": "1", "p": "30"}, {"i": "2", "p": "7.5"}, {"i": "3"}])"}});

@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
 #include "tavrino/client.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
 
@@ -62,6 +64,12 @@ inline std::size_t count(const CapturingLog& log, std::string_view text, bool at
     n += atEnd ? line.ends_with(text) : line.find(text) != std::string::npos;
   }
   return n;
+}
+// The custom-event campaigns filed for event, or null when absent or unreadable.
+inline Value filed(const std::string& event) {
+  const auto stored = Util::qivDefaults()->object("qivo.custom.events_" + event);
+  return stored && stored->is_binary() ? unarchiveDictionary(stored->get_binary()).value_or(nullptr)
+                                       : nullptr;
 }
 // The line each banner's presentation starts with.
 inline constexpr std::string_view kShown = "ui_sb setParameters called.";

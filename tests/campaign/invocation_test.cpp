@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "core/shared_configuration.hpp"
 #include "support/sdk_test.hpp"

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <mutex>
 
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"

@@ -7,14 +7,10 @@
 //   TAVRINO_STRESS_REPEATS   repetitions of each two-writer run (1)
 //   TAVRINO_STRESS_KILLS     kill trials (30)
 
-#include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <set>
 #include <sstream>

@@ -3,14 +3,8 @@
 // byte for byte what archiving the stored map gives (readable the old way,
 // the old entries readable the new way).
 
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <string>
-#include <vector>
 
-#include "core/keyed_archive.hpp"
-#include "inbox/inbox_cache.hpp"
 #include "inbox/inbox_test.hpp"
 #include "inbox/message_archive.hpp"
 
@@ -170,9 +164,13 @@ TEST_F(MessageFormTest, EntriesAreStoredAndMarkedAsByTheMapWriterWhichItsEntries
   incoming["qivibxtimeout"] = kTestEpoch + 600;
   ASSERT_FALSE(inbox.setMessage(incoming));
   EXPECT_EQ(storedBytes("a"), oldArchive(incoming));
-  // A map that lacks fields: their defaults are stored, as before.
-  ASSERT_FALSE(inbox.setMessage(Value{{"zbid", "b"}}));
-  EXPECT_EQ(storedBytes("b"), oldArchive(Value{{"zbid", "b"}}));
+  // A map that lacks fields, with a number for the id: the defaults are
+  // stored, as before, and survive a restart.
+  const Value sparse = {{"zbid", 42}, {"qivibxttl", 5}, {"qivibxcap", "hi"}};
+  ASSERT_FALSE(inbox.setMessage(sparse));
+  restartPlatform();
+  EXPECT_EQ(storedBytes("42"), oldArchive(sparse));
+  EXPECT_EQ(inbox.getMessage("42").title, "hi");
   // Written the old way, as a previous version (or another process) did.
   groupSuite()->set("qiv_inbox_old", entry(message("old")));
   EXPECT_EQ(inbox.getMessage("old").title, "title old");
