@@ -16,8 +16,15 @@ using testing::kTestEpoch;
 
 using AnswerProcessingTest = testing::EngineTest;
 
+// Inbox campaigns are filed with their lifetime, and dispatched too.
 TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
+  client->enableAppInbox();
+  client->setAppGroupName("group.demo");
   answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "77", "qivibxmt": "news",
+      "qivibxttl": 10, "qivibxcap": "Hello"}}, {"function": "ui_sb", "params": {"uvp": "p",
+      "zbid": "78", "qivibxmt": "news", "qivibxttl": "0"}},
+    {"function": "add_act", "params": {"id": "79", "qivibxmt": "news", "qivibxttl": "10"}},
     {"function": "add_act", "params": {"id": "3", "di": "i", "pt": "v", "v": "x"}},
     {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "shEvn": "SHAKE"}},
     {"function": "ui_sb", "params": {"uvp": "p", "zbid": "4711", "shEvn": "CUSTOMEVENT", "evn":
@@ -29,7 +36,13 @@ TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
       "ui_sb", "params": {"uvp": "p", "zbid": "8", "shEvn": "CUSTOMEVENT", "evn": "plain"}}
   ])");
   ASSERT_TRUE(pageView());
-  EXPECT_EQ(shows(), 1u) << "only the page-view banner shows now";
+  EXPECT_EQ(shows(), 3u) << "only the page-view banners show now";
+  QivInbox inbox;
+  inbox.setStoreName("group.demo");
+  EXPECT_EQ(inbox.getMessage("77").timeoutDate, std::to_string(kTestEpoch + 600));
+  EXPECT_FALSE(inbox.hasMessage("78"));
+  EXPECT_FALSE(inbox.hasMessage("79"));
+  EXPECT_EQ(count("hasinboxmessage : write"), 1u);
   testing::awaitRequestWith(dispatch(), service, "/t", "aid", "3");  // the action reports itself
   auto& motion = dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
   EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
@@ -106,24 +119,21 @@ TEST_F(AnswerProcessingTest, UnreadableFiledCampaignsAreReplaced) {
       (Value{{"add_lbl_0_3", {{"id", "3"}, {"e", "CUSTOMEVENT"}, {"evn", "qivo.custom.add"}}}}));
 }
 
-TEST_F(AnswerProcessingTest, InboxCampaignsAreFiledWithTheirLifetime) {
-  client->enableAppInbox();
-  client->setAppGroupName("group.demo");
-  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "77", "qivibxmt": "news",
-      "qivibxttl": 10, "qivibxcap": "Hello"}}, {"function": "ui_sb", "params": {"uvp": "p",
-      "zbid": "78", "qivibxmt": "news", "qivibxttl": "0"}},
-    {"function": "add_act", "params": {"id": "79", "qivibxmt": "news", "qivibxttl": "10"}}])");
-  ASSERT_TRUE(pageView());
-  QivInbox inbox;
-  inbox.setStoreName("group.demo");
-  EXPECT_EQ(inbox.getMessage("77").timeoutDate, std::to_string(kTestEpoch + 600));
-  EXPECT_FALSE(inbox.hasMessage("78"));
-  EXPECT_FALSE(inbox.hasMessage("79"));
-  EXPECT_EQ(count("hasinboxmessage : write"), 1u);
-  EXPECT_EQ(shows(), 2u) << "inbox campaigns are dispatched too";
-}
-
-TEST_F(AnswerProcessingTest, AnswerOfAnEarlierPageViewIsDropped) {
+TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
+  // Before the fetch starts.
+  client->task.executeParameters(baseUrl + "d?p=x", view, {}, processState().execcounter() - 1);
+  EXPECT_TRUE(log().contains("executeParameters execcount did not match"));
+  client->task.doinBackground(baseUrl + "d?p=x", view, {}, processState().execcounter() + 1);
+  EXPECT_TRUE(log().contains("doinBackground execcount did not match"));
+  client->task.doinBackground("no url at all", view, {}, processState().execcounter());
+  EXPECT_TRUE(log().contains("this is not valid url : no url at all"));
+  // Before a campaign's dispatch.
+  client->task.calledEvent(view, {{"uvp", "p"}}, baseUrl, "PAGEVIEW", "ui_sb", {},
+                           processState().execcounter() + 1);
+  EXPECT_TRUE(log().contains("calledEvent execcount did not match"));
+  EXPECT_EQ(shows(), 0u);
+  EXPECT_TRUE(service.requests("/d").empty());
+  // The answer of an earlier page view.
   auto delayed = service::Behavior::answering(
       200, R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "9"}}])");
   delayed.delay = milliseconds(300);
@@ -139,22 +149,6 @@ TEST_F(AnswerProcessingTest, AnswerOfAnEarlierPageViewIsDropped) {
   EXPECT_EQ(Util::readDefault("usercount_1"), "1");
   EXPECT_EQ(Util::readDefault("usercount_9"), "");
   EXPECT_EQ(shows(), 1u);
-}
-
-TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
-  // Before the fetch starts.
-  client->task.executeParameters(baseUrl + "d?p=x", view, {}, processState().execcounter() - 1);
-  EXPECT_TRUE(log().contains("executeParameters execcount did not match"));
-  client->task.doinBackground(baseUrl + "d?p=x", view, {}, processState().execcounter() + 1);
-  EXPECT_TRUE(log().contains("doinBackground execcount did not match"));
-  client->task.doinBackground("no url at all", view, {}, processState().execcounter());
-  EXPECT_TRUE(log().contains("this is not valid url : no url at all"));
-  // Before a campaign's dispatch.
-  client->task.calledEvent(view, {{"uvp", "p"}}, baseUrl, "PAGEVIEW", "ui_sb", {},
-                           processState().execcounter() + 1);
-  EXPECT_TRUE(log().contains("calledEvent execcount did not match"));
-  EXPECT_EQ(shows(), 0u);
-  EXPECT_TRUE(service.requests("/d").empty());
 }
 
 TEST_F(AnswerProcessingTest, EachBannerLogsItsCheckAtItsOwnTurn) {
