@@ -37,7 +37,7 @@ class CriteriaShowTest : public testing::SdkTest {
   AsyncTask task;
 };
 
-TEST_F(CriteriaShowTest, CountingModes) {
+TEST_F(CriteriaShowTest, CountingModesTheirLimitsAndMalformedCounters) {
   EXPECT_TRUE(check("u", "7", "2"));
   EXPECT_TRUE(check("u", "7", "2"));
   EXPECT_FALSE(check("u", "7", "2"));
@@ -61,9 +61,8 @@ TEST_F(CriteriaShowTest, CountingModes) {
   for (const auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
     EXPECT_EQ(key.find("count_"), std::string::npos) << key;
   }
-}
 
-TEST_F(CriteriaShowTest, OncePerVisitAndAtMostTheLimitInTotal) {
+  // Once per visit, at most the limit in total.
   for (int visit = 0; visit < 4; ++visit) {
     Util::setCookieToQIVDefaults("visitflag", "true");
     EXPECT_EQ(check("w", "7", "3"), visit < 3) << visit;
@@ -74,9 +73,27 @@ TEST_F(CriteriaShowTest, OncePerVisitAndAtMostTheLimitInTotal) {
   EXPECT_EQ(stored("uservisitcount_8"), "1");
   EXPECT_TRUE(log().contains(
       "checking showing criteria .per unique visitor(1 per visit) show count.return."));
+
+  // A limit that is not a whole number is the default limit.
+  EXPECT_TRUE(check("u", "7", "many"));
+  EXPECT_TRUE(check("u", "7", "1.5"));
+  EXPECT_EQ(stored("usercount_7"), "2");
+  EXPECT_FALSE(check("u", "7", "-1"));
+
+  Util::setCookieToQIVDefaults("usercount_8", "garbage");
+  EXPECT_TRUE(check("u", "8", "1"));
+  EXPECT_EQ(stored("usercount_8"), "1");
+  Util::setCookieToQIVDefaults("visitcount_9", "-40");
+  EXPECT_TRUE(check("v", "9", "1"));
+  EXPECT_EQ(stored("visitcount_9"), "1");
+
+  Util::setCookieToQIVDefaults("usercount_10", "9223372036854775806");
+  EXPECT_TRUE(check("u", "10", "9223372036854775807"));
+  EXPECT_EQ(stored("usercount_10"), "9223372036854775807");
+  EXPECT_FALSE(check("u", "10", "9223372036854775807"));
 }
 
-TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitch) {
+TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitchAStalePageViewIsDropped) {
   Util::setCookieToQIVDefaults("qiv_c_7", "1 0");
   Util::setCookieToQIVDefaults("qiv_i_z1", "x");
   Util::setCookieToQIVDefaults("qiv_s_z2", "x");
@@ -91,6 +108,16 @@ TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitch) {
   EXPECT_TRUE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z1"}}));
   EXPECT_TRUE(check("p", "7", "1", {{"rafr", "1"}})) << "an empty marker holds nothing back";
   EXPECT_TRUE(check("p", "7", "1", {{"rafc", "true"}}));
+
+  // A stale page view is dropped; shake work (no counter) is not.
+  processState().incrementExecCounter();
+  processState().incrementExecCounter();
+  for (const auto& [counter, shown] : std::vector<std::pair<std::string, bool>>{
+           {"1", false}, {"2.5", false}, {"2", true}, {"2.0", true}, {"soon", true}}) {
+    EXPECT_EQ(check("p", "7", "1", Value::object(), {{"_execcounter", counter}}), shown) << counter;
+  }
+  EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
+  EXPECT_TRUE(check("p", "7", "1"));
 }
 
 TEST_F(CriteriaShowTest, ShowOncePerPageViewComparesWithTheLastGroupShown) {
@@ -111,37 +138,6 @@ TEST_F(CriteriaShowTest, ShowOncePerPageViewComparesWithTheLastGroupShown) {
   EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
   EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
   EXPECT_EQ(stored("groupname"), "c");
-}
-
-TEST_F(CriteriaShowTest, StalePageViewIsDroppedShakeWorkIsNot) {
-  processState().incrementExecCounter();
-  processState().incrementExecCounter();
-  for (const auto& [counter, shown] : std::vector<std::pair<std::string, bool>>{
-           {"1", false}, {"2.5", false}, {"2", true}, {"2.0", true}, {"soon", true}}) {
-    EXPECT_EQ(check("p", "7", "1", Value::object(), {{"_execcounter", counter}}), shown) << counter;
-  }
-  EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
-  EXPECT_TRUE(check("p", "7", "1"));
-}
-
-TEST_F(CriteriaShowTest, MalformedLimitsAndCountersNeverOverflow) {
-  // A limit that is not a whole number is the default limit.
-  EXPECT_TRUE(check("u", "7", "many"));
-  EXPECT_TRUE(check("u", "7", "1.5"));
-  EXPECT_EQ(stored("usercount_7"), "2");
-  EXPECT_FALSE(check("u", "7", "-1"));
-
-  Util::setCookieToQIVDefaults("usercount_8", "garbage");
-  EXPECT_TRUE(check("u", "8", "1"));
-  EXPECT_EQ(stored("usercount_8"), "1");
-  Util::setCookieToQIVDefaults("visitcount_9", "-40");
-  EXPECT_TRUE(check("v", "9", "1"));
-  EXPECT_EQ(stored("visitcount_9"), "1");
-
-  Util::setCookieToQIVDefaults("usercount_10", "9223372036854775806");
-  EXPECT_TRUE(check("u", "10", "9223372036854775807"));
-  EXPECT_EQ(stored("usercount_10"), "9223372036854775807");
-  EXPECT_FALSE(check("u", "10", "9223372036854775807"));
 }
 
 // Banners whose presentation runs nothing (no "bsc") and a filed custom-event
