@@ -118,7 +118,7 @@ TEST_F(MessageFormTest, HostilePayloadsNeitherOverflowNorCrash) {
   EXPECT_EQ(map.count("zbid"), 0u);
 }
 
-TEST(MessageArchive, SameBytesAsTheMapArchiveAtEveryLengthBoundary) {
+TEST(MessageArchive, SameBytesAsTheMapArchiveAtEveryLengthBoundaryFromMapsAndRecords) {
   std::vector<Value> messages = {
       Value::object(),  // every field its default
       {{"zbid", "m1"}, {"qivibxr", " "}, {"qivibxttl", ""}, {"qivibxmt", "news"}},
@@ -143,9 +143,8 @@ TEST(MessageArchive, SameBytesAsTheMapArchiveAtEveryLengthBoundary) {
     EXPECT_EQ(inbox::decodeEntry(Value::binary(bytes)),
               QivInboxHelper().convertMessageObject(*map));
   }
-}
 
-TEST(MessageArchive, RecordsNormaliseAsTheirMapsWould) {
+  // Records normalise as their maps would.
   QivInboxMessage record;
   record.id = "7";
   record.title = "t";
