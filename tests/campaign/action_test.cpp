@@ -1,10 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <limits>
 
 #include "campaign/action_test.hpp"
 #include "tavrino/campaign/add_act.hpp"
-#include "tavrino/client.hpp"
+#include "tavrino/campaign/add_lbl.hpp"
 
 namespace tavrino {
 namespace {
@@ -17,6 +15,7 @@ class ActionsTest : public ActionTest {
   void run(const Value& params, const StringMap& client_map = {}) {
     add_act().execute(params, "unused", screen, client_map);
   }
+  void label(const Value& params) { add_lbl().execute(params, {}, screen); }
   static Value counted(const std::string& id) {
     return {{"id", id},  {"di", "i"},  {"pt", "c"}, {"e", "PAGEVIEW"},
             {"lv", "3"}, {"to", "10"}, {"v", "x"},  {"lto", "600"}};
@@ -160,7 +159,7 @@ TEST_F(ActionsTest, ReportCarriesCampaignListsAndCommunicationFields) {
   }
 }
 
-TEST_F(ActionsTest, DirectActionsUseTheHostsValuesAndAFreshScreen) {
+TEST_F(ActionsTest, DirectActionsAndLabelsUseTheHostsValuesAndAFreshScreen) {
   setHostCallbacks("entered", "");
   Util::setCookieToQIVDefaults("qiv_lzbid", "5:3 " + std::to_string(now() + 60));
   Tavrino client(baseUrl, "1", "0");
@@ -171,6 +170,59 @@ TEST_F(ActionsTest, DirectActionsUseTheHostsValuesAndAFreshScreen) {
   EXPECT_TRUE(hostCalls().empty());
   EXPECT_TRUE(log().contains("classname not found in package : UIViewController"));
   testing::expectQuery(awaitRequest("/t"), "page=home&aid=8&zbid=5:3");
+
+  client.add_label("i", "v", "gold", "3", "", "", {{"page", "home"}});
+  EXPECT_EQ(stored("qiv_l_3"), "gold " + std::to_string(now() + 43200 * 60));
+  client.add_label("d", "", "", "3", "", "", {});
+  EXPECT_FALSE(has("qiv_l_3"));
+  EXPECT_EQ(stepCount("request start. type is : label"), 2u);
+  awaitRequest("/t", 2);
+}
+
+// Labels run the campaign's functions but never the host's action callbacks.
+TEST_F(ActionsTest, LabelsAttachAndRemoveOnlyTheirOwnRecordAndNeverCallTheHost) {
+  setHostCallbacks("entered", "left");
+  label(withRunFunction(fields("id=4&di=i&pt=v&v=vip&lto=10")));
+  EXPECT_TRUE(log().contains("tavrino_log : add_lbl called with : "));
+  EXPECT_EQ(stored("qiv_l_4"), "vip " + std::to_string(now() + 600));
+  EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_4"), 1u);
+  EXPECT_FALSE(Util::hasCookieWithPrefix("qiv_z_"));
+  testing::expectQuery(awaitRequest("/t"), "a=a&aid=4");
+
+  for (const char* id : {"1", "12", "100"}) {
+    Util::setCookieToQIVDefaults(std::string("qiv_l_") + id, "v 99999999999");
+  }
+  Util::setCookieToQIVDefaults("eventcounter_1_PAGEVIEW", "2 1");
+  Util::setCookieToQIVDefaults("qiv_l_5", "");
+  label(fields("id=1&di=d"));
+  label(fields("id=5&di=d"));  // an empty record: nothing to remove
+  EXPECT_FALSE(has("qiv_l_1"));
+  for (const char* kept : {"qiv_l_12", "qiv_l_100", "eventcounter_1_PAGEVIEW", "qiv_l_5"}) {
+    EXPECT_TRUE(has(kept)) << kept;
+  }
+  EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_1"), 1u);
+  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"ran:4"}));  // no "_runa", no "_runar"
+  EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
+  label({{"id", "5"}, {"di", "d"}, {"ilcc", 1}});
+  EXPECT_EQ(stepCount("request start. type is : label"), 3u);
+  EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_5"), 1u);
+  awaitRequest("/t", 2);
+}
+
+TEST_F(ActionsTest, CountedLabelsShareTheActionCounter) {
+  Util::setCookieToQIVDefaults("eventcounter_6_buy", "");
+  const Value counted = fields("id=6&di=i&pt=c&e=buy&lv=2&to=5&v=x");
+  label(counted);
+  EXPECT_EQ(stored("eventcounter_6_buy"), "1 " + std::to_string(now()));
+  clock().advance(4min);
+  label(counted);
+  EXPECT_EQ(stored("eventcounter_6_buy") + "|" + stored("qiv_l_6"),
+            "2 " + std::to_string(now()) + "|x " + std::to_string(now()));
+  EXPECT_EQ(stepCount("request start. type is : label"), 1u);
+  // An action with the same id and event counts on from there.
+  run(fields("id=6&di=i&pt=c&e=buy&lv=9&to=5"));
+  EXPECT_EQ(stored("eventcounter_6_buy"), "3 " + std::to_string(now()));
+  awaitRequest("/t");
 }
 
 }  // namespace

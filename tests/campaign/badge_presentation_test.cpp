@@ -2,8 +2,6 @@
 // clock) and listing badges (definitions laid over the host's item views,
 // the price placeholder, replacing earlier badges, the host method).
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 
 #include "core/shared_configuration.hpp"
@@ -131,6 +129,13 @@ TEST_F(BadgePresentationTest, StartDelayRunsOnTheMainLoopClock) {
 TEST_F(BadgePresentationTest, BadgesLandOnTheListedItemViewsAndTheHostHearsOfThem) {
   banner::BadgeDefinitions::shared().set(
       "40", definition("Only $$FORMATTED$$ ($$FORMATTED$$)", {{"y", "10"}, {"o", "%"}}));
+  // Unusable lists lay nothing; the host hears of no item.
+  for (const char* qivlid : {"not json", R"({"i": "1"})", R"([1, "x", null])"}) activate(qivlid);
+  Tavrino::activateListingBadge(screen, {{"other", "1"}});
+  Tavrino::activateListingBadge(nullptr, {{"qivlid", std::string(kItems)}});
+  EXPECT_TRUE(badges("1").empty());
+  EXPECT_EQ(screen->badged, (std::vector<std::string>{"", "", ""}));
+  screen->badged.clear();
   activate(kItems);
   ASSERT_EQ(badges("1").size(), 1u);
   EXPECT_EQ(badges("1")[0]->frame(), ui::Rect::make(0, 0, 390, 80)) << "the item's size at 0,0";
@@ -161,15 +166,6 @@ TEST_F(BadgePresentationTest, ImageBadgeShowsTheImageItsCampaignFetched) {
   auto button = std::dynamic_pointer_cast<ui::customButton>(badges("1")[0]->subviews().at(0));
   ASSERT_TRUE(button);
   EXPECT_EQ(button->image(), fetched);
-}
-
-TEST_F(BadgePresentationTest, UnusableListsLayNothing) {
-  banner::BadgeDefinitions::shared().set("40", definition("x"));
-  for (const char* qivlid : {"not json", R"({"i": "1"})", R"([1, "x", null])"}) activate(qivlid);
-  Tavrino::activateListingBadge(screen, {{"other", "1"}});
-  Tavrino::activateListingBadge(nullptr, {{"qivlid", std::string(kItems)}});
-  EXPECT_TRUE(badges("1").empty());
-  EXPECT_EQ(screen->badged, (std::vector<std::string>{"", "", ""}));
 }
 
 }  // namespace

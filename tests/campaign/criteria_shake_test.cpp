@@ -1,14 +1,8 @@
 // The shake trigger: arming, the threshold, one firing per kind, one poll per
 // engine, and polling that ends.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-
 #include "campaign/answer/engine_state.hpp"
-#include "core/shared_configuration.hpp"
-#include "support/service_test.hpp"
+#include "campaign/engine_test.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 
@@ -33,12 +27,7 @@ class CriteriaShakeTest : public testing::ServiceTest {
     return dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
   }
 
-  std::size_t shows() {
-    const auto lines = log().lines();
-    return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-      return line.find("ui_sb setParameters called.") != std::string::npos;
-    });
-  }
+  std::size_t shows() { return testing::count(log(), testing::kShown); }
 
   // Dispatches a "SHAKE" campaign and lets it arm.
   void armShake(std::string_view function, Value params = {{"uvp", "p"}, {"zbid", "5"}},

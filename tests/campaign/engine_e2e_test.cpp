@@ -1,17 +1,20 @@
 // Page views end to end against the reference service: the request, the
-// answer's campaigns and their reports, events waiting for the answer and a
-// slow service.
-
-#include <gtest/gtest.h>
+// answer's campaigns on the host's screen (image pop-up, HTML pop-up, native
+// strip, badges) with their impressions reported and recorded, events and
+// badge activations waiting for the answer, a slow service.
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "campaign/engine_test.hpp"
 #include "service/scenario.hpp"
+#include "tavrino/banner/badge_definitions.hpp"
+#include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/platform/linux_application.hpp"
-#include "tavrino/util/store.hpp"
+#include "tavrino/ui/text_view.hpp"
+#include "tavrino/ui/web_view.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace {
@@ -20,28 +23,22 @@ using namespace std::chrono_literals;
 
 class EngineE2ETest : public testing::EngineTest {};
 
-TEST_F(EngineE2ETest, PageViewRequestCarriesThePageAndTheVisitor) {
+// Only the last page view of a loop turn is fetched; the first hand-off never ran.
+TEST_F(EngineE2ETest, LastPageViewOfATurnIsFetchedWithThePageAndTheVisitor) {
   auto product = std::make_shared<ui::ViewController>("ÜrünDetay");
+  client->execute(view, {{"p", "First"}});
   client->execute(product, {{"a", "view"}, {"cuid", "m-1"}, {"_vto", "10"}, {"x", "1 2"}});
   // The class name is sanitised; a name the host gives is kept.
   const auto request = testing::awaitRequestWith(dispatch(), service, "/d", "p", "UrunDetay");
-  testing::expectQuery(request, "a=view&ls=|&ps=/&s=1234&cuid=m-1&x=1 2&vc=1&pvc=1");
+  // Both page views count, the first unfetched.
+  testing::expectQuery(request, "a=view&ls=|&ps=/&s=1234&cuid=m-1&x=1 2&vc=1&pvc=2");
   EXPECT_EQ(request.queryValue("uids")->rfind(Util::readDefault("uid") + "|", 0), 0u);
   EXPECT_FALSE(request.queryValue("_vto").has_value());
+  waitUntil([] { return false; }, 200ms);
+  EXPECT_EQ(service.requests("/d").size(), 1u);
+  EXPECT_FALSE(log().contains("executeParameters execcount did not match"));
   client->execute(product, {{"p", "Ürün"}});
   testing::awaitRequestWith(dispatch(), service, "/d", "p", "Ürün");
-}
-
-TEST_F(EngineE2ETest, OnlyTheLastPageViewOfARunLoopTurnIsFetched) {
-  client->execute(view, {{"p", "First"}});
-  client->execute(view, {{"p", "Second"}});
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
-  waitUntil([] { return false; }, 200ms);
-  const auto requests = service.requests("/d");
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].queryValue("p"), "Second");
-  EXPECT_FALSE(log().contains("executeParameters execcount did not match"))
-      << "the first hand-off never ran";
 }
 
 TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
@@ -73,10 +70,8 @@ TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
 }
 
 TEST_F(EngineE2ETest, EventsReportedBeforeTheAnswerRunAfterIt) {
-  answerWith(R"([
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "20", "shEvn": "CUSTOMEVENT",
-                                      "evn": "qivo.custom.cart.add"}}
-  ])");
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "20", "shEvn": "CUSTOMEVENT",
+                                      "evn": "qivo.custom.cart.add"}}])");
   client->execute(view, {{"p", "Home"}});
   client->createEvent("add", view, {{"basket", "1"}});
   EXPECT_EQ(shows(), 0u);
@@ -94,44 +89,144 @@ TEST_F(EngineE2ETest, EventsReportedBeforeTheAnswerRunAfterIt) {
   EXPECT_EQ(count("d response not ready"), 1u);
 }
 
-TEST_F(EngineE2ETest, MainLoopRunsOtherWorkWhileTheServiceIsSlow) {
-  service.setBehavior("/d", service::Behavior::delayed(2000ms));
+// The loop runs other work while the service is slow, and the client may go
+// with its answer in flight.
+TEST_F(EngineE2ETest, MainLoopRunsOnWhileTheServiceIsSlowAndTheClientMayGoMeanwhile) {
+  auto delayed = service::Behavior::answering(
+      200, R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}}])");
+  delayed.delay = 2000ms;
+  service.setBehavior("/d", delayed);
   client->execute(view, {{"p", "Home"}});
   EXPECT_TRUE(service.requests("/d").empty()) << "execute itself sends nothing";
-
+  const auto answered = [] {
+    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
+  };
   std::atomic<int> ranBeforeAnswer{0};
   std::thread poster([&] {
     for (int i = 0; i < 50; ++i) {
-      dispatch().mainAsync([&] {
-        const bool answered =
-            processState().withCampaign([](CampaignState& c) { return c.responseReady; });
-        if (!answered) ++ranBeforeAnswer;
-      });
+      dispatch().mainAsync([&] { ranBeforeAnswer += !answered(); });
       std::this_thread::sleep_for(10ms);
     }
   });
-  ASSERT_TRUE(waitUntil([] {
-    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
-  }));
+  EXPECT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
+  client.reset();
+  view.reset();
+  EXPECT_TRUE(waitUntil(answered));
   poster.join();
   dispatch().runUntilIdle();
   EXPECT_EQ(ranBeforeAnswer.load(), 50) << "the loop never waited for the answer";
+  EXPECT_EQ(shows(), 0u) << "nobody is left to show it to";
 }
 
-TEST_F(EngineE2ETest, DestroyingTheClientWithAnAnswerInFlightIsSafe) {
-  auto delayed = service::Behavior::answering(
-      200, R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}}])");
-  delayed.delay = 300ms;
-  service.setBehavior("/d", delayed);
-  client->execute(view, {{"p", "Home"}});
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
-  client.reset();
-  view.reset();
-  ASSERT_TRUE(waitUntil([] {
-    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
-  }));
-  dispatch().runUntilIdle();
-  EXPECT_EQ(shows(), 0u) << "nobody is left to show it to";
+class BannerE2ETest : public testing::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    banner::BadgeDefinitions::shared().clear();
+    window = ui::Window::make(ui::Rect::make(0, 0, 390, 844));
+    window->setRootViewController(shop);
+    application().setKeyWindow(window);
+    view = shop;
+    for (const char* id : {"1", "2"}) {
+      auto cell = ui::View::make(ui::Rect::make(0, 100.0 * (id[0] - '0'), 390, 90));
+      cell->setRestorationIdentifier(std::string("prd_") + id);
+      shop->view()->addSubview(cell);
+      cells.push_back(cell);
+    }
+  }
+  void TearDown() override {
+    application().setKeyWindow(nullptr);
+    banner::BadgeDefinitions::shared().clear();
+    EngineTest::TearDown();
+  }
+
+  platform::LinuxApplication& application() {
+    return dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  }
+
+  // The banners on the host's screen, by campaign id.
+  std::map<std::string, std::shared_ptr<popUpController>> shown() {
+    std::map<std::string, std::shared_ptr<popUpController>> banners;
+    for (const auto& child : shop->children()) {
+      auto banner = std::dynamic_pointer_cast<popUpController>(child);
+      if (banner && banner->view()->superview() == shop->view()) {
+        banners[Util::tryCatch(banner->sender_customArray, "zbid", "")] = banner;
+      }
+    }
+    return banners;
+  }
+
+  std::shared_ptr<ui::ViewController> shop = std::make_shared<ui::ViewController>("Shop");
+  std::shared_ptr<ui::Window> window;
+  std::vector<std::shared_ptr<ui::View>> cells;
+};
+
+TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
+  std::string answer = R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "101", "zid": "1",
+      "bsc": "img", "img": "{{base}}img/pop.png", "w": "300px", "h": "200px", "cws": "1",
+      "iqivcmmid": "6", "sckie": "1", "ccend": "10"}}, {"function": "ui_sb", "params": {"uvp": "p",
+      "zbid": "102", "zid": "2", "bsc": "lbcs", "cap": "<p>Hi</p>", "w": "320px", "h": "240px"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "103", "zid": "3", "bsc": "tl", "bc": "nt",
+      "cap": "Title", "btx": "OK"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "104",
+      "zid": "4", "bsc": "bdgat", "bc": "badge", "ids": "1,2", "slc": "prd_", "cap":
+      "Now $$FORMATTED$$", "bo": "{\"y\": \"5\", \"o\": \"-\", \"left\": \"0\", \"h\": \"20\"}"}},
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "105", "zid": "5", "bsc": "img",
+      "stde": "3"}}])";
+  answerWith(answer.replace(answer.find("{{base}}"), 8, baseUrl));
+  client->execute(shop, {{"p", "Shop"}});
+  Tavrino::activateListingBadge(
+      shop, {{"qivlid", R"([{"i": "1", "p": "30"}, {"i": "2", "p": "7.5"}, {"i": "3"}])"}});
+  EXPECT_TRUE(log().contains("d response not ready"));
+  ASSERT_TRUE(waitUntil([&] { return shown().size() == 3; })) << shown().size();
+
+  const auto banners = shown();
+  // The image pop-up: its image arrived, centred over the dimmed overlay.
+  auto& image = *banners.at("101");
+  EXPECT_EQ(image.activityImage.size(), (ui::Size{1, 1}));
+  EXPECT_EQ(image.view()->frame(), ui::Rect::make(0, 0, 390, 844));
+  EXPECT_EQ(image.containerView->frame(), ui::Rect::make(45, 322, 300, 200));
+  // The HTML pop-up holds the campaign's document.
+  auto& html = *banners.at("102");
+  EXPECT_EQ(html.containerView->frame(), ui::Rect::make(35, 302, 320, 240));
+  ASSERT_TRUE(html.webView);
+  EXPECT_EQ(html.webView->superview(), html.containerView);
+  // The native strip sits top left below the status bar.
+  auto& strip = *banners.at("103");
+  const double statusBar = platform::current().screen().statusBarFrame().height();
+  EXPECT_EQ(strip.view()->frame().origin, (ui::Point{10, statusBar + 10}));
+  EXPECT_EQ(strip.view()->frame().width(), 216);
+
+  // The badge definition laid its badges over the listed items (the
+  // presentation tests try the rest of the badge rules).
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    ASSERT_EQ(cells[i]->subviews().size(), 1u);
+    auto text = std::dynamic_pointer_cast<ui::TextView>(cells[i]->subviews()[0]->subviews().at(0));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->text(), i == 0 ? "Now 25,00" : "Now 2,50");
+    EXPECT_EQ(text->frame(), ui::Rect::make(0, 0, 390, 20));
+  }
+
+  // Impressions: one report each, with the kind's pairs.
+  for (const char* zbid : {"101", "102", "103", "104"}) {
+    const auto report = testing::awaitRequestWith(dispatch(), service, "/t", "zbid", zbid);
+    EXPECT_EQ(report.queryValue("a"), std::string(zbid) == "101" ? "w" : "v") << zbid;
+  }
+  testing::expectQuery(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", "101"),
+                       "qivcmmid=6&qivcmmdelay=0&s=1234");
+
+  // Cookies: impression per zone, the unique marker, show and repeat cookies.
+  const auto now = clock().epochSeconds();
+  const auto end = [&](std::int64_t seconds) { return std::to_string(now + seconds); };
+  EXPECT_EQ(Util::readDefault("qiv_i_1"), "101 " + end(3600));
+  EXPECT_EQ(Util::readDefault("qiv_z_101_1"), "I,V " + end(3600));
+  EXPECT_EQ(Util::readDefault("qiv_s_1"), "101 " + end(600));
+  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 4u);
+
+  // The delayed campaign waits for the clock.
+  dispatch().runFor(2s);
+  EXPECT_FALSE(shown().count("105"));
+  dispatch().runFor(1s);
+  EXPECT_TRUE(shown().count("105"));
 }
 
 }  // namespace

@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
 #include "tavrino/client.hpp"
+#include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
 
@@ -55,6 +57,23 @@ inline void expectQuery(const service::RecordedRequest& request, std::string_vie
   }
 }
 
+// How many lines of log contain text (or, atEnd, end with it).
+inline std::size_t count(const CapturingLog& log, std::string_view text, bool atEnd = false) {
+  std::size_t n = 0;
+  for (const auto& line : log.lines()) {
+    n += atEnd ? line.ends_with(text) : line.find(text) != std::string::npos;
+  }
+  return n;
+}
+// The custom-event campaigns filed for event, or null when absent or unreadable.
+inline Value filed(const std::string& event) {
+  const auto stored = Util::qivDefaults()->object("qivo.custom.events_" + event);
+  return stored && stored->is_binary() ? unarchiveDictionary(stored->get_binary()).value_or(nullptr)
+                                       : nullptr;
+}
+// The line each banner's presentation starts with.
+inline constexpr std::string_view kShown = "ui_sb setParameters called.";
+
 class EngineTest : public ServiceTest {
  protected:
   void SetUp() override {
@@ -84,13 +103,8 @@ class EngineTest : public ServiceTest {
     });
   }
 
-  std::size_t count(std::string_view text) {
-    const auto lines = log().lines();
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-      return line.find(text) != std::string::npos;
-    });
-  }
-  std::size_t shows() { return count("ui_sb setParameters called."); }
+  std::size_t count(std::string_view text) { return testing::count(log(), text); }
+  std::size_t shows() { return count(kShown); }
 
   std::optional<Tavrino> client;
   std::shared_ptr<ui::ViewController> view = std::make_shared<ui::ViewController>("HomeScreen");

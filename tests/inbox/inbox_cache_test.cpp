@@ -1,32 +1,52 @@
 // The process's cached listing must always answer what the suite holds:
 // after the inbox's own writes (kept without a new walk), after writes that
-// bypass it (another process), after rollbacks, and from several threads.
+// bypass it (another connection, taken in through the keys the suite names as
+// changed, or by a walk when it cannot name them), after rollbacks, and from
+// several threads.
 
-#include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <functional>
 #include <random>
 #include <thread>
 
-#include "core/keyed_archive.hpp"
-#include "inbox/inbox_cache.hpp"
+#include "core/value_cbor.hpp"
 #include "inbox/inbox_test.hpp"
 #include "inbox/inbox_time.hpp"
 
 namespace tavrino {
 namespace {
 
-class InboxCacheTest : public testing::InboxTest {
- protected:
-  // What the suite holds, decoded afresh in key order.
-  std::vector<std::pair<std::string, QivInboxMessage>> storedRecords() {
-    std::vector<std::pair<std::string, QivInboxMessage>> records;
-    for (const auto& [key, value] : groupSuite()->dictionaryRepresentation()) {
-      if (key.starts_with("qiv_inbox_")) records.emplace_back(key, inbox::decodeEntry(value));
-    }
-    return records;
+using namespace testing;
+
+// A connection of its own to the inbox suite's file: another process, or
+// the previous version of the SDK.
+class OtherConnection {
+ public:
+  explicit OtherConnection(const std::filesystem::path& file) {
+    EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(db_, 5000);
+  }
+  ~OtherConnection() { sqlite3_close(db_); }
+  void exec(const std::string& sql) {
+    EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db_);
+  }
+  void put(const std::string& key, const Value& value) {
+    std::string hex;
+    const auto bytes = encodeValue(value);
+    for (const auto byte : *bytes)
+      hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+    exec("INSERT OR REPLACE INTO entries(key, value) VALUES(CAST('" + key + "' AS BLOB), x'" + hex +
+         "')");
   }
 
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+class InboxCacheTest : public InboxTest {
+ protected:
   static QivInbox::Counts recount(const std::vector<QivInboxMessage>& records,
                                   const std::optional<std::string>& category = std::nullopt) {
     QivInbox::Counts counts;
@@ -37,12 +57,11 @@ class InboxCacheTest : public testing::InboxTest {
     }
     return counts;
   }
-
   void expectTrueToTheSuite(const std::string& when) {
     SCOPED_TRACE(when);
-    std::vector<QivInboxMessage> stored;
-    for (auto& [key, record] : storedRecords()) stored.push_back(record);
-    ASSERT_EQ(inbox.getAllMessages(), stored);
+    const auto listed = inbox.getAllMessages();
+    const auto stored = storedRecords();
+    ASSERT_EQ(listed, stored);
     EXPECT_EQ(inbox.getMessageCount(), static_cast<std::int64_t>(stored.size()));
     auto counts = recount(stored);
     EXPECT_EQ(inbox.getCounts(), counts);
@@ -50,18 +69,6 @@ class InboxCacheTest : public testing::InboxTest {
     for (const char* category : {"", "a", "b", "none"}) {
       EXPECT_EQ(inbox.getCountsByCategory(category), recount(stored, category)) << category;
     }
-  }
-
-  // Writes an entry as another writer (or an earlier version) would.
-  void writeEntry(const std::string& key, const Value& map) {
-    groupSuite()->set(
-        key, Value::binary(archiveDictionary(Value(QivInboxHelper().createMessageMap(map)))));
-  }
-
-  std::pair<std::uint64_t, std::uint64_t> walksAndDecodes() {
-    auto cache = inbox::InboxCache::of(inbox.initStorageForQivInbox());
-    std::lock_guard lock(cache->mutex());
-    return {cache->walks(), cache->decodes()};
   }
 };
 
@@ -79,7 +86,7 @@ TEST_F(InboxCacheTest, RandomOperationsAndOutsideWritesKeepTheCacheTrueToTheSuit
   };
   const auto popEarliest = [&] {
     // The eviction order: earliest expiry, then key order.
-    auto stored = storedRecords();
+    auto stored = storedEntries();
     if (stored.empty()) return;
     const std::string key = std::min_element(stored.begin(), stored.end(), [](auto& a, auto& b) {
                               return inbox::expiryValue(a.second) < inbox::expiryValue(b.second);
@@ -99,7 +106,7 @@ TEST_F(InboxCacheTest, RandomOperationsAndOutsideWritesKeepTheCacheTrueToTheSuit
         if (pick(4) == 0) inbox.deleteMessagesByCategory(categories[pick(3)]);
       },
       [&] { clock().advance(std::chrono::seconds(pick(30))), inbox.checkMessages(); },
-      [&] { writeEntry("qiv_inbox_" + id, randomMessage()); },  // id and key may differ
+      [&] { groupSuite()->set("qiv_inbox_" + id, entry(randomMessage())); },  // id, key may differ
       [&] { groupSuite()->remove("qiv_inbox_" + id); },
       [&] {
         groupSuite()->set("qiv_inbox_" + id, Value::binary({0x01, 0x02}));
@@ -121,7 +128,7 @@ TEST_F(InboxCacheTest, OwnWritesKeepTheCacheAndOutsideWritesDecodeOnlyWhatChange
   Util::setCookieToQIVDefaults("_inbox_history_size", "100");
   for (int i = 0; i < 50; ++i) inbox.setMessage(message("m" + std::to_string(i), 100 + i));
   inbox.getAllMessages();
-  const auto [walks, decodes] = walksAndDecodes();
+  const auto before = cacheWork();
 
   // The inbox's own writes and reads: no walk at all.
   inbox.setMessage(message("new", 10, "a"));
@@ -131,16 +138,16 @@ TEST_F(InboxCacheTest, OwnWritesKeepTheCacheAndOutsideWritesDecodeOnlyWhatChange
   inbox.markReadAllMessages();
   EXPECT_EQ(inbox.getUnreadMessageCount(), 0);
   EXPECT_EQ(inbox.getMessageCount(), 49);
-  EXPECT_EQ(walksAndDecodes().first, walks);
+  EXPECT_EQ(cacheWork()[0], before[0]);
 
   // Outside writes: one changed, one added, one removed, one rewritten with
   // the same bytes. Taken in without a walk, decoding the two that differ.
-  writeEntry("qiv_inbox_m10", message("m10", 100, "b", "2"));
-  writeEntry("qiv_inbox_x", message("x"));
+  groupSuite()->set("qiv_inbox_m10", entry(message("m10", 100, "b", "2")));
+  groupSuite()->set("qiv_inbox_x", entry(message("x")));
   groupSuite()->remove("qiv_inbox_m11");
   groupSuite()->set("qiv_inbox_m12", *groupSuite()->object("qiv_inbox_m12"));
   EXPECT_EQ(inbox.getUnreadMessageCount(), 2);
-  EXPECT_EQ(walksAndDecodes(), std::make_pair(walks, decodes + 2));
+  EXPECT_EQ(cacheWork(), (std::vector<std::uint64_t>{before[0], before[1] + 2, before[2] + 1}));
   EXPECT_EQ(inbox.getMessage("m10").category, "b");
   expectTrueToTheSuite("after outside writes");
 }
@@ -148,13 +155,13 @@ TEST_F(InboxCacheTest, OwnWritesKeepTheCacheAndOutsideWritesDecodeOnlyWhatChange
 TEST_F(InboxCacheTest, EntriesWrittenByTheEarlierVersionAreReadAndEvictedInOrder) {
   // Entries as the previous version stored them, then a fresh process.
   Util::setCookieToQIVDefaults("_inbox_history_size", "4");
-  writeEntry("qiv_inbox_old1", message("old1", 300, "a", "2"));
-  writeEntry("qiv_inbox_old2", message("old2", 100, "b", "1"));
-  writeEntry("qiv_inbox_old3", message("old3", 200, "a", "2"));
+  groupSuite()->set("qiv_inbox_old1", entry(message("old1", 300, "a", "2")));
+  groupSuite()->set("qiv_inbox_old2", entry(message("old2", 100, "b", "1")));
+  groupSuite()->set("qiv_inbox_old3", entry(message("old3", 200, "a", "2")));
   groupSuite()->set("qiv_inbox_broken", Value("not data"));
   restartPlatform();
 
-  EXPECT_EQ(ids(inbox.getAllMessages()), (std::vector<std::string>{"", "old1", "old2", "old3"}));
+  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"", "old1", "old2", "old3"}));
   // A full inbox: the unreadable entry goes first (expiry 0), then "old2".
   EXPECT_TRUE(inbox.setMessage(message("new1", 400)));
   EXPECT_FALSE(groupSuite()->object("qiv_inbox_broken"));
@@ -182,6 +189,52 @@ TEST_F(InboxCacheTest, ThreadsStoringAndReadingAtOnceShareOneTrueListing) {
   EXPECT_EQ(inbox.getMessageCount(), 160);
   EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 40}, {"2", 120}}));
   expectTrueToTheSuite("after the threads");
+}
+
+TEST_F(InboxCacheTest, AnotherConnectionsCommitsAreTakenInExactlyOrByAWalk) {
+  Util::setCookieToQIVDefaults("_inbox_history_size", "100");
+  inbox.setMessage(message("m0", 100));
+  OtherConnection other(dataDirectory() / (std::string(kGroup) + ".defaults.sqlite"));
+  other.put("unrelated", Value(0));  // shared: the inbox's next write starts the file's log
+  for (int i = 1; i < 20; ++i) inbox.setMessage(message("m" + std::to_string(i), 100 + i));
+  EXPECT_EQ(inbox.getMessageCount(), 20);
+  const auto before = cacheWork();
+
+  other.put("qiv_inbox_m3", entry(message("m3", 100, "b", "1")));
+  other.put("qiv_inbox_new", entry(message("new", 50)));
+  other.exec("DELETE FROM entries WHERE key = CAST('qiv_inbox_m4' AS BLOB)");
+  other.put("unrelated", Value(1));
+  expectTrueToTheSuite("after another connection's commits");
+  EXPECT_EQ(inbox.getMessage("m3").status, "1");
+  EXPECT_FALSE(inbox.hasMessage("m4"));
+  EXPECT_EQ(inbox.getUnreadMessageCount(), 19);
+  EXPECT_EQ(cacheWork()[0], before[0]);
+  EXPECT_EQ(cacheWork()[2], before[2] + 1);
+  // The inbox's own writes on top keep it so.
+  inbox.markReadMessage("new");
+  inbox.deleteMessage("m5");
+  EXPECT_EQ(inbox.getAllMessages(), storedRecords());
+  EXPECT_EQ(cacheWork()[0], before[0]);
+
+  // More changes in one commit than the suite file's log keeps: the suite
+  // reads everything, cannot name the changed keys, and the cache walks.
+  other.exec("BEGIN");
+  for (int round = 0; round < 500; ++round) {
+    const std::string id = "m" + std::to_string(round % 12);
+    other.put("qiv_inbox_" + id, entry(message(id, round, "", "1")));
+  }
+  other.exec("DELETE FROM entries WHERE key = CAST('qiv_inbox_m2' AS BLOB)");
+  other.exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+      "INSERT OR REPLACE INTO entries(key, value) SELECT CAST('z' || i AS BLOB), x'01' FROM n");
+  other.exec("COMMIT");
+  EXPECT_EQ(inbox.getAllMessages(), storedRecords());
+  EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 12}, {"2", 8}}));
+  EXPECT_EQ(cacheWork()[0], before[0] + 1);
+
+  other.exec("DELETE FROM entries");  // cleared by the other side
+  EXPECT_TRUE(inbox.getAllMessages().empty());
+  EXPECT_EQ(inbox.getUnreadMessageCount(), 0);
 }
 
 }  // namespace

@@ -1,54 +1,66 @@
-#include <gtest/gtest.h>
+// Counts, categories, deletes, mark-reads and expiry over one app group
+// inbox, and the host's utility entry points.
+
+#include <map>
 
 #include "inbox/inbox_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/util/inbox.hpp"
 
 namespace tavrino {
 namespace {
 
-class InboxQueriesTest : public testing::InboxTest {
+using namespace testing;
+
+class InboxQueriesTest : public InboxTest {
  protected:
-  void SetUp() override {
-    InboxTest::SetUp();
-    inbox.setMessage(message("1", 100, "news", "2"));
-    inbox.setMessage(message("2", 100, "news", "1"));
-    inbox.setMessage(message("3", 100, "", "2"));
-    inbox.setMessage(message("12", 100, "offers", ""));
-    inbox.setMessage(message("123", 100, "offers", "2"));
+  void store(const std::vector<Value>& messages) {
+    for (const auto& map : messages) inbox.setMessage(map);
+  }
+  std::map<std::string, std::string> statuses() {
+    std::map<std::string, std::string> result;
+    for (const auto& record : inbox.getAllMessages()) result[record.id] = record.status;
+    return result;
+  }
+  void storeExpiringAt(const std::string& id, const std::string& timeoutDate,
+                       const std::string& category = "") {
+    Value map = message(id, 0, category);
+    map["qivibxtimeout"] = timeoutDate;
+    inbox.setMessage(map);
   }
 };
 
-TEST_F(InboxQueriesTest, CountsAndCategoriesGoByStatusAndExactCategory) {
+TEST_F(InboxQueriesTest, CountsCategoriesAndDeletesMatchWholeIdsAndCategories) {
+  store({message("1", 100, "news", "2"), message("2", 100, "news", "1"), message("3", 100, "", "2"),
+         message("12", 100, "offers", ""), message("123", 100, "offers", "2")});
   EXPECT_EQ(inbox.getMessageCount(), 5);
   EXPECT_EQ(inbox.getUnreadMessageCount(), 3);
   EXPECT_EQ(inbox.getUnreadMessageCountByCategory("news"), 1);
   EXPECT_EQ(inbox.getUnreadMessageCountByCategory("new"), 0);
   EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 1}, {"2", 3}}));  // "" counted by none
   EXPECT_EQ(inbox.getCountsByCategory("offers"), (QivInbox::Counts{{"2", 1}}));
-  EXPECT_EQ(ids(inbox.getMessagesByCategory("news")), (std::vector<std::string>{"1", "2"}));
-  EXPECT_TRUE(hasStep("getMessagesByCategory called"));
+  EXPECT_EQ(ids(inbox.getMessagesByCategory("news")), (Ids{"1", "2"}));
+  EXPECT_TRUE(stepCount("getMessagesByCategory called"));
 
   // The category list is distinct, with the empty category.
   enableDebugLog();
-  EXPECT_EQ(sorted(inbox.getCategoryList()), (std::vector<std::string>{"", "news", "offers"}));
+  EXPECT_EQ(sorted(inbox.getCategoryList()), (Ids{"", "news", "offers"}));
   log().clear();
   EXPECT_EQ(inbox.getCategoryCount(), 3);
-  EXPECT_EQ(log().lines(), (std::vector<std::string>{"tavrino_log : getCategoryCount called.",
-                                                     "tavrino_log : getCategoryList called."}));
-}
+  EXPECT_EQ(log().lines(), (Ids{"tavrino_log : getCategoryCount called.",
+                                "tavrino_log : getCategoryList called."}));
 
-TEST_F(InboxQueriesTest, DeletesMatchWholeIdsAndCategories) {
   EXPECT_FALSE(inbox.deleteMessage("99"));
   EXPECT_TRUE(inbox.deleteMessage("12"));
   EXPECT_FALSE(inbox.deleteMessage("12"));
   EXPECT_TRUE(inbox.hasMessage("123"));
   EXPECT_EQ(inbox.getMessage("12"), QivInboxMessage{});
-
   inbox.deleteMessagesByCategory("new");
   EXPECT_EQ(inbox.getMessageCount(), 4);
   inbox.deleteMessagesByCategory("news");
-  EXPECT_EQ(sorted(ids(inbox.getAllMessages())), (std::vector<std::string>{"123", "3"}));
+  EXPECT_EQ(sorted(ids(inbox.getAllMessages())), (Ids{"123", "3"}));
   inbox.deleteMessagesByIdlist({"3", "nope"});
-  EXPECT_EQ(ids(inbox.getAllMessages()), (std::vector<std::string>{"123"}));
+  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"123"}));
 
   inbox.storeExpiredMessage();
   groupSuite()->set("other", Value("kept"));
@@ -56,6 +68,107 @@ TEST_F(InboxQueriesTest, DeletesMatchWholeIdsAndCategories) {
   EXPECT_EQ(inbox.getMessageCount(), 0);
   EXPECT_TRUE(inbox.isStoreExpiredMessageEnabled());
   EXPECT_EQ(groupSuite()->string("other"), "kept");
+}
+
+TEST_F(InboxQueriesTest, MarkReadByCategoryMarksExactlyThatCategoryAllMarksEveryMessage) {
+  store({message("n1", 100, "news"), message("n2", 200, "news"), message("o1", 300, "offers"),
+         message("e1", 400, ""), message("r1", 500, "offers", "1")});
+  recordCounts();
+  enableDebugLog();
+  inbox.markReadMessagesByCategory("news");
+  EXPECT_EQ(statuses(), (std::map<std::string, std::string>{
+                            {"n1", "1"}, {"n2", "1"}, {"o1", "2"}, {"e1", "2"}, {"r1", "1"}}));
+  // One store each, counted after it.
+  EXPECT_EQ(seen, (std::vector<QivInbox::Counts>{{{"1", 2}, {"2", 3}}, {{"1", 3}, {"2", 2}}}));
+  EXPECT_TRUE(log().contains("tavrino_log : markReadMessagesByCategory called. category : news"));
+
+  inbox.markReadMessagesByCategory("");  // the messages without a category only
+  EXPECT_EQ(statuses().at("e1"), "1");
+  EXPECT_EQ(statuses().at("o1"), "2");
+  seen.clear();
+  inbox.markReadMessagesByCategory("new");  // no prefix match
+  inbox.markReadMessagesByCategory("absent");
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(inbox.getUnreadMessageCountByCategory("offers"), 1);
+
+  // An entry filed under another key never overwrites a message.
+  Value forged = message("n1", 900, "news");
+  forged["qivibxcap"] = "forged";
+  groupSuite()->set("qiv_inbox_stray", entry(forged));
+  inbox.markReadAllMessages();
+  // Every message re-stored, the ones already read too; the stray is none of them.
+  EXPECT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen.back(), (QivInbox::Counts{{"1", 5}, {"2", 1}}));
+  EXPECT_TRUE(log().contains("tavrino_log : markReadAllMessages called."));
+  EXPECT_EQ(inbox.getMessage("n1").title, "title n1");
+  const QivInboxMessage o1 = inbox.getMessage("o1");
+  EXPECT_EQ(o1.title + "|" + o1.category + "|" + o1.timeoutDate,
+            "title o1|offers|" + std::to_string(kTestEpoch + 300));
+  EXPECT_EQ(inbox.getMessageCount(), 6);
+}
+
+TEST_F(InboxQueriesTest, ExpiredMeansEarlierThanNowAndKeptOnesAreListedEarliestFirst) {
+  storeExpiringAt("zero", "0");
+  storeExpiringAt("past", std::to_string(kTestEpoch - 1));
+  storeExpiringAt("now", std::to_string(kTestEpoch));
+  storeExpiringAt("future", std::to_string(kTestEpoch + 1));
+  enableDebugLog();
+  inbox.checkMessages();
+  EXPECT_EQ(sorted(ids(inbox.getAllMessages())), (Ids{"future", "now"}));
+  EXPECT_TRUE(log().contains("tavrino_log : checkMessages called. delete message : zero"));
+  clock().advance(std::chrono::seconds(1));
+  inbox.checkMessages();
+  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"future"}));
+  inbox.deleteAllMessages();
+
+  EXPECT_FALSE(inbox.pop());  // an empty inbox deletes nothing
+  EXPECT_TRUE(stepCount("QivInbox pop called."));
+  storeExpiringAt("b", std::to_string(kTestEpoch - 10), "x");
+  storeExpiringAt("a", std::to_string(kTestEpoch - 5));
+  storeExpiringAt("neg", "-5");
+  storeExpiringAt("text", "soon", "x");
+  storeExpiringAt("frac", std::to_string(kTestEpoch + 100) + ".5");
+  storeExpiringAt("live", std::to_string(kTestEpoch + 10), "x");
+  EXPECT_TRUE(inbox.getAllExpiredMessages().empty());  // not kept: none listed
+  inbox.storeExpiredMessage();
+  inbox.checkMessages();
+  EXPECT_EQ(inbox.getMessageCount(), 6);
+  // No whole-number expiry counts as 0; listing (key) order among equals.
+  EXPECT_EQ(ids(inbox.getAllExpiredMessages()), (Ids{"neg", "frac", "text", "b", "a"}));
+  EXPECT_EQ(ids(inbox.getExpiredMessagesByCategory("x")), (Ids{"text", "b"}));
+  EXPECT_TRUE(inbox.pop());
+  EXPECT_TRUE(inbox.pop());
+  EXPECT_EQ(sorted(ids(inbox.getAllMessages())), (Ids{"a", "b", "live", "text"}));
+}
+
+TEST_F(InboxQueriesTest, HostUtilitiesMarkReadWhenEnabledAndDecideWhatAProducerDoes) {
+  store({message("5"), message("s"), message("u")});
+  Util::markAsReadInboxMessage("5");
+  EXPECT_EQ(inbox.getMessage("5").status, "2");
+  Tavrino client("https://t.invalid/", "1", "0");
+  client.enableAppInbox();
+  client.disableAppInbox();  // not read
+  EXPECT_TRUE(Util::isEnabledAppInbox());
+  Util::markAsReadInboxMessage("5");
+  EXPECT_EQ(inbox.getMessage("5").status, "1");
+
+  const std::pair<Value, std::string> decisions[] = {
+      {{{"zbid", "n"}}, "none"},
+      {{{"qivibxttl", "10"}}, "none"},
+      {{{"zbid", "n"}, {"qivibxttl", "10"}}, "write"},
+      {{{"zbid", "s"}, {"qivibxttl", 10}}, "none"},
+      {{{"zbid", "s"}, {"qivibxttl", "10"}, {"qivibxzbid", "u"}}, "write"},
+      {{{"zbid", "s"}, {"qivibxttl", "10"}, {"qivibxzbid", "x"}}, "none"},
+  };
+  for (const auto& [payload, decision] : decisions) {
+    EXPECT_EQ(Util::hasInboxMessage(payload), decision) << payload.dump();
+  }
+  for (const char* withdrawn : {"-1", "0", "1.5", "abc"}) {
+    inbox.setMessage(message("w"));
+    EXPECT_EQ(Util::hasInboxMessage(Value{{"zbid", "w"}, {"qivibxttl", withdrawn}}), "delete");
+    EXPECT_FALSE(inbox.hasMessage("w")) << withdrawn;
+  }
+  EXPECT_TRUE(inbox.hasMessage("s"));
 }
 
 }  // namespace

@@ -1,45 +1,84 @@
-#include <gtest/gtest.h>
+// Storing into the inbox: the limit and its eviction, the count callback, the
+// suite the inbox lives in, unreadable entries, and writes that fail part way
+// (nothing of them may be reported as done, nothing of them may commit).
 
-#include <chrono>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 #include <future>
+#include <new>
 
-#include "core/keyed_archive.hpp"
+#include "inbox/inbox_journal.hpp"
+#include "inbox/inbox_operations.hpp"
 #include "inbox/inbox_test.hpp"
 
 namespace tavrino {
 namespace {
 
-using testing::kGroup;
-using testing::kTestEpoch;
+using namespace testing;
+namespace fs = std::filesystem;
 
-class InboxStoreTest : public testing::InboxTest {};
+// While it lives, this process may not grow any file: the disk is full as
+// far as SQLite can tell (EFBIG instead of the signal that would end us).
+class DiskFull {
+ public:
+  DiskFull() {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = saved_;
+    full.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &full);
+  }
+  ~DiskFull() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, savedHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*savedHandler_)(int) = SIG_DFL;
+};
+
+class InboxStoreTest : public InboxTest {
+ protected:
+  // Twenty unread messages "m0".."m19" (a full inbox); "m7" expires first.
+  void fill() {
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_FALSE(inbox.setMessage(message("m" + std::to_string(i), i == 7 ? 10 : 1000 + i)));
+    }
+    enableDebugLog();
+    recordCounts();
+  }
+  void expectUntouched() {
+    EXPECT_EQ(inbox.getMessageCount(), 20);
+    EXPECT_TRUE(inbox.hasMessage("m7"));
+    EXPECT_FALSE(inbox.hasMessage("new"));
+    EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"2", 20}}));
+  }
+};
 
 // Only a new id takes room: re-stores, mark-reads and maps without an id never
 // cost "m7" its place in a full inbox; the twenty-first new message does.
 TEST_F(InboxStoreTest, OnlyANewMessageEvictsTheOneThatExpiresFirst) {
-  for (int i = 0; i < 20; ++i) {
-    ASSERT_FALSE(inbox.setMessage(message("m" + std::to_string(i), i == 7 ? 10 : 1000 + i)));
-  }
-  int calls = 0;
-  inbox.message_callback = [&](const QivInbox::Counts&) { ++calls; };
+  fill();
   Value changed = message("m3", 1003);
   changed["qivibxcap"] = "changed";
   EXPECT_FALSE(inbox.setMessage(changed));
   EXPECT_EQ(inbox.getMessage("m3").title, "changed");
   inbox.markReadMessageByIdlist({"m4", "m5"});
   inbox.markReadMessagesByCategory("");
-  EXPECT_EQ(calls, 1 + 2 + 20);
+  EXPECT_EQ(seen.size(), 1u + 2 + 20);
 
-  calls = 0;
+  seen.clear();
   EXPECT_FALSE(inbox.setMessage(Value{{"qivibxcap", "no id"}}));
   EXPECT_FALSE(inbox.setMessage(Value{{"zbid", " "}}));
   inbox.markReadMessage("absent");
-  EXPECT_EQ(calls, 0);
-  EXPECT_TRUE(hasStep("markReadMessage called id : absent"));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_TRUE(stepCount("markReadMessage called id : absent"));
   EXPECT_EQ(inbox.getCounts(), (QivInbox::Counts{{"1", 20}}));
   EXPECT_EQ(inbox.getMessage("m7").timeoutDate, std::to_string(kTestEpoch + 10));
 
-  enableDebugLog();
   EXPECT_TRUE(inbox.setMessage(message("new", 5000)));
   EXPECT_EQ(inbox.getMessageCount(), 20);
   EXPECT_FALSE(inbox.hasMessage("m7"));
@@ -65,20 +104,17 @@ TEST_F(InboxStoreTest, LimitSettingsFallBackAndALoweredOneShrinksAtTheNextNewMes
   EXPECT_TRUE(inbox.hasMessage("late"));  // stored whatever its expiry
 }
 
-TEST_F(InboxStoreTest, CallbackGetsTheCountsAfterEachStoreOnly) {
+TEST_F(InboxStoreTest, CallbackGetsTheCountsAfterEachCommittedStoreOnly) {
   enableDebugLog();
   inbox.setMessage(message("old", -10));
   EXPECT_TRUE(log().contains("tavrino_log : message callback null"));
-  std::vector<QivInbox::Counts> seen;
   inbox.checkCallback([&](const QivInbox::Counts& counts) { seen.push_back(counts); });
   EXPECT_TRUE(seen.empty());
   EXPECT_FALSE(inbox.hasMessage("old"));  // swept first
   inbox.setMessage(message("b", 3600, "", "1"));
   inbox.setMessage(message("c"));
   EXPECT_EQ(seen, (std::vector<QivInbox::Counts>{{{"1", 1}}, {{"1", 1}, {"2", 1}}}));
-}
 
-TEST_F(InboxStoreTest, CallbackRunsAfterTheStoreHasCommitted) {
   // Another thread writes the inbox from inside the callback: it could not
   // finish while the store still held the suite.
   bool finished = false;
@@ -91,16 +127,101 @@ TEST_F(InboxStoreTest, CallbackRunsAfterTheStoreHasCommitted) {
   EXPECT_FALSE(inbox.hasMessage("a"));
 }
 
-TEST_F(InboxStoreTest, EntryIsTheArchivedTwelveKeyMapAndSurvivesARestart) {
-  inbox.setMessage(Value{{"zbid", 42}, {"qivibxttl", 5}, {"qivibxcap", "hi"}});
+TEST_F(InboxStoreTest, StoreNameIsSetOrTheAppGroupElseThePrivateInbox) {
+  inbox.setMessage(message("g"));
+  EXPECT_EQ(inbox.messages_store_name, kGroup);
+  QivInbox named;
+  named.setStoreName("group.other");
+  named.setMessage(message("o"));
+  EXPECT_FALSE(inbox.hasMessage("o"));
+
+  Util::removeCookieFromQIVDefaults("qiv_inbox_groupname");
+  QivInbox noGroup;
+  noGroup.setMessage(message("p"));
+  EXPECT_EQ(noGroup.messages_store_name, "");
   restartPlatform();
-  const auto stored = platform::current().userDefaults().suite(kGroup)->object("qiv_inbox_42");
-  ASSERT_TRUE(stored && stored->is_binary());
-  const auto map = unarchiveDictionary(stored->get_binary());
-  ASSERT_TRUE(map);
-  EXPECT_EQ(map->size(), 12u);
-  EXPECT_EQ((*map)["qivibxttl"], "5");
-  EXPECT_EQ(QivInbox().getMessage("42").title, "hi");
+  EXPECT_TRUE(noGroup.hasMessage("p"));  // persistent
+  Util::setCookieToQIVDefaults("qiv_inbox_groupname", kGroup);
+  EXPECT_FALSE(noGroup.hasMessage("p"));  // the group set later is picked up
+  EXPECT_TRUE(noGroup.hasMessage("g"));
+
+  // A refused name falls back to the private inbox inside the data directory.
+  enableDebugLog();
+  for (const char* refused : {"../escape", ".hidden", "a/b"}) {
+    QivInbox bad;
+    bad.setStoreName(refused);
+    bad.setMessage(message(refused));
+    EXPECT_TRUE(bad.hasMessage(refused)) << refused;
+  }
+  EXPECT_TRUE(log().contains("tavrino_log : inbox store name refused. using : qiv_inbox_app"));
+  restartPlatform();
+  const auto privateSuite = platform::current().userDefaults().suite(QivInbox::kPrivateStoreName);
+  EXPECT_EQ(privateSuite->dictionaryRepresentation().size(), 4u) << "the three and \"p\"";
+  EXPECT_FALSE(fs::exists(dataDirectory().parent_path() / "escape.defaults.sqlite"));
+  for (const auto& file : fs::recursive_directory_iterator(dataDirectory())) {
+    const std::string name = file.path().filename().string();
+    EXPECT_TRUE(name.starts_with("qiv_default.") || name.starts_with("qiv_inbox_app.") ||
+                name.starts_with("group.test.") || name.starts_with("group.other."))
+        << name;
+  }
+}
+
+TEST_F(InboxStoreTest, UnreadableEntriesAreEmptyRecordsThatCanBeRemoved) {
+  inbox.setMessage(message("good", 3600, "c"));
+  groupSuite()->set("qiv_inbox_text", Value("not data"));
+  groupSuite()->set("qiv_inbox_junk", Value::binary({0xff, 0x00, 0x13}));
+  groupSuite()->set("qiv_inbox_list", Value::binary(Value::to_cbor(Value::array({"zbid"}))));
+
+  const auto records = inbox.getAllMessages();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(std::count(records.begin(), records.end(), QivInboxMessage{}), 3);
+  EXPECT_EQ(inbox.getMessage("junk"), QivInboxMessage{});
+  EXPECT_EQ(sorted(inbox.getCategoryList()), (Ids{"", "c"}));
+
+  EXPECT_TRUE(inbox.deleteMessage("text"));
+  // No whole-number expiry: the first to be evicted, and expired.
+  EXPECT_TRUE(inbox.pop());
+  EXPECT_EQ(inbox.getMessageCount(), 2);
+  inbox.checkMessages();
+  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"good"}));
+
+  groupSuite()->set("qiv_inbox_junk", Value::binary({0x01}));
+  inbox.deleteAllMessages();
+  EXPECT_EQ(inbox.getMessageCount(), 0);
+}
+
+TEST_F(InboxStoreTest, StoreOnAFullDiskOrAnExceptionPartWayCommitsAndReportsNothing) {
+  fill();
+  const std::size_t setSteps = stepCount("inbox message set");
+  {
+    DiskFull full;
+    // The commit fails: the store's eviction of "m7" must not count.
+    EXPECT_FALSE(inbox.setMessage(message("new", 5000, "", "1")));
+    EXPECT_FALSE(inbox.deleteMessage("m3"));
+  }
+  EXPECT_TRUE(seen.empty());  // no counts with a message that is not there
+  EXPECT_EQ(stepCount("inbox message set"), setSteps);
+  EXPECT_TRUE(log().contains("tavrino_log : inbox message not stored : new"));
+  expectUntouched();
+  restartPlatform();
+  expectUntouched();
+
+  // A store that evicted "m7" and wrote "new", then failed before its end.
+  enableDebugLog();
+  inbox::InboxJournal journal;
+  EXPECT_FALSE(inbox::runListingTransaction(
+      inbox.initStorageForQivInbox(), journal, inbox, [&](inbox::InboxListing& listing) {
+        EXPECT_TRUE(inbox::storeMessage(listing, message("new"), {20, true}, journal));
+        throw std::bad_alloc();
+      }));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_TRUE(log().contains("tavrino_log : inbox operation stopped : std::bad_alloc"));
+  expectUntouched();
+
+  // With room on the disk again the same store goes through.
+  EXPECT_TRUE(inbox.setMessage(message("new", 5000, "", "1")));
+  EXPECT_EQ(seen, (std::vector<QivInbox::Counts>{{{"1", 1}, {"2", 19}}}));
+  EXPECT_FALSE(inbox.hasMessage("m7"));
 }
 
 }  // namespace

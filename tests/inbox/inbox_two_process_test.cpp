@@ -7,14 +7,10 @@
 //   TAVRINO_STRESS_REPEATS   repetitions of each two-writer run (1)
 //   TAVRINO_STRESS_KILLS     kill trials (30)
 
-#include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <set>
 #include <sstream>
@@ -26,7 +22,7 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::HelperProcess;
+using namespace testing;
 
 long scale(const char* name, long fallback) {
   const char* value = std::getenv(name);
@@ -50,7 +46,7 @@ std::string integrityCheck(const std::filesystem::path& path) {
   return result;
 }
 
-using InboxTwoProcessTest = testing::InboxTest;
+using InboxTwoProcessTest = InboxTest;
 
 TEST_F(InboxTwoProcessTest,
        TwoProcessesStoringAtOnceLoseAndDuplicateNothingAndKeepTheLastToExpire) {
@@ -101,7 +97,7 @@ TEST_F(InboxTwoProcessTest, KilledWriterLeavesSoundStoresWithEveryFinishedWrite)
     SCOPED_TRACE("trial " + std::to_string(trial));
     const std::string prefix = "k" + std::to_string(trial);
     HelperProcess child(TAVRINO_INBOX_CRASH_WRITER_PATH,
-                        {dataDirectory().string(), testing::kGroup, prefix});
+                        {dataDirectory().string(), kGroup, prefix});
 
     // Kill at a random moment: one trial in four counts from the start (so
     // some kills fall while the stores open), the others from the first

@@ -1,20 +1,28 @@
-#include <gtest/gtest.h>
+// A message's forms: the stored map and the record convert key by key, a push
+// payload becomes a map, and entries written straight from the record are
+// byte for byte what archiving the stored map gives (readable the old way,
+// the old entries readable the new way).
 
 #include <regex>
 
 #include "inbox/inbox_test.hpp"
+#include "inbox/message_archive.hpp"
 
 namespace tavrino {
 namespace {
 
-using testing::kTestEpoch;
+using namespace testing;
 
-class MessageConversionTest : public testing::InboxTest {
+class MessageFormTest : public InboxTest {
  protected:
+  Data storedBytes(const std::string& id) {
+    const auto stored = groupSuite()->object("qiv_inbox_" + id);
+    return stored && stored->is_binary() ? Data(stored->get_binary()) : Data();
+  }
   QivInboxHelper helper;
 };
 
-TEST_F(MessageConversionTest, RecordAndStoredMapConvertKeyByKey) {
+TEST_F(MessageFormTest, RecordAndStoredMapConvertKeyByKey) {
   EXPECT_EQ(helper.convertMessageObject(Value{{"qivibxcap", "t"}}), QivInboxMessage{});
   const QivInboxMessage mixed = helper.convertMessageObject(
       Value{{"zbid", 7}, {"qivibxttl", 5}, {"qivibxdate", 12}, {"qivibxtimeout", nullptr}});
@@ -38,7 +46,7 @@ TEST_F(MessageConversionTest, RecordAndStoredMapConvertKeyByKey) {
   EXPECT_EQ(normalised.at("qivibxttl"), "5");
 }
 
-TEST_F(MessageConversionTest, PushPayloadGetsTimesStatusAndAlertTexts) {
+TEST_F(MessageFormTest, PushPayloadGetsTimesStatusAndAlertTexts) {
   const StringMap map = helper.convertMessageObjectFromPush(
       Value{{"zbid", "5"},
             {"qivibxttl", 30},
@@ -55,7 +63,7 @@ TEST_F(MessageConversionTest, PushPayloadGetsTimesStatusAndAlertTexts) {
                             {"qivibximg", "https://cdn/i.png"},
                             {"qivibxu", "https://x/"}}));
   EXPECT_TRUE(log().consoleContains("tavrino_log --> prepared message map : {"));
-  EXPECT_TRUE(hasStep("inbox message serialized"));
+  EXPECT_TRUE(stepCount("inbox message serialized"));
 
   const StringMap plain =
       helper.convertMessageObjectFromPush(Value{{"qivibxr", "1"}, {"aps", {{"alert", "hello"}}}});
@@ -66,7 +74,7 @@ TEST_F(MessageConversionTest, PushPayloadGetsTimesStatusAndAlertTexts) {
 }
 
 // An API push gets an id of its own: its id, the time and a draw of 1 to 100.
-TEST_F(MessageConversionTest, ApiPushIdAndStatusOfEveryKind) {
+TEST_F(MessageFormTest, ApiPushIdAndStatusOfEveryKind) {
   StringMap map = helper.convertMessageObjectFromPush(
       Value{{"zbid", "77"}, {"campaign_label", "api"}, {"aps", Value::object()}});
   EXPECT_EQ(map.at("qivibxchannel"), "push_api");
@@ -98,7 +106,7 @@ TEST_F(MessageConversionTest, ApiPushIdAndStatusOfEveryKind) {
       "[2]");
 }
 
-TEST_F(MessageConversionTest, HostilePayloadsNeitherOverflowNorCrash) {
+TEST_F(MessageFormTest, HostilePayloadsNeitherOverflowNorCrash) {
   StringMap map = helper.convertMessageObjectFromPush(
       Value{{"qivibxttl", "9223372036854775807"}, {"qivibxr", nullptr}, {"aps", {{"alert", 3}}}});
   EXPECT_EQ(map.at("qivibxtimeout"), "9223372036854775807");  // saturated, not wrapped
@@ -108,6 +116,73 @@ TEST_F(MessageConversionTest, HostilePayloadsNeitherOverflowNorCrash) {
   EXPECT_EQ(map.at("qivibxtimeout"), "-9223372036854775808");
   map = helper.convertMessageObjectFromPush(Value::array({1, 2}));
   EXPECT_EQ(map.count("zbid"), 0u);
+}
+
+TEST(MessageArchive, SameBytesAsTheMapArchiveAtEveryLengthBoundaryFromMapsAndRecords) {
+  std::vector<Value> messages = {
+      Value::object(),  // every field its default
+      {{"zbid", "m1"}, {"qivibxr", " "}, {"qivibxttl", ""}, {"qivibxmt", "news"}},
+      {{"zbid", 42}, {"qivibxttl", 10}, {"qivibxdate", 1.5}, {"qivibxtimeout", true}},
+      {{"zbid", "ü-é"},
+       {"qivibxcap", "Grüße \xe2\x9c\x93"},
+       {"qivibxbody", std::string("a\0b", 3)}}};
+  // Text heads change form at 24, 256, 65,536 bytes.
+  for (std::size_t length : {23u, 24u, 255u, 256u, 65535u, 65536u, 70000u}) {
+    messages.push_back({{"zbid", "long"},
+                        {"qivibxbody", std::string(length, 'x')},
+                        {"qivibxu", std::string(length / 2, 'u')}});
+  }
+  for (const auto& message : messages) {
+    const QivInboxMessage record = inbox::normalisedRecord(message);
+    const Data bytes = inbox::archiveRecord(record);
+    EXPECT_EQ(bytes, oldArchive(message)) << message.dump().substr(0, 80);
+    // Read the old way: the map the old reader unarchives, and the record.
+    const auto map = unarchiveDictionary(bytes);
+    ASSERT_TRUE(map.has_value());
+    EXPECT_EQ(*map, Value(QivInboxHelper().createMessageMap(message)));
+    EXPECT_EQ(inbox::decodeEntry(Value::binary(bytes)),
+              QivInboxHelper().convertMessageObject(*map));
+  }
+
+  // Records normalise as their maps would.
+  QivInboxMessage record;
+  record.id = "7";
+  record.title = "t";
+  record.status = record.timeout = " ";
+  const QivInboxMessage normalised = inbox::normalisedRecord(record);
+  const Value viaMap = Value(QivInboxHelper().convertDictionary(record));
+  EXPECT_EQ(normalised, inbox::normalisedRecord(viaMap));
+  EXPECT_EQ(inbox::archiveRecord(normalised), oldArchive(viaMap));
+  EXPECT_EQ(normalised.timeout + "|" + normalised.status, "0|");
+}
+
+TEST_F(MessageFormTest, EntriesAreStoredAndMarkedAsByTheMapWriterWhichItsEntriesReadAsBefore) {
+  Value incoming = message("a", 600, "news");
+  incoming["qivibxttl"] = 10;  // numbers where the stored form has texts
+  incoming["qivibxdate"] = kTestEpoch;
+  incoming["qivibxtimeout"] = kTestEpoch + 600;
+  ASSERT_FALSE(inbox.setMessage(incoming));
+  EXPECT_EQ(storedBytes("a"), oldArchive(incoming));
+  // A map that lacks fields, with a number for the id: the defaults are
+  // stored, as before, and survive a restart.
+  const Value sparse = {{"zbid", 42}, {"qivibxttl", 5}, {"qivibxcap", "hi"}};
+  ASSERT_FALSE(inbox.setMessage(sparse));
+  restartPlatform();
+  EXPECT_EQ(storedBytes("42"), oldArchive(sparse));
+  EXPECT_EQ(inbox.getMessage("42").title, "hi");
+  // Written the old way, as a previous version (or another process) did.
+  groupSuite()->set("qiv_inbox_old", entry(message("old")));
+  EXPECT_EQ(inbox.getMessage("old").title, "title old");
+
+  for (auto [id, map] :
+       std::vector<std::pair<std::string, Value>>{{"a", incoming}, {"old", message("old")}}) {
+    EXPECT_EQ(inbox.getMessage(id).status, "2");
+    inbox.markReadMessage(id);
+    map["qivibxr"] = "1";
+    EXPECT_EQ(storedBytes(id), oldArchive(map)) << id << ": a mark-read re-stores the same way";
+    EXPECT_EQ(inbox.getMessage(id).status, "1");
+  }
+  EXPECT_EQ(inbox.getUnreadMessageCount(), 0);
 }
 
 }  // namespace
