@@ -40,26 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Value plain = params;
   for (const char* raw : {"ccss", "lf", "cap", "ev", "ev2", "ev3", "cbf"}) plain.erase(raw);
   const std::string document = banner::createHTMLContent(plain);
-  const auto broken = [&](const char* what) { fuzz::fail(what + ("\n" + document)); };
+  const auto check = [&](bool holds, const char* what) {
+    fuzz::require(holds, what + ("\n" + document));
+  };
   const std::string frame = banner::createHTMLContent(Value::object());
   const auto start = frame.find(kScriptStart);
-  if (start == std::string::npos || document.compare(0, start, frame, 0, start) != 0 ||
-      !document.ends_with(kScriptEnd)) {
-    broken("page frame changed");
-  }
+  check(start != std::string::npos && document.compare(0, start, frame, 0, start) == 0 &&
+            document.ends_with(kScriptEnd),
+        "page frame changed");
   const std::size_t jsonStart = start + kScriptStart.size();
-  if (document.size() < jsonStart + kScriptEnd.size()) broken("page too short");
+  check(document.size() >= jsonStart + kScriptEnd.size(), "page too short");
   const std::string json =
       document.substr(jsonStart, document.size() - jsonStart - kScriptEnd.size());
-  if (json.find("</") != std::string::npos || json.find("<!--") != std::string::npos) {
-    broken("map JSON can end the script element");
-  }
+  check(json.find("</") == std::string::npos && json.find("<!--") == std::string::npos,
+        "map JSON can end the script element");
   std::string tail = document.substr(start);
   std::transform(tail.begin(), tail.end(), tail.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (tail.find("</script") != tail.size() - std::string_view("</script></body></html>").size()) {
-    broken("a closing script tag inside the script");
-  }
+  check(tail.find("</script") == tail.size() - std::string_view("</script></body></html>").size(),
+        "a closing script tag inside the script");
 
   Value expected = plain;
   expected["a"] = "";
@@ -71,6 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const Value read = Value::parse(replaceAll(replaceAll(json, "<\\/", "</"), "<\\!", "<!"), nullptr,
                                   /*allow_exceptions=*/false);
-  if (read != expected) broken("map read back differs");
+  check(read == expected, "map read back differs");
   return 0;
 }

@@ -19,19 +19,11 @@
 using namespace tavrino;
 using fuzz::require;
 
-namespace {
-
-bool unit(double v) {
-  return v >= 0 && v <= 1;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::install();
   std::uint8_t head[16] = {};
   const std::size_t skip = std::min<std::size_t>(size, sizeof head);
-  if (skip > 0) std::memcpy(head, data, skip);
+  std::copy_n(data, skip, head);
   float sides[4];
   std::memcpy(sides, head, sizeof sides);
   std::int64_t whole[2];
@@ -41,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ui::Size reference{sides[2], sides[3]};
 
   const Util::BannerFrame result = Util::bannerFrame(params, image, reference);
+  require(result.refusal.empty() == static_cast<bool>(result), "sized and refused, or no reason");
   if (result) {
     const auto& g = *result.geometry;
     const ui::Rect& f = g.frame;
@@ -51,9 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(f.size.width == static_cast<double>(g.metrics.width) &&
                 f.size.height == static_cast<double>(g.metrics.height),
             "frame is not the fitted size");
-    require(result.refusal.empty(), "sized and refused");
-  } else {
-    require(!result.refusal.empty(), "refused without a reason");
   }
 
   // The pieces on their own, with every number the input spells.
@@ -63,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Util::findPercentage(reference.width, text);
     Util::removePx(text);
     const ui::Color c = Util::hexToUIColor(text);
-    if (!unit(c.red) || !unit(c.green) || !unit(c.blue) || !unit(c.alpha)) {
-      fuzz::fail("colour out of range from " + text);
+    for (const double v : {c.red, c.green, c.blue, c.alpha}) {
+      require(v >= 0 && v <= 1, "colour out of range from " + text);
     }
   }
   Util::finalMetrics(whole[0], whole[1], whole[1], whole[0], sides[0]);

@@ -4,6 +4,7 @@
 // network, and text-shaped inputs (lines with escapes, so that a seed can
 // spell "\n", "\r", "\t", "\0", "\\" and "\xHH"; stored values spelled in text).
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -50,33 +51,21 @@ class QuietLog final : public platform::Log {
   void console(std::string_view) override {}
 };
 
-// The real session, as it is; subclasses replace what must stay offline.
-class RealSession : public platform::URLSession {
+// Addresses checked by the real parser; every transfer fails at once and
+// nothing downloads. Subclasses may let some through the real session.
+class OfflineSession : public platform::URLSession {
  public:
-  explicit RealSession(platform::URLSession& real) : real_(real) {}
-  void dataTask(platform::URLRequest request, platform::DataTaskCompletion completion) override {
-    real_.dataTask(std::move(request), std::move(completion));
+  explicit OfflineSession(platform::URLSession& real) : real_(real) {}
+  void dataTask(platform::URLRequest, platform::DataTaskCompletion completion) override {
+    completion(std::nullopt, std::nullopt, platform::URLError{7, "offline"});
   }
   bool formsURL(std::string_view text) const override { return real_.formsURL(text); }
-  std::optional<Data> contentsOf(std::string_view url, std::chrono::milliseconds limit) override {
-    return real_.contentsOf(url, limit);
+  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
+    return std::nullopt;
   }
 
  protected:
   platform::URLSession& real_;
-};
-
-// Addresses checked by the real parser; every transfer fails at once and
-// nothing downloads.
-class OfflineSession : public RealSession {
- public:
-  using RealSession::RealSession;
-  void dataTask(platform::URLRequest, platform::DataTaskCompletion completion) override {
-    completion(std::nullopt, std::nullopt, platform::URLError{7, "offline"});
-  }
-  std::optional<Data> contentsOf(std::string_view, std::chrono::milliseconds) override {
-    return std::nullopt;
-  }
 };
 
 // A Linux platform whose log drops every line and whose transfers go through
@@ -106,7 +95,7 @@ inline std::filesystem::path temporaryDirectory() {
 
 // Installs, once per process, a quiet platform over a private temporary
 // directory, then runs prepare.
-template <typename Session = RealSession>
+template <typename Session = OfflineSession>
 void install(void (*prepare)() = nullptr) {
   static const bool installed = [prepare] {
     platform::install(std::make_unique<QuietPlatform<Session>>(temporaryDirectory()));
@@ -121,18 +110,8 @@ inline platform::LinuxApplication& application() {
 }
 
 inline std::map<std::string, Value> storeSnapshot() {
-  std::map<std::string, Value> entries;
-  for (auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
-    entries.emplace(key, std::move(value));
-  }
-  return entries;
-}
-
-inline int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  const auto entries = Util::qivDefaults()->dictionaryRepresentation();
+  return {entries.begin(), entries.end()};
 }
 
 inline std::string unescape(std::string_view text) {
@@ -144,11 +123,13 @@ inline std::string unescape(std::string_view text) {
     }
     const char next = text[++i];
     const std::string_view plain = "nrt0", spelled("\n\r\t\0", 4);
+    const char* hex = text.data() + i + 1;
+    unsigned byte = 0;
     if (const auto at = plain.find(next); at != std::string_view::npos) {
       out.push_back(spelled[at]);
-    } else if (next == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
-               hexDigit(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2])));
+    } else if (next == 'x' && i + 2 < text.size() &&
+               std::from_chars(hex, hex + 2, byte, 16).ptr == hex + 2) {
+      out.push_back(static_cast<char>(byte));
       i += 2;
     } else {
       out.push_back(next);

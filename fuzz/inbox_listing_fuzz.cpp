@@ -81,9 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   if (size == 0) return 0;
 
-  const unsigned settings = data[0];
-  const bool keepExpired = (settings & 1) != 0;
-  const std::int64_t history = ((settings >> 1) & 7) + 1;
+  const bool keepExpired = (data[0] & 1) != 0;
+  const std::int64_t history = ((data[0] >> 1) & 7) + 1;
   Util::setCookieToQIVDefaults("_inbox_history_size", std::to_string(history));
 
   QivInbox inbox;
@@ -94,17 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (keepExpired) suite->set("store_expired_messages", Value("1"));
     const auto pieces = fuzz::splitAt(fuzz::text(data + 1, size - 1), "@@\n");
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-      const std::string_view piece = pieces[i];
-      const std::string key = std::string(kPrefix) + std::to_string(i);
-      const std::string_view rest = piece.empty() ? piece : piece.substr(1);
+      const std::string_view piece = pieces[i], rest = piece.substr(piece.empty() ? 0 : 1);
       const Data bytes(rest.begin(), rest.end());
       const char kind = piece.empty() ? '\0' : piece[0];
       if (kind == 'S') {
         toStore.push_back(Util::parseJSONObject(bytes));
       } else {
-        suite->set(key, kind == 'J' ? Value::binary(archiveDictionary(Util::parseJSONObject(bytes)))
-                        : kind == 'T' ? Value(std::string(rest))
-                                      : Value::binary(Data(piece.begin(), piece.end())));
+        suite->set(std::string(kPrefix) + std::to_string(i),
+                   kind == 'J'   ? Value::binary(archiveDictionary(Util::parseJSONObject(bytes)))
+                   : kind == 'T' ? Value(std::string(rest))
+                                 : Value::binary(Data(piece.begin(), piece.end())));
       }
     }
   });

@@ -4,6 +4,8 @@
 // directory, the attachment directory holds only image files, and the store
 // and the app-group suite hold only the keys these paths write.
 
+#include <set>
+
 #include "core/shared_configuration.hpp"
 #include "fuzz_support.hpp"
 #include "tavrino/client.hpp"
@@ -41,33 +43,22 @@ const fs::path& temporaryRoot = *[] {
   return root;
 }();
 
-bool isKnownKey(const std::string& key) {
-  static const char* const exact[] = {
+// Keys each run writes; they are swept after it.
+bool isRunKey(const std::string& key) {
+  return key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") || key.starts_with("qiv_inbox_");
+}
+
+void checkSuite(std::string_view name) {
+  static const std::set<std::string, std::less<>> fixed = {
       "_cburl",           "_s",           "_enable_inbox", "qiv_inbox_groupname",
       "_push_click_link", "qivparam",     "utm_source",    "utm_medium",
       "utm_term",         "utm_campaign", "utm_content",   "_ntf_categories",
       "qivrandom",        "_link"};
-  for (const char* known : exact) {
-    if (key == known) return true;
-  }
-  for (const char* prefix : {"qiv_c_", "qiv_lzbid", "qiv_inbox_"}) {
-    if (key.starts_with(prefix)) return true;
-  }
-  return false;
-}
-
-void checkSuite(std::string_view name) {
   auto suite = platform::current().userDefaults().suite(name);
-  for (const auto& [key, value] : suite->dictionaryRepresentation()) {
-    fuzz::require(isKnownKey(key), "store key " + key);
-  }
-  // Keeps the suites small across runs; the fixed entries stay.
   suite->transaction([&] {
     for (const auto& [key, value] : suite->dictionaryRepresentation()) {
-      if (key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") ||
-          key.starts_with("qiv_inbox_")) {
-        suite->remove(key);
-      }
+      fuzz::require(fixed.contains(key) || isRunKey(key), "store key " + key);
+      if (isRunKey(key)) suite->remove(key);
     }
   });
 }
@@ -117,14 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Taps on the notification, on a button it lists and a dismissal.
   platform::NotificationResponse response;
   response.notification.request.content.userInfo = payload;
-  const Value* buttons = payload.is_object() && payload.contains("actionButtons")
-                             ? &payload.at("actionButtons")
-                             : nullptr;
-  for (std::string action : {std::string(platform::defaultActionIdentifier),
-                             std::string(platform::dismissActionIdentifier), std::string("b1")}) {
-    if (buttons != nullptr && buttons->is_array() && !buttons->empty() && action == "b1") {
-      action = Util::tryCatch(buttons->front(), "id", "0");
-    }
+  const Value buttons = payload.value("actionButtons", Value());
+  const std::string button =
+      buttons.is_array() && !buttons.empty() ? Util::tryCatch(buttons.front(), "id", "0") : "b1";
+  for (const std::string_view action :
+       {platform::defaultActionIdentifier, platform::dismissActionIdentifier,
+        std::string_view(button)}) {
     response.actionIdentifier = action;
     QivNotificationDelegate::shared()->didReceive(platform::current().userNotificationCenter(),
                                                   response, [] {});
