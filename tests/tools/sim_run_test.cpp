@@ -122,28 +122,19 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
 
   // Views, clicks, the action and the label, and the push's delivery and
   // click (naming the tapped button) as the service sees them.
-  std::set<std::vector<std::string>> tracked;
-  std::set<std::string> actions;
+  std::set<std::string> tracked, actions;
   for (const auto& hit : t.hits("/t")) {
-    tracked.insert({queryValue(hit, "a"), queryValue(hit, "zbid"), queryValue(hit, "qivcfrom")});
+    tracked.insert(queryValue(hit, "a") + " " + queryValue(hit, "zbid") + " " +
+                   queryValue(hit, "qivcfrom"));
     actions.insert(queryValue(hit, "aid"));
     if (queryValue(hit, "qivcfrom") == "pushclick") {
       EXPECT_EQ(queryValue(hit, "clickid"), "b1");
     }
   }
-  const std::string none = "(absent)";
-  for (const auto& seen : std::vector<std::vector<std::string>>{{"v", "101", none},
-                                                                {"v", "201", none},
-                                                                {"v", "301", none},
-                                                                {"v", "302", none},
-                                                                {"v", "401", none},
-                                                                {"v", "501", none},
-                                                                {"c", "102", none},
-                                                                {"c", "301", none},
-                                                                {"c", "401", none},
-                                                                {"v", "601", "pushview"},
-                                                                {"c", "601", "pushclick"}}) {
-    EXPECT_TRUE(tracked.contains(seen)) << seen[0] << " " << seen[1] << " " << seen[2];
+  for (const char* seen : {"v 101 (absent)", "v 201 (absent)", "v 301 (absent)", "v 302 (absent)",
+                           "v 401 (absent)", "v 501 (absent)", "c 102 (absent)", "c 301 (absent)",
+                           "c 401 (absent)", "v 601 pushview", "c 601 pushclick"}) {
+    EXPECT_TRUE(tracked.contains(seen)) << seen;
   }
   EXPECT_TRUE(actions.contains("31") && actions.contains("41")) << "the action and the label";
 
