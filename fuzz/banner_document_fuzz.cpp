@@ -9,15 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "core/value_cbor.hpp"
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 #include "tavrino/banner/banner_document.hpp"
-#include "tavrino/util/json_helpers.hpp"
 
 using namespace tavrino;
 
@@ -26,19 +21,6 @@ namespace {
 constexpr std::string_view kScriptStart = "<script>var banner_params=";
 constexpr std::string_view kScriptEnd =
     ";var ev_func=function(){};ev_func();</script></body></html>";
-
-[[noreturn]] void fail(const std::string& what, const std::string& document) {
-  std::fprintf(stderr, "banner document invariant broken: %s\n%s\n", what.c_str(),
-               document.c_str());
-  std::abort();
-}
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
   for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -50,44 +32,44 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::installQuietPlatform();
-  const Value params = Util::parseJSONObject(Data(data, data + size));
-
+  fuzz::install();
+  const Value params = fuzz::jsonObject(data, size);
   const std::string full = banner::createHTMLContent(params);
-  if (!full.ends_with("};ev_func();</script></body></html>")) fail("page cut short", full);
+  if (!full.ends_with("};ev_func();</script></body></html>")) fuzz::fail("page cut short\n" + full);
 
   Value plain = params;
   for (const char* raw : {"ccss", "lf", "cap", "ev", "ev2", "ev3", "cbf"}) plain.erase(raw);
   const std::string document = banner::createHTMLContent(plain);
+  const auto check = [&](bool holds, const char* what) {
+    fuzz::require(holds, what + ("\n" + document));
+  };
   const std::string frame = banner::createHTMLContent(Value::object());
   const auto start = frame.find(kScriptStart);
-  if (start == std::string::npos || document.compare(0, start, frame, 0, start) != 0 ||
-      !document.ends_with(kScriptEnd)) {
-    fail("page frame changed", document);
-  }
+  check(start != std::string::npos && document.compare(0, start, frame, 0, start) == 0 &&
+            document.ends_with(kScriptEnd),
+        "page frame changed");
   const std::size_t jsonStart = start + kScriptStart.size();
-  if (document.size() < jsonStart + kScriptEnd.size()) fail("page too short", document);
+  check(document.size() >= jsonStart + kScriptEnd.size(), "page too short");
   const std::string json =
       document.substr(jsonStart, document.size() - jsonStart - kScriptEnd.size());
-  if (json.find("</") != std::string::npos || json.find("<!--") != std::string::npos) {
-    fail("map JSON can end the script element", document);
-  }
-  const std::string tail = lower(document.substr(start));
-  if (tail.find("</script") != tail.size() - std::string_view("</script></body></html>").size()) {
-    fail("a closing script tag inside the script", document);
-  }
+  check(json.find("</") == std::string::npos && json.find("<!--") == std::string::npos,
+        "map JSON can end the script element");
+  std::string tail = document.substr(start);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  check(tail.find("</script") == tail.size() - std::string_view("</script></body></html>").size(),
+        "a closing script tag inside the script");
 
   Value expected = plain;
   expected["a"] = "";
   if (!nestsWithin(plain, kMaxValueNesting)) return 0;  // dropped with a log line instead
-  std::string written;
   try {
-    written = expected.dump();
+    (void)expected.dump();
   } catch (const Value::exception&) {
     return 0;  // not UTF-8: replaced characters, compared by the unit tests
   }
   const Value read = Value::parse(replaceAll(replaceAll(json, "<\\/", "</"), "<\\!", "<!"), nullptr,
                                   /*allow_exceptions=*/false);
-  if (read != expected) fail("map read back differs", document);
+  check(read == expected, "map read back differs");
   return 0;
 }

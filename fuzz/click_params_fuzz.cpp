@@ -9,33 +9,25 @@
 // (with "https:" before a leading "//") or the activated link, and only
 // when its scheme may be opened outside.
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <map>
 #include <set>
-#include <string>
 
 #include "core/links/link_checks.hpp"
 #include "core/reserved_keys.hpp"
 #include "core/shared_configuration.hpp"
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/platform/linux.hpp"
-#include "tavrino/platform/linux_application.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/ui/window.hpp"
-#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
-#include "tavrino/util/store.hpp"
 
 using namespace tavrino;
+using fuzz::require;
 
 namespace {
 
 // Maps may name any URL ("avf_url" through a run function): every transfer
 // goes to the discard port on loopback instead, and fails at once.
-class OfflineSession final : public fuzz::OfflineSession {
+class LoopbackSession final : public fuzz::OfflineSession {
  public:
   using fuzz::OfflineSession::OfflineSession;
   void dataTask(platform::URLRequest request, platform::DataTaskCompletion completion) override {
@@ -43,23 +35,6 @@ class OfflineSession final : public fuzz::OfflineSession {
     real_.dataTask(std::move(request), std::move(completion));
   }
 };
-
-void installPlatform() {
-  static const bool installed = [] {
-    std::string dir = (std::filesystem::temp_directory_path() / "tavrino-click-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) std::abort();
-    platform::install(std::make_unique<fuzz::OfflinePlatform<OfflineSession>>(
-        platform::makeLinuxPlatform({.dataDirectory = dir, .clock = nullptr})));
-    Util::setCookieToQIVDefaults("_cburl", "http://127.0.0.1:9/");
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzz.group");
-    // The first request of a process draws the visitor's lasting random
-    // bucket; draw it here so the invariant sees only what clicks write.
-    (void)Util::createRequest("track", {});
-    return true;
-  }();
-  (void)installed;
-}
 
 // Every "cookie_name" a banner-script function could be handed: run
 // functions merge "param" members into the map they pass on.
@@ -75,14 +50,6 @@ void collectCookieNames(const Value& value, std::set<std::string>& names, int de
   }
 }
 
-std::map<std::string, Value> snapshot() {
-  std::map<std::string, Value> entries;
-  for (auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
-    entries.emplace(key, std::move(value));
-  }
-  return entries;
-}
-
 bool isClickKey(const std::string& key, const std::set<std::string>& cookieNames) {
   return key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") || key.starts_with("qiv_z_") ||
          (cookieNames.contains(key) && !isReservedKey(key));
@@ -91,10 +58,16 @@ bool isClickKey(const std::string& key, const std::set<std::string>& cookieNames
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  installPlatform();
-  auto& platform = platform::current();
-  auto& application = dynamic_cast<platform::LinuxApplication&>(platform.application());
-  const Value params = Util::parseJSONObject(Data(data, data + size));
+  fuzz::install<LoopbackSession>([] {
+    Util::setCookieToQIVDefaults("_cburl", "http://127.0.0.1:9/");
+    Util::setCookieToQIVDefaults("_enable_inbox", "1");
+    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzz.group");
+    // The first request of a process draws the visitor's lasting random
+    // bucket; draw it here so the invariant sees only what clicks write.
+    (void)Util::createRequest("track", {});
+  });
+  auto& application = fuzz::application();
+  const Value params = fuzz::jsonObject(data, size);
 
   auto host = std::make_shared<ui::ViewController>("FuzzScreen");
   auto window = ui::Window::make(ui::Rect::make(0, 0, 375, 812));
@@ -115,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   banner->containerView->addSubview(banner->webView);
   banner->view()->addSubview(banner->containerView);
 
-  const auto before = snapshot();
+  const auto before = fuzz::storeSnapshot();
   const auto openedBefore = application.openedURLs().size();
 
   auto button = ui::customButton::make();
@@ -131,49 +104,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool answered = false;
   banner->decidePolicyFor(*banner->webView, {platform::NavigationType::linkActivated, link},
                           [&](platform::NavigationPolicy) { answered = true; });
-  if (!answered) std::abort();
   platform::URLRequest request;
   request.url = link;
-  if (!banner->shouldStartLoadWith(*banner->webView, request,
-                                   platform::NavigationType::linkActivated)) {
-    std::abort();
-  }
+  require(answered && banner->shouldStartLoadWith(*banner->webView, request,
+                                                  platform::NavigationType::linkActivated),
+          "an activated link left unanswered");
   if (banner->inAppBrowser) {
     banner->decidePolicyFor(*banner->inAppBrowser, {platform::NavigationType::linkActivated, link},
                             {});
   }
-  platform.dispatch().runUntilIdle();
+  platform::current().dispatch().runUntilIdle();
 
   std::set<std::string> cookieNames;
   collectCookieNames(params, cookieNames);
-  const auto after = snapshot();
-  for (const auto& [key, value] : after) {
-    const auto was = before.find(key);
-    if (was != before.end() && was->second == value) continue;
-    if (!isClickKey(key, cookieNames)) std::abort();
+  for (const auto& key : fuzz::changedKeys(before, fuzz::storeSnapshot())) {
+    require(isClickKey(key, cookieNames), "wrote " + key);
   }
-  for (const auto& [key, value] : before) {
-    if (!after.contains(key) && !isClickKey(key, cookieNames)) std::abort();
-  }
-
   std::string uapp = Util::tryCatch(params, "uapp", "");
   if (uapp.starts_with("//")) uapp = "https:" + uapp;
   const auto opened = application.openedURLs();
   for (std::size_t i = openedBefore; i < opened.size(); ++i) {
-    if (opened[i] != uapp && opened[i] != link) std::abort();
-    if (!links::mayOpenOutside(opened[i], "fuzz")) std::abort();
+    require((opened[i] == uapp || opened[i] == link) && links::mayOpenOutside(opened[i], "fuzz"),
+            "opened " + opened[i]);
   }
-  if (opened.size() > openedBefore + 3) std::abort();  // two taps, one link
+  require(opened.size() <= openedBefore + 3, "opened more than two taps and a link");
 
-  // Each input starts from the same store.
-  auto suite = Util::qivDefaults();
-  for (const auto& [key, value] : after) {
-    if (!before.contains(key)) suite->remove(key);
-  }
-  for (const auto& [key, value] : before) {
-    const auto now = after.find(key);
-    if (now == after.end() || now->second != value) suite->set(key, value);
-  }
+  fuzz::replaceStore(before);  // each input starts from the same store
   application.setKeyWindow(nullptr);
   return 0;
 }

@@ -8,41 +8,21 @@
 // at the end, anything else is stored as raw data.
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "core/keyed_archive.hpp"
-#include "fuzz_input.hpp"
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
-#include "tavrino/platform/platform.hpp"
-#include "tavrino/util/json_helpers.hpp"
-#include "tavrino/util/store.hpp"
 
 using namespace tavrino;
+using fuzz::require;
 
 namespace {
 
 constexpr std::string_view kPrefix = "qiv_inbox_";
 
-[[noreturn]] void fail(const std::string& what) {
-  std::fprintf(stderr, "inbox listing invariant broken: %s\n", what.c_str());
-  std::abort();
-}
-
-void require(bool holds, const std::string& what) {
-  if (!holds) fail(what);
-}
-
 std::int64_t expiryOf(const QivInboxMessage& message) {
   std::int64_t value = 0;
   return parseInteger(message.timeoutDate, &value) ? value : 0;
-}
-
-std::int64_t now() {
-  return platform::current().clock().epochSeconds();
 }
 
 // The entries in the suite; nothing else may be there.
@@ -52,7 +32,7 @@ std::vector<std::string> entryIds(platform::UserDefaultsSuite& suite) {
     if (key.starts_with(kPrefix)) {
       ids.push_back(key.substr(kPrefix.size()));
     } else if (key != "store_expired_messages") {
-      fail("foreign key " + key);
+      fuzz::fail("foreign key " + key);
     }
   }
   return ids;
@@ -61,13 +41,11 @@ std::vector<std::string> entryIds(platform::UserDefaultsSuite& suite) {
 // Listing, counts and categories agree with each other and with the suite.
 void checkListing(QivInbox& inbox, platform::UserDefaultsSuite& suite) {
   const auto n = static_cast<std::int64_t>(entryIds(suite).size());
-  require(inbox.getMessageCount() == n, "count is not the number of entries");
   const auto all = inbox.getAllMessages();
-  require(static_cast<std::int64_t>(all.size()) == n, "listing misses entries");
-
-  const auto counts = inbox.getCounts();
+  require(inbox.getMessageCount() == n && static_cast<std::int64_t>(all.size()) == n,
+          "count or listing is not the number of entries");
   std::int64_t counted = 0;
-  for (const auto& [status, count] : counts) {
+  for (const auto& [status, count] : inbox.getCounts()) {
     require(!status.empty() && count > 0, "empty status or count counted");
     counted += count;
   }
@@ -97,18 +75,14 @@ void checkListing(QivInbox& inbox, platform::UserDefaultsSuite& suite) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::installQuietPlatform();
-  static const bool prepared = [] {
+  fuzz::install([] {
     Util::setCookieToQIVDefaults("_enable_inbox", "1");
     Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzzinbox");
-    return true;
-  }();
-  (void)prepared;
+  });
   if (size == 0) return 0;
 
-  const unsigned settings = data[0];
-  const bool keepExpired = (settings & 1) != 0;
-  const std::int64_t history = ((settings >> 1) & 7) + 1;
+  const bool keepExpired = (data[0] & 1) != 0;
+  const std::int64_t history = ((data[0] >> 1) & 7) + 1;
   Util::setCookieToQIVDefaults("_inbox_history_size", std::to_string(history));
 
   QivInbox inbox;
@@ -117,27 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   suite->transaction([&] {
     for (const auto& [key, value] : suite->dictionaryRepresentation()) suite->remove(key);
     if (keepExpired) suite->set("store_expired_messages", Value("1"));
-    const auto pieces =
-        fuzz::splitAt(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), "@@\n");
+    const auto pieces = fuzz::splitAt(fuzz::text(data + 1, size - 1), "@@\n");
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-      const std::string_view piece = pieces[i];
-      const std::string key = std::string(kPrefix) + std::to_string(i);
-      const std::string_view rest = piece.empty() ? piece : piece.substr(1);
+      const std::string_view piece = pieces[i], rest = piece.substr(piece.empty() ? 0 : 1);
       const Data bytes(rest.begin(), rest.end());
-      switch (piece.empty() ? '\0' : piece[0]) {
-        case 'J': {
-          const Value map = Util::parseJSONObject(bytes);
-          suite->set(key, Value::binary(archiveDictionary(map)));
-          break;
-        }
-        case 'S':
-          toStore.push_back(Util::parseJSONObject(bytes));
-          break;
-        case 'T':
-          suite->set(key, Value(std::string(rest)));
-          break;
-        default:
-          suite->set(key, Value::binary(Data(piece.begin(), piece.end())));
+      const char kind = piece.empty() ? '\0' : piece[0];
+      if (kind == 'S') {
+        toStore.push_back(Util::parseJSONObject(bytes));
+      } else {
+        suite->set(std::string(kPrefix) + std::to_string(i),
+                   kind == 'J'   ? Value::binary(archiveDictionary(Util::parseJSONObject(bytes)))
+                   : kind == 'T' ? Value(std::string(rest))
+                                 : Value::binary(Data(piece.begin(), piece.end())));
       }
     }
   });
@@ -145,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkListing(inbox, *suite);
 
   // Expired messages: listed earliest first when kept, swept otherwise.
+  const auto now = [] { return platform::current().clock().epochSeconds(); };
   const std::int64_t before = now();
   const auto expired = inbox.getAllExpiredMessages();
   require(keepExpired || expired.empty(), "expired messages listed while swept");
@@ -164,18 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkListing(inbox, *suite);
 
   // Deletes: an entry that exists goes, one that does not changes nothing.
-  auto ids = entryIds(*suite);
-  if (!ids.empty()) {
+  if (const auto ids = entryIds(*suite); !ids.empty()) {
     const auto count = inbox.getMessageCount();
-    require(inbox.deleteMessage(ids.front()), "delete of a stored message failed");
-    require(!inbox.hasMessage(ids.front()), "deleted message still there");
-    require(inbox.getMessageCount() == count - 1, "delete removed other messages");
-    require(!inbox.deleteMessage(ids.front()), "second delete reported a deletion");
+    require(inbox.deleteMessage(ids.front()) && !inbox.hasMessage(ids.front()) &&
+                inbox.getMessageCount() == count - 1 && !inbox.deleteMessage(ids.front()),
+            "delete of a stored message did not remove it alone, once");
   }
-  if (inbox.getMessageCount() > 0) {
-    const auto count = inbox.getMessageCount();
-    require(inbox.pop(), "pop of a non-empty inbox failed");
-    require(inbox.getMessageCount() == count - 1, "pop removed other than one message");
+  if (const auto count = inbox.getMessageCount(); count > 0) {
+    require(inbox.pop() && inbox.getMessageCount() == count - 1, "pop did not remove one message");
   }
 
   // Stores: a message with an id is there afterwards, a new one within the
@@ -187,11 +149,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inbox.setMessage(message);
     if (id == "0") {
       require(inbox.getMessageCount() == count, "a message without id changed the inbox");
-      continue;
+    } else {
+      require(inbox.hasMessage(id), "stored message missing: " + id);
+      require(wasThere ? inbox.getMessageCount() == count : inbox.getMessageCount() <= history,
+              "store exceeded the history size");
     }
-    require(inbox.hasMessage(id), "stored message missing: " + id);
-    require(wasThere ? inbox.getMessageCount() == count : inbox.getMessageCount() <= history,
-            "store exceeded the history size");
   }
   inbox.markReadAllMessages();
   checkListing(inbox, *suite);

@@ -4,37 +4,25 @@
 // directory, the attachment directory holds only image files, and the store
 // and the app-group suite hold only the keys these paths write.
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include <set>
 
 #include "core/shared_configuration.hpp"
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 #include "tavrino/client.hpp"
-#include "tavrino/platform/linux.hpp"
 #include "tavrino/push/attachment.hpp"
 #include "tavrino/push/notification_delegate.hpp"
-#include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/push.hpp"
-#include "tavrino/util/store.hpp"
 
 using namespace tavrino;
 namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what) {
-  std::fprintf(stderr, "push payload invariant broken: %s\n", what.c_str());
-  std::abort();
-}
-
 constexpr std::string_view kGroup = "fuzzgroup";
 
 // Checks addresses with the real parser; every address that forms one
 // "downloads" a few bytes without leaving the machine.
-class OfflineSession final : public fuzz::OfflineSession {
+class ImageSession final : public fuzz::OfflineSession {
  public:
   using fuzz::OfflineSession::OfflineSession;
   std::optional<Data> contentsOf(std::string_view url, std::chrono::milliseconds) override {
@@ -43,73 +31,53 @@ class OfflineSession final : public fuzz::OfflineSession {
   }
 };
 
-fs::path temporaryRoot;
-
-void prepare() {
-  std::string dir = (fs::temp_directory_path() / "tavrino-push-fuzz-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) std::abort();
-  temporaryRoot = dir;
+// Holds the attachment directory and the data directory, nothing else; made
+// before any thread exists, so that the attachment directory lands in it.
+const fs::path& temporaryRoot = *[] {
+  auto* root = new fs::path(fuzz::temporaryDirectory());
+  setenv("TMPDIR", root->c_str(), 1);
   std::atexit([] {
     std::error_code ignored;
     fs::remove_all(temporaryRoot, ignored);
   });
-  // Before any thread exists: the attachment directory lands in temporaryRoot.
-  setenv("TMPDIR", dir.c_str(), 1);
-  fs::create_directory(temporaryRoot / "data");
-  platform::install(std::make_unique<fuzz::OfflinePlatform<OfflineSession>>(
-      platform::makeLinuxPlatform({.dataDirectory = temporaryRoot / "data", .clock = nullptr})));
-  // A base that forms no URL: reports are built and stored but never sent.
-  Util::setCookieToQIVDefaults("_cburl", "not a url");
-  Util::setCookieToQIVDefaults("_enable_inbox", "1");
-  Util::setCookieToQIVDefaults("qiv_inbox_groupname", std::string(kGroup));
+  return root;
+}();
+
+// Keys each run writes; they are swept after it.
+bool isRunKey(const std::string& key) {
+  return key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") || key.starts_with("qiv_inbox_");
 }
 
-bool isKnownKey(const std::string& key) {
-  static const char* const exact[] = {
+void checkSuite(std::string_view name) {
+  static const std::set<std::string, std::less<>> fixed = {
       "_cburl",           "_s",           "_enable_inbox", "qiv_inbox_groupname",
       "_push_click_link", "qivparam",     "utm_source",    "utm_medium",
       "utm_term",         "utm_campaign", "utm_content",   "_ntf_categories",
       "qivrandom",        "_link"};
-  for (const char* known : exact) {
-    if (key == known) return true;
-  }
-  for (const char* prefix : {"qiv_c_", "qiv_lzbid", "qiv_inbox_"}) {
-    if (key.starts_with(prefix)) return true;
-  }
-  return false;
-}
-
-void checkSuite(std::string_view name) {
   auto suite = platform::current().userDefaults().suite(name);
-  for (const auto& [key, value] : suite->dictionaryRepresentation()) {
-    if (!isKnownKey(key)) fail("store key " + key);
-  }
-  // Keeps the suites small across runs; the fixed entries stay.
   suite->transaction([&] {
     for (const auto& [key, value] : suite->dictionaryRepresentation()) {
-      if (key.starts_with("qiv_c_") || key.starts_with("qiv_lzbid") ||
-          key.starts_with("qiv_inbox_")) {
-        suite->remove(key);
-      }
+      fuzz::require(fixed.contains(key) || isRunKey(key), "store key " + key);
+      if (isRunKey(key)) suite->remove(key);
     }
   });
 }
 
 void checkFiles() {
   const fs::path attachments = attachmentDirectory();
-  if (attachments.parent_path() != temporaryRoot) fail("attachments in " + attachments.string());
+  fuzz::require(attachments.parent_path() == temporaryRoot,
+                "attachments in " + attachments.string());
   for (const auto& entry : fs::directory_iterator(temporaryRoot)) {
-    if (entry.path() != attachments && entry.path() != temporaryRoot / "data") {
-      fail("file " + entry.path().string());
-    }
+    fuzz::require(entry.path() == attachments ||
+                      entry.path().filename().string().starts_with("tavrino-fuzz-"),
+                  "file " + entry.path().string());
   }
   if (!fs::exists(attachments)) return;
   for (const auto& entry : fs::recursive_directory_iterator(attachments)) {
     const std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file() || entry.path().parent_path() != attachments ||
-        !name.starts_with("qiv_img_") || !name.ends_with(".jpg")) {
-      fail("attachment " + entry.path().string());
-    }
+    fuzz::require(entry.is_regular_file() && entry.path().parent_path() == attachments &&
+                      name.starts_with("qiv_img_") && name.ends_with(".jpg"),
+                  "attachment " + entry.path().string());
   }
   fs::remove_all(attachments);
 }
@@ -117,10 +85,14 @@ void checkFiles() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool prepared = (prepare(), true);
-  (void)prepared;
-  const Value payload = Util::parseJSONObject(Data(data, data + size));
-  auto& application = dynamic_cast<platform::LinuxApplication&>(platform::current().application());
+  // A base that forms no URL: reports are built and stored but never sent.
+  fuzz::install<ImageSession>([] {
+    Util::setCookieToQIVDefaults("_cburl", "not a url");
+    Util::setCookieToQIVDefaults("_enable_inbox", "1");
+    Util::setCookieToQIVDefaults("qiv_inbox_groupname", std::string(kGroup));
+  });
+  const Value payload = fuzz::jsonObject(data, size);
+  auto& application = fuzz::application();
   auto& system = dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo());
   Tavrino client("not a url", "1", "0");
 
@@ -136,14 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Taps on the notification, on a button it lists and a dismissal.
   platform::NotificationResponse response;
   response.notification.request.content.userInfo = payload;
-  const Value* buttons = payload.is_object() && payload.contains("actionButtons")
-                             ? &payload.at("actionButtons")
-                             : nullptr;
-  for (std::string action : {std::string(platform::defaultActionIdentifier),
-                             std::string(platform::dismissActionIdentifier), std::string("b1")}) {
-    if (buttons != nullptr && buttons->is_array() && !buttons->empty() && action == "b1") {
-      action = Util::tryCatch(buttons->front(), "id", "0");
-    }
+  const Value buttons = payload.value("actionButtons", Value());
+  const std::string button =
+      buttons.is_array() && !buttons.empty() ? Util::tryCatch(buttons.front(), "id", "0") : "b1";
+  for (const std::string_view action :
+       {platform::defaultActionIdentifier, platform::dismissActionIdentifier,
+        std::string_view(button)}) {
     response.actionIdentifier = action;
     QivNotificationDelegate::shared()->didReceive(platform::current().userNotificationCenter(),
                                                   response, [] {});
@@ -159,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.didReceiveNotificationExtension(content, request, "m", kGroup);
   client.didReceiveNotificationExtension(content, request, "d|i");
   for (const auto& attachment : content.attachments) {
-    if (fs::path(attachment.url).parent_path() != attachmentDirectory()) fail(attachment.url);
+    fuzz::require(fs::path(attachment.url).parent_path() == attachmentDirectory(), attachment.url);
   }
 
   platform::current().dispatch().runUntilIdle();

@@ -5,51 +5,31 @@
 // holds a NaN, which equals nothing); an archive decodes to a map or to
 // nothing, and a map archived again reads back unchanged.
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <span>
-#include <string>
 
 #include "core/keyed_archive.hpp"
 #include "core/value_cbor.hpp"
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 
 using namespace tavrino;
-
-namespace {
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "stored value invariant broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
+using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::installQuietPlatform();
-  const std::span<const std::uint8_t> bytes(data, size);
-
-  if (const std::optional<Value> value = decodeValue(bytes)) {
-    if (!nestsWithin(*value, kMaxValueNesting)) fail("decoded past the nesting limit");
+  fuzz::install();
+  if (const std::optional<Value> value = decodeValue(std::span(data, size))) {
+    require(nestsWithin(*value, kMaxValueNesting), "decoded past the nesting limit");
     const auto encoded = encodeValue(*value);
-    if (!encoded) fail("decoded value does not encode");
+    require(encoded.has_value(), "decoded value does not encode");
     const auto again = decodeValue(*encoded);
-    if (!again) fail("encoding does not decode");
-    if (*value == *value) {
-      if (*again != *value) fail("value changed through the store form");
-    } else if (encodeValue(*again) != encoded) {
-      fail("value with NaN changed through the store form");
-    }
+    require(again.has_value(), "encoding does not decode");
+    require(*value == *value ? *again == *value : encodeValue(*again) == encoded,
+            "value changed through the store form");
   }
-
-  const Data archive(data, data + size);
-  if (const std::optional<Value> map = unarchiveDictionary(archive)) {
-    if (!map->is_object()) fail("archive gave something other than a map");
-    const Data rearchived = archiveDictionary(*map);
-    const auto back = unarchiveDictionary(rearchived);
-    if (!back) fail("re-archived map does not read");
-    if (*map == *map && *back != *map) fail("map changed through the archive");
+  if (const std::optional<Value> map = unarchiveDictionary(Data(data, data + size))) {
+    require(map->is_object(), "archive gave something other than a map");
+    const auto back = unarchiveDictionary(archiveDictionary(*map));
+    require(back.has_value(), "re-archived map does not read");
+    require(*map != *map || *back == *map, "map changed through the archive");
   }
   return 0;
 }

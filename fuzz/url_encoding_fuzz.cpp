@@ -1,10 +1,7 @@
 // Keys and values from hosts and deep links: whatever they hold, a query pair
 // never carries a byte that could break the request line.
 
-#include <cstdint>
-#include <string>
-
-#include "fuzz_platform.hpp"
+#include "fuzz_support.hpp"
 #include "tavrino/url_encoding.hpp"
 #include "tavrino/util/request.hpp"
 
@@ -21,13 +18,11 @@ void requireWireSafe(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::installQuietPlatform();
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  fuzz::install();
+  const std::string_view text = fuzz::text(data, size);
   const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
-  const std::string key(text.substr(0, split));
-  const std::string value(text.substr(split));
-
-  requireWireSafe(Util::encodeForUrl(key, value));
+  requireWireSafe(
+      Util::encodeForUrl(std::string(text.substr(0, split)), std::string(text.substr(split))));
   if (const auto encoded = urlEncoded(text, CharacterSet::urlDenied())) requireWireSafe(*encoded);
   Util::sanitize(text);
   Util::mapToDevice(text);

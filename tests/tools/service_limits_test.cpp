@@ -54,13 +54,11 @@ class RawClient {
 };
 
 TEST(ServiceLimits, BodiesHeadsAndTheRecordAreBounded) {
-  Limits limits;
-  limits.maxBodyBytes = 1000;
-  limits.maxHeadBytes = 2000;
-  limits.maxHeaderCount = 20;
-  limits.maxRecordBytes = 4000;
-  limits.maxRecordedBodyBytes = 100;
-  Service service({}, limits);
+  Service service({}, {.maxBodyBytes = 1000,
+                       .maxHeadBytes = 2000,
+                       .maxHeaderCount = 20,
+                       .maxRecordBytes = 4000,
+                       .maxRecordedBodyBytes = 100});
   ASSERT_FALSE(service.start().empty());
   httplib::Client client("127.0.0.1", service.port());
   const auto status = [](const httplib::Result& result) { return result ? result->status : 0; };
@@ -91,11 +89,7 @@ TEST(ServiceLimits, BodiesHeadsAndTheRecordAreBounded) {
 }
 
 TEST(ServiceLimits, ConnectionsBeyondTheCapsAreRefusedAndSlowHeadsCut) {
-  Limits all;
-  all.maxConnections = 2;
-  Limits perClient;
-  perClient.maxConnectionsPerClient = 2;
-  for (const Limits& limits : {all, perClient}) {
+  for (const Limits& limits : {Limits{.maxConnections = 2}, Limits{.maxConnectionsPerClient = 2}}) {
     Service service({}, limits);
     ASSERT_FALSE(service.start().empty());
     std::vector<std::unique_ptr<RawClient>> clients;
@@ -118,9 +112,7 @@ TEST(ServiceLimits, ConnectionsBeyondTheCapsAreRefusedAndSlowHeadsCut) {
     EXPECT_EQ(status, 200);
   }
 
-  Limits slow;
-  slow.headDeadline = 300ms;
-  Service service({}, slow);
+  Service service({}, {.headDeadline = 300ms});
   ASSERT_FALSE(service.start().empty());
   RawClient client(service.port());
   int status = 0;

@@ -1,13 +1,16 @@
 // The simulator's host side: the mirror it keeps through the public tree
 // observer (checked against the real tree after real banners come and go),
-// the pictures drawn from it, and the reading of the SDK's log into
-// decisions.
+// the pictures drawn from it, the reading of the SDK's log into decisions,
+// and the child process it runs for a push (its streams, exit code and
+// temporary directory; one that does not finish is ended).
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 #include <tuple>
 
+#include "sim/extension_process.hpp"
 #include "sim/mirror.hpp"
 #include "sim/picture.hpp"
 #include "sim/run_files.hpp"
@@ -21,6 +24,8 @@
 
 namespace tavrino::sim {
 namespace {
+
+using namespace std::chrono_literals;
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -183,20 +188,18 @@ TEST(SimMessages, LogLinesBecomeDecisions) {
 TEST(SimRunFiles, EscapingEncodingSlugsAndAStoreDiffWithoutPageViewBookkeeping) {
   EXPECT_EQ(escapeHtml("<a href=\"x\">'&'</a>"),
             "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
-  EXPECT_EQ(base64({}), "");
-  EXPECT_EQ(base64({'f'}), "Zg==");
-  EXPECT_EQ(base64({'f', 'o'}), "Zm8=");
-  EXPECT_EQ(base64({'f', 'o', 'o', 0xff}), "Zm9v/w==");
+  EXPECT_EQ((std::vector<std::string>{base64({}), base64({'f'}), base64({'f', 'o'}),
+                                      base64({'f', 'o', 'o', 0xff})}),
+            (std::vector<std::string>{"", "Zg==", "Zm8=", "Zm9v/w=="}));
   const StoreSnapshot before = {{"vc", "1"}, {"segment", "a 1"}, {"gone", "x"}, {"same", "s"}};
   const StoreSnapshot after = {{"vc", "2"}, {"segment", "b 1"}, {"new", ""}, {"same", "s"}};
-  const auto changes = diffStore(before, after);
-  ASSERT_EQ(changes.size(), 3u);
-  EXPECT_EQ(changes[0].key, "new");
-  EXPECT_FALSE(changes[0].before) << "added, though its value is empty";
-  EXPECT_EQ(changes[1].key, "segment");
-  EXPECT_EQ(changes[1].before, "a 1");
-  EXPECT_EQ(changes[2].key, "gone");
-  EXPECT_FALSE(changes[2].after);
+  using Change = std::tuple<std::string, std::optional<std::string>, std::optional<std::string>>;
+  std::vector<Change> changes;
+  for (const auto& c : diffStore(before, after)) changes.emplace_back(c.key, c.before, c.after);
+  // Added though its value is empty; the page views' bookkeeping left out.
+  EXPECT_EQ(changes, (std::vector<Change>{{"new", std::nullopt, ""},
+                                          {"segment", "a 1", "b 1"},
+                                          {"gone", "x", std::nullopt}}));
   EXPECT_EQ(slug("Show Home p=Home!"), "show-home-p-home");
   EXPECT_EQ(slug("***"), "step");
 }
@@ -238,6 +241,30 @@ TEST_F(SimMirrorTest, ChromiumScreenshotsThePicture) {
   char signature[8] = {};
   in.read(signature, 8);
   EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+}
+
+TEST(SimExtensionProcess, CollectsStreamsAndExitCodeAndEndsAHangWhileTheLoopTurns) {
+  int pumped = 0;
+  const ChildOutcome child =
+      runChild({"/bin/sh", "-c", "sleep 0.2; echo \"tmp=$TMPDIR\"; echo oops >&2; exit 3"},
+               "/tmp/sim-run/attachments", 30s, [&] {
+                 ++pumped;
+                 std::this_thread::sleep_for(5ms);
+               });
+  ASSERT_TRUE(child.started);
+  EXPECT_FALSE(child.timedOut);
+  EXPECT_EQ(child.exitCode, 3);
+  EXPECT_NE(child.output.find("tmp=/tmp/sim-run/attachments\n"), std::string::npos) << child.output;
+  EXPECT_NE(child.output.find("oops"), std::string::npos);
+  EXPECT_GT(pumped, 0) << "the main loop keeps turning while the child runs";
+
+  // A missing program, or one that hangs, is reported, not waited for.
+  EXPECT_FALSE(runChild({"/nonexistent/extension"}, "", 5s, [] {}).started);
+  const ChildOutcome hanging =
+      runChild({"/bin/sleep", "60"}, "", 1s, [] { std::this_thread::sleep_for(10ms); });
+  ASSERT_TRUE(hanging.started);
+  EXPECT_TRUE(hanging.timedOut);
+  EXPECT_EQ(hanging.exitCode, -1);
 }
 
 }  // namespace

@@ -145,11 +145,10 @@ TEST(SimOptions, ArgumentsChooseScenarioServiceOutputAndStyle) {
       {"--scenario", "s.json", "--service", "http://h:1/", "--out", "o", "--json", "--no-png"},
       "default.json", true);
   ASSERT_TRUE(parsed.options);
-  EXPECT_EQ(parsed.options->scenarioFile, "s.json");
-  EXPECT_EQ(parsed.options->serviceUrl, "http://h:1/");
-  EXPECT_EQ(parsed.options->outputFolder, "o");
-  EXPECT_EQ(parsed.options->style, Timeline::Style::json);
-  EXPECT_FALSE(parsed.options->png);
+  const Options& o = *parsed.options;
+  EXPECT_EQ(std::make_tuple(o.scenarioFile.string(), o.serviceUrl, o.outputFolder.string(), o.png),
+            std::make_tuple("s.json", "http://h:1/", "o", false));
+  EXPECT_EQ(o.style, Timeline::Style::json);
   // Colour only on a terminal, unless asked either way.
   EXPECT_EQ(parseArguments({}, "d.json", false).options->style, Timeline::Style::plain);
   EXPECT_EQ(parseArguments({"--no-color"}, "d.json", true).options->style, Timeline::Style::plain);
