@@ -5,14 +5,14 @@
 #include <exception>
 
 #include "core/links/link_checks.hpp"
-#include "core/tracking/click_cookies.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/util/inbox.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
+#include "tracking/click_cookies.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 
@@ -48,8 +48,8 @@ void popUpController::handleClick(ui::Button& sender) {
     const std::string clickid = Util::tryCatch(customArray, "clickid", "1");
     Util::markAsReadInboxMessage(zbid);
     tracking::writeClickCookies(customArray);
-    Tavrino::_clink(parameters, client_map);
-    Tavrino::createCustomEvent("qiv_click_" + zbid + "_" + clickid, host, client_map);
+    tracking::clink(parameters, client_map);
+    tracking::createCustomEvent("qiv_click_" + zbid + "_" + clickid, host, client_map);
 
     std::string uapp = Util::tryCatch(customArray, "uapp", "");
     if (uapp.empty()) {

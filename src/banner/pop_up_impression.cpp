@@ -9,13 +9,13 @@
 #include "core/shared_configuration.hpp"
 #include "pop_up_impression.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/transport.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 namespace {
@@ -96,8 +96,8 @@ void popUpController::imageSet(const ViewControllerPtr& view, const ui::Image& i
 
     const ui::Rect screen = platform::current().screen().bounds();
     createBanner(view, image, params, function, screen.size, client_map);
-    Tavrino::createCustomEvent("qiv_impression_" + Util::tryCatch(params, "zbid", "0"), view,
-                               client_map);
+    tracking::createCustomEvent("qiv_impression_" + Util::tryCatch(params, "zbid", "0"), view,
+                                client_map);
   } catch (const std::exception& e) {
     QivUtil::addLog(std::string("imageSet failed : ") + e.what());
   } catch (...) {

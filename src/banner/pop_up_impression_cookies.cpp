@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "core/tracking/tracking_numbers.hpp"
 #include "pop_up_impression.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino::banner {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "core/tracking/tracking_numbers.hpp"
 #include "pop_up_impression.hpp"
 #include "tavrino/util/json_helpers.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino::banner {
 namespace {

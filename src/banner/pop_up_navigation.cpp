@@ -5,8 +5,8 @@
 
 #include "core/links/link_checks.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 namespace {
@@ -33,8 +33,8 @@ void popUpController::decidePolicyFor(ui::WebView& webView,
   if (inBanner && action.navigationType == platform::NavigationType::linkActivated && action.url) {
     guarded([&] {
       QivUtil::addLog("banner link activated : " + *action.url);
-      Tavrino::saveClickCookie(parameters, sender_view.lock(), sender_client_map);
-      Tavrino::_clink(parameters, sender_client_map);
+      tracking::saveClickCookie(parameters, sender_view.lock(), sender_client_map);
+      tracking::clink(parameters, sender_client_map);
       links::openOutside(*action.url, "click target");
       closeAfterClick();
     });
@@ -48,8 +48,8 @@ bool popUpController::shouldStartLoadWith(ui::WebView& webView, const platform::
   // Only a followed link is a click: the page's own loads and frames are not.
   if (&webView != inAppBrowser.get() && navigationType == platform::NavigationType::linkActivated) {
     guarded([&] {
-      Tavrino::saveClickCookie(parameters, sender_view.lock(), sender_client_map);
-      Tavrino::_clink(parameters, sender_client_map);
+      tracking::saveClickCookie(parameters, sender_view.lock(), sender_client_map);
+      tracking::clink(parameters, sender_client_map);
     });
   }
   return true;

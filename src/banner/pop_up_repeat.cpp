@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino::banner {
 
@@ -43,7 +43,7 @@ void repeatCustomEvent(const Value& params, const std::shared_ptr<ui::ViewContro
   // Counted before the event runs: a banner the event shows at once reads
   // this count, so the series still ends.
   Util::setCookieToQIVDefaults(kRepeatCountKey, std::to_string(count));
-  Tavrino::createCustomEvent(event, view, client_map);
+  tracking::createCustomEvent(event, view, client_map);
   QivUtil::addLog("repeat custom event : " + event + ". Repeat count : " + std::to_string(count) +
                   ". max repeat count : " + std::to_string(maxrepeat));
 }

@@ -5,14 +5,15 @@
 #include <exception>
 #include <string>
 
+#include "campaign/host_calls.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/view_lookup.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 namespace {
@@ -34,7 +35,7 @@ std::string badgeText(const Value& definition, const Value& style, const Value& 
   if (text.find(placeholder) == std::string::npos) return text;
   const bool formatted = style.is_object() && style.contains("y");
   const std::string price =
-      formatted ? Tavrino::numberFormat(style, Util::tryCatch(item, "p", "0")) : std::string();
+      formatted ? tracking::numberFormat(style, Util::tryCatch(item, "p", "0")) : std::string();
   for (auto at = text.find(placeholder); at != std::string::npos;
        at = text.find(placeholder, at + price.size())) {
     text.replace(at, placeholder.size(), price);
@@ -66,7 +67,7 @@ void badgeItem(const std::shared_ptr<ui::View>& root, const Value& definition,
 
 // Tells the host which of the listed items the definition badged.
 void reportBadgedItems(const Value& definition, const std::string& list,
-                       const Tavrino::ViewControllerPtr& view) {
+                       const campaign::ViewControllerPtr& view) {
   const Value run = memberOr(definition, "run", Value());
   if (!run.is_object()) return;
   std::string className = Util::tryCatch(run, "inline_class", "");
@@ -80,7 +81,7 @@ void reportBadgedItems(const Value& definition, const std::string& list,
 }
 
 void layDefinition(const std::string& key, const Value& definition, const Value& items,
-                   const Tavrino::ViewControllerPtr& view) {
+                   const campaign::ViewControllerPtr& view) {
   const Value ids = memberOr(definition, "ids", Value::object());
   // Image badges show the image their campaign fetched, when it had one.
   std::optional<ui::Image> image = banner::BadgeDefinitions::shared().image(key);
@@ -99,7 +100,7 @@ void layDefinition(const std::string& key, const Value& definition, const Value&
 
 }  // namespace
 
-void Tavrino::activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap) {
+void campaign::activateListingBadge(const ViewControllerPtr& view, const StringMap& localmap) {
   QivUtil::addLog("activateListingBadge metot triggered");
   const bool queued = processState().withCampaign([&](CampaignState& c) {
     if (c.responseReady) return false;

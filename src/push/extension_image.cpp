@@ -4,7 +4,7 @@
 #include <random>
 #include <system_error>
 
-#include "core/pageview/page_switches.hpp"
+#include "core/content_delivery.hpp"
 #include "core/shared_configuration.hpp"
 #include "push/payload_fields.hpp"
 #include "tavrino/client.hpp"
@@ -98,7 +98,7 @@ namespace tavrino::push {
 std::string contentDeliveryOrigin() {
   std::string origin =
       processState().withConfig([](SharedConfiguration& c) { return c.contentDeliveryOrigin; });
-  return origin.empty() ? std::string("https://") + pageview::kDefaultCdnHost : origin;
+  return origin.empty() ? std::string("https://") + kDefaultCdnHost : origin;
 }
 
 std::string imageAddress(const Value& payload, std::string_view imageKey) {

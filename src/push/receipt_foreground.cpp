@@ -3,11 +3,11 @@
 #include <optional>
 #include <string>
 
-#include "core/tracking/tracking_numbers.hpp"
 #include "push/payload_fields.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino::push {
 namespace {

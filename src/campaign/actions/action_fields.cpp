@@ -2,10 +2,10 @@
 
 #include <limits>
 
-#include "core/tracking/tracking_numbers.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino::actions {
 namespace {

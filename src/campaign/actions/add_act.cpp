@@ -7,12 +7,12 @@
 
 #include "campaign/actions/action_fields.hpp"
 #include "core/shared_configuration.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
 #include "tavrino/util/transport.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 namespace {
@@ -54,7 +54,7 @@ void add_act::checkAction(std::string_view ilcc, std::string_view e, std::string
   const auto report = [&] { Util::getRequest("action", link); };
   const auto followUp = [&] {
     QivUtil::run_functions("A", params, view);
-    Tavrino::createCustomEvent(event, view, client_map);
+    tracking::createCustomEvent(event, view, client_map);
   };
 
   if (di == "i") {

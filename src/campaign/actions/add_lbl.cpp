@@ -6,10 +6,10 @@
 #include <string>
 
 #include "campaign/actions/action_fields.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
 #include "tavrino/util/transport.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino {
 
@@ -33,7 +33,7 @@ void add_lbl::checkLabel(std::string_view ilcc, std::string_view e, std::string_
   const auto fire = [&] {
     Util::getRequest("label", request);
     QivUtil::run_functions("A", params, view);
-    Tavrino::createCustomEvent("qiv_label_" + std::string(id), view, client_map);
+    tracking::createCustomEvent("qiv_label_" + std::string(id), view, client_map);
   };
 
   if (di == "i") {

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "campaign/answer/engine_state.hpp"
+#include "campaign/host_calls.hpp"
 #include "campaign/ui_sb_start.hpp"
 #include "core/shared_configuration.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking.hpp"
 
 namespace tavrino::engine {
 namespace {
@@ -102,9 +103,9 @@ void replayWaitingRequests(const PageView& page) {
     return std::make_pair(c.pendingCustomEvents, std::move(maps));
   });
   for (const auto& name : events) {
-    Tavrino::createCustomEvent(name, page.view.get(), page.client_map);
+    tracking::createCustomEvent(name, page.view.get(), page.client_map);
   }
-  for (const auto& map : badges) Tavrino::activateListingBadge(page.view.get(), map);
+  for (const auto& map : badges) campaign::activateListingBadge(page.view.get(), map);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
-#include "core/pageview/whole_numbers.hpp"
 #include "core/reserved_keys.hpp"
+#include "core/whole_numbers.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"

@@ -11,9 +11,13 @@
 #include "campaign/answer/engine_state.hpp"
 #include "core/keyed_archive.hpp"
 #include "core/value_cbor.hpp"
+#include "tavrino/async_task.hpp"
+#include "tavrino/campaign/add_act.hpp"
+#include "tavrino/campaign/add_lbl.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/filed_campaigns.hpp"
 
 namespace tavrino::engine {
 namespace {
@@ -103,3 +107,23 @@ void fileCustomEventCampaign(std::string_view function, const Value& params) {
 }
 
 }  // namespace tavrino::engine
+
+namespace tavrino::tracking {
+
+void runFiledBanner(const Value& params, const ViewControllerPtr& view, std::string_view link,
+                    const StringMap& client_map) {
+  AsyncTask().checkEvent(Util::tryCatch(params, "uvp", ""), Util::tryCatch(params, "zbid", ""),
+                         Util::tryCatch(params, "shCnt", "99999"), params, view, link, client_map);
+}
+
+void runFiledAction(const Value& params, const ViewControllerPtr& view, std::string_view link,
+                    const StringMap& client_map) {
+  add_act().execute(params, link, view, client_map);
+}
+
+void runFiledLabel(const Value& params, const ViewControllerPtr& view,
+                   const StringMap& client_map) {
+  add_lbl().execute(params, client_map, view);
+}
+
+}  // namespace tavrino::tracking

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
-#include "core/pageview/whole_numbers.hpp"
+#include "core/whole_numbers.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
-#include "core/pageview/whole_numbers.hpp"
 #include "core/shared_configuration.hpp"
+#include "core/whole_numbers.hpp"
 #include "tavrino/campaign/ui_sb.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/criteria.hpp"

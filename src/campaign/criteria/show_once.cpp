@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/pageview/store_writes.hpp"
+#include "core/store_writes.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/criteria.hpp"
 #include "tavrino/util/json_helpers.hpp"

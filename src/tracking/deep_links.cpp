@@ -4,13 +4,13 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 #include "tavrino/util/transport.hpp"
+#include "tracking/tracking.hpp"
 
-namespace tavrino {
+namespace tavrino::tracking {
 namespace {
 
 // The only pairs a preview link may store: the test switches the SDK reads.
@@ -53,7 +53,7 @@ const std::string* find(const StringMap& pairs, std::string_view key) {
 bool allowsTestParameters(const StringMap& pairs) {
   const std::string* mode = find(pairs, "tavrino");
   if (!mode || *mode != "preview") return false;
-  if (!Tavrino::isEnabledHash()) return true;
+  if (!isEnabledHash()) return true;
   const std::string* hash = find(pairs, "qivhash");
   return hash && *hash == Util::readDefault("_enable_hash");
 }
@@ -68,6 +68,8 @@ void requestPushPreview(const StringMap& pairs) {
   request["preview"] = "1";
   Util::getRequest("pushsend", Util::createRequest("pushpreview", request));
 }
+
+}  // namespace
 
 void handleDeepLink(const std::optional<std::string>& url) {
   const std::string called = "trackDeepLink/saveTestParameters called.";
@@ -96,21 +98,11 @@ void handleDeepLink(const std::optional<std::string>& url) {
   if (preview && *preview == "1") requestPushPreview(pairs);
 }
 
-}  // namespace
-
-void Tavrino::trackDeepLink(const std::optional<std::string>& url) {
-  handleDeepLink(url);
+// The page view leaves the empty text behind when the host stops passing a
+// hash; no preview link could match it, so it means off.
+bool isEnabledHash() {
+  const auto value = Util::qivDefaults()->string("_enable_hash");
+  return value && !value->empty() && *value != "0";
 }
 
-void Tavrino::trackDeepLink(
-    const std::optional<std::string>& url,
-    const std::function<void(const std::optional<std::string>&)>& callback) {
-  handleDeepLink(url);
-  if (callback) callback(url);
-}
-
-void Tavrino::saveTestParameters(const std::optional<std::string>& url) {
-  handleDeepLink(url);
-}
-
-}  // namespace tavrino
+}  // namespace tavrino::tracking

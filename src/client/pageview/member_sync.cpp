@@ -2,10 +2,10 @@
 // of a visit or for a new member, the company id, the app group's copy of the
 // visitor.
 
-#include "core/pageview/member_sync.hpp"
+#include "client/pageview/member_sync.hpp"
 
-#include "core/pageview/store_writes.hpp"
 #include "core/shared_configuration.hpp"
+#include "core/store_writes.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/request.hpp"

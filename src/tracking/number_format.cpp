@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
-#include "core/tracking/decimal_format.hpp"
-#include "core/tracking/tracking_numbers.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
+#include "tracking/decimal_format.hpp"
+#include "tracking/tracking.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino {
 namespace {
@@ -38,7 +38,7 @@ int fractionDigits(std::string_view text) {
 
 }  // namespace
 
-std::string Tavrino::numberFormat(const Value& format, std::string_view price) {
+std::string tracking::numberFormat(const Value& format, std::string_view price) {
   const auto amount = tracking::decimalNumber(price);
   if (!amount) return "0";
   const std::string operation = Util::tryCatch(format, "o", "%");

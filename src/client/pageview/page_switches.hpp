@@ -9,9 +9,6 @@
 
 namespace tavrino::pageview {
 
-// The CDN the SDK's content comes from unless a page names another.
-inline constexpr const char* kDefaultCdnHost = "cdn.tavrino.invalid";
-
 struct PageKeys {
   std::string ls = "|";
   std::string ps = "/";

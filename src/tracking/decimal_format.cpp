@@ -1,4 +1,4 @@
-#include "core/tracking/decimal_format.hpp"
+#include "tracking/decimal_format.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "campaign/invocation/sdk_classes.hpp"
+#include "invocation/sdk_classes.hpp"
 
 #include <memory>
 

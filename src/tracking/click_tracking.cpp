@@ -5,15 +5,15 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "core/tracking/click_cookies.hpp"
-#include "core/tracking/tracking_numbers.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/inbox.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 #include "tavrino/util/transport.hpp"
+#include "tracking/click_cookies.hpp"
+#include "tracking/tracking.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino {
 namespace {
@@ -105,21 +105,21 @@ std::int64_t clickMarkerSeconds(const Value& parameters) {
 
 }  // namespace
 
-void Tavrino::track(const Value& parameters, const StringMap& client_map) {
+void tracking::track(const Value& parameters, const StringMap& client_map) {
   sendClickHit(parameters, client_map, bulkViewKeys(parameters));
 }
 
-void Tavrino::saveClickEvent(const Value& parameters, const StringMap& client_map) {
+void tracking::saveClickEvent(const Value& parameters, const StringMap& client_map) {
   tracking::writeClickCookies(parameters);
   sendClickHit(parameters, client_map, {});
 }
 
-void Tavrino::szbid(const Value& parameters) {
+void tracking::szbid(const Value& parameters) {
   tracking::writeClickCookies(parameters);
 }
 
-void Tavrino::saveClickCookie(const Value& parameters, const ViewControllerPtr& view,
-                              const StringMap& client_map) {
+void tracking::saveClickCookie(const Value& parameters, const ViewControllerPtr& view,
+                               const StringMap& client_map) {
   const std::string zbid = Util::tryCatch(parameters, "zbid", "0");
   const std::string clickid = Util::tryCatch(parameters, "clickid", "1");
   QivUtil::run_functions("C", parameters, view);
@@ -128,7 +128,7 @@ void Tavrino::saveClickCookie(const Value& parameters, const ViewControllerPtr& 
   tracking::writeClickCookies(parameters);
 }
 
-void Tavrino::_clink(const Value& parameters, const StringMap& client_map) {
+void tracking::clink(const Value& parameters, const StringMap& client_map) {
   StringMap extra = bulkViewKeys(parameters);
   const std::string cmmid = Util::tryCatch(parameters, "cqivcmmid", "0");
   if (isNonZeroNumber(cmmid)) extra["qivcmmid"] = cmmid;

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "core/shared_configuration.hpp"
-#include "core/tracking/tracking_numbers.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
+#include "tracking/tracking.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 namespace tavrino {
 namespace {
@@ -63,8 +63,11 @@ std::string itemText(std::string_view productId, const std::string& price,
   return item + "}";
 }
 
-void addCartItem(std::string_view productId, std::string_view quantity, std::string_view price,
-                 std::string_view category, std::string_view title, const Value* extraparams) {
+}  // namespace
+
+void tracking::addCartItem(std::string_view productId, std::string_view quantity,
+                           std::string_view price, std::string_view category,
+                           std::string_view title, const Value* extraparams) {
   std::string decimalChar =
       processState().withConfig([](SharedConfiguration& c) { return c.decimalChar; });
   QivUtil::addLog("addItem called with --> productId : " + std::string(productId) +
@@ -86,18 +89,6 @@ void addCartItem(std::string_view productId, std::string_view quantity, std::str
       itemText(productId, cleanedPrice, cleanedQuantity, category, title, extraparams);
   QivUtil::addLog("add item. item string : " + item);
   processState().withConfig([&](SharedConfiguration& c) { c.pendingItems.push_back(item); });
-}
-
-}  // namespace
-
-void Tavrino::addItem(std::string_view productId, std::string_view quantity, std::string_view price,
-                      std::string_view category, std::string_view title) {
-  addCartItem(productId, quantity, price, category, title, nullptr);
-}
-
-void Tavrino::addItem(std::string_view productId, std::string_view quantity, std::string_view price,
-                      std::string_view category, std::string_view title, const Value& extraparams) {
-  addCartItem(productId, quantity, price, category, title, &extraparams);
 }
 
 }  // namespace tavrino

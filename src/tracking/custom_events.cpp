@@ -7,17 +7,13 @@
 
 #include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
-#include "tavrino/async_task.hpp"
-#include "tavrino/banner/badge_definitions.hpp"
-#include "tavrino/campaign/add_act.hpp"
-#include "tavrino/campaign/add_lbl.hpp"
-#include "tavrino/client.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/filed_campaigns.hpp"
 
-namespace tavrino {
+namespace tavrino::tracking {
 namespace {
 
 constexpr std::string_view kFiledPrefix = "qivo.custom.events_";
@@ -78,26 +74,24 @@ std::optional<std::vector<FiledEntry>> takeFiled(std::string_view eventname,
   return taken;
 }
 
-void runFiled(const std::vector<FiledEntry>& entries, const Tavrino::ViewControllerPtr& view,
+void runFiled(const std::vector<FiledEntry>& entries, const ViewControllerPtr& view,
               std::string_view link, const StringMap& client_map) {
   for (const auto& entry : entries) {
     const Value& params = entry.params;
     if (entry.key.starts_with(kBanner)) {
-      AsyncTask().checkEvent(Util::tryCatch(params, "uvp", ""), Util::tryCatch(params, "zbid", ""),
-                             Util::tryCatch(params, "shCnt", "99999"), params, view, link,
-                             client_map);
+      runFiledBanner(params, view, link, client_map);
     } else if (entry.key.starts_with(kAction)) {
-      add_act().execute(params, link, view, client_map);
+      runFiledAction(params, view, link, client_map);
     } else {
-      add_lbl().execute(params, client_map, view);
+      runFiledLabel(params, view, client_map);
     }
   }
 }
 
 }  // namespace
 
-void Tavrino::createEvent(std::string_view eventname, const ViewControllerPtr& view,
-                          const StringMap& client_map) {
+void createEvent(std::string_view eventname, const ViewControllerPtr& view,
+                 const StringMap& client_map, std::string_view baseLink) {
   const std::string called = "create event called. event name : " + std::string(eventname);
   recordStep(called);
   const bool queued = processState().withCampaign([&](CampaignState& s) {
@@ -115,8 +109,8 @@ void Tavrino::createEvent(std::string_view eventname, const ViewControllerPtr& v
   runFiled(*entries, view, baseLink, client_map);
 }
 
-void Tavrino::createCustomEvent(std::string_view eventname, const ViewControllerPtr& view,
-                                const StringMap& client_map) {
+void createCustomEvent(std::string_view eventname, const ViewControllerPtr& view,
+                       const StringMap& client_map) {
   const std::string called = "create custom event called. event name : " + std::string(eventname);
   QivUtil::addLog(called);
   recordStep(called);
@@ -133,7 +127,7 @@ void Tavrino::createCustomEvent(std::string_view eventname, const ViewController
            client_map);
 }
 
-void Tavrino::clearCustomActions() {
+void clearCustomActions() {
   QivUtil::addLog("clean up custom events & badges");
   auto suite = Util::qivDefaults();
   // Most page views have nothing to clear: no write transaction then.
@@ -147,7 +141,6 @@ void Tavrino::clearCustomActions() {
       Util::removeCookieStartsWith("qivo_badges");
     });
   }
-  banner::BadgeDefinitions::shared().clear();
 }
 
-}  // namespace tavrino
+}  // namespace tavrino::tracking

@@ -2,14 +2,15 @@
 // its default when the page does not give it; numbers that do not read as
 // the switch expects fall back to the default.
 
-#include "core/pageview/page_switches.hpp"
+#include "client/pageview/page_switches.hpp"
 
 #include <cmath>
 #include <optional>
 
-#include "core/pageview/store_writes.hpp"
-#include "core/pageview/whole_numbers.hpp"
+#include "core/content_delivery.hpp"
 #include "core/shared_configuration.hpp"
+#include "core/store_writes.hpp"
+#include "core/whole_numbers.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
 

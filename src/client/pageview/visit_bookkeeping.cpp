@@ -2,15 +2,15 @@
 // starts a new visit. Stored times and counters that are not whole numbers
 // read as absent.
 
-#include "core/pageview/visit_bookkeeping.hpp"
+#include "client/pageview/visit_bookkeeping.hpp"
 
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "core/pageview/store_writes.hpp"
-#include "core/pageview/whole_numbers.hpp"
+#include "core/store_writes.hpp"
+#include "core/whole_numbers.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino::pageview {

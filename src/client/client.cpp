@@ -117,13 +117,6 @@ void Tavrino::disable_hash() {
   });
 }
 
-// The page view leaves the empty text behind when the host stops passing a
-// hash; no preview link could match it, so it means off.
-bool Tavrino::isEnabledHash() {
-  const auto value = Util::qivDefaults()->string("_enable_hash");
-  return value && !value->empty() && *value != "0";
-}
-
 std::string Tavrino::getuid() {
   return Util::readDefault("uid");
 }

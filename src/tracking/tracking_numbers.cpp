@@ -1,4 +1,4 @@
-#include "core/tracking/tracking_numbers.hpp"
+#include "tracking/tracking_numbers.hpp"
 
 #include <cmath>
 #include <limits>

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "campaign/invocation/sdk_classes.hpp"
+#include "invocation/sdk_classes.hpp"
 #include "tavrino/platform/platform.hpp"
 #include "tavrino/qiv_util.hpp"
 

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "campaign/answer/engine_state.hpp"
-#include "core/pageview/member_sync.hpp"
-#include "core/pageview/page_switches.hpp"
-#include "core/pageview/visit_bookkeeping.hpp"
+#include "client/pageview/member_sync.hpp"
+#include "client/pageview/page_switches.hpp"
+#include "client/pageview/visit_bookkeeping.hpp"
 #include "core/shared_configuration.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"

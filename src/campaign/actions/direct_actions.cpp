@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "campaign/host_calls.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
-#include "tavrino/client.hpp"
 
-namespace tavrino {
+namespace tavrino::campaign {
 namespace {
 
 Value directParameters(std::string_view di, std::string_view pt, std::string_view v,
@@ -30,17 +30,17 @@ Value directParameters(std::string_view di, std::string_view pt, std::string_vie
 
 }  // namespace
 
-void Tavrino::add_action(std::string_view di, std::string_view pt, std::string_view v,
-                         std::string_view id, std::string_view to, std::string_view lv,
-                         const StringMap& client_map) {
+void addDirectAction(std::string_view di, std::string_view pt, std::string_view v,
+                     std::string_view id, std::string_view to, std::string_view lv,
+                     std::string_view baseLink, const StringMap& client_map) {
   add_act().execute(directParameters(di, pt, v, id, to, lv), baseLink, client_map);
 }
 
-void Tavrino::add_label(std::string_view di, std::string_view pt, std::string_view v,
-                        std::string_view id, std::string_view to, std::string_view lv,
-                        const StringMap& client_map) {
+void addDirectLabel(std::string_view di, std::string_view pt, std::string_view v,
+                    std::string_view id, std::string_view to, std::string_view lv,
+                    const StringMap& client_map) {
   add_lbl().execute(directParameters(di, pt, v, id, to, lv), client_map,
                     std::make_shared<ui::ViewController>());
 }
 
-}  // namespace tavrino
+}  // namespace tavrino::campaign

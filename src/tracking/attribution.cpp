@@ -2,17 +2,17 @@
 
 #include <string>
 
-#include "tavrino/client.hpp"
 #include "tavrino/util/store.hpp"
+#include "tracking/tracking.hpp"
 
-namespace tavrino {
+namespace tavrino::tracking {
 
-void Tavrino::trackAppInstallWithAdjust(std::string_view network, std::string_view campaign) {
+void trackAppInstallWithAdjust(std::string_view network, std::string_view campaign) {
   Util::setCookieToQIVDefaults("qiv_referral", std::string(network) + "." + std::string(campaign));
 }
 
-void Tavrino::trackAppInstallWithAdjust(std::string_view network, std::string_view campaign,
-                                        std::string_view idfa) {
+void trackAppInstallWithAdjust(std::string_view network, std::string_view campaign,
+                               std::string_view idfa) {
   auto suite = Util::qivDefaults();
   suite->transaction([&] {
     Util::setCookieToQIVDefaults("qiv_idfa", idfa);
@@ -22,10 +22,10 @@ void Tavrino::trackAppInstallWithAdjust(std::string_view network, std::string_vi
   });
 }
 
-void Tavrino::trackAppInstallWithAdjust(std::string_view trackerToken, std::string_view trackerName,
-                                        std::string_view network, std::string_view campaign,
-                                        std::string_view adgroup, std::string_view creative,
-                                        std::string_view clickLabel, std::string_view adid) {
+void trackAppInstallWithAdjust(std::string_view trackerToken, std::string_view trackerName,
+                               std::string_view network, std::string_view campaign,
+                               std::string_view adgroup, std::string_view creative,
+                               std::string_view clickLabel, std::string_view adid) {
   std::string joined(trackerToken);
   for (std::string_view part :
        {trackerName, network, campaign, adgroup, creative, clickLabel, adid}) {
@@ -38,8 +38,8 @@ void Tavrino::trackAppInstallWithAdjust(std::string_view trackerToken, std::stri
   });
 }
 
-void Tavrino::trackAppInstallStats(std::string_view idfa) {
+void trackAppInstallStats(std::string_view idfa) {
   Util::setCookieToQIVDefaults("qiv_idfa", idfa);
 }
 
-}  // namespace tavrino
+}  // namespace tavrino::tracking
