@@ -48,12 +48,10 @@ TEST_F(ClientTest, SettersWriteTheirStoreKeys) {
   client.setAppGroupName("group.demo");
   client.setAppInboxHistorySize(50);
   client.setDefaultTimeout(60);
-  EXPECT_EQ(Util::readDefault("qiv_api_key"), "key");
-  EXPECT_EQ(Util::readDefault("_enable_inbox"), "1");
-  EXPECT_EQ(Util::readDefault("_disable_inbox"), "1");
-  EXPECT_EQ(Util::readDefault("qiv_inbox_groupname"), "group.demo");
-  EXPECT_EQ(Util::readDefault("_inbox_history_size"), "50");
-  EXPECT_EQ(Util::readDefault("_inbox_default_timeout"), "60");
+  EXPECT_EQ(storedAll("qiv_api_key _enable_inbox _disable_inbox qiv_inbox_groupname "
+                      "_inbox_history_size _inbox_default_timeout"),
+            "qiv_api_key=key _enable_inbox=1 _disable_inbox=1 qiv_inbox_groupname=group.demo "
+            "_inbox_history_size=50 _inbox_default_timeout=60");
 
   // Share extensions are allowed; keyboards are not.
   EXPECT_TRUE(client.application(nullptr, "com.example.share"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -23,11 +24,9 @@ class TransportTest : public testing::ServiceTest {
   void setRequestTimeout(const std::string& text) {
     processState().withConfig([&](SharedConfiguration& c) { c.requestTimeoutText = text; });
   }
-  bool hasStep(const std::string& step) {
-    for (const auto& s : processState().steps()) {
-      if (s == step) return true;
-    }
-    return false;
+  static bool hasStep(const std::string& step) {
+    const auto steps = processState().steps();
+    return std::ranges::find(steps, step) != steps.end();
   }
 };
 
@@ -85,17 +84,15 @@ TEST_F(TransportTest, AnswerWithoutDataNeverReachesTheCompletion) {
 }
 
 TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {
-  Util::setCookieToQIVDefaults("_s", "42");
-  Util::setCookieToQIVDefaults("qiv_api_key", "key");
+  storeAll("_s=42;qiv_api_key=key");
   Util::addServerLog("x \"quoted\"");
   ASSERT_TRUE(service.waitForRequests("/jsonlog", 1, 5s));
   const auto request = service.requests("/jsonlog")[0];
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.header("Content-Type"), "application/json");
   EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
-  EXPECT_EQ(request.queryValue("type"), "sdklog");
-  EXPECT_EQ(request.queryValue("s"), "42");
-  EXPECT_EQ(request.queryValue("api_key"), "key");
+  EXPECT_EQ(request.query,
+            (service::QueryPairs{{"api_key", "key"}, {"s", "42"}, {"type", "sdklog"}}));
 }
 
 // A burst of hits from several threads: each arrives once, as it was at its

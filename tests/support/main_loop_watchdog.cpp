@@ -44,8 +44,7 @@ double cpuPressureMs() {
   return -1;
 }
 
-}  // namespace
-
+// The CPU slowdown factor assumed for the sanitizers this build uses.
 double sanitizerSlowdown() {
   double factor = 1;
 #ifdef TAVRINO_SANITIZERS
@@ -56,6 +55,8 @@ double sanitizerSlowdown() {
 #endif
   return factor;
 }
+
+}  // namespace
 
 StallLimits defaultStallLimits() {
   return {kFrameMs * sanitizerSlowdown(), kFrameMs};
@@ -105,11 +106,6 @@ void MainLoopWatchdog::didRunTask() {
   if (cost.cpuMs > worstCpu_.cpuMs) worstCpu_ = cost;
   if (cost.blockedMs > worstBlocked_.blockedMs) worstBlocked_ = cost;
   if (cost.cpuMs > limits_.cpuMs || cost.blockedMs > limits_.blockedMs) stalls_.push_back(cost);
-}
-
-std::vector<TaskCost> MainLoopWatchdog::stalls() const {
-  std::lock_guard lock(mu_);
-  return stalls_;
 }
 
 std::vector<TaskCost> MainLoopWatchdog::takeStalls() {

@@ -37,8 +37,6 @@ inline constexpr double kFrameMs = 16;
 
 // A frame for blocking; for CPU a frame times the build's sanitizer slowdown.
 StallLimits defaultStallLimits();
-// The CPU slowdown factor assumed for the sanitizers this build uses.
-double sanitizerSlowdown();
 
 class MainLoopWatchdog final : public platform::TaskObserver {
  public:
@@ -50,9 +48,8 @@ class MainLoopWatchdog final : public platform::TaskObserver {
   StallLimits limits() const { return limits_; }
   // Whether blocked time is discounted by the machine's CPU pressure (on).
   void setDiscountMachineContention(bool on) { discountContention_ = on; }
-  // Tasks over a limit since construction or the last reset().
-  std::vector<TaskCost> stalls() const;
-  // Returns the stalls and forgets them (the worst figures stay).
+  // Returns the tasks over a limit since construction, the last reset() or the
+  // last call, and forgets them (the worst figures stay).
   std::vector<TaskCost> takeStalls();
   TaskCost worstCpu() const;
   TaskCost worstBlocked() const;
