@@ -20,14 +20,15 @@ TEST_F(ClientTest, CompanyIdTakesTheSecondDashPieceOfANonNumber) {
   EXPECT_EQ(Util::readDefault("_cburl"), "//t.example/");
 }
 
-TEST_F(ClientTest, StepsAreRecordedQuietlyAndKeepTheNewestThousand) {
+// Construction calls no one back; steps keep the newest thousand.
+TEST_F(ClientTest, StepsAreRecordedQuietlyAndSettersWriteTheirStoreKeys) {
   int calls = 0;
   {
     Tavrino first("//t/", "1", "0");
     first.setStepCallback([&](const std::vector<std::string>&) { ++calls; });
   }
   Tavrino client("//t/", "1", "0", "0");
-  EXPECT_EQ(calls, 0);  // construction calls no one back
+  EXPECT_EQ(calls, 0);
   EXPECT_EQ(client.getSteps(), (std::vector<std::string>{"Create Instance convenience init",
                                                          "Create Instance", "Create Instance"}));
   std::size_t lastSize = 0;
@@ -38,10 +39,7 @@ TEST_F(ClientTest, StepsAreRecordedQuietlyAndKeepTheNewestThousand) {
   EXPECT_EQ(steps.front(), "step 5");
   EXPECT_EQ(steps.back(), "step 1004");
   EXPECT_EQ(lastSize, kMaxSteps);
-}
 
-TEST_F(ClientTest, SettersWriteTheirStoreKeys) {
-  Tavrino client("//t/", "1", "0");
   client.setApiKey("key");
   client.enableAppInbox();
   client.disableAppInbox();

@@ -30,7 +30,8 @@ class TransportTest : public testing::ServiceTest {
   }
 };
 
-TEST_F(TransportTest, RequestsThatDoNotFormAUrlStopAfterTheFirstLogLine) {
+// Requests that do not form a URL stop after the first log line.
+TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLine) {
   enableDebugLog();
   for (std::string bad : {std::string("t?a=1"), std::string(""), baseUrl + "t?a=1\r\nX-Injected: 1",
                           baseUrl + "t?a b"}) {
@@ -42,6 +43,19 @@ TEST_F(TransportTest, RequestsThatDoNotFormAUrlStopAfterTheFirstLogLine) {
   Util::sendPostRequest(baseUrl + "jsonlog\n", "x");
   dispatch().runFor(100ms);
   EXPECT_TRUE(service.requests().empty());
+
+  // An answer without data, or none, never reaches the completion.
+  log().clear();
+  service.setBehavior("/d", Behavior::answering(200, ""));
+  std::atomic<bool> called{false};
+  AsyncTask::getDataFromUrl(baseUrl + "d?&p=x", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("response data was empty !"); }));
+  EXPECT_FALSE(called);
+
+  service.setBehavior("/t", Behavior::failing(service::Failure::dropConnection));
+  AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
+  EXPECT_FALSE(called);
 }
 
 TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
@@ -67,20 +81,6 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   EXPECT_FALSE(tooSlow);       // 2 s limit
   EXPECT_FALSE(pushclick);     // 1 s limit
   EXPECT_FALSE(shortTimeout);  // "_req_to" of 1 s
-}
-
-TEST_F(TransportTest, AnswerWithoutDataNeverReachesTheCompletion) {
-  enableDebugLog();
-  service.setBehavior("/d", Behavior::answering(200, ""));
-  std::atomic<bool> called{false};
-  AsyncTask::getDataFromUrl(baseUrl + "d?&p=x", [&](auto, auto, auto) { called = true; });
-  EXPECT_TRUE(waitUntil([&] { return log().contains("response data was empty !"); }));
-  EXPECT_FALSE(called);
-
-  service.setBehavior("/t", Behavior::failing(service::Failure::dropConnection));
-  AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
-  EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
-  EXPECT_FALSE(called);
 }
 
 TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {

@@ -66,7 +66,9 @@ class JsonHelpersTest : public testing::SdkTest {
   static Data bytes(std::string_view text) { return Data(text.begin(), text.end()); }
 };
 
-TEST_F(JsonHelpersTest, ObjectParsersGiveTheEmptyMapForOtherShapes) {
+// Object parsers give the empty map for other shapes, array parsers check the
+// shape of every element, and writing fails softly on text that is not UTF-8.
+TEST_F(JsonHelpersTest, ParsersCheckTheShapeAndWritingFailsSoftly) {
   EXPECT_EQ(Util::parseJSONObject(bytes(R"({"a":1})")), (Value{{"a", 1}}));
   for (const char* other : {"[1]", "5", "\"x\"", "", "{", "\xff"}) {
     EXPECT_EQ(Util::parseJSONObject(bytes(other)), Value::object()) << other;
@@ -79,9 +81,7 @@ TEST_F(JsonHelpersTest, ObjectParsersGiveTheEmptyMapForOtherShapes) {
   log().clear();
   EXPECT_EQ(Util::parseMutableJSONObjectFromString("nope"), Value::object());
   EXPECT_FALSE(log().consoleLines().empty());  // the parse error is printed
-}
-
-TEST_F(JsonHelpersTest, ArrayParsersCheckTheShapeOfEveryElement) {
+  log().clear();
   EXPECT_EQ(Util::parseJSONArray(bytes(R"([1,{"a":2}])")), Value::parse(R"([1,{"a":2}])"));
   EXPECT_EQ(Util::parseJSONArray(bytes("{}")), Value::array());
   EXPECT_EQ(Util::parseJSONArray(std::string_view("garbage")), Value::array());
@@ -93,9 +93,7 @@ TEST_F(JsonHelpersTest, ArrayParsersCheckTheShapeOfEveryElement) {
   EXPECT_TRUE(Util::parseJSONArrayFromString(R"([{"a":1}])").empty());
   EXPECT_EQ(Util::parseJSONMutableArrayFromString(R"([{"a":1}])"), Value::parse(R"([{"a":1}])"));
   EXPECT_EQ(Util::parseJSONMutableArrayFromString2(R"([{"a":1}, 2])"), Value::array());
-}
-
-TEST_F(JsonHelpersTest, DictionaryToStringFailsSoftlyOnTextThatIsNotUtf8) {
+  log().clear();
   EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "x"}}), R"({"a":"x"})");
   EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "\xff"}}), "");
   EXPECT_TRUE(log().consoleContains("JSON Failure"));
