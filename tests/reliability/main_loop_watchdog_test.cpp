@@ -55,7 +55,7 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   EXPECT_TRUE(dispatch().runUntil([&] { return done.load(); }, std::chrono::seconds(5)));
   worker.join();
   EXPECT_TRUE(watchdog().takeStalls().empty());
-  EXPECT_GE(watchdog().worstBlocked().blockedMs, 2.0);
+  EXPECT_GE(watchdog().worst().blocked.blockedMs, 2.0);
 
   sleepingTask();
   const auto slept = oneStall("sleep");
