@@ -43,7 +43,7 @@ TEST_F(TrackingDeepLinkTest, TestParametersNeedPreviewModeAndTheHash) {
   EXPECT_EQ(stored("qivforce"), "1");
 }
 
-TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWritten) {
+TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
   Util::setCookieToQIVDefaults("_utm_campaign", "cmp");
   client().trackDeepLink(
       "app://x/path?utm_source=news&utm_medium=a=b&cmp=spring%20sale&utm_campaign=no"
@@ -56,6 +56,17 @@ TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWritten) {
   client().trackDeepLink("no query at all");
   client().trackDeepLink("app://x?utm_source=later#utm_content=frag");
   EXPECT_EQ(storedAll("utm_source utm_content"), "utm_source=later !utm_content");
+
+  // A missing URL stops, and the callback still hears it.
+  enableDebugLog();
+  const auto calls = stepCount("trackDeepLink/saveTestParameters called.");
+  std::vector<std::optional<std::string>> heard;
+  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
+  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
+  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
+  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), calls + 2);
+  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
+  EXPECT_EQ(stored("qivparam"), "2");
 }
 
 TEST_F(TrackingDeepLinkTest, APushPreviewLinkAsksTheServiceForThePreview) {
@@ -69,17 +80,6 @@ TEST_F(TrackingDeepLinkTest, APushPreviewLinkAsksTheServiceForThePreview) {
   client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
   dispatch().runFor(std::chrono::milliseconds(50));
   EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
-}
-
-TEST_F(TrackingDeepLinkTest, AMissingUrlStopsAndTheCallbackStillHearsIt) {
-  enableDebugLog();
-  std::vector<std::optional<std::string>> heard;
-  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
-  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
-  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
-  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), 2u);
-  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
-  EXPECT_EQ(stored("qivparam"), "2");
 }
 
 TEST_F(TrackingDeepLinkTest, AttributionIsStoredAndSentWithRequests) {
