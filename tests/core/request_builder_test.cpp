@@ -56,16 +56,14 @@ TEST_F(RequestBuilderTest, CompletesTheBaseUrlAndNeverSendsControlCharactersOrBl
   }
 }
 
-TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompany) {
+TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompanyCountersOnlyWhenStored) {
   storeAll("qivtest=1;memberid=m7;qivforce=f;companyid=41");
   EXPECT_EQ(system("qivtest cuid qivforce"), "!qivtest !cuid !qivforce");
   set("companyid", "42");
   EXPECT_EQ(system("qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=f");
   set("qivtest", "");  // no test mode: no member id either
   EXPECT_EQ(system("qivtest cuid qivforce"), "!qivtest !cuid qivforce=f");
-}
-
-TEST_F(RequestBuilderTest, VisitCountersOnlyWhenStored) {
+  // Visit counters only when stored.
   storeAll("vc=3;pvc=");
   EXPECT_EQ(system("vc pvc ftu"), "vc=3 !pvc !ftu");
 }
