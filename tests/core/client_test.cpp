@@ -20,14 +20,15 @@ TEST_F(ClientTest, CompanyIdTakesTheSecondDashPieceOfANonNumber) {
   EXPECT_EQ(Util::readDefault("_cburl"), "//t.example/");
 }
 
-TEST_F(ClientTest, StepsAreRecordedQuietlyAndKeepTheNewestThousand) {
+// Construction calls no one back; steps keep the newest thousand.
+TEST_F(ClientTest, StepsAreRecordedQuietlyAndSettersWriteTheirStoreKeys) {
   int calls = 0;
   {
     Tavrino first("//t/", "1", "0");
     first.setStepCallback([&](const std::vector<std::string>&) { ++calls; });
   }
   Tavrino client("//t/", "1", "0", "0");
-  EXPECT_EQ(calls, 0);  // construction calls no one back
+  EXPECT_EQ(calls, 0);
   EXPECT_EQ(client.getSteps(), (std::vector<std::string>{"Create Instance convenience init",
                                                          "Create Instance", "Create Instance"}));
   std::size_t lastSize = 0;
@@ -38,22 +39,17 @@ TEST_F(ClientTest, StepsAreRecordedQuietlyAndKeepTheNewestThousand) {
   EXPECT_EQ(steps.front(), "step 5");
   EXPECT_EQ(steps.back(), "step 1004");
   EXPECT_EQ(lastSize, kMaxSteps);
-}
 
-TEST_F(ClientTest, SettersWriteTheirStoreKeys) {
-  Tavrino client("//t/", "1", "0");
   client.setApiKey("key");
   client.enableAppInbox();
   client.disableAppInbox();
   client.setAppGroupName("group.demo");
   client.setAppInboxHistorySize(50);
   client.setDefaultTimeout(60);
-  EXPECT_EQ(Util::readDefault("qiv_api_key"), "key");
-  EXPECT_EQ(Util::readDefault("_enable_inbox"), "1");
-  EXPECT_EQ(Util::readDefault("_disable_inbox"), "1");
-  EXPECT_EQ(Util::readDefault("qiv_inbox_groupname"), "group.demo");
-  EXPECT_EQ(Util::readDefault("_inbox_history_size"), "50");
-  EXPECT_EQ(Util::readDefault("_inbox_default_timeout"), "60");
+  EXPECT_EQ(storedAll("qiv_api_key _enable_inbox _disable_inbox qiv_inbox_groupname "
+                      "_inbox_history_size _inbox_default_timeout"),
+            "qiv_api_key=key _enable_inbox=1 _disable_inbox=1 qiv_inbox_groupname=group.demo "
+            "_inbox_history_size=50 _inbox_default_timeout=60");
 
   // Share extensions are allowed; keyboards are not.
   EXPECT_TRUE(client.application(nullptr, "com.example.share"));

@@ -19,6 +19,11 @@ using namespace std::chrono_literals;
 
 class CompanySettingsTest : public testing::ServiceTest {
  protected:
+  void answerSettings() {
+    service::Scenario scenario;
+    scenario.settings = {{"iosproappr", 1}};
+    service.setScenario(scenario);
+  }
   std::size_t instancesCreated() {
     std::size_t n = 0;
     for (const auto& step : processState().steps()) n += step == "Create Instance";
@@ -27,9 +32,7 @@ class CompanySettingsTest : public testing::ServiceTest {
 };
 
 TEST_F(CompanySettingsTest, SettingsLastADayAndAreFetchedOnlyWhenMissingOrExpired) {
-  service::Scenario scenario;
-  scenario.settings = {{"iosproappr", 1}};
-  service.setScenario(scenario);
+  answerSettings();
   auto fetchesSettle = [&](std::size_t fetches, std::int64_t expiry) {
     return waitUntil([&] {
       return service.requests("/cmpdata").size() == fetches &&
@@ -75,15 +78,12 @@ TEST_F(CompanySettingsTest, AnUnusableAnswerLeavesTheStoreAloneAndIsFetchedAgain
     ASSERT_TRUE(waitUntil([&] { return service.requests("/cmpdata").size() == before + 1; }))
         << body;
     dispatch().runUntil([] { return false; }, 200ms);  // the answer is in and handled
-    EXPECT_EQ(Util::readDefault("_company_settings"), "") << body;
-    EXPECT_EQ(Util::readDefault("iosproappr"), "") << body;
+    EXPECT_EQ(storedAll("_company_settings iosproappr"), "!_company_settings !iosproappr") << body;
   }
 }
 
 TEST_F(CompanySettingsTest, StoringTheAnswerNeverHoldsUpOtherTransfers) {
-  service::Scenario scenario;
-  scenario.settings = {{"iosproappr", 1}};
-  service.setScenario(scenario);
+  answerSettings();
   Util::setCookieToQIVDefaults("_s", "9");
   Util::createRequest("settings", {});  // draws the random bucket: no write is left to do
 
@@ -102,10 +102,9 @@ TEST_F(CompanySettingsTest, StoringTheAnswerNeverHoldsUpOtherTransfers) {
 
   EXPECT_EQ(other.wait(), 0);
   EXPECT_TRUE(waitUntil([&] { return instancesCreated() == 1; }));  // the follow-up client
-  EXPECT_EQ(Util::readDefault("_company_settings"),
-            "1 " + std::to_string(testing::kTestEpoch + 86400));
-  EXPECT_EQ(Util::readDefault("iosproappr"), "1");
-  EXPECT_EQ(Util::readDefault("other"), "x");
+  EXPECT_EQ(storedAll("_company_settings iosproappr other"),
+            "_company_settings=1 " + std::to_string(testing::kTestEpoch + 86400) +
+                " iosproappr=1 other=x");
 }
 
 }  // namespace

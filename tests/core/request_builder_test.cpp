@@ -56,33 +56,16 @@ TEST_F(RequestBuilderTest, CompletesTheBaseUrlAndNeverSendsControlCharactersOrBl
   }
 }
 
-TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompany) {
-  Util::setCookieToQIVDefaults("qivtest", "1");
-  Util::setCookieToQIVDefaults("memberid", "m7");
-  Util::setCookieToQIVDefaults("qivforce", "f");
-  Util::setCookieToQIVDefaults("companyid", "41");
-  StringMap system = Util::createLocalVariable();
-  EXPECT_FALSE(system.contains("qivtest") || system.contains("cuid") ||
-               system.contains("qivforce"));
-
-  Util::setCookieToQIVDefaults("companyid", "42");
-  system = Util::createLocalVariable();
-  EXPECT_EQ(system["qivtest"], "1");
-  EXPECT_EQ(system["cuid"], "m7");
-  EXPECT_EQ(system["qivforce"], "f");
-
-  Util::setCookieToQIVDefaults("qivtest", "");  // no test mode: no member id either
-  system = Util::createLocalVariable();
-  EXPECT_FALSE(system.contains("qivtest") || system.contains("cuid"));
-  EXPECT_EQ(system["qivforce"], "f");
-}
-
-TEST_F(RequestBuilderTest, VisitCountersOnlyWhenStored) {
-  Util::setCookieToQIVDefaults("vc", "3");
-  Util::setCookieToQIVDefaults("pvc", "");
-  const StringMap system = Util::createLocalVariable();
-  EXPECT_EQ(system.at("vc"), "3");
-  EXPECT_FALSE(system.contains("pvc") || system.contains("ftu"));
+TEST_F(RequestBuilderTest, TestAndForceModesOnlyForTheMatchingCompanyCountersOnlyWhenStored) {
+  storeAll("qivtest=1;memberid=m7;qivforce=f;companyid=41");
+  EXPECT_EQ(system("qivtest cuid qivforce"), "!qivtest !cuid !qivforce");
+  set("companyid", "42");
+  EXPECT_EQ(system("qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=f");
+  set("qivtest", "");  // no test mode: no member id either
+  EXPECT_EQ(system("qivtest cuid qivforce"), "!qivtest !cuid qivforce=f");
+  // Visit counters only when stored.
+  storeAll("vc=3;pvc=");
+  EXPECT_EQ(system("vc pvc ftu"), "vc=3 !pvc !ftu");
 }
 
 TEST_F(RequestBuilderTest, RandomBucketIsDrawnOnceAndKept) {
@@ -110,18 +93,11 @@ TEST_F(RequestBuilderTest, DeviceFactsFollowThePlatform) {
   systemInfo().setScreenNativeBounds({1668.9, 2388.2});
   systemInfo().setLanguageCode(std::nullopt);
   systemInfo().setBundleInfo("CFBundleShortVersionString", std::nullopt);
-  StringMap system = Util::createLocalVariable();
-  EXPECT_EQ(system["plt"], "TabletApp");
-  EXPECT_EQ(system["br"], "iOSTabletApp");
-  EXPECT_EQ(system["swh"], "1668x2388");
-  EXPECT_EQ(system["bl"], "");
-  EXPECT_EQ(system["appver"], "");
+  EXPECT_EQ(system("plt br swh bl appver"),
+            "plt=TabletApp br=iOSTabletApp swh=1668x2388 bl= appver=");
   systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::other);
   systemInfo().setScreenNativeBounds({-1, std::numeric_limits<double>::infinity()});
-  system = Util::createLocalVariable();
-  EXPECT_EQ(system["plt"], "");
-  EXPECT_EQ(system["br"], "iOS");
-  EXPECT_EQ(system["bwh"], "0x0");
+  EXPECT_EQ(system("plt br bwh"), "plt= br=iOS bwh=0x0");
 }
 
 TEST_F(RequestBuilderTest, PushStateNeedsRegistrationAndAPresentationType) {

@@ -10,25 +10,35 @@ namespace {
 
 class DeviceModelTest : public testing::RequestTest {};
 
-TEST_F(DeviceModelTest, MapsIdentifiersToMarketingNames) {
-  EXPECT_EQ(Util::mapToDevice("iPhone10,3"), "iPhone X");
-  EXPECT_EQ(Util::mapToDevice("iPad8,8"), "iPad Pro (12.9-inch) (3rd generation)");
-  EXPECT_EQ(Util::mapToDevice("AudioAccessory1,1"), "HomePod");
-  EXPECT_EQ(Util::mapToDevice("iPhone12,1"), "iPhone12,1");
-  EXPECT_EQ(Util::mapToDevice(""), "");
-  EXPECT_EQ(Util::getDeviceModel(), "iPhone X");
-}
-
-TEST_F(DeviceModelTest, SimulatorNamesTheDeviceItStandsFor) {
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "iPhone11,8");
-  EXPECT_EQ(Util::mapToDevice("x86_64"), "Simulator iPhone XR");
-  systemInfo().setHardwareIdentifier("i386");
-  EXPECT_EQ(Util::getDeviceModel(), "Simulator iPhone XR");
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", std::nullopt);
-  EXPECT_EQ(Util::mapToDevice("x86_64"), "Simulator iOS");
-  // A simulator that names itself must not recurse.
-  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "x86_64");
-  EXPECT_EQ(Util::mapToDevice("i386"), "Simulator x86_64");
+TEST_F(DeviceModelTest, MapsIdentifiersToMarketingNamesAndTheCacheFollowsTheHostsSetters) {
+  const std::pair<const char*, const char*> names[] = {
+      {"iPad8,8", "iPad Pro (12.9-inch) (3rd generation)"},
+      {"AudioAccessory1,1", "HomePod"},
+      {"iPhone12,1", "iPhone12,1"},
+      {"", ""}};
+  for (const auto& [identifier, name] : names) EXPECT_EQ(Util::mapToDevice(identifier), name);
+  // {hardware, simulated model (empty or null: none), model}; a simulator that
+  // names itself must not recurse.
+  const struct {
+    const char *hardware, *simulated, *model;
+  } steps[] = {{"iPhone10,3", "", "iPhone X"},
+               {"iPad8,1", "", "iPad Pro (11-inch)"},
+               {"x86_64", "iPhone11,8", "Simulator iPhone XR"},
+               {"i386", "iPhone11,8", "Simulator iPhone XR"},
+               {"x86_64", "iPhone10,3", "Simulator iPhone X"},
+               {"x86_64", nullptr, "Simulator iOS"},
+               {"i386", "x86_64", "Simulator x86_64"},
+               {"x86_64", "", "Simulator iOS"},
+               {"iPhone10,3", "", "iPhone X"}};
+  for (const auto& step : steps) {
+    systemInfo().setHardwareIdentifier(step.hardware);
+    systemInfo().setEnvironmentValue(
+        "SIMULATOR_MODEL_IDENTIFIER",
+        step.simulated ? std::optional<std::string>(step.simulated) : std::nullopt);
+    EXPECT_EQ(Util::getDeviceModel(), step.model)
+        << step.hardware << " " << (step.simulated ? step.simulated : "null");
+    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model);
+  }
 }
 
 TEST_F(DeviceModelTest, LinuxDefaultsDescribeAPhoneOnThisMachine) {

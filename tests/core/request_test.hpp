@@ -5,6 +5,7 @@
 
 #include "support/sdk_test.hpp"
 #include "tavrino/platform/platform.hpp"
+#include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
@@ -25,6 +26,16 @@ class RequestTest : public SdkTest {
   }
   static void set(std::string_view key, std::string_view value) {
     Util::setCookieToQIVDefaults(key, value);
+  }
+  // "key=value" for each of the blank-separated keys of the system pairs; "!key" when absent.
+  static std::string system(std::string_view keys) {
+    const StringMap pairs = Util::createLocalVariable();
+    std::string all;
+    for (const auto& key : words(keys)) {
+      const auto it = pairs.find(key);
+      all += (all.empty() ? "" : " ") + (it == pairs.end() ? "!" + key : key + "=" + it->second);
+    }
+    return all;
   }
   static bool stored(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
 

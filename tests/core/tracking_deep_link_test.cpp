@@ -14,19 +14,15 @@ TEST_F(TrackingDeepLinkTest, APreviewLinkStoresOnlyTheTestParameters) {
       "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
       "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=0&qivrandom=5");
   // Only the allow-listed test keys land; the visitor, company and token stay.
-  const std::pair<const char*, std::string> kept[] = {
-      {"qivtest", "1"},    {"qivforce", "2"},  {"companyid", "1"}, {"memberid", "m7"},
-      {"_cburl", baseUrl}, {"uid", "visitor"}, {"_s", "1"},        {"qiv_token", "token"}};
-  for (const auto& [key, value] : kept) EXPECT_EQ(stored(key), value) << key;
-  for (const char* key : {"_enable_hash", "qivrandom", "tavrino"}) EXPECT_FALSE(has(key)) << key;
+  EXPECT_EQ(storedAll("qivtest qivforce companyid memberid _cburl uid _s qiv_token _enable_hash "
+                      "qivrandom tavrino"),
+            "qivtest=1 qivforce=2 companyid=1 memberid=m7 _cburl=" + baseUrl +
+                " uid=visitor _s=1 qiv_token=token !_enable_hash !qivrandom !tavrino");
 
   // "qivtest" switched the debug log on; the test values ride along.
   client().track({{"zbid", "1"}}, {});
   EXPECT_TRUE(log().contains("tavrino_log : send request : "));
-  const auto hit = awaitRequest("/t");
-  EXPECT_EQ(hit.queryValue("qivtest"), "1");
-  EXPECT_EQ(hit.queryValue("cuid"), "m7");
-  EXPECT_EQ(hit.queryValue("qivforce"), "2");
+  EXPECT_EQ(sent(awaitRequest("/t"), "qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=2");
 }
 
 TEST_F(TrackingDeepLinkTest, TestParametersNeedPreviewModeAndTheHash) {
@@ -47,51 +43,43 @@ TEST_F(TrackingDeepLinkTest, TestParametersNeedPreviewModeAndTheHash) {
   EXPECT_EQ(stored("qivforce"), "1");
 }
 
-TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWritten) {
+TEST_F(TrackingDeepLinkTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
   Util::setCookieToQIVDefaults("_utm_campaign", "cmp");
   client().trackDeepLink(
       "app://x/path?utm_source=news&utm_medium=a=b&cmp=spring%20sale&utm_campaign=no"
       "&qivparam=p1&flag&utm_term=#frag");
-  EXPECT_EQ(stored("utm_source"), "news");
-  EXPECT_EQ(stored("utm_medium"), "b");  // the text after the last "="
-  EXPECT_EQ(stored("cmp"), "spring%20sale");
-  EXPECT_FALSE(has("utm_campaign"));  // the host renamed it
-  EXPECT_EQ(stored("qivparam"), "p1");
-  EXPECT_EQ(stored("utm_term"), "");
-  EXPECT_FALSE(has("flag"));
-  EXPECT_FALSE(has("utm_content"));
+  // "utm_medium" takes the text after the last "="; the host renamed "utm_campaign".
+  EXPECT_EQ(storedAll("utm_source utm_medium cmp utm_campaign qivparam utm_term flag utm_content"),
+            "utm_source=news utm_medium=b cmp=spring%20sale !utm_campaign qivparam=p1 utm_term= "
+            "!flag !utm_content");
 
   client().trackDeepLink("no query at all");
   client().trackDeepLink("app://x?utm_source=later#utm_content=frag");
-  EXPECT_EQ(stored("utm_source"), "later");
-  EXPECT_FALSE(has("utm_content"));
+  EXPECT_EQ(storedAll("utm_source utm_content"), "utm_source=later !utm_content");
+
+  // A missing URL stops, and the callback still hears it.
+  enableDebugLog();
+  const auto calls = stepCount("trackDeepLink/saveTestParameters called.");
+  std::vector<std::optional<std::string>> heard;
+  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
+  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
+  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
+  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), calls + 2);
+  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
+  EXPECT_EQ(stored("qivparam"), "2");
 }
 
 TEST_F(TrackingDeepLinkTest, APushPreviewLinkAsksTheServiceForThePreview) {
   Util::setCookieToQIVDefaults("qiv_token", "tok");
   client().trackDeepLink("app://x?qiv_p_preview=1&hash=h&sid=3&nid=4&other=5");
-  const auto request = awaitRequest("/platform/sendnot.php");
-  const std::pair<const char*, const char*> sent[] = {{"hash", "h"},    {"sid", "3"},
-                                                      {"nid", "4"},     {"endpoint", "tok"},
-                                                      {"preview", "1"}, {"qivsubstype", "3"}};
-  for (const auto& [key, value] : sent) EXPECT_EQ(request.queryValue(key), value) << key;
-  EXPECT_FALSE(request.queryValue("other"));
+  EXPECT_EQ(sent(awaitRequest("/platform/sendnot.php"),
+                 "hash sid nid endpoint preview qivsubstype other"),
+            "hash=h sid=3 nid=4 endpoint=tok preview=1 qivsubstype=3 !other");
   EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
 
   client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
   dispatch().runFor(std::chrono::milliseconds(50));
   EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
-}
-
-TEST_F(TrackingDeepLinkTest, AMissingUrlStopsAndTheCallbackStillHearsIt) {
-  enableDebugLog();
-  std::vector<std::optional<std::string>> heard;
-  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
-  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
-  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
-  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), 2u);
-  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
-  EXPECT_EQ(stored("qivparam"), "2");
 }
 
 TEST_F(TrackingDeepLinkTest, AttributionIsStoredAndSentWithRequests) {
@@ -102,10 +90,8 @@ TEST_F(TrackingDeepLinkTest, AttributionIsStoredAndSentWithRequests) {
   client().trackAppInstallStats("idfa2");
 
   client().track(Value::object(), {});
-  const auto hit = awaitRequest("/t");
-  EXPECT_EQ(hit.queryValue("qiv_referral"), "net.cmp");
-  EXPECT_EQ(hit.queryValue("qiv_referral_adjust"), "tt.tn.nw.cp.ag..cl.ad");
-  EXPECT_EQ(hit.queryValue("qiv_idfa"), "idfa2");
+  EXPECT_EQ(sent(awaitRequest("/t"), "qiv_referral qiv_referral_adjust qiv_idfa"),
+            "qiv_referral=net.cmp qiv_referral_adjust=tt.tn.nw.cp.ag..cl.ad qiv_idfa=idfa2");
 }
 
 }  // namespace

@@ -39,6 +39,12 @@ class TrackingTest : public ServiceTest {
     if (!stored || !stored->is_binary()) return std::nullopt;
     return unarchiveDictionary(stored->get_binary());
   }
+  static std::vector<std::string> pending() {
+    return processState().withConfig([](SharedConfiguration& c) { return c.pendingItems; });
+  }
+  static void setDecimalChar(const std::string& c) {
+    processState().withConfig([&](SharedConfiguration& config) { config.decimalChar = c; });
+  }
   static void setResponseReady(bool ready) {
     processState().withCampaign([&](CampaignState& s) { s.responseReady = ready; });
   }
@@ -56,6 +62,15 @@ class TrackingTest : public ServiceTest {
       if (lines[i].find(text) != std::string::npos) return static_cast<long>(i);
     }
     return -1;
+  }
+  // "key=value" for each of the blank-separated keys of request's query; "!key" when absent.
+  static std::string sent(const service::RecordedRequest& request, std::string_view keys) {
+    std::string all;
+    for (const auto& key : words(keys)) {
+      const auto value = request.queryValue(key);
+      all += (all.empty() ? "" : " ") + (value ? key + "=" + *value : "!" + key);
+    }
+    return all;
   }
   // The query of the nth request under path, once it arrived.
   service::RecordedRequest awaitRequest(std::string_view path, std::size_t n = 0) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -23,15 +24,14 @@ class TransportTest : public testing::ServiceTest {
   void setRequestTimeout(const std::string& text) {
     processState().withConfig([&](SharedConfiguration& c) { c.requestTimeoutText = text; });
   }
-  bool hasStep(const std::string& step) {
-    for (const auto& s : processState().steps()) {
-      if (s == step) return true;
-    }
-    return false;
+  static bool hasStep(const std::string& step) {
+    const auto steps = processState().steps();
+    return std::ranges::find(steps, step) != steps.end();
   }
 };
 
-TEST_F(TransportTest, RequestsThatDoNotFormAUrlStopAfterTheFirstLogLine) {
+// Requests that do not form a URL stop after the first log line.
+TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLine) {
   enableDebugLog();
   for (std::string bad : {std::string("t?a=1"), std::string(""), baseUrl + "t?a=1\r\nX-Injected: 1",
                           baseUrl + "t?a b"}) {
@@ -43,6 +43,19 @@ TEST_F(TransportTest, RequestsThatDoNotFormAUrlStopAfterTheFirstLogLine) {
   Util::sendPostRequest(baseUrl + "jsonlog\n", "x");
   dispatch().runFor(100ms);
   EXPECT_TRUE(service.requests().empty());
+
+  // An answer without data, or none, never reaches the completion.
+  log().clear();
+  service.setBehavior("/d", Behavior::answering(200, ""));
+  std::atomic<bool> called{false};
+  AsyncTask::getDataFromUrl(baseUrl + "d?&p=x", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("response data was empty !"); }));
+  EXPECT_FALSE(called);
+
+  service.setBehavior("/t", Behavior::failing(service::Failure::dropConnection));
+  AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
+  EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
+  EXPECT_FALSE(called);
 }
 
 TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
@@ -70,32 +83,16 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   EXPECT_FALSE(shortTimeout);  // "_req_to" of 1 s
 }
 
-TEST_F(TransportTest, AnswerWithoutDataNeverReachesTheCompletion) {
-  enableDebugLog();
-  service.setBehavior("/d", Behavior::answering(200, ""));
-  std::atomic<bool> called{false};
-  AsyncTask::getDataFromUrl(baseUrl + "d?&p=x", [&](auto, auto, auto) { called = true; });
-  EXPECT_TRUE(waitUntil([&] { return log().contains("response data was empty !"); }));
-  EXPECT_FALSE(called);
-
-  service.setBehavior("/t", Behavior::failing(service::Failure::dropConnection));
-  AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
-  EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
-  EXPECT_FALSE(called);
-}
-
 TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {
-  Util::setCookieToQIVDefaults("_s", "42");
-  Util::setCookieToQIVDefaults("qiv_api_key", "key");
+  storeAll("_s=42;qiv_api_key=key");
   Util::addServerLog("x \"quoted\"");
   ASSERT_TRUE(service.waitForRequests("/jsonlog", 1, 5s));
   const auto request = service.requests("/jsonlog")[0];
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.header("Content-Type"), "application/json");
   EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
-  EXPECT_EQ(request.queryValue("type"), "sdklog");
-  EXPECT_EQ(request.queryValue("s"), "42");
-  EXPECT_EQ(request.queryValue("api_key"), "key");
+  EXPECT_EQ(request.query,
+            (service::QueryPairs{{"api_key", "key"}, {"s", "42"}, {"type", "sdklog"}}));
 }
 
 // A burst of hits from several threads: each arrives once, as it was at its

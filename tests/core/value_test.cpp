@@ -1,5 +1,11 @@
+// Values: their text, numbers in texts, and JSON and archives from outside,
+// which must not exhaust the stack or memory.
+
 #include <gtest/gtest.h>
 
+#include "core/json/json_limits.hpp"
+#include "core/keyed_archive.hpp"
+#include "support/sdk_test.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/value.hpp"
 
@@ -7,34 +13,27 @@ namespace tavrino {
 namespace {
 
 TEST(DescribeTest, GivesTheTextualFormOfEachKind) {
-  EXPECT_EQ(describe("abc"), "abc");
-  EXPECT_EQ(describe(15), "15");
-  EXPECT_EQ(describe(-3), "-3");
-  EXPECT_EQ(describe(18446744073709551615ull), "18446744073709551615");
-  EXPECT_EQ(describe(2.0), "2");
-  EXPECT_EQ(describe(1.5), "1.5");
-  EXPECT_EQ(describe(0.1), "0.1");
-  EXPECT_EQ(describe(true), "1");
-  EXPECT_EQ(describe(false), "0");
-  EXPECT_EQ(describe(Value::parse(R"({"a":[1,"x"]})")), R"({"a":[1,"x"]})");
+  const std::pair<Value, const char*> cases[] = {
+      {"abc", "abc"}, {15, "15"},
+      {-3, "-3"},     {18446744073709551615ull, "18446744073709551615"},
+      {2.0, "2"},     {1.5, "1.5"},
+      {0.1, "0.1"},   {true, "1"},
+      {false, "0"},   {Value::parse(R"({"a":[1,"x"]})"), R"({"a":[1,"x"]})"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(describe(value), text);
 }
 
 TEST(ParseNumberTest, AcceptsDecimalNumbersOnly) {
   double d = 0;
-  EXPECT_TRUE(parseNumber("1234", &d));
-  EXPECT_EQ(d, 1234);
-  EXPECT_TRUE(parseNumber("-1.5", &d));
-  EXPECT_EQ(d, -1.5);
-  EXPECT_TRUE(parseNumber("+2e3", &d));
-  EXPECT_EQ(d, 2000);
+  const std::pair<const char*, double> numbers[] = {{"1234", 1234}, {"-1.5", -1.5}, {"+2e3", 2000}};
+  for (const auto& [text, number] : numbers) {
+    EXPECT_TRUE(parseNumber(text, &d) && d == number) << text;
+  }
   for (const char* bad : {"", "-", "1-2", " 1", "1 ", "abc", "inf", "nan", "1e", ".", "1e999"}) {
     EXPECT_FALSE(parseNumber(bad, &d)) << bad;
   }
   std::int64_t i = 0;
-  EXPECT_TRUE(parseInteger("-42", &i));
-  EXPECT_EQ(i, -42);
-  EXPECT_TRUE(parseInteger("+7", &i));
-  EXPECT_EQ(i, 7);
+  EXPECT_TRUE(parseInteger("-42", &i) && i == -42);
+  EXPECT_TRUE(parseInteger("+7", &i) && i == 7);
   for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "+-5", "++5", "1a"}) {
     EXPECT_FALSE(parseInteger(bad, &i)) << bad;
   }
@@ -60,6 +59,97 @@ TEST(DescribeTest, HostileNestingHasNoDescription) {
   params["k"] = std::move(deep);  // a copy would recurse too
   EXPECT_EQ(Util::tryCatch(params, "k", "d"), "d");
   EXPECT_EQ(describe(Value::parse("[[[1]]]")), "[[[1]]]");
+}
+
+class JsonHelpersTest : public testing::SdkTest {
+ protected:
+  static Data bytes(std::string_view text) { return Data(text.begin(), text.end()); }
+};
+
+// Object parsers give the empty map for other shapes, array parsers check the
+// shape of every element, and writing fails softly on text that is not UTF-8.
+TEST_F(JsonHelpersTest, ParsersCheckTheShapeAndWritingFailsSoftly) {
+  EXPECT_EQ(Util::parseJSONObject(bytes(R"({"a":1})")), (Value{{"a", 1}}));
+  for (const char* other : {"[1]", "5", "\"x\"", "", "{", "\xff"}) {
+    EXPECT_EQ(Util::parseJSONObject(bytes(other)), Value::object()) << other;
+  }
+  EXPECT_EQ(Util::parseJSONObjectFromString(R"({"a":"x","b":"y"})"),
+            (StringMap{{"a", "x"}, {"b", "y"}}));
+  EXPECT_TRUE(Util::parseJSONObjectFromString(R"({"a":1})").empty());
+  EXPECT_TRUE(log().consoleContains("bad json"));
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString(R"({"a":[1]})"), (Value{{"a", {1}}}));
+  log().clear();
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString("nope"), Value::object());
+  EXPECT_FALSE(log().consoleLines().empty());  // the parse error is printed
+  log().clear();
+  EXPECT_EQ(Util::parseJSONArray(bytes(R"([1,{"a":2}])")), Value::parse(R"([1,{"a":2}])"));
+  EXPECT_EQ(Util::parseJSONArray(bytes("{}")), Value::array());
+  EXPECT_EQ(Util::parseJSONArray(std::string_view("garbage")), Value::array());
+  EXPECT_TRUE(log().consoleContains("Error handled = "));
+
+  const auto maps = Util::parseJSONArrayFromString(R"([{"a":"1"},{"b":"2"}])");
+  ASSERT_EQ(maps.size(), 2u);
+  EXPECT_EQ(maps[1].at("b"), "2");
+  EXPECT_TRUE(Util::parseJSONArrayFromString(R"([{"a":1}])").empty());
+  EXPECT_EQ(Util::parseJSONMutableArrayFromString(R"([{"a":1}])"), Value::parse(R"([{"a":1}])"));
+  EXPECT_EQ(Util::parseJSONMutableArrayFromString2(R"([{"a":1}, 2])"), Value::array());
+  log().clear();
+  EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "x"}}), R"({"a":"x"})");
+  EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "\xff"}}), "");
+  EXPECT_TRUE(log().consoleContains("JSON Failure"));
+}
+
+TEST_F(JsonHelpersTest, ArchivesRoundTripMapsAndRefuseEverythingElse) {
+  const Value map = {{"zbid", "1"}, {"qivibxttl", "5"}};
+  EXPECT_EQ(unarchiveDictionary(archiveDictionary(map)), map);
+  EXPECT_FALSE(unarchiveDictionary(Value::to_cbor(Value::array({1}))));
+  EXPECT_FALSE(unarchiveDictionary(Data{0xff, 0x00, 0x12}));
+  EXPECT_FALSE(unarchiveDictionary(Data{}));
+  // A map nested far deeper than the stack allows, as a shared file could hold.
+  Data deep(100000, 0x81);  // arrays of one element, each holding the next
+  deep.insert(deep.begin(), {0xa1, 0x61, 'k'});
+  deep.push_back(0x01);
+  EXPECT_FALSE(unarchiveDictionary(deep));
+  Value deepMap = Value::object();
+  deepMap["deep"] = Value::parse(std::string(100000, '[') + std::string(100000, ']'));
+  EXPECT_EQ(Util::parseMutableDictionaryToString(deepMap), "");
+}
+
+TEST_F(JsonHelpersTest, NestingAndSizeLimitsAreExactAndRefusalsAreLogged) {
+  enableDebugLog();
+  const auto nested = [](std::size_t depth) {
+    return std::string(depth, '[') + "1" + std::string(depth, ']');
+  };
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(256))), Value::parse(nested(256)));
+  EXPECT_FALSE(log().contains("JSON refused"));
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(257))), Value::array());
+  EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
+  log().clear();
+  EXPECT_EQ(Util::parseJSONObject(bytes("{\"a\":" + nested(256) + "}")), Value::object());
+  EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
+  // Far deeper than the stack allows, through every parser.
+  EXPECT_TRUE(Util::parseJSONMutableArrayFromString(nested(100000)).empty());
+  // Brackets inside strings are text, not nesting.
+  const std::string quoted = "[\"" + std::string(1000, '[') + "\\\"\"]";
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(quoted)).size(), 1u);
+
+  // A text larger than the cap is refused unparsed: a well-formed answer of
+  // exactly the cap parses; one byte more does not.
+  log().clear();
+  std::string atCap = "[\"" + std::string(json::kMaxTextBytes - 4, 'x') + "\"]";
+  ASSERT_EQ(atCap.size(), json::kMaxTextBytes);
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(atCap)).size(), 1u);
+  EXPECT_FALSE(log().contains("JSON refused"));
+
+  std::string overCap = "[\"" + std::string(json::kMaxTextBytes - 3, 'x') + "\"]";
+  EXPECT_EQ(Util::parseJSONArray(std::string_view(overCap)), Value::array());
+  EXPECT_TRUE(log().contains("JSON refused: 8388609 bytes, more than 8388608"));
+  EXPECT_TRUE(log().consoleContains("Error handled = JSON refused"));
+
+  std::string objectOverCap = "{\"a\":\"" + std::string(json::kMaxTextBytes, 'x') + "\"}";
+  EXPECT_EQ(Util::parseJSONObject(bytes(objectOverCap)), Value::object());
+  EXPECT_EQ(Util::parseMutableJSONObjectFromString(objectOverCap), Value::object());
+  EXPECT_TRUE(Util::parseJSONObjectFromString(objectOverCap).empty());
 }
 
 }  // namespace

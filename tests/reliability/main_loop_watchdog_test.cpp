@@ -54,8 +54,8 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   });
   EXPECT_TRUE(dispatch().runUntil([&] { return done.load(); }, std::chrono::seconds(5)));
   worker.join();
-  EXPECT_TRUE(watchdog().stalls().empty());
-  EXPECT_GE(watchdog().worstBlocked().blockedMs, 2.0);
+  EXPECT_TRUE(watchdog().takeStalls().empty());
+  EXPECT_GE(watchdog().worst().blocked.blockedMs, 2.0);
 
   sleepingTask();
   const auto slept = oneStall("sleep");
@@ -115,7 +115,7 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   EXPECT_TRUE(results.GetTestPartResult(0).nonfatally_failed());
   EXPECT_NE(std::string(results.GetTestPartResult(0).message()).find("kept the loop busy"),
             std::string::npos);
-  EXPECT_TRUE(watchdog().stalls().empty()) << "reported once: TearDown finds nothing left";
+  EXPECT_TRUE(watchdog().takeStalls().empty()) << "reported once: TearDown finds nothing left";
 }
 
 }  // namespace

@@ -44,8 +44,7 @@ double cpuPressureMs() {
   return -1;
 }
 
-}  // namespace
-
+// The CPU slowdown factor assumed for the sanitizers this build uses.
 double sanitizerSlowdown() {
   double factor = 1;
 #ifdef TAVRINO_SANITIZERS
@@ -56,6 +55,8 @@ double sanitizerSlowdown() {
 #endif
   return factor;
 }
+
+}  // namespace
 
 StallLimits defaultStallLimits() {
   return {kFrameMs * sanitizerSlowdown(), kFrameMs};
@@ -101,15 +102,10 @@ void MainLoopWatchdog::didRunTask() {
   }
   if (cost.blockedMs < 0) cost.blockedMs = 0;
   std::lock_guard lock(mu_);
-  ++tasks_;
-  if (cost.cpuMs > worstCpu_.cpuMs) worstCpu_ = cost;
-  if (cost.blockedMs > worstBlocked_.blockedMs) worstBlocked_ = cost;
+  ++worst_.tasks;
+  if (cost.cpuMs > worst_.cpu.cpuMs) worst_.cpu = cost;
+  if (cost.blockedMs > worst_.blocked.blockedMs) worst_.blocked = cost;
   if (cost.cpuMs > limits_.cpuMs || cost.blockedMs > limits_.blockedMs) stalls_.push_back(cost);
-}
-
-std::vector<TaskCost> MainLoopWatchdog::stalls() const {
-  std::lock_guard lock(mu_);
-  return stalls_;
 }
 
 std::vector<TaskCost> MainLoopWatchdog::takeStalls() {
@@ -117,27 +113,15 @@ std::vector<TaskCost> MainLoopWatchdog::takeStalls() {
   return std::exchange(stalls_, {});
 }
 
-TaskCost MainLoopWatchdog::worstCpu() const {
+WorstTasks MainLoopWatchdog::worst() const {
   std::lock_guard lock(mu_);
-  return worstCpu_;
-}
-
-TaskCost MainLoopWatchdog::worstBlocked() const {
-  std::lock_guard lock(mu_);
-  return worstBlocked_;
-}
-
-std::size_t MainLoopWatchdog::tasksWatched() const {
-  std::lock_guard lock(mu_);
-  return tasks_;
+  return worst_;
 }
 
 void MainLoopWatchdog::reset() {
   std::lock_guard lock(mu_);
   stalls_.clear();
-  worstCpu_ = {};
-  worstBlocked_ = {};
-  tasks_ = 0;
+  worst_ = {};
 }
 
 std::string describe(const TaskCost& cost, const StallLimits& limits) {
@@ -155,15 +139,14 @@ class WorstTaskReport final : public ::testing::Environment {
  public:
   void add(const MainLoopWatchdog& watchdog, const std::string& testName) {
     std::lock_guard lock(mu_);
-    tasks_ += watchdog.tasksWatched();
-    const TaskCost cpu = watchdog.worstCpu();
-    const TaskCost blocked = watchdog.worstBlocked();
-    if (cpu.cpuMs > worstCpu_.cpuMs) {
-      worstCpu_ = cpu;
+    const WorstTasks seen = watchdog.worst();
+    worst_.tasks += seen.tasks;
+    if (seen.cpu.cpuMs > worst_.cpu.cpuMs) {
+      worst_.cpu = seen.cpu;
       cpuTest_ = testName;
     }
-    if (blocked.blockedMs > worstBlocked_.blockedMs) {
-      worstBlocked_ = blocked;
+    if (seen.blocked.blockedMs > worst_.blocked.blockedMs) {
+      worst_.blocked = seen.blocked;
       blockedTest_ = testName;
     }
   }
@@ -173,15 +156,13 @@ class WorstTaskReport final : public ::testing::Environment {
     std::printf(
         "[main loop] %zu tasks watched; worst CPU %.2f ms (%s); worst blocked %.2f ms (%s); "
         "CPU limit %.0f ms, blocking limit %.0f ms\n",
-        tasks_, worstCpu_.cpuMs, cpuTest_.c_str(), worstBlocked_.blockedMs, blockedTest_.c_str(),
-        defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
+        worst_.tasks, worst_.cpu.cpuMs, cpuTest_.c_str(), worst_.blocked.blockedMs,
+        blockedTest_.c_str(), defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
   }
 
  private:
   std::mutex mu_;
-  std::size_t tasks_ = 0;
-  TaskCost worstCpu_;
-  TaskCost worstBlocked_;
+  WorstTasks worst_;
   std::string cpuTest_ = "-";
   std::string blockedTest_ = "-";
 };

@@ -28,6 +28,13 @@ struct TaskCost {
   double blockedMs = 0;
 };
 
+// The busiest tasks seen, and how many tasks were watched.
+struct WorstTasks {
+  std::size_t tasks = 0;
+  TaskCost cpu;
+  TaskCost blocked;
+};
+
 struct StallLimits {
   double cpuMs;
   double blockedMs;
@@ -37,8 +44,6 @@ inline constexpr double kFrameMs = 16;
 
 // A frame for blocking; for CPU a frame times the build's sanitizer slowdown.
 StallLimits defaultStallLimits();
-// The CPU slowdown factor assumed for the sanitizers this build uses.
-double sanitizerSlowdown();
 
 class MainLoopWatchdog final : public platform::TaskObserver {
  public:
@@ -50,13 +55,10 @@ class MainLoopWatchdog final : public platform::TaskObserver {
   StallLimits limits() const { return limits_; }
   // Whether blocked time is discounted by the machine's CPU pressure (on).
   void setDiscountMachineContention(bool on) { discountContention_ = on; }
-  // Tasks over a limit since construction or the last reset().
-  std::vector<TaskCost> stalls() const;
-  // Returns the stalls and forgets them (the worst figures stay).
+  // Returns the tasks over a limit since construction, the last reset() or the
+  // last call, and forgets them (the worst figures stay).
   std::vector<TaskCost> takeStalls();
-  TaskCost worstCpu() const;
-  TaskCost worstBlocked() const;
-  std::size_t tasksWatched() const;
+  WorstTasks worst() const;
   void reset();
 
  private:
@@ -76,9 +78,7 @@ class MainLoopWatchdog final : public platform::TaskObserver {
   Sample start_{};
   mutable std::mutex mu_;
   std::vector<TaskCost> stalls_;
-  TaskCost worstCpu_;
-  TaskCost worstBlocked_;
-  std::size_t tasks_ = 0;
+  WorstTasks worst_;
 };
 
 // Adds a watchdog's worst figures to the ones the test program prints at exit.

@@ -1,5 +1,8 @@
 #include "support/sdk_test.hpp"
 
+#include <algorithm>
+#include <sstream>
+
 #include "platform/linux_dispatch.hpp"
 
 #include "tavrino/client.hpp"
@@ -7,40 +10,20 @@
 
 namespace tavrino::testing {
 
-void CapturingLog::log(std::string_view line) {
+void CapturingLog::add(std::vector<std::string>& to, std::string_view line) {
   std::lock_guard lock(mu_);
-  lines_.emplace_back(line);
+  to.emplace_back(line);
 }
 
-void CapturingLog::console(std::string_view line) {
+std::vector<std::string> CapturingLog::copy(const std::vector<std::string>& of) const {
   std::lock_guard lock(mu_);
-  console_.emplace_back(line);
+  return of;
 }
 
-std::vector<std::string> CapturingLog::lines() const {
+bool CapturingLog::anyContains(const std::vector<std::string>& of, std::string_view text) const {
   std::lock_guard lock(mu_);
-  return lines_;
-}
-
-std::vector<std::string> CapturingLog::consoleLines() const {
-  std::lock_guard lock(mu_);
-  return console_;
-}
-
-bool CapturingLog::contains(std::string_view text) const {
-  std::lock_guard lock(mu_);
-  for (const auto& line : lines_) {
-    if (line.find(text) != std::string::npos) return true;
-  }
-  return false;
-}
-
-bool CapturingLog::consoleContains(std::string_view text) const {
-  std::lock_guard lock(mu_);
-  for (const auto& line : console_) {
-    if (line.find(text) != std::string::npos) return true;
-  }
-  return false;
+  return std::ranges::any_of(
+      of, [&](const auto& line) { return line.find(text) != std::string::npos; });
 }
 
 void CapturingLog::clear() {
@@ -94,6 +77,45 @@ void SdkTest::restartPlatform() {
 
 void SdkTest::enableDebugLog() {
   Util::setCookieToQIVDefaults("qivtest", "1");
+}
+
+void SdkTest::storeAll(const std::string& entries) {
+  const std::int64_t now = clock().epochSeconds();
+  const std::pair<std::string, std::int64_t> marks[] = {
+      {"{ahead}", now + 3600}, {"{past}", now - 1}, {"{now}", now}};
+  std::istringstream in(entries);
+  for (std::string entry; std::getline(in, entry, ';');) {
+    for (const auto& [mark, at] : marks) {
+      if (const auto pos = entry.find(mark); pos != std::string::npos) {
+        entry.replace(pos, mark.size(), std::to_string(at));
+      }
+    }
+    const auto eq = entry.find('=');
+    Util::setCookieToQIVDefaults(entry.substr(0, eq), entry.substr(eq + 1));
+  }
+}
+
+std::string SdkTest::storedAll(std::string_view keys) {
+  std::string all;
+  for (const auto& key : words(keys)) {
+    const auto value = Util::qivDefaults()->object(key);
+    all += all.empty() ? "" : " ";
+    if (!value) {
+      all += "!" + key;
+    } else {
+      all += key + (value->is_string() ? "=" + value->get<std::string>() : ":" + value->dump());
+    }
+  }
+  return all;
+}
+
+std::vector<std::string> words(std::string_view text) {
+  std::vector<std::string> all;
+  std::istringstream in{std::string(text)};
+  for (std::string word; std::getline(in, word, ' ');) {
+    if (!word.empty()) all.push_back(word);
+  }
+  return all;
 }
 
 }  // namespace tavrino::testing

@@ -21,17 +21,21 @@ namespace tavrino::testing {
 // Records platform log and console lines instead of printing them.
 class CapturingLog final : public platform::Log {
  public:
-  void log(std::string_view line) override;
-  void console(std::string_view line) override;
+  void log(std::string_view line) override { add(lines_, line); }
+  void console(std::string_view line) override { add(console_, line); }
 
-  std::vector<std::string> lines() const;
-  std::vector<std::string> consoleLines() const;
+  std::vector<std::string> lines() const { return copy(lines_); }
+  std::vector<std::string> consoleLines() const { return copy(console_); }
   // Returns true iff some log line contains text.
-  bool contains(std::string_view text) const;
-  bool consoleContains(std::string_view text) const;
+  bool contains(std::string_view text) const { return anyContains(lines_, text); }
+  bool consoleContains(std::string_view text) const { return anyContains(console_, text); }
   void clear();
 
  private:
+  void add(std::vector<std::string>& to, std::string_view line);
+  std::vector<std::string> copy(const std::vector<std::string>& of) const;
+  bool anyContains(const std::vector<std::string>& of, std::string_view text) const;
+
   mutable std::mutex mu_;
   std::vector<std::string> lines_;
   std::vector<std::string> console_;
@@ -49,6 +53,9 @@ class CapturingPlatform final : public platform::PlatformWrapper {
   CapturingLog log_;
 };
 
+// The words of text between blanks (a tab belongs to its word).
+std::vector<std::string> words(std::string_view text);
+
 inline constexpr std::int64_t kTestEpoch = 1'700'000'000;
 
 class SdkTest : public ::testing::Test {
@@ -61,6 +68,13 @@ class SdkTest : public ::testing::Test {
   void restartPlatform();
   // Switches the SDK's debug log on ("qivtest").
   void enableDebugLog();
+
+  // Stores "key=value;..." as texts; "{ahead}" stands for an hour ahead,
+  // "{past}" for a second ago, "{now}" for the clock's second.
+  void storeAll(const std::string& entries);
+  // "key=value" for each of the blank-separated keys: "!key" when it is
+  // absent, "key:json" when what is stored is no text.
+  static std::string storedAll(std::string_view keys);
 
   platform::ManualClock& clock() { return *clock_; }
   CapturingLog& log() { return platform_->capturingLog(); }

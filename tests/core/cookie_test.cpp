@@ -1,0 +1,146 @@
+// The store's cookie texts: "value expiry" pairs, prefix operations, unique
+// markers, and the campaign cookie functions.
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "support/sdk_test.hpp"
+#include "tavrino/qiv_util.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+class CookieTest : public testing::SdkTest {
+ protected:
+  QivUtil util;
+};
+
+// Reads take texts whole and nothing else; prefixes match key starts only;
+// _gcvp takes the value before the first blank and skips other entries.
+TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlank) {
+  storeAll(
+      "k=v 123;visitcount_1=3;visitcount_2=4;xvisitcount_3=5;qiv_c_1=12:7 1700000000;"
+      "qiv_c_2=noblank;qiv_i_1=x 1");
+  Util::setCategoryToQIVDefaults("cats", Value::array({"a", "b"}));
+  Util::setCategoryToQIVDefaults("qiv_c_3", 5);
+  EXPECT_EQ(Util::getCookieToQIVDefaults("k", "def") + " " +
+                Util::getCookieToQIVDefaults("cats", "def") + " " + Util::readDefault("cats"),
+            "v 123 def ");
+  EXPECT_EQ(Util::_gcvp("qiv_c_"), (StringMap{{"qiv_c_1", "12:7"}}));
+  EXPECT_TRUE(Util::hasCookieWithPrefix("visitcount_"));
+  Util::removeCookieStartsWith("visitcount_");
+  EXPECT_FALSE(Util::hasCookieWithPrefix("visitcount_"));
+  EXPECT_EQ(Util::readDefault("xvisitcount_3"), "5");
+}
+
+TEST_F(CookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
+  const std::tuple<std::int64_t, const char*, const char*> steps[] = {
+      // timeout, value added, stored after
+      {0, "I,V", "I,V 0"},  // the banner impression code passes both
+      {0, "v", "I,V,v 0"},
+      {0, "v", "I,V,v 0"},
+      {99, "AC12", "I,V,v,AC12 99"},        // a given timeout replaces the old one
+      {0, "AC1", "I,V,v,AC12,AC1 99"},      // 0 keeps it; not lost behind AC12
+      {0, "V,C,C", "I,V,v,AC12,AC1,C 99"},  // only the missing ones, once
+      {0, ",", "I,V,v,AC12,AC1,C 99"},      // no marker at all
+  };
+  for (const auto& [timeout, value, expected] : steps) {
+    Util::addUniqueCookie("z", "c", timeout, value);
+    EXPECT_EQ(Util::readDefault("qiv_z_z_c"), expected) << value;
+  }
+  for (const char* marker : {"v", "AC12", "AC1", "C"}) {
+    EXPECT_TRUE(Util::hasUniqueCookie("z", "c", marker)) << marker;
+  }
+  for (const char* other : {"AC", "99", "", "I,V"}) {  // no substrings, expiry or lists
+    EXPECT_FALSE(Util::hasUniqueCookie("z", "c", other)) << other;
+  }
+  EXPECT_FALSE(Util::hasUniqueCookie("z", "other", "v"));
+
+  Util::setCookieToQIVDefaults("qiv_z_a_b", "v");
+  Util::addUniqueCookie("a", "b", 0, "w");  // no blank: left alone
+  EXPECT_EQ(Util::readDefault("qiv_z_a_b"), "v");
+  Util::addUniqueCookie("n", "m", 0, "");  // nothing to record
+  EXPECT_EQ(Util::readDefault("qiv_z_n_m"), "");
+}
+
+TEST_F(CookieTest, ActionCookieMarksTheCampaignsJustMet) {
+  storeAll(
+      "qiv_lzbid=55:abc {ahead};qiv_lzbid_2=66 {ahead};qiv_c_77=item9 {ahead};"
+      "qiv_c_x=88:item8 {ahead}");
+  const char* marks = "qiv_z_55_1 qiv_z_66_1 qiv_z_77_item9 qiv_z_88_item8";
+  Util::addActionUniqueCookie("1", "5");
+  EXPECT_EQ(storedAll(marks), "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 !qiv_z_77_item9 !qiv_z_88_item8");
+  Util::addActionUniqueCookie("0", "6");
+  EXPECT_EQ(storedAll(marks),
+            "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 qiv_z_77_item9=AC6 0 qiv_z_88_item8=AC6 0");
+}
+
+TEST_F(CookieTest, SetAndGetCookieWithMinuteTimeouts) {
+  util.sc({{"cookie_name", "a"}, {"cookie_value", "x"}, {"cookie_timeout", "10"}});
+  EXPECT_EQ(Util::readDefault("a"), "x " + std::to_string(testing::kTestEpoch + 600));
+  EXPECT_EQ(util.gc({{"cookie_name", "a"}}), "x");
+  util.sc({{"cookie_name", "a"}, {"cookie_value", "x"}, {"cookie_timeout", "0"}});
+  EXPECT_EQ(Util::readDefault("a"), "x 0");
+  util.sc({{"cookie_name", "b"}, {"cookie_value", 7}, {"cookie_timeout", 1.5}});
+  EXPECT_EQ(Util::readDefault("b"), "7 " + std::to_string(testing::kTestEpoch + 90));
+  util.sc({{"cookie_name", "c"}, {"cookie_value", "y"}, {"cookie_timeout", "soon"}});
+  EXPECT_EQ(Util::readDefault("c"), "y 0");
+  EXPECT_EQ(util.gc({{"cookie_name", "absent"}}), "");
+  Util::setCookieToQIVDefaults("plain", "noblank");
+  EXPECT_EQ(util.gc({{"cookie_name", "plain"}}), "noblank");
+}
+
+TEST_F(CookieTest, IncrementCountsExactlyInSixtyFourBits) {
+  const std::string inAMinute = " " + std::to_string(testing::kTestEpoch + 60);
+  const std::vector<std::tuple<std::string, Value, std::string>> cases = {
+      // stored, "cookie_timeout", stored after
+      {"", "0", "1 0"},  // absent
+      {"5 100", "1", "6" + inAMinute},
+      {"abc 100", "0", "abc 0"},
+      {"1e300", Value(), "1e300 0"},                      // beyond 64 bits: kept, not wrapped
+      {"9007199254740992 1", "0", "9007199254740993 0"},  // 2^53: a double cannot hold it
+      {"9223372036854775806 1", "0", "9223372036854775807 0"},
+      {"9223372036854775807 1", "0", "9223372036854775807 0"},  // the largest count stays
+      {"-9223372036854775808 1", "0", "-9223372036854775807 0"},
+      {"+41 1", "0", "42 0"},
+      {"2.5 1", "0", "3 0"},  // not whole: its integer value + 1
+  };
+  for (const auto& [stored, timeout, expected] : cases) {
+    Value params = {{"cookie_name", "n"}};
+    if (stored.empty()) {
+      Util::removeCookieFromQIVDefaults("n");
+      params["cookie_value"] = "0";
+    } else {
+      Util::setCookieToQIVDefaults("n", stored);
+    }
+    if (!timeout.is_null()) params["cookie_timeout"] = timeout;
+    util.ic(params);
+    EXPECT_EQ(Util::readDefault("n"), expected) << stored;
+  }
+  util.ic(Value("not a map"));  // no crash, and no name: nothing stored
+  EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
+}
+
+TEST_F(CookieTest, LogsOnlyWhileQivtestIsSet) {
+  QivUtil::addLog("hidden");
+  EXPECT_TRUE(log().lines().empty());
+  enableDebugLog();
+  QivUtil::addLog("shown");
+  EXPECT_EQ(log().lines(), std::vector<std::string>{"tavrino_log : shown"});
+  Util::setCookieToQIVDefaults("qivtest", "");
+  QivUtil::addLog("hidden again");
+  EXPECT_EQ(log().lines().size(), 1u);
+}
+
+TEST_F(CookieTest, MapToStringRendersEntriesInOrder) {
+  EXPECT_EQ(QivUtil::mapToString(Value::object()), "map_string is empty");
+  EXPECT_EQ(QivUtil::mapToString(StringMap{}), "map_string is empty");
+  Value map = {{"b", 1}, {"a", nullptr}, {"c", "x"}};
+  EXPECT_EQ(QivUtil::mapToString(map), "\nkey : b , value : 1\nkey : a\nkey : c , value : x");
+  EXPECT_EQ(QivUtil::mapToString(StringMap{{"k", "v"}}), "\nkey : k , value : v");
+}
+
+}  // namespace
+}  // namespace tavrino

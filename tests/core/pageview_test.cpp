@@ -1,0 +1,292 @@
+// Page views: visitor and visit bookkeeping across the manual clock and a
+// restart, the page's switches and per-page reset, the app group's copy, and
+// the store cost of a page view. The client's requests go nowhere (the loop
+// that would send them is never pumped).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+#include "core/shared_configuration.hpp"
+#include "support/sdk_test.hpp"
+#include "tavrino/client.hpp"
+#include "tavrino/platform/linux_application.hpp"
+#include "tavrino/ui/window.hpp"
+#include "tavrino/util/store.hpp"
+
+namespace tavrino {
+namespace {
+
+using std::chrono::minutes;
+using std::chrono::seconds;
+using testing::kTestEpoch;
+
+class PageviewTest : public testing::SdkTest {
+ protected:
+  void SetUp() override {
+    SdkTest::SetUp();
+    client.emplace("http://127.0.0.1:9/", "1234", "0");
+  }
+  void TearDown() override {
+    client.reset();
+    SdkTest::TearDown();
+  }
+  void view(StringMap page = {{"p", "Home"}}) { client->execute(home, page); }
+  static std::string stored(std::string_view key) { return Util::readDefault(key); }
+  static std::string at(std::int64_t offset = 0) { return std::to_string(kTestEpoch + offset); }
+  template <typename Fn>
+  static auto config(Fn fn) {
+    return processState().withConfig(fn);
+  }
+  static std::shared_ptr<platform::UserDefaultsSuite> group() {
+    return platform::current().userDefaults().suite("group.demo");
+  }
+  static std::string inGroup(std::string_view key) {
+    return group()->string(key).value_or("<absent>");
+  }
+
+  std::optional<Tavrino> client;
+  std::shared_ptr<ui::ViewController> home = std::make_shared<ui::ViewController>("HomeScreen");
+};
+
+TEST_F(PageviewTest, FirstPageViewCreatesTheVisitorLaterOnesCountPages) {
+  view();
+  const std::string uid = stored("uid");
+  ASSERT_EQ(uid.size(), 36u);
+  EXPECT_EQ(uid[14], '4');
+  EXPECT_EQ(storedAll("vc pvc ftu visitflag fvt uids"),
+            "vc=1 pvc=1 ftu=1 visitflag=true fvt=" + at() + " uids=" + uid + "|" + at() + "|" +
+                at() + "|" + at());
+
+  clock().advance(seconds(10));
+  Tavrino other("http://127.0.0.1:9/", "1234", "0");
+  other.execute(home, {{"p", "Home"}, {"ls", "~"}});
+  EXPECT_EQ(storedAll("uid pvc vc ftu qiv_vstp vt uids"),
+            "uid=" + uid + " pvc=2 vc=1 !ftu qiv_vstp=" + at() + " vt=" + at(10) + " uids=" + uid +
+                "~" + at() + "~" + at(10) + "~" + at(10));
+
+  view({{"p", "Home"}, {"_anid", "ad-42"}});
+  EXPECT_EQ(stored("uid"), "ad-42");
+  EXPECT_EQ(stored("uids").rfind("ad-42|", 0), 0u);
+  view({{"p", "Home"}, {"_anid", ""}});
+  EXPECT_EQ(stored("uid"), "ad-42");
+}
+
+// A new visit after the time-out (30 minutes, or the page's "_vto"): only the
+// visit counters go, and the stored state is as if every key was rewritten.
+TEST_F(PageviewTest, NewVisitAfterTheTimeOutDropsOnlyVisitCountersAndPutsSwitchesRight) {
+  // The number 0 describes as "0", but the switch is a text.
+  Util::setCategoryToQIVDefaults("_secureonly", 0);
+  Util::setCategoryToQIVDefaults("_native_click", Value::array());
+  view();
+  EXPECT_EQ(storedAll("_secureonly _native_click ftu"), "_secureonly=0 _native_click=0 ftu=1");
+  const auto before = Util::qivDefaults()->changeCount();
+  view();
+  EXPECT_GT(Util::qivDefaults()->changeCount(), before);
+  storeAll(
+      "visitcount_7=1;visitflag=false;usercount_7=1;visitcounter=1;visitcount=1;"
+      "_push_req_to=5");  // another writer's switch is put back
+
+  clock().advance(minutes(30));
+  view();
+  EXPECT_EQ(storedAll("vc pvc ftu _push_req_to"), "vc=1 pvc=3 !ftu _push_req_to=300")
+      << "exactly 30 minutes is still the same visit";
+
+  clock().advance(minutes(31));
+  view();
+  EXPECT_EQ(
+      storedAll("vc pvc visitflag visitcount_7 usercount_7 ftu qiv_vstp visitcount visitcounter"),
+      "vc=2 pvc=1 visitflag=true !visitcount_7 usercount_7=1 !ftu qiv_vstp=" + at(30 * 60) +
+          " visitcount=1 visitcounter=1");
+
+  view({{"p", "Home"}, {"_vto", "5"}});
+  clock().advance(minutes(5) + seconds(1));
+  view({{"p", "Home"}, {"_vto", "5"}});
+  EXPECT_EQ(stored("vc"), "3");
+  // A time-out that is not a whole number of minutes falls back to 30.
+  for (const char* bad : {"abc", "2.5", "-3", "99999999999999999999", "1e400"}) {
+    clock().advance(minutes(10));
+    view({{"p", "Home"}, {"_vto", bad}});
+    EXPECT_EQ(stored("vc"), "3") << bad;
+    EXPECT_EQ(config([](SharedConfiguration& c) { return c.vto; }), "30");
+  }
+  // A huge one never overflows: the visit simply never ends.
+  view({{"p", "Home"}, {"_vto", "9223372036854775807"}});
+  clock().advance(minutes(60 * 24 * 365));
+  view({{"p", "Home"}, {"_vto", "9223372036854775807"}});
+  EXPECT_EQ(stored("vc"), "3");
+}
+
+TEST_F(PageviewTest, VisitContinuesAcrossARestartAndCorruptCountersReadAsAbsent) {
+  view();
+  const std::string uid = stored("uid");
+  for (const auto& [gap, counts] : {std::pair{10, "vc=1 pvc=2"}, std::pair{45, "vc=2 pvc=1"}}) {
+    restartPlatform();
+    clock().advance(minutes(gap));
+    Tavrino restarted("http://127.0.0.1:9/", "1234", "0");
+    restarted.execute(home, {{"p", "Home"}});
+    EXPECT_EQ(storedAll("uid vc pvc"), "uid=" + uid + " " + counts) << gap;
+  }
+
+  storeAll("vc=lots;pvc=9223372036854775807;fvt=yesterday");
+  clock().advance(seconds(5));
+  view();
+  // The page count saturates; no new visit to take a count from.
+  EXPECT_EQ(storedAll("pvc vc fvt"), "pvc=9223372036854775807 vc=0 fvt=" + at(55 * 60 + 5));
+  storeAll("vt=soon;vc=-4");
+  view();
+  EXPECT_EQ(storedAll("vc pvc"), "vc=1 pvc=1") << "an unreadable visit time starts a visit";
+}
+
+TEST_F(PageviewTest, SwitchesReachTheStoreAndTheConfiguration) {
+  view({{"p", "Home"},
+        {"_secureonly", "1"},
+        {"_qiv_plt", "React-Native"},
+        {"_runa", "host.run"},
+        {"cuid", "member-9"},
+        {"_push_req_to", "x"},
+        {"s_btm", "40"},
+        {"shkthr", "2.25"}});
+  EXPECT_EQ(
+      storedAll("_secureonly _native_click _react_store_push _push_req_to _default_cdn_domain"),
+      "_secureonly=1 _native_click=0 _react_store_push=1 _push_req_to=300 "
+      "_default_cdn_domain=//cdn.tavrino.invalid");
+  EXPECT_EQ(config([](SharedConfiguration& c) { return c.currentPageName; }), "HomeScreen");
+  EXPECT_EQ(client->s_btm, 40);
+  EXPECT_DOUBLE_EQ(client->task.shkThr(), 2.25);
+
+  // Switches the next page leaves out take their defaults again.
+  view({{"p", "Home"},
+        {"_qiv_plt", "native"},
+        {"s_btm", "1.5"},
+        {"shkthr", "strong"},
+        {"_default_cdn_domain", "//cdn.example"}});
+  // The member outlives the page.
+  EXPECT_EQ(storedAll("_secureonly _react_store_push _default_cdn_domain _cuid cuid2"),
+            "_secureonly=0 _react_store_push=0 _default_cdn_domain=//cdn.example _cuid= "
+            "cuid2=member-9");
+  EXPECT_EQ(client->s_btm, 0);
+  EXPECT_DOUBLE_EQ(client->task.shkThr(), 1.3);
+  EXPECT_EQ(config([](SharedConfiguration& c) { return c.runa; }), "host.run");
+
+  // A company id with a dash keeps its second piece.
+  processState().withConfig([](SharedConfiguration& c) { c.companyId = "acme-77-eu"; });
+  view();
+  EXPECT_EQ(stored("_s"), "77");
+  EXPECT_NE(client->baseLink.find("s=77"), std::string::npos);
+}
+
+TEST_F(PageviewTest, PushAndHashSwitchesFollowTheirRules) {
+  struct Case {
+    std::optional<std::string> storedPush, localPush, expectedPush;
+  };
+  const Case pushCases[] = {
+      {std::nullopt, std::nullopt, "0"}, {std::nullopt, "1", "1"}, {"0", "x", "0"},
+      {"1", std::nullopt, ""},           {"1", "0", "0"},          {"", "1", "1"},
+  };
+  for (const auto& c : pushCases) {
+    if (c.storedPush) {
+      Util::setCookieToQIVDefaults("_enable_push", *c.storedPush);
+    } else {
+      Util::removeCookieFromQIVDefaults("_enable_push");
+    }
+    StringMap page = {{"p", "Home"}};
+    if (c.localPush) page["_enable_push"] = *c.localPush;
+    view(page);
+    EXPECT_EQ(stored("_enable_push"), *c.expectedPush)
+        << c.storedPush.value_or("absent") << " / " << c.localPush.value_or("absent");
+  }
+  view({{"p", "Home"}, {"_enable_hash", "sha"}});
+  EXPECT_EQ(stored("_enable_hash"), "sha");
+  view();
+  EXPECT_EQ(stored("_enable_hash"), "");
+  // The empty text the rule leaves behind is no hash: hash mode stays off
+  // instead of flipping on at every second page view.
+  EXPECT_FALSE(Tavrino::isEnabledHash());
+  view();
+  EXPECT_EQ(stored("_enable_hash"), "0");
+  EXPECT_FALSE(Tavrino::isEnabledHash());
+}
+
+TEST_F(PageviewTest, EveryPageStartsItsCampaignStateAfreshAndRemovesThePreviousBanners) {
+  auto window = ui::Window::make(ui::Rect::make(0, 0, 320, 640));
+  window->setRootViewController(home);
+  dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
+  auto banner = ui::View::make(), other = ui::View::make(), nested = ui::View::make();
+  banner->setAccessibilityIdentifier("qiv_banner");
+  other->setAccessibilityIdentifier("host_toast");
+  nested->setAccessibilityIdentifier("qiv_banner");
+  window->addSubview(banner);
+  window->addSubview(other);
+  other->addSubview(nested);
+
+  client->execute(home, {{"p", "Home"}}, "1");  // a virtual page view keeps the banners
+  EXPECT_EQ(banner->superview(), window);
+  processState().withCampaign([](CampaignState& c) {
+    c.responseReady = true;
+    c.pendingCustomEvents = {"qivo.custom.add"};
+    c.pendingBadgeRequested = true;
+    c.pendingBadgeMaps = {{{"qivlid", "[]"}}};
+  });
+  processState().withConfig([](SharedConfiguration& c) { c.pendingItems = {"item-1"}; });
+  view();
+  EXPECT_EQ(banner->superview(), nullptr);
+  EXPECT_EQ(other->superview(), window);
+  EXPECT_EQ(nested->superview(), other) << "only direct subviews of the window go";
+  processState().withCampaign([](CampaignState& c) {
+    EXPECT_FALSE(c.responseReady);
+    EXPECT_TRUE(c.pendingCustomEvents.empty());
+    EXPECT_FALSE(c.pendingBadgeRequested);
+    EXPECT_TRUE(c.pendingBadgeMaps.empty());
+  });
+  processState().withConfig([](SharedConfiguration& c) {
+    EXPECT_EQ(c.pageItems, std::vector<std::string>{"item-1"});
+    EXPECT_TRUE(c.pendingItems.empty());
+    EXPECT_TRUE(c.allowedDomains.has_value());
+  });
+
+  // An empty map only counts the call and drops the pushed link, even after the visit ended.
+  Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
+  const auto before = Util::qivDefaults()->dictionaryRepresentation();
+  const auto counter = processState().execcounter();
+  clock().advance(minutes(40));
+  view({});
+  EXPECT_EQ(processState().execcounter(), counter + 1);
+  EXPECT_FALSE(Util::qivDefaults()->object("_push_click_link").has_value());
+  Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
+  EXPECT_EQ(Util::qivDefaults()->dictionaryRepresentation(), before);
+}
+
+TEST_F(PageviewTest, AppGroupCopiesTheVisitorAndMemberOnlyWhenTheyDifferFromItsCopy) {
+  view();
+  EXPECT_EQ(inGroup("uid"), "<absent>");  // no group, no copy
+  // Naming a group later copies at the next page view.
+  Util::setCookieToQIVDefaults("qiv_inbox_groupname", "group.demo");
+  view();
+  const std::string uid = stored("uid");
+  ASSERT_FALSE(uid.empty());
+  EXPECT_EQ(inGroup("uid") + " " + inGroup("cuid"), uid + " <absent>");
+
+  view({{"p", "Home"}, {"cuid", "m1"}});
+  EXPECT_EQ(inGroup("cuid"), "m1");
+  const std::uint64_t before = group()->changeCount();
+  view({{"p", "Next"}, {"cuid", "m1"}});
+  view({{"p", "Next"}});  // no member: the last one stays
+  EXPECT_EQ(group()->changeCount(), before);
+  EXPECT_EQ(inGroup("cuid"), "m1");
+
+  // A copy changed elsewhere is put right.
+  group()->set("uid", Value("someone else"));
+  group()->set("cuid", Value(7));  // not even a text
+  view({{"p", "Home"}, {"cuid", "m1"}});
+  EXPECT_EQ(inGroup("uid") + " " + inGroup("cuid"), uid + " m1");
+  view({{"p", "Next"}, {"cuid", "m2"}});
+  EXPECT_EQ(inGroup("cuid"), "m2");
+  // A host's "_anid" replaces the visitor id: the group follows.
+  view({{"p", "Home"}, {"_anid", "anon-1"}});
+  EXPECT_EQ(inGroup("uid"), "anon-1");
+}
+
+}  // namespace
+}  // namespace tavrino
