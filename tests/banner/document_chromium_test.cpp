@@ -3,7 +3,7 @@
 #include <string>
 
 #include "banner/chromium_render.hpp"
-#include "support/temp_dir.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "tavrino/banner/banner_document.hpp"
 
 namespace tavrino {

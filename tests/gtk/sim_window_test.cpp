@@ -8,8 +8,8 @@
 
 #include <sstream>
 
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 
 namespace tavrino::testing {
 namespace {

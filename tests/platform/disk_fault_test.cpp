@@ -18,9 +18,9 @@
 #include <functional>
 #include <iterator>
 
+#include "desktop_session/temp_dir.hpp"
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
-#include "support/temp_dir.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/util/store.hpp"
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop_session/temp_dir.hpp"
 #include "platform/sqlite_user_defaults.hpp"
 #include "support/sdk_test.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::testing {
 

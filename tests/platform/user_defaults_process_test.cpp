@@ -8,10 +8,10 @@
 #include <chrono>
 #include <thread>
 
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "platform/sqlite_user_defaults.hpp"
 #include "platform/store_test_support.hpp"
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::platform {
 namespace {

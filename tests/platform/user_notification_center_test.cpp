@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/temp_dir.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/linux_user_notification_center.hpp"
 

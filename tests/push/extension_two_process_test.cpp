@@ -7,9 +7,9 @@
 #include <fstream>
 #include <map>
 
+#include "desktop_session/helper_process.hpp"
 #include "push/extension_buttons.hpp"
 #include "push/push_payload_test.hpp"
-#include "support/helper_process.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 
 namespace tavrino {

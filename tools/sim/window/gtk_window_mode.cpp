@@ -5,8 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "desktop_session/desktop_session.hpp"
 #include "sim/window_mode.hpp"
-#include "support/desktop_session.hpp"
 #include "tavrino/gtk/mirror.hpp"
 #include "tavrino/gtk/platform.hpp"
 #include "window_texture.hpp"

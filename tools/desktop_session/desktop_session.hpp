@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 
 namespace tavrino::testing {
 
