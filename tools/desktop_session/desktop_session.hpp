@@ -43,6 +43,7 @@ class DesktopSession {
   std::filesystem::path configHome() const { return root() / "config"; }
   const std::string& display() const { return display_; }
   const std::string& busAddress() const { return busAddress_; }
+  bool hasNotificationServer() const { return notificationServer_ != nullptr; }
 
   // Arrivals at the notification server, in order; waits up to timeout for
   // at least count of them.

@@ -281,8 +281,7 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
     Player player(*scenario, platform, host, timeline, hits.get(), pictureFolder);
     if (window) {
       window->show(host.window());
-      player.screenshotWith(
-          [&](const std::filesystem::path& png) { return window->screenshot(png); });
+      player.useWindow(*window);
     }
     player.play();
     timeline.setStep(0);

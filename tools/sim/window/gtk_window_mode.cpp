@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "desktop_session/desktop_session.hpp"
+#include "screen_capture.hpp"
 #include "sim/window_mode.hpp"
+#include "tavrino/gtk/desktop_notification_center.hpp"
 #include "tavrino/gtk/mirror.hpp"
 #include "tavrino/gtk/platform.hpp"
 #include "window_texture.hpp"
@@ -35,6 +39,24 @@ class BothObservers final : public ui::TreeObserver {
  private:
   std::shared_ptr<ui::TreeObserver> first_, second_;
 };
+
+using namespace std::chrono_literals;
+
+// Runs the main loop until done() or timeout.
+template <typename Done>
+bool runLoopUntil(Done done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+template <typename T>
+bool ready(const std::future<T>& future) {
+  return future.wait_for(0s) == std::future_status::ready;
+}
 
 void collectWebViews(GtkWidget* widget, std::vector<WebKitWebView*>& out) {
   if (!gtk_widget_get_mapped(widget)) return;
@@ -97,8 +119,12 @@ class GtkWindowMode final : public WindowMode {
 
   std::string where() const override {
     const char* display = std::getenv("DISPLAY");
-    return "a GTK window on display " + std::string(display ? display : "?") +
-           (session_ ? " (a private X server)" : "");
+    std::string where = "a GTK window on display " + std::string(display ? display : "?");
+    if (!session_) return where;
+    return where + (session_->hasNotificationServer()
+                        ? " (a private X server; notifications as the notification server draws "
+                          "them, from the whole screen)"
+                        : " (a private X server; no notification server)");
   }
 
   std::unique_ptr<platform::Platform> makePlatform(
@@ -119,7 +145,8 @@ class GtkWindowMode final : public WindowMode {
       slowest.insert(at, {ms, std::move(what)});
       if (slowest.size() > kSlowestKept) slowest.pop_back();
     };
-    return gtk::makeGtkPlatform(std::move(options));
+    return gtk::withDesktopNotifications(gtk::makeGtkPlatform(std::move(options)),
+                                         {.applicationName = "tavrino-sim"});
   }
 
   void show(const std::shared_ptr<ui::Window>& window) override {
@@ -157,11 +184,68 @@ class GtkWindowMode final : public WindowMode {
     return cost;
   }
 
+  std::optional<ServerNotification> showNotification(platform::NotificationRequest request,
+                                                     std::string* why) override {
+    auto* center = dynamic_cast<gtk::DesktopNotificationCenter*>(
+        &platform::current().userNotificationCenter());
+    if (!center) {
+      *why = "the platform has no desktop notification centre";
+      return std::nullopt;
+    }
+    const std::size_t before = arrivals();
+    auto taken = std::make_shared<std::promise<std::optional<std::string>>>();
+    center->deliver(std::move(request),
+                    [taken](std::optional<std::string> error) { taken->set_value(error); });
+    auto answer = taken->get_future();
+    if (!runLoopUntil([&] { return ready(answer); }, 10s)) {
+      *why = "the notification server did not answer";
+      return std::nullopt;
+    }
+    if (auto error = answer.get()) {
+      *why = *error;
+      return std::nullopt;
+    }
+    if (!session_ || !session_->hasNotificationServer()) {
+      *why = "given to the notification server of the user's own desktop";
+      return std::nullopt;
+    }
+    if (!runLoopUntil([&] { return arrivals() > before; }, 5s)) {
+      *why = "the notification server did not display it";
+      return std::nullopt;
+    }
+    const auto arrived = session_->arrived(before + 1, 0ms).back();
+    shownId_ = arrived.id;
+    // The server draws its window on its own next turns.
+    runLoopUntil([] { return false; }, 300ms);
+    return ServerNotification{arrived.summary, arrived.body, arrived.iconPath};
+  }
+
+  bool answerNotification(const std::string& action) override {
+    if (shownId_.empty()) return false;
+    // The server's menu takes a round trip through a helper program: the
+    // loop keeps turning meanwhile.
+    auto offered = std::async(std::launch::async, [session = session_.get(),
+                                                   choice = "[" + shownId_ + "," + action + "]"] {
+      return !session->invokeAction(choice).empty();
+    });
+    runLoopUntil([&] { return ready(offered); }, 20s);
+    shownId_.clear();
+    return offered.get();
+  }
+
+  bool screenshotScreen(const std::filesystem::path& png) override {
+    return session_ && saveScreen(png);
+  }
+
  private:
+  std::size_t arrivals() const { return session_ ? session_->arrived(0, 0ms).size() : 0; }
+
   std::unique_ptr<testing::DesktopSession> session_;
   std::shared_ptr<TaskTimes> times_ = std::make_shared<TaskTimes>();
   std::shared_ptr<gtk::Mirror> mirror_;
   GtkWindow* gtkWindow_ = nullptr;
+  // The server's identifier of the notification shown last.
+  std::string shownId_;
 };
 
 }  // namespace
@@ -170,7 +254,17 @@ std::unique_ptr<WindowMode> openWindowMode(std::string* why) {
   std::unique_ptr<testing::DesktopSession> session;
   const char* display = std::getenv("DISPLAY");
   try {
-    if (!display || !*display) session = std::make_unique<testing::DesktopSession>();
+    if (!display || !*display) {
+      // Without a notification server (none installed, or it would not
+      // start) notifications are denied, and the run goes on.
+      const bool server = std::filesystem::exists("/usr/bin/dunst");
+      try {
+        session = std::make_unique<testing::DesktopSession>(server);
+      } catch (const std::exception&) {
+        if (!server) throw;
+        session = std::make_unique<testing::DesktopSession>(false);
+      }
+    }
   } catch (const std::exception& e) {
     *why = e.what();
     return nullptr;
