@@ -26,13 +26,18 @@
 
 namespace tavrino::sim {
 
-// The SDK's work on the host's main loop, in milliseconds.
-struct MainLoopCost {
+// Work on the host's main loop, in milliseconds.
+struct LoopWork {
   std::size_t tasks = 0;
-  double median = 0, p99 = 0;
-  // The longest tasks, longest first: time and what each ran during which
-  // step.
+  double median = 0, p99 = 0, total = 0;
+  // The longest pieces, longest first: time and what each ran, for which
+  // campaigns, during which step.
   std::vector<std::pair<double, std::string>> slowest;
+};
+
+struct MainLoopCost {
+  LoopWork sdk;      // the SDK's main-queue tasks
+  LoopWork toolkit;  // the platform's own idle work (web views, loads)
 };
 
 // What the notification server displayed, as it reported it.

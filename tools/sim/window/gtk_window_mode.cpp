@@ -95,13 +95,37 @@ void waitForPagesToDraw(GtkWindow* window) {
   }
 }
 
-struct TaskTimes {
-  std::mutex mu;
+constexpr std::size_t kSlowestKept = 5;
+
+struct Series {
   std::vector<double> ms;
   std::vector<std::pair<double, std::string>> slowest;  // longest first
+
+  void add(double time, std::string what) {
+    ms.push_back(time);
+    const auto at = std::find_if(slowest.begin(), slowest.end(),
+                                 [time](const auto& kept) { return kept.first < time; });
+    slowest.insert(at, {time, std::move(what)});
+    if (slowest.size() > kSlowestKept) slowest.pop_back();
+  }
+  LoopWork work() const {
+    LoopWork work;
+    auto sorted = ms;
+    work.tasks = sorted.size();
+    if (sorted.empty()) return work;
+    std::sort(sorted.begin(), sorted.end());
+    work.median = sorted[sorted.size() / 2];
+    work.p99 = sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+    for (const double time : sorted) work.total += time;
+    work.slowest = slowest;
+    return work;
+  }
 };
 
-constexpr std::size_t kSlowestKept = 5;
+struct TaskTimes {
+  std::mutex mu;
+  Series sdk, toolkit;
+};
 
 class GtkWindowMode final : public WindowMode {
  public:
@@ -137,13 +161,9 @@ class GtkWindowMode final : public WindowMode {
       const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
       // Named every time: naming consumes what the task ran.
       std::string what = name(run.work);
+      if (!run.label.empty()) what.insert(what.find(" during "), " for " + run.label);
       std::lock_guard lock(times->mu);
-      times->ms.push_back(ms);
-      auto& slowest = times->slowest;
-      const auto at = std::find_if(slowest.begin(), slowest.end(),
-                                   [ms](const auto& kept) { return kept.first < ms; });
-      slowest.insert(at, {ms, std::move(what)});
-      if (slowest.size() > kSlowestKept) slowest.pop_back();
+      (run.toolkit ? times->toolkit : times->sdk).add(ms, std::move(what));
     };
     return gtk::withDesktopNotifications(gtk::makeGtkPlatform(std::move(options)),
                                          {.applicationName = "tavrino-sim"});
@@ -173,15 +193,7 @@ class GtkWindowMode final : public WindowMode {
 
   MainLoopCost cost() const override {
     std::lock_guard lock(times_->mu);
-    MainLoopCost cost;
-    auto ms = times_->ms;
-    cost.tasks = ms.size();
-    if (ms.empty()) return cost;
-    std::sort(ms.begin(), ms.end());
-    cost.median = ms[ms.size() / 2];
-    cost.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    cost.slowest = times_->slowest;
-    return cost;
+    return {times_->sdk.work(), times_->toolkit.work()};
   }
 
   std::optional<ServerNotification> showNotification(platform::NotificationRequest request,
