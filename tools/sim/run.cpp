@@ -299,6 +299,9 @@ int runSimulation(const Options& options, std::FILE* out, std::FILE* err) {
     const auto cost = window ? std::optional(window->cost()) : std::nullopt;
     summarise(player, pictures, *scenario, pictureFolder, cost ? &*cost : nullptr, timeline);
   }
+  // The desktop platform (its web views, its notification centre) goes
+  // before the display and the bus it uses.
+  if (window) platform::install(platform::makeLinuxPlatform({.dataDirectory = folder / "data"}));
   window.reset();
   router->detach();
   return 0;
