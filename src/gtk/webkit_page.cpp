@@ -180,27 +180,35 @@ WebKitEngine::WebKitEngine(GlibDispatch& dispatch) : dispatch_(dispatch) {
 }
 
 WebKitEngine::~WebKitEngine() {
-  if (spare_) g_object_unref(spare_);
+  for (WebKitWebView* view : spares_) g_object_unref(view);
 }
 
 std::unique_ptr<platform::WebPage> WebKitEngine::createPage(
     std::weak_ptr<platform::WebPageClient> client) {
-  WebKitWebView* view = std::exchange(spare_, nullptr);
-  if (!view) view = newWebView();
+  WebKitWebView* view = nullptr;
+  if (spares_.empty()) {
+    view = newWebView();
+  } else {
+    view = spares_.back();
+    spares_.pop_back();
+  }
   prepareSpare();
   return std::make_unique<WebKitPage>(std::move(client), view, dispatch_);
 }
 
 void WebKitEngine::prepareSpare() {
-  if (spare_ || preparing_) return;
+  if (spares_.size() >= kSpares || preparing_) return;
   preparing_ = true;
-  // Last among the idle work: the host's own work comes first.
+  // Last among the idle work: the host's own work comes first. One view a
+  // turn.
   dispatch_.toolkitIdle(
       [engine = std::weak_ptr(self_)] {
         const auto alive = engine.lock();
         if (!alive) return;
-        (*alive)->preparing_ = false;
-        if (!(*alive)->spare_) (*alive)->spare_ = newWebView();
+        WebKitEngine& self = **alive;
+        self.preparing_ = false;
+        if (self.spares_.size() < kSpares) self.spares_.push_back(newWebView());
+        self.prepareSpare();
       },
       G_PRIORITY_LOW);
 }

@@ -5,9 +5,10 @@
 //
 // Making a WebKit web view and handing it a document are the costly parts
 // (the first load starts WebKit's web process): neither runs inside the
-// SDK's task. The engine keeps a web view made ahead of need on an idle
-// turn of the loop, the first at start-up and the next after each hand-over,
-// and a page hands its document to WebKit on an idle turn of its own.
+// SDK's task. The engine keeps two web views made ahead of need on idle
+// turns of the loop (a screen's answer often lays out two pages in one
+// task), the first at start-up and the next after each hand-over, and a page
+// hands its document to WebKit on an idle turn of its own.
 
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "tavrino/platform/web_engine.hpp"
 
@@ -60,7 +62,7 @@ class WebKitPage final : public platform::WebPage {
 
 class WebKitEngine final : public platform::WebEngine {
  public:
-  // Makes the first web view ahead of need on an idle turn of dispatch.
+  // Makes the first web views ahead of need on idle turns of dispatch.
   explicit WebKitEngine(GlibDispatch& dispatch);
   ~WebKitEngine() override;
   WebKitEngine(const WebKitEngine&) = delete;
@@ -72,8 +74,9 @@ class WebKitEngine final : public platform::WebEngine {
  private:
   void prepareSpare();
 
+  static constexpr std::size_t kSpares = 2;
   GlibDispatch& dispatch_;
-  WebKitWebView* spare_ = nullptr;
+  std::vector<WebKitWebView*> spares_;
   bool preparing_ = false;
   std::shared_ptr<WebKitEngine*> self_ = std::make_shared<WebKitEngine*>(this);
 };
