@@ -55,7 +55,9 @@ template <typename Fn>
 void onMain(StepPtr step, Fn fn) {
   auto box = std::make_shared<StepPtr>(std::move(step));
   platformNow().dispatch().mainAsync([box, fn = std::move(fn)]() mutable {
-    if (*box) guardedStep([&] { fn(std::move(*box)); });
+    if (!*box) return;
+    platform::labelMainTask((*box)->function, Util::tryCatch((*box)->params, "zbid", "0"));
+    guardedStep([&] { fn(std::move(*box)); });
   });
 }
 

@@ -12,6 +12,7 @@ struct GlibDispatch::Pending {
   platform::Task task;                     // one-shot work
   std::shared_ptr<platform::Timer> timer;  // repeating work
   std::shared_ptr<std::function<void()>> block;
+  bool toolkit = false;
 };
 
 namespace {
@@ -39,7 +40,9 @@ GlibDispatch::GlibDispatch(GMainContext* context, platform::Dispatch& workers, p
       log_(log),
       observer_(std::move(observer)),
       loop_(g_main_loop_new(context_, FALSE)),
-      mainThread_(std::this_thread::get_id()) {}
+      mainThread_(std::this_thread::get_id()) {
+  if (observer_) platform::setMainTaskLabels(true);
+}
 
 GlibDispatch::~GlibDispatch() {
   std::set<GSource*> sources;
@@ -59,7 +62,7 @@ void GlibDispatch::attach(GSource* source, Pending* pending) {
   pending->owner = this;
   pending->source = source;
   // Equal priorities dispatch in the order attached: FIFO among due work.
-  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  if (!pending->toolkit) g_source_set_priority(source, G_PRIORITY_DEFAULT);
   g_source_set_callback(source, &GlibDispatch::fire, pending, &GlibDispatch::release);
   {
     std::lock_guard lock(mu_);
@@ -91,14 +94,17 @@ gboolean GlibDispatch::fire(gpointer data) {
     return timer->isValid() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }
   const auto task = std::move(pending->task);
-  owner.runGuarded(task);
+  owner.runGuarded(task, pending->toolkit);
   return G_SOURCE_REMOVE;
 }
 
-void GlibDispatch::runGuarded(const std::function<void()>& task) {
+void GlibDispatch::runGuarded(const std::function<void()>& task, bool toolkit) {
   ++ran_;
   std::chrono::steady_clock::time_point start;
-  if (observer_) start = std::chrono::steady_clock::now();
+  if (observer_) {
+    platform::takeMainTaskLabel();  // a label left by work nobody timed
+    start = std::chrono::steady_clock::now();
+  }
   try {
     if (task) task();
   } catch (const std::exception& e) {
@@ -106,11 +112,20 @@ void GlibDispatch::runGuarded(const std::function<void()>& task) {
   } catch (...) {
     log_.log("main queue task failed");
   }
-  if (observer_) observer_({std::chrono::steady_clock::now() - start, task.target_type()});
+  if (observer_) {
+    observer_({std::chrono::steady_clock::now() - start, task.target_type(),
+               platform::takeMainTaskLabel(), toolkit});
+  }
 }
 
 void GlibDispatch::mainAsync(platform::Task task) {
   attach(g_idle_source_new(), new Pending{nullptr, nullptr, std::move(task), nullptr, nullptr});
+}
+
+void GlibDispatch::toolkitIdle(platform::Task task, int priority) {
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, priority);
+  attach(source, new Pending{nullptr, nullptr, std::move(task), nullptr, nullptr, true});
 }
 
 void GlibDispatch::mainAsyncAfter(platform::Clock::Duration delay, platform::Task task) {

@@ -43,12 +43,17 @@ class GlibDispatch final : public platform::Dispatch {
   void runFor(platform::Clock::Duration span) override;
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout) override;
 
+  // Runs the platform's own toolkit work on an idle turn of the context at
+  // priority (after redraws and the SDK's tasks at the idle priorities); the
+  // observer hears of it as platform work, not as an SDK task.
+  void toolkitIdle(platform::Task task, int priority);
+
  private:
   struct Pending;
   void attach(GSource* source, Pending* pending);
   static gboolean fire(gpointer data);
   static void release(gpointer data);
-  void runGuarded(const std::function<void()>& task);
+  void runGuarded(const std::function<void()>& task, bool toolkit = false);
 
   GMainContext* context_;
   platform::Dispatch& workers_;

@@ -18,7 +18,8 @@ class GtkPlatform final : public platform::PlatformWrapper {
       : PlatformWrapper(std::move(base)),
         dispatch_(context, target().dispatch(), target().log(), std::move(taskObserver)),
         application_(std::move(state)),
-        screen_(target().screen()) {}
+        screen_(target().screen()),
+        webEngine_(dispatch_) {}
 
   platform::Dispatch& dispatch() override { return dispatch_; }
   platform::Application& application() override { return application_; }

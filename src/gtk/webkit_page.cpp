@@ -1,7 +1,9 @@
 #include "gtk/webkit_page.hpp"
 
 #include <algorithm>
+#include <utility>
 
+#include "gtk/glib_dispatch.hpp"
 #include "gtk/view_widget.hpp"
 #include "tavrino/platform/platform.hpp"
 
@@ -56,8 +58,13 @@ platform::NavigationType navigationType(WebKitNavigationAction* action) {
 
 }  // namespace
 
-WebKitPage::WebKitPage(std::weak_ptr<platform::WebPageClient> client)
-    : client_(std::move(client)), view_(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()))) {
+static WebKitWebView* newWebView() {
+  return WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()));
+}
+
+WebKitPage::WebKitPage(std::weak_ptr<platform::WebPageClient> client, WebKitWebView* view,
+                       GlibDispatch& dispatch)
+    : client_(std::move(client)), view_(view), dispatch_(dispatch) {
   g_signal_connect(view_, "decide-policy", G_CALLBACK(&WebKitPage::onDecidePolicy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebKitPage::onLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&WebKitPage::onLoadFailed), this);
@@ -78,7 +85,9 @@ WebKitPage::~WebKitPage() {
 
 void WebKitPage::loadHTMLString(const std::string& html,
                                 const std::optional<std::string>& baseURL) {
-  webkit_web_view_load_html(view_, html.c_str(), baseURL ? baseURL->c_str() : nullptr);
+  loadLater([html, baseURL](WebKitWebView* view) {
+    webkit_web_view_load_html(view, html.c_str(), baseURL ? baseURL->c_str() : nullptr);
+  });
 }
 
 void WebKitPage::load(const platform::URLRequest& request) {
@@ -95,18 +104,31 @@ void WebKitPage::load(const platform::URLRequest& request) {
       return;
     }
   }
-  WebKitURIRequest* uriRequest = webkit_uri_request_new(request.url.c_str());
-  if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest)) {
-    for (const auto& [name, value] : request.headers) {
-      soup_message_headers_replace(headers, name.c_str(), value.c_str());
+  loadLater([request](WebKitWebView* view) {
+    WebKitURIRequest* uriRequest = webkit_uri_request_new(request.url.c_str());
+    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest)) {
+      for (const auto& [name, value] : request.headers) {
+        soup_message_headers_replace(headers, name.c_str(), value.c_str());
+      }
     }
-  }
-  webkit_web_view_load_request(view_, uriRequest);
-  g_object_unref(uriRequest);
+    webkit_web_view_load_request(view, uriRequest);
+    g_object_unref(uriRequest);
+  });
 }
 
 void WebKitPage::stopLoading() {
+  ++loads_;
   webkit_web_view_stop_loading(view_);
+}
+
+void WebKitPage::loadLater(std::function<void(WebKitWebView*)> load) {
+  // After the redraws and the SDK's tasks: WebKit holds up neither.
+  dispatch_.toolkitIdle(
+      [page = std::weak_ptr(self_), ticket = ++loads_, load = std::move(load)] {
+        const auto alive = page.lock();
+        if (alive && (*alive)->loads_ == ticket) load((*alive)->view_);
+      },
+      G_PRIORITY_DEFAULT_IDLE);
 }
 
 void WebKitPage::report(std::function<void(platform::WebPageClient&)> call) {
@@ -153,9 +175,42 @@ gboolean WebKitPage::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GErro
   return FALSE;
 }
 
+WebKitEngine::WebKitEngine(GlibDispatch& dispatch) : dispatch_(dispatch) {
+  prepareSpare();
+}
+
+WebKitEngine::~WebKitEngine() {
+  for (WebKitWebView* view : spares_) g_object_unref(view);
+}
+
 std::unique_ptr<platform::WebPage> WebKitEngine::createPage(
     std::weak_ptr<platform::WebPageClient> client) {
-  return std::make_unique<WebKitPage>(std::move(client));
+  WebKitWebView* view = nullptr;
+  if (spares_.empty()) {
+    view = newWebView();
+  } else {
+    view = spares_.back();
+    spares_.pop_back();
+  }
+  prepareSpare();
+  return std::make_unique<WebKitPage>(std::move(client), view, dispatch_);
+}
+
+void WebKitEngine::prepareSpare() {
+  if (spares_.size() >= kSpares || preparing_) return;
+  preparing_ = true;
+  // Last among the idle work: the host's own work comes first. One view a
+  // turn.
+  dispatch_.toolkitIdle(
+      [engine = std::weak_ptr(self_)] {
+        const auto alive = engine.lock();
+        if (!alive) return;
+        WebKitEngine& self = **alive;
+        self.preparing_ = false;
+        if (self.spares_.size() < kSpares) self.spares_.push_back(newWebView());
+        self.prepareSpare();
+      },
+      G_PRIORITY_LOW);
 }
 
 }  // namespace tavrino::gtk

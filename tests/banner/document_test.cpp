@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "desktop_session/temp_dir.hpp"
 #include "support/sdk_test.hpp"
-#include "support/temp_dir.hpp"
 #include "tavrino/banner/banner_document.hpp"
 
 namespace tavrino {

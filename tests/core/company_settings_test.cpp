@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "core/shared_configuration.hpp"
-#include "support/helper_process.hpp"
+#include "desktop_session/helper_process.hpp"
 #include "support/service_test.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/client.hpp"

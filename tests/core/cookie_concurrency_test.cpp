@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/helper_process.hpp"
+#include "desktop_session/helper_process.hpp"
 #include "support/sdk_test.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"

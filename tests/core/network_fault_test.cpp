@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "core/shared_configuration.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "platform/linux_dispatch.hpp"
 #include "service/service.hpp"
 #include "support/main_loop_watchdog.hpp"
-#include "support/temp_dir.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux.hpp"

@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "desktop_host.hpp"
+#include "desktop_session/desktop_session.hpp"
+#include "desktop_session/helper_process.hpp"
 #include "gtk/webkit_page.hpp"
 #include "service/service.hpp"
 #include "sim/window/window_texture.hpp"
-#include "support/desktop_session.hpp"
-#include "support/helper_process.hpp"
 #include "tavrino/banner/banner_document.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/gtk/platform.hpp"

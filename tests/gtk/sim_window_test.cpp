@@ -8,8 +8,8 @@
 
 #include <sstream>
 
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 
 namespace tavrino::testing {
 namespace {
@@ -38,11 +38,13 @@ TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {
       "/usr/bin/env",
       {"-u", "DISPLAY", TAVRINO_SIM_PATH, "--json", "--out", (dir.path() / "out").string()}, 120s);
   ASSERT_EQ(run.exitCode, 0) << run.errors;
-  std::map<std::string, Json> last;  // the last line of each kind
+  std::map<std::string, Json> last;  // the last line of each kind, and of each picture kind
   std::istringstream lines(run.output);
   for (std::string line; std::getline(lines, line);) {
     const auto json = Json::parse(line);
     last[json["kind"]] = json;
+    if (json["kind"] == "picture") last["picture " + json.value("pictureKind", "")] = json;
+    if (json.contains("notificationServer")) last["server"] = json["notificationServer"];
   }
   const Json& summary = last["summary"];
   EXPECT_EQ(last["start"]["pictureKind"], "window");
@@ -59,6 +61,11 @@ TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {
   EXPECT_GT(
       pixelsNear(pictures / "06-list-items-i-a1-p-49-90-i-b2-p-19-90-i-c.png", 0xd3, 0x2f, 0x2f),
       10);
+  // The push as the notification server received it and drew it (its blue
+  // background) on the screen beside the window.
+  EXPECT_EQ(last["server"]["summary"], "Your cart misses you");
+  EXPECT_NE(last["server"]["image"], "");
+  EXPECT_GT(pixelsNear(last["picture screen"]["png"], 0x28, 0x55, 0x77), 10000);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <future>
 
+#include "desktop_session/desktop_session.hpp"
 #include "push/push_payload_test.hpp"
-#include "support/desktop_session.hpp"
 #include "tavrino/gtk/desktop_notification_center.hpp"
 #include "tavrino/push/attachment.hpp"
 

@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include "desktop_session/helper_process.hpp"
 #include "inbox/inbox_test.hpp"
-#include "support/helper_process.hpp"
 
 namespace tavrino {
 namespace {

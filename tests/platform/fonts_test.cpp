@@ -3,7 +3,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "support/temp_dir.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "tavrino/platform/linux_fonts.hpp"
 
 namespace tavrino::platform {

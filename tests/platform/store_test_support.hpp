@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 #include "core/value_cbor.hpp"
+#include "desktop_session/helper_process.hpp"
 #include "platform/sqlite_user_defaults.hpp"
-#include "support/helper_process.hpp"
 #include "support/sdk_test.hpp"
 
 namespace tavrino::testing {

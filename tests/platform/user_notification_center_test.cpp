@@ -3,7 +3,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/temp_dir.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/linux_user_notification_center.hpp"

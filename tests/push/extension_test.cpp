@@ -5,11 +5,11 @@
 #include <iterator>
 #include <map>
 
+#include "desktop_session/helper_process.hpp"
 #include "push/extension_buttons.hpp"
 #include "push/extension_image.hpp"
 #include "push/push_payload_test.hpp"
 #include "service/service.hpp"
-#include "support/helper_process.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/push/attachment.hpp"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop_session/temp_dir.hpp"
 #include "support/main_loop_watchdog.hpp"
-#include "support/temp_dir.hpp"
 #include "tavrino/platform/linux.hpp"
 
 namespace tavrino::testing {

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <future>
 
+#include "desktop_session/temp_dir.hpp"
 #include "service/json_text.hpp"
 #include "sim/scenario.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::service {
 namespace {

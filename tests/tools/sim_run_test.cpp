@@ -10,9 +10,9 @@
 #include <set>
 #include <tuple>
 
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 #include "service/service.hpp"
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::testing {
 namespace {

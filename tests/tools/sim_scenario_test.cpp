@@ -5,9 +5,9 @@
 
 #include <fstream>
 
+#include "desktop_session/temp_dir.hpp"
 #include "sim/options.hpp"
 #include "sim/scenario.hpp"
-#include "support/temp_dir.hpp"
 
 namespace tavrino::sim {
 namespace {

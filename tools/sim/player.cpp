@@ -203,7 +203,7 @@ void Player::drawPicture(const std::string& caption) {
   char number[8];
   std::snprintf(number, sizeof number, "%02d", stepNumber_);
   const std::string base = std::string(number) + "-" + slug(caption);
-  if (shoot_) {
+  if (window_) {
     // A real engine takes its time to load a banner's page; the banner's
     // spinner turns until it has.
     const auto spinning = [&mirror] {
@@ -221,12 +221,8 @@ void Player::drawPicture(const std::string& caption) {
     platform_.dispatch().runFor(kQuiet);
     picturedVersion_ = mirror.version();
     const auto png = pictureFolder_ / (base + ".png");
-    if (!shoot_(png)) return warn("no screenshot of the window for " + png.string());
-    Entry entry{EntryKind::picture, png.string()};
-    entry.data["png"] = png.string();
-    timeline_.emit(std::move(entry));
-    pictures_.push_back({{}, png, "step " + std::to_string(stepNumber_) + ": " + caption});
-    return;
+    if (!window_->screenshot(png)) return warn("no screenshot of the window for " + png.string());
+    return addPicture(png, "window", caption);
   }
   Picture picture{pictureFolder_ / (base + ".html"), std::nullopt,
                   "step " + std::to_string(stepNumber_) + ": " + caption};
@@ -235,8 +231,18 @@ void Player::drawPicture(const std::string& caption) {
   if (!out) return warn("cannot write " + picture.html.string());
   Entry entry{EntryKind::picture, picture.html.string()};
   entry.data["html"] = picture.html.string();
+  entry.data["pictureKind"] = "html";
   timeline_.emit(std::move(entry));
   pictures_.push_back(std::move(picture));
+}
+
+void Player::addPicture(const std::filesystem::path& png, const std::string& kind,
+                        const std::string& caption) {
+  Entry entry{EntryKind::picture, png.string()};
+  entry.data["png"] = png.string();
+  entry.data["pictureKind"] = kind;
+  timeline_.emit(std::move(entry));
+  pictures_.push_back({{}, png, "step " + std::to_string(stepNumber_) + ": " + caption});
 }
 
 std::shared_ptr<ui::ViewController> Player::screenOrWarn() {

@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +20,7 @@
 #include "sim/scenario.hpp"
 #include "sim/sim_platform.hpp"
 #include "sim/timeline.hpp"
+#include "sim/window_mode.hpp"
 
 namespace tavrino::sim {
 
@@ -36,11 +36,9 @@ class Player {
   Player(const Scenario& scenario, SimPlatform& platform, HostApp& host, Timeline& timeline,
          HitSource* hits, std::filesystem::path pictureFolder);
 
-  // Makes the pictures screenshots taken by shoot (which writes a PNG and
-  // tells whether it did) instead of HTML pages.
-  void screenshotWith(std::function<bool(const std::filesystem::path& png)> shoot) {
-    shoot_ = std::move(shoot);
-  }
+  // Makes the pictures screenshots of window instead of HTML pages, and has
+  // pushes shown by the desktop's notification server.
+  void useWindow(WindowMode& window) { window_ = &window; }
 
   // Plays every step in order.
   void play();
@@ -65,6 +63,11 @@ class Player {
   void reportHits();
   void reportOpenedUrls();
   void drawPicture(const std::string& caption);
+  void addPicture(const std::filesystem::path& png, const std::string& kind,
+                  const std::string& caption);
+  // The push as the desktop shows it: the application hands the content the
+  // extension made to the notification server.
+  void showOnDesktop(const Json& payload, const std::string& extensionOutput);
 
   // The step kinds (step_actions.cpp, tap.cpp, push_steps.cpp).
   void doShow(const ShowStep& step);
@@ -97,7 +100,7 @@ class Player {
   std::uint64_t picturedVersion_ = 0;
   int stepNumber_ = 0;
   std::vector<Picture> pictures_;
-  std::function<bool(const std::filesystem::path&)> shoot_;
+  WindowMode* window_ = nullptr;
   int unsupported_ = 0;
   int warnings_ = 0;
   int campaignViews_ = 0;

@@ -6,6 +6,7 @@
 // registered), as a host forwarding taps itself would.
 
 #include <fstream>
+#include <sstream>
 
 #include "sim/extension_process.hpp"
 #include "sim/player.hpp"
@@ -103,6 +104,7 @@ void Player::doPush(const PushStep& step) {
     Entry entry{EntryKind::host, "notification extension:\n" + content};
     entry.data["extension"] = content;
     timeline_.emit(std::move(entry));
+    if (window_) showOnDesktop(payload, content);
   }
 
   // The application hears of the notification whatever the extension did.
@@ -111,10 +113,48 @@ void Player::doPush(const PushStep& step) {
   host_.client().didReceiveNotification(nullptr, payload);
 }
 
+void Player::showOnDesktop(const Json& payload, const std::string& extensionOutput) {
+  platform::NotificationRequest request{.identifier = "remote"};
+  auto& content = request.content;
+  content.userInfo = payload;
+  std::istringstream lines(extensionOutput);
+  for (std::string line; std::getline(lines, line);) {
+    const auto colon = line.find(": ");
+    const std::string field = line.substr(0, colon), value = line.substr(colon + 2);
+    if (field == "title") content.title = value;
+    if (field == "body") content.body = value;
+    if (field == "category") content.categoryIdentifier = value;
+    if (field == "attachment" && !value.empty()) content.attachments.push_back({"image", value});
+  }
+  // The extension ran in a process of its own: the buttons of its category
+  // are given to this process's notification centre too.
+  if (!content.categoryIdentifier.empty() && payload.contains("actionButtons")) {
+    host_.client().addActionButtons(
+        scenario_.sdk.appGroup.empty() ? "notset" : scenario_.sdk.appGroup,
+        payload["actionButtons"], content.categoryIdentifier, content);
+  }
+  std::string why;
+  const auto shown = window_->showNotification(std::move(request), &why);
+  if (!shown) return timeline_.emit(EntryKind::host, "the notification is not pictured: " + why);
+  Entry entry{EntryKind::host, "the notification server shows \"" + shown->summary + "\""};
+  entry.data["notificationServer"] = {
+      {"summary", shown->summary}, {"body", shown->body}, {"image", shown->image}};
+  timeline_.emit(std::move(entry));
+  char number[8];
+  std::snprintf(number, sizeof number, "%02d", stepNumber_);
+  const auto png = pictureFolder_ / (number + std::string("-notification-on-the-screen.png"));
+  if (!window_->screenshotScreen(png))
+    return warn("no screenshot of the screen for " + png.string());
+  addPicture(png, "screen", "the notification as the server shows it");
+}
+
 void Player::doPushTap(const PushTapStep& step) {
   if (!lastPush_) return warn("no notification arrived yet: there is nothing to tap");
   const std::string action =
       step.action == "organic" ? std::string(platform::defaultActionIdentifier) : step.action;
+  if (window_ && window_->answerNotification(action)) {
+    return timeline_.emit(EntryKind::host, "the user answers the notification on the desktop");
+  }
   auto& center = platform::current().userNotificationCenter();
   if (auto delegate = center.delegate()) {
     platform::NotificationResponse response;

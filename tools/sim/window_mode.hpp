@@ -2,9 +2,11 @@
 
 // The simulator's host in a real window: when the desktop library is built,
 // the scenario plays through the desktop platform in a GTK window (on a
-// private X server when there is no display), GTK draws the host's and the
-// SDK's views, WebKit runs the web views, and the pictures are screenshots of
-// that window. The simulator's core knows it only through this interface.
+// private X server, session bus and notification server when there is no
+// display), GTK draws the host's and the SDK's views, WebKit runs the web
+// views, notifications go to the notification server, and the pictures are
+// screenshots of that window, or of the whole screen for a notification. The
+// simulator's core knows it only through this interface.
 //
 // Thread-safety: main thread only.
 
@@ -12,23 +14,35 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeinfo>
 #include <utility>
 #include <vector>
 
 #include "tavrino/platform/linux.hpp"
+#include "tavrino/platform/user_notification_center.hpp"
 #include "tavrino/ui/window.hpp"
 
 namespace tavrino::sim {
 
-// The SDK's work on the host's main loop, in milliseconds.
-struct MainLoopCost {
+// Work on the host's main loop, in milliseconds.
+struct LoopWork {
   std::size_t tasks = 0;
-  double median = 0, p99 = 0;
-  // The longest tasks, longest first: time and what each ran during which
-  // step.
+  double median = 0, p99 = 0, total = 0;
+  // The longest pieces, longest first: time and what each ran, for which
+  // campaigns, during which step.
   std::vector<std::pair<double, std::string>> slowest;
+};
+
+struct MainLoopCost {
+  LoopWork sdk;      // the SDK's main-queue tasks
+  LoopWork toolkit;  // the platform's own idle work (web views, loads)
+};
+
+// What the notification server displayed, as it reported it.
+struct ServerNotification {
+  std::string summary, body, image;
 };
 
 class WindowMode {
@@ -49,6 +63,19 @@ class WindowMode {
   // Draws the window as it is now into png; false when it cannot.
   virtual bool screenshot(const std::filesystem::path& png) = 0;
   virtual MainLoopCost cost() const = 0;
+
+  // Has the desktop's notification server show request, running the main
+  // loop until it displays it; nothing, with why, when it did not (no
+  // server, or a server of the user's own desktop that cannot be watched).
+  virtual std::optional<ServerNotification> showNotification(platform::NotificationRequest request,
+                                                             std::string* why) = 0;
+  // Answers the notification shown last through the server, as its user
+  // would: a button's identifier or defaultActionIdentifier. False when no
+  // notification was shown that way.
+  virtual bool answerNotification(const std::string& action) = 0;
+  // Draws the whole screen (the notification server's windows included) into
+  // png; false when it cannot or the screen is not the simulator's own.
+  virtual bool screenshotScreen(const std::filesystem::path& png) = 0;
 };
 
 // The window mode, or null with why when this build or machine has none.

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <typeinfo>
 
 #include "tavrino/export.hpp"
@@ -21,11 +22,16 @@
 
 namespace tavrino::gtk {
 
-// One task the main queue ran: how long it took and what it was (the type
-// of the callable, which names the function that posted it).
+// One task the main loop ran for the SDK: how long it took and what it was
+// (the type of the callable, which names the function that posted it).
 struct MainTaskRun {
   std::chrono::nanoseconds duration;
   const std::type_info& work;
+  // What the SDK noted the task was for (its campaigns), or empty.
+  std::string label{};
+  // The platform's own toolkit work on an idle turn of the loop (a web view
+  // made ahead of need, a document handed to WebKit), not an SDK task.
+  bool toolkit = false;
 };
 
 struct GtkPlatformOptions {
@@ -37,8 +43,9 @@ struct GtkPlatformOptions {
   // The main context the SDK's main queue runs on; null: the default one,
   // which GTK's main loop runs.
   GMainContext* context = nullptr;
-  // Told of every main-queue task once it has run, on the main thread; for
-  // measuring the SDK's cost on the host's loop. Empty: nothing is timed.
+  // Told of every main-queue task and every piece of the platform's own idle
+  // work once it has run, on the main thread; for measuring the SDK's cost
+  // on the host's loop. Empty: nothing is timed and no task is labelled.
   std::function<void(const MainTaskRun&)> taskObserver;
 };
 

@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 #include "tavrino/export.hpp"
 #include "tavrino/platform/clock.hpp"
@@ -97,5 +99,15 @@ class TAVRINO_EXPORT Dispatch {
   void mainAsync(const std::shared_ptr<WorkItem>& item);
   void mainAsyncAfter(Clock::Duration delay, const std::shared_ptr<WorkItem>& item);
 };
+
+// Labels of main-queue tasks, for a dispatch that times its tasks: while a
+// task runs, the SDK notes what it is for (a campaign); the dispatch takes
+// the note once the task has run. Off until such a dispatch turns them on,
+// and then a thread-local string per task.
+TAVRINO_EXPORT void setMainTaskLabels(bool on);
+// Adds what and campaign to the note of the task running on this thread.
+TAVRINO_EXPORT void labelMainTask(std::string_view what, std::string_view campaign);
+// The note since the last take, then forgotten.
+TAVRINO_EXPORT std::string takeMainTaskLabel();
 
 }  // namespace tavrino::platform

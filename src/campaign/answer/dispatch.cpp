@@ -85,6 +85,7 @@ void dispatchRun(const std::shared_ptr<EngineState>& state, const PageView& page
   std::size_t next = 0;
   const auto dispatchNext = [&](std::function<void()>* presentAfterCommit) {
     const AnswerCampaign& c = campaigns[next++];
+    platform::labelMainTask(c.function, Util::tryCatch(c.params, "zbid", "0"));
     guarded("calledEvent", [&] {
       calledEvent(state, page.view.get(), c.params, page.link, c.kind, c.function, page.client_map,
                   page.execcounter, {c.filed, presentAfterCommit});

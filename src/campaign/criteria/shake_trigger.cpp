@@ -86,6 +86,7 @@ void updateWithTimer(const std::shared_ptr<EngineState>& state) {
   const Value params = state->params;
   const std::string link = state->link;
   const std::string& function = state->function_name;
+  platform::labelMainTask(function, state->zbid);
   if (function == "ui_sb" && state->counter_ui < 1) {
     ++state->counter_ui;
     const std::string uvp = state->uvp, zbid = state->zbid, shCnt = state->shCnt;

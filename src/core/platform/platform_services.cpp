@@ -1,5 +1,7 @@
 // Out-of-line pieces of the platform interfaces that every platform shares.
 
+#include <atomic>
+#include <string>
 #include <utility>
 
 #include "tavrino/platform/platform.hpp"
@@ -35,6 +37,25 @@ void Dispatch::mainAsync(const std::shared_ptr<WorkItem>& item) {
 
 void Dispatch::mainAsyncAfter(Clock::Duration delay, const std::shared_ptr<WorkItem>& item) {
   mainAsyncAfter(delay, [item] { item->perform(); });
+}
+
+namespace {
+std::atomic<bool> labelsOn{false};
+thread_local std::string taskLabel;
+}  // namespace
+
+void setMainTaskLabels(bool on) {
+  labelsOn.store(on, std::memory_order_relaxed);
+}
+
+void labelMainTask(std::string_view what, std::string_view campaign) {
+  if (!labelsOn.load(std::memory_order_relaxed)) return;
+  if (!taskLabel.empty()) taskLabel += ", ";
+  taskLabel.append(what).append(" ").append(campaign);
+}
+
+std::string takeMainTaskLabel() {
+  return std::exchange(taskLabel, {});
 }
 
 }  // namespace tavrino::platform

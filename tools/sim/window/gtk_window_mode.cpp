@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 #include <mutex>
+#include <thread>
 #include <vector>
 
+#include "desktop_session/desktop_session.hpp"
+#include "screen_capture.hpp"
 #include "sim/window_mode.hpp"
-#include "support/desktop_session.hpp"
+#include "tavrino/gtk/desktop_notification_center.hpp"
 #include "tavrino/gtk/mirror.hpp"
 #include "tavrino/gtk/platform.hpp"
 #include "window_texture.hpp"
@@ -35,6 +39,24 @@ class BothObservers final : public ui::TreeObserver {
  private:
   std::shared_ptr<ui::TreeObserver> first_, second_;
 };
+
+using namespace std::chrono_literals;
+
+// Runs the main loop until done() or timeout.
+template <typename Done>
+bool runLoopUntil(Done done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+template <typename T>
+bool ready(const std::future<T>& future) {
+  return future.wait_for(0s) == std::future_status::ready;
+}
 
 void collectWebViews(GtkWidget* widget, std::vector<WebKitWebView*>& out) {
   if (!gtk_widget_get_mapped(widget)) return;
@@ -73,13 +95,37 @@ void waitForPagesToDraw(GtkWindow* window) {
   }
 }
 
-struct TaskTimes {
-  std::mutex mu;
+constexpr std::size_t kSlowestKept = 5;
+
+struct Series {
   std::vector<double> ms;
   std::vector<std::pair<double, std::string>> slowest;  // longest first
+
+  void add(double time, std::string what) {
+    ms.push_back(time);
+    const auto at = std::find_if(slowest.begin(), slowest.end(),
+                                 [time](const auto& kept) { return kept.first < time; });
+    slowest.insert(at, {time, std::move(what)});
+    if (slowest.size() > kSlowestKept) slowest.pop_back();
+  }
+  LoopWork work() const {
+    LoopWork work;
+    auto sorted = ms;
+    work.tasks = sorted.size();
+    if (sorted.empty()) return work;
+    std::sort(sorted.begin(), sorted.end());
+    work.median = sorted[sorted.size() / 2];
+    work.p99 = sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+    for (const double time : sorted) work.total += time;
+    work.slowest = slowest;
+    return work;
+  }
 };
 
-constexpr std::size_t kSlowestKept = 5;
+struct TaskTimes {
+  std::mutex mu;
+  Series sdk, toolkit;
+};
 
 class GtkWindowMode final : public WindowMode {
  public:
@@ -97,8 +143,12 @@ class GtkWindowMode final : public WindowMode {
 
   std::string where() const override {
     const char* display = std::getenv("DISPLAY");
-    return "a GTK window on display " + std::string(display ? display : "?") +
-           (session_ ? " (a private X server)" : "");
+    std::string where = "a GTK window on display " + std::string(display ? display : "?");
+    if (!session_) return where;
+    return where + (session_->hasNotificationServer()
+                        ? " (a private X server; notifications as the notification server draws "
+                          "them, from the whole screen)"
+                        : " (a private X server; no notification server)");
   }
 
   std::unique_ptr<platform::Platform> makePlatform(
@@ -111,15 +161,12 @@ class GtkWindowMode final : public WindowMode {
       const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
       // Named every time: naming consumes what the task ran.
       std::string what = name(run.work);
+      if (!run.label.empty()) what.insert(what.find(" during "), " for " + run.label);
       std::lock_guard lock(times->mu);
-      times->ms.push_back(ms);
-      auto& slowest = times->slowest;
-      const auto at = std::find_if(slowest.begin(), slowest.end(),
-                                   [ms](const auto& kept) { return kept.first < ms; });
-      slowest.insert(at, {ms, std::move(what)});
-      if (slowest.size() > kSlowestKept) slowest.pop_back();
+      (run.toolkit ? times->toolkit : times->sdk).add(ms, std::move(what));
     };
-    return gtk::makeGtkPlatform(std::move(options));
+    return gtk::withDesktopNotifications(gtk::makeGtkPlatform(std::move(options)),
+                                         {.applicationName = "tavrino-sim"});
   }
 
   void show(const std::shared_ptr<ui::Window>& window) override {
@@ -146,22 +193,71 @@ class GtkWindowMode final : public WindowMode {
 
   MainLoopCost cost() const override {
     std::lock_guard lock(times_->mu);
-    MainLoopCost cost;
-    auto ms = times_->ms;
-    cost.tasks = ms.size();
-    if (ms.empty()) return cost;
-    std::sort(ms.begin(), ms.end());
-    cost.median = ms[ms.size() / 2];
-    cost.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    cost.slowest = times_->slowest;
-    return cost;
+    return {times_->sdk.work(), times_->toolkit.work()};
+  }
+
+  std::optional<ServerNotification> showNotification(platform::NotificationRequest request,
+                                                     std::string* why) override {
+    auto* center = dynamic_cast<gtk::DesktopNotificationCenter*>(
+        &platform::current().userNotificationCenter());
+    if (!center) {
+      *why = "the platform has no desktop notification centre";
+      return std::nullopt;
+    }
+    const std::size_t before = arrivals();
+    auto taken = std::make_shared<std::promise<std::optional<std::string>>>();
+    center->deliver(std::move(request),
+                    [taken](std::optional<std::string> error) { taken->set_value(error); });
+    auto answer = taken->get_future();
+    if (!runLoopUntil([&] { return ready(answer); }, 10s)) {
+      *why = "the notification server did not answer";
+      return std::nullopt;
+    }
+    if (auto error = answer.get()) {
+      *why = *error;
+      return std::nullopt;
+    }
+    if (!session_ || !session_->hasNotificationServer()) {
+      *why = "given to the notification server of the user's own desktop";
+      return std::nullopt;
+    }
+    if (!runLoopUntil([&] { return arrivals() > before; }, 5s)) {
+      *why = "the notification server did not display it";
+      return std::nullopt;
+    }
+    const auto arrived = session_->arrived(before + 1, 0ms).back();
+    shownId_ = arrived.id;
+    // The server draws its window on its own next turns.
+    runLoopUntil([] { return false; }, 300ms);
+    return ServerNotification{arrived.summary, arrived.body, arrived.iconPath};
+  }
+
+  bool answerNotification(const std::string& action) override {
+    if (shownId_.empty()) return false;
+    // The server's menu takes a round trip through a helper program: the
+    // loop keeps turning meanwhile.
+    auto offered = std::async(std::launch::async, [session = session_.get(),
+                                                   choice = "[" + shownId_ + "," + action + "]"] {
+      return !session->invokeAction(choice).empty();
+    });
+    runLoopUntil([&] { return ready(offered); }, 20s);
+    shownId_.clear();
+    return offered.get();
+  }
+
+  bool screenshotScreen(const std::filesystem::path& png) override {
+    return session_ && saveScreen(png);
   }
 
  private:
+  std::size_t arrivals() const { return session_ ? session_->arrived(0, 0ms).size() : 0; }
+
   std::unique_ptr<testing::DesktopSession> session_;
   std::shared_ptr<TaskTimes> times_ = std::make_shared<TaskTimes>();
   std::shared_ptr<gtk::Mirror> mirror_;
   GtkWindow* gtkWindow_ = nullptr;
+  // The server's identifier of the notification shown last.
+  std::string shownId_;
 };
 
 }  // namespace
@@ -170,7 +266,17 @@ std::unique_ptr<WindowMode> openWindowMode(std::string* why) {
   std::unique_ptr<testing::DesktopSession> session;
   const char* display = std::getenv("DISPLAY");
   try {
-    if (!display || !*display) session = std::make_unique<testing::DesktopSession>();
+    if (!display || !*display) {
+      // Without a notification server (none installed, or it would not
+      // start) notifications are denied, and the run goes on.
+      const bool server = std::filesystem::exists("/usr/bin/dunst");
+      try {
+        session = std::make_unique<testing::DesktopSession>(server);
+      } catch (const std::exception&) {
+        if (!server) throw;
+        session = std::make_unique<testing::DesktopSession>(false);
+      }
+    }
   } catch (const std::exception& e) {
     *why = e.what();
     return nullptr;

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/helper_process.hpp"
-#include "support/temp_dir.hpp"
+#include "desktop_session/helper_process.hpp"
+#include "desktop_session/temp_dir.hpp"
 
 namespace tavrino::testing {
 
@@ -43,6 +43,7 @@ class DesktopSession {
   std::filesystem::path configHome() const { return root() / "config"; }
   const std::string& display() const { return display_; }
   const std::string& busAddress() const { return busAddress_; }
+  bool hasNotificationServer() const { return notificationServer_ != nullptr; }
 
   // Arrivals at the notification server, in order; waits up to timeout for
   // at least count of them.

@@ -1,4 +1,4 @@
-#include "support/helper_process.hpp"
+#include "desktop_session/helper_process.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "support/temp_dir.hpp"
+#include "desktop_session/temp_dir.hpp"
 
 #include <cstdlib>
 #include <stdexcept>

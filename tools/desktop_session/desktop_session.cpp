@@ -1,4 +1,4 @@
-#include "support/desktop_session.hpp"
+#include "desktop_session/desktop_session.hpp"
 
 #include <sys/stat.h>
 
