@@ -161,7 +161,9 @@ class GtkWindowMode final : public WindowMode {
       const double ms = std::chrono::duration<double, std::milli>(run.duration).count();
       // Named every time: naming consumes what the task ran.
       std::string what = name(run.work);
-      if (!run.label.empty()) what.insert(what.find(" during "), " for " + run.label);
+      if (!run.label.empty()) {
+        what.insert(std::min(what.find(" during "), what.size()), " for " + run.label);
+      }
       std::lock_guard lock(times->mu);
       (run.toolkit ? times->toolkit : times->sdk).add(ms, std::move(what));
     };
