@@ -4,6 +4,7 @@
 
 #include "banner/click_test.hpp"
 #include "tavrino/banner/banner_document.hpp"
+#include "tavrino/client.hpp"
 #include "tavrino/ui/text_view.hpp"
 #include "tavrino/ui/web_view.hpp"
 
@@ -28,10 +29,9 @@ TEST_F(ControllerKindsTest, WebBannersShowTheDocumentOrAddressAtTheirFrame) {
             (std::vector{ui::Rect::make(0, 0, 390, 844), ui::Rect::make(45, 297, 300, 250),
                          ui::Rect::make(0, 0, 300, 250), ui::Rect::make(130, 125, 40, 40)}));
   const WebContent content = contentOf(*banner->webView);
-  EXPECT_EQ(content.kind, WebContent::Kind::html);
-  EXPECT_EQ(content.html, banner::createHTMLContent(params));
+  EXPECT_EQ(std::pair(content.kind, content.html),
+            std::pair(WebContent::Kind::html, banner::createHTMLContent(params)));
   EXPECT_TRUE(banner->actInd->isAnimating());
-
   for (const char* function : {"svc", "ajx"}) {
     auto page = show({{"c10", "https://shop.example/offer?x=1"}}, function);
     EXPECT_EQ(contentOf(*page->webView).request.url, "https://shop.example/offer?x=1") << function;
@@ -58,22 +58,23 @@ TEST_F(ControllerKindsTest, ImageBannersAreClickButtonsCarryingTheCampaign) {
   ASSERT_TRUE(attached(*banner));
   const auto buttons = find<ui::customButton>(banner->containerView);
   ASSERT_EQ(buttons.size(), 1u);
-  EXPECT_EQ(std::tie(buttons[0]->image(), buttons[0]->customArray, buttons[0]->client_map),
-            std::tuple(image, params, StringMap{{"p", "Home"}}));
-  EXPECT_EQ(buttons[0]->frame(), banner->containerView->bounds());
+  EXPECT_EQ(std::tuple(buttons[0]->image(), buttons[0]->customArray, buttons[0]->client_map,
+                       buttons[0]->frame()),
+            std::tuple(image, params, StringMap{{"p", "Home"}}, banner->containerView->bounds()));
   EXPECT_TRUE(find<ui::TextView>(banner->containerView).empty()) << "no text on a plain image";
-
   auto withText = show(params, "imgtxt", image);
-  EXPECT_EQ(find<ui::customButton>(withText->containerView).size(), 2u) << "image and OK";
-  EXPECT_EQ(find<ui::TextView>(withText->containerView).size(), 1u);
+  EXPECT_EQ(std::pair(find<ui::customButton>(withText->containerView).size(),
+                      find<ui::TextView>(withText->containerView).size()),
+            std::pair(2ul, 1ul))
+      << "image and OK, and the title";
 
-  // Image and compact strips.
+  // Image and compact strips: the whole compact strip is the button.
   auto pictured = show({{"bc", "ntimg"}}, "nitl", ui::Image(600, 400, Data{7}));
   EXPECT_EQ(pictured->view()->frame(), ui::Rect::make(10, 57, 370, 246));
   EXPECT_EQ(find<ui::customButton>(pictured->containerView).size(), 1u);
   auto compact = show({{"bc", "nts"}, {"cap", "Hello"}, {"btx", "Go"}}, "nsbr");
   EXPECT_EQ(compact->view()->frame().origin.x, 164);
-  EXPECT_FALSE(button(compact->containerView, "Go")) << "the whole strip is the button";
+  EXPECT_FALSE(button(compact->containerView, "Go"));
   const auto surface = find<ui::customButton>(compact->containerView);
   ASSERT_EQ(surface.size(), 1u);
   EXPECT_EQ(surface[0]->frame(), compact->containerView->bounds());
@@ -97,10 +98,9 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
     ASSERT_TRUE(attached(*banner));
     const ui::Rect frame = banner->view()->frame();
     const bool atTop = c.function[0] == 't';
-    EXPECT_EQ(frame.origin, (ui::Point{c.x, atTop ? c.y : 844 + c.y - frame.height()}));
-    EXPECT_EQ(frame.width(), c.width);
-    EXPECT_EQ(banner->containerView->backgroundColor(), Util::hexToUIColor("#112233"));
-
+    EXPECT_EQ(std::tuple(frame.origin, frame.width(), banner->containerView->backgroundColor()),
+              std::tuple(ui::Point{c.x, atTop ? c.y : 844 + c.y - frame.height()}, c.width,
+                         Util::hexToUIColor("#112233")));
     // Title and subtitle 20 points narrower than the strip, 10 apart; the
     // buttons share the row below.
     const auto texts = find<ui::TextView>(banner->containerView);
@@ -114,8 +114,9 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
                            ok.origin.x + ok.width() + 10, ok.origin.y + ok.height() + 10}));
     const auto animations = ui::recordedAnimations();
     ASSERT_EQ(animations.size(), 1u);
-    EXPECT_EQ(animations[0].views[0].endFrame, frame);
-    EXPECT_EQ(animations[0].views[0].startFrame.origin.y, atTop ? -frame.height() : 844);
+    EXPECT_EQ(
+        std::pair(animations[0].views[0].endFrame, animations[0].views[0].startFrame.origin.y),
+        std::pair(frame, atTop ? -frame.height() : 844));
   }
 
   // Strips of other classes sit inside the overlay.
@@ -139,23 +140,22 @@ TEST_F(ControllerKindsTest, InlineFramesGoIntoTheNamedHostViewOnce) {
   ASSERT_EQ(slot->subviews().size(), 1u);
   auto web = std::dynamic_pointer_cast<ui::WebView>(slot->subviews()[0]);
   ASSERT_TRUE(web);
-  EXPECT_EQ(web->restorationIdentifier(), "qivWebView_promo");
-  EXPECT_EQ(web->frame(), ui::Rect::make(0, 0, 390, 90));
-
-  auto second = show({{"slc", "promo"}}, "aich");
+  EXPECT_EQ(std::pair(web->restorationIdentifier(), web->frame()),
+            std::pair(std::string("qivWebView_promo"), ui::Rect::make(0, 0, 390, 90)));
+  // The frame keeps its first controller.
+  EXPECT_EQ(show({{"slc", "promo"}}, "aich")->parent(), nullptr);
   EXPECT_EQ(slot->subviews().size(), 1u);
-  EXPECT_EQ(second->parent(), nullptr) << "the frame keeps its first controller";
   EXPECT_EQ(web->navigationDelegate().get(),
             static_cast<ui::WebViewNavigationDelegate*>(first.get()));
-
   show({{"slc", "qivdyn@promo"}}, "aich");
   ASSERT_EQ(slot->subviews().size(), 2u);
   EXPECT_EQ(slot->subviews()[1]->restorationIdentifier(), "qivWebView_qivdyn@promo");
-
   EXPECT_EQ(show({{"slc", "nowhere"}}, "aich")->parent(), nullptr);
   EXPECT_TRUE(log().contains("create banner called. Inline frame did not found."));
 }
 
+// Badge definitions are stored, never shown; cleaning up the custom actions
+// forgets them.
 TEST_F(ControllerKindsTest, BadgeDefinitionsAreStoredAndNothingIsShown) {
   const auto params = Value::parse(R"({"zbid": "42", "bc": "badge",
       "bo": "{\"bgc\":\"#ff0000\",\"h\":\"20\"}", "run": {"inline_function": "badged:"},
@@ -173,6 +173,8 @@ TEST_F(ControllerKindsTest, BadgeDefinitionsAreStoredAndNothingIsShown) {
   EXPECT_EQ(banner::BadgeDefinitions::shared().size(), 1u);
   EXPECT_EQ((*banner::BadgeDefinitions::shared().get("42"))["ids"],
             (Value{{"C3", "1"}, {"4", "1"}}));
+  Tavrino("https://127.0.0.1:9/", "1", "0").clearCustomActions();
+  EXPECT_EQ(banner::BadgeDefinitions::shared().size(), 0u);
 }
 
 TEST_F(ControllerKindsTest, ScriptKindsAndUnknownCodesAttachNothing) {
