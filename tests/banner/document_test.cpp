@@ -126,29 +126,6 @@ TEST_F(DocumentTest, FileListSplitsOnBackslashBarOnly) {
   for (const auto& [lf, head] : cases) EXPECT_EQ(piecesOf({{"lf", lf}}).head, head) << lf;
 }
 
-// Campaign markup stays raw; in the parameter JSON only "<" gains a
-// backslash after it, so the only "</script>" after the map is the
-// element's own end.
-TEST_F(DocumentTest, OnlyTheParameterJsonIsEscapedForTheScriptElement) {
-  const Value params = {{"cap", "<b>x</b><!-- c -->"},
-                        {"ccss", "</style>"},
-                        {"v", "</script><script>alert(1)</script>"},
-                        {"c", "<!--<script>"},
-                        {"</k", "<\\/ <\\!-- <</"}};
-  const std::string document = createHTMLContent(params);
-  const std::string json = piecesOf(params).json;
-  EXPECT_EQ(json.find("<!--"), std::string::npos) << json;
-  for (const char* escaped :
-       {"\"v\": \"<\\/script><script>alert(1)<\\/script>\"", "\"c\": \"<\\!--<script>\"",
-        "\"<\\/k\": \"<\\\\/ <\\\\!-- <<\\/\""}) {
-    EXPECT_NE(json.find(escaped), std::string::npos) << json;
-  }
-  EXPECT_NE(document.find("<body><b>x</b><!-- c --><script>"), std::string::npos);
-  EXPECT_NE(document.find("<style></style></style>"), std::string::npos);
-  const auto from = document.find("<script>var banner_params=");
-  EXPECT_EQ(document.find("</script>", from), document.rfind("</script>"));
-}
-
 TEST_F(DocumentTest, JQueryHostIsConfigurableAndChecked) {
   enableDebugLog();
   ASSERT_TRUE(banner::setJQueryCDNHost("127.0.0.1:9"));

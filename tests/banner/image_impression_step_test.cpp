@@ -1,13 +1,14 @@
-// The image step: the shared cache, failures that still show the banner,
-// the social-proof count and where it lands, a slow host that must not hold
-// up the main loop, the blocking loads that refuse the main thread, and the
-// page-view guard. The impression step: the report's pairs, the
-// inline-frame rule, the host functions and callbacks, and the cookies and
-// unique marker it leaves.
+// The shared image cache: its budget, order and keys. The image step: the
+// cache in use, failures that still show the banner, the social-proof count and where it lands, a
+// slow host that must not hold up the main loop, the blocking loads that refuse the main thread,
+// and the page-view guard. The impression step: the report's pairs, the inline-frame rule, the host
+// functions and callbacks, and the cookies and unique marker it leaves.
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <set>
+#include <thread>
 
 #include "banner/controller_test.hpp"
 #include "banner/pop_up_impression.hpp"
@@ -20,6 +21,7 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
+using banner::ImageCache;
 using service::Behavior;
 using service::Failure;
 
@@ -54,9 +56,9 @@ TEST_F(ImageStepTest, ImagesAreCachedAndFailedDownloadsStillShowTheBanner) {
   for (const auto& [behavior, url] : cases) {
     if (behavior) service.setBehavior(url.substr(baseUrl.size() - 1), *behavior);
     auto banner = present(url, {{"zbid", "4"}});
-    const auto key = banner::ImageCache::keyFor(url);
+    const auto key = ImageCache::keyFor(url);
     EXPECT_TRUE(attached(*banner) && banner->activityImage.isEmpty() &&
-                !(key && banner::ImageCache::shared().get(*key)))
+                !(key && ImageCache::shared().get(*key)))
         << url;
   }
 }
@@ -261,6 +263,78 @@ TEST_F(ImpressionStepTest, SwitchesChooseTheCookiesAndTheUniqueMarkerJoinsOnce) 
     banner::writeImpressionCookies({{"zbid", "5"}, {"icend", "10"}});
     EXPECT_EQ(Util::readDefault("qiv_z_5_1"), expected) << stored;
   }
+}
+
+// A 10x10 image costs 400 bytes decoded plus its source bytes.
+ui::Image imageOf(std::size_t sourceBytes) {
+  return ui::Image(10, 10, Data(sourceBytes, 7));
+}
+
+// The keys held, in the order given, and the bytes accounted.
+std::pair<std::string, std::size_t> held(ImageCache& cache, std::vector<std::string> keys) {
+  std::string present;
+  for (const auto& key : keys) present += cache.get(key) ? key : "-";
+  return {present, cache.costInBytes()};
+}
+using Held = std::pair<std::string, std::size_t>;
+
+TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
+  ImageCache cache(3 * 500);
+  EXPECT_EQ(ImageCache::costOf(imageOf(100)), 500u);
+  for (const char* key : {"a", "b", "c"}) cache.set(key, imageOf(100));
+  ASSERT_TRUE(cache.get("a"));  // a is now the most recently used; b the least
+  cache.set("d", imageOf(100));
+  EXPECT_EQ(held(cache, {"b", "a", "c", "d"}), Held("-acd", 1500));
+  // One large image (1000 bytes) pushes out as many old ones as its size
+  // needs: only the most recent other entry stays.
+  cache.set("big", imageOf(600));
+  EXPECT_EQ(std::pair(cache.count(), held(cache, {"d", "big"})),
+            std::pair(2ul, Held("dbig", 1500)));
+}
+
+// A replaced image is counted once; one beyond the whole budget is not kept,
+// and the stale image under its key goes; empty images are not kept.
+TEST(ImageCacheTest, ReplacingAndRefusingKeepTheAccountRight) {
+  ImageCache cache(1000);
+  cache.set("a", imageOf(100));
+  cache.set("a", imageOf(200));
+  EXPECT_EQ(std::tuple(cache.count(), cache.get("a")->data().size(), cache.costInBytes()),
+            std::tuple(1ul, 200ul, 600ul));
+  cache.set("a", imageOf(700));
+  cache.set("empty", ui::Image());
+  cache.set("flat", ui::Image(10, 0, Data(5)));
+  EXPECT_EQ(std::pair(cache.count(), held(cache, {"a"})), std::pair(0ul, Held("-", 0)));
+  cache.set("b", imageOf(100));
+  cache.clear();
+  EXPECT_EQ(held(cache, {"b"}), Held("-", 0));
+  EXPECT_EQ(ImageCache::keyFor("https://x.test/a b.png?q=\xc3\xbc&z=1"),
+            "https://x.test/a%20b.png?q=%C3%BC&z=1");
+  EXPECT_EQ(std::pair(ImageCache::keyFor("https://x.test/%7E"), ImageCache::keyFor("")),
+            std::pair(std::optional<std::string>("https://x.test/%257E"),
+                      std::optional<std::string>("")));
+  EXPECT_FALSE(ImageCache::keyFor("https://x.test/\xff.png"));
+}
+
+// Downloads finish on transport threads while the main loop reads; each key
+// always holds images of its own size, so a read can tell a torn one.
+TEST(ImageCacheTest, ConcurrentUseStaysWithinTheBudget) {
+  ImageCache cache(10 * 500);
+  std::atomic<int> faults{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 2000; ++i) {
+        const int key = (i * 7 + t) % 25;
+        const std::size_t source = 100 + key;
+        if (i % 3 == 0) cache.set(std::to_string(key), imageOf(source));
+        auto image = cache.get(std::to_string(key));
+        if ((image && image->data().size() != source) || cache.costInBytes() > cache.budget())
+          ++faults;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_TRUE(faults == 0 && cache.count() > 0u && cache.count() <= 10u);
 }
 
 }  // namespace

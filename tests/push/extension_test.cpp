@@ -123,16 +123,6 @@ TEST_F(ExtensionTest, FailedOrMissingImageLeavesNoAttachment) {
   }
 }
 
-TEST_F(ExtensionTest, ShorterFormsReadImageKeyMAndStoreNoInbox) {
-  platform::NotificationRequest request;
-  request.content.userInfo = {
-      {"zbid", "5"}, {"m", "/img/a.png"}, {"qivibxmt", "deals"}, {"qivibxttl", "60"}};
-  platform::MutableNotificationContent content;
-  client().didReceiveNotificationExtension(content, request);
-  EXPECT_EQ(std::pair(content.attachments.size(), QivInbox().getMessageCount()),
-            std::pair(std::size_t{1}, 0));
-}
-
 TEST_F(ExtensionTest, CategoriesOfEarlierNotificationsAreKeptBounded) {
   const auto buttons = [](const std::string& id) {
     return Value{{"zbid", id}, {"actionButtons", {{{"id", "b"}, {"title", id}}}}};

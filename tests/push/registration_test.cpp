@@ -41,21 +41,6 @@ INSTANTIATE_TEST_SUITE_P(Registration, ProvisionalChoiceTest,
                                            ChoiceCase{"1", "11.4", "1", 7},
                                            ChoiceCase{"yes", "17.0", "0", 7}));
 
-bool neverRegisters() {
-  return staysFalse([] { return application().remoteNotificationRegistrationCount() > 0; });
-}
-
-TEST_F(RegistrationTest, DeniedPermissionEndsSilently) {
-  center().setAuthorizationPolicy({.grant = false});
-  Tavrino(baseUrl, "1", "0").register_();
-  ASSERT_TRUE(waitUntil([] { return !center().requestedAuthorizationOptions().empty(); }));
-  EXPECT_TRUE(neverRegisters());
-  EXPECT_EQ(
-      stepsAmong({"request permission ask authorization", "get notification settings called"}),
-      std::vector<std::string>{});
-  EXPECT_EQ(stored("_enable_push"), "");
-}
-
 // Provisional authorization registers from 12 on; only a grant rewrites
 // the stored flag.
 TEST_F(RegistrationTest, SettingsStatusThatRegistersDependsOnTheVersion) {
@@ -65,7 +50,7 @@ TEST_F(RegistrationTest, SettingsStatusThatRegistersDependsOnTheVersion) {
   setSystemVersion("11.4");
   client.getNotificationSettings();
   ASSERT_TRUE(waitUntil([] { return hasStep("get notification settings called"); }));
-  EXPECT_TRUE(neverRegisters());
+  EXPECT_TRUE(staysFalse([] { return application().remoteNotificationRegistrationCount() > 0; }));
   EXPECT_EQ(stored("qiv_provisional"), "");
   setSystemVersion("12.0");
   client.getNotificationSettings();
