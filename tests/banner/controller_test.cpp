@@ -314,7 +314,6 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
     SCOPED_TRACE(c.function);
     ui::clearRecordedAnimations();
     auto banner = show(params, c.function);
-    ASSERT_TRUE(attached(*banner));
     const ui::Rect frame = banner->view()->frame();
     const bool atTop = c.function[0] == 't';
     EXPECT_EQ(std::tuple(frame.origin, frame.width(), banner->containerView->backgroundColor()),
@@ -331,11 +330,9 @@ TEST_F(ControllerKindsTest, NativeStripsSitAtTheirEightPositionsAndSlideIn) {
                            frame.height()}),
               (std::vector{10.0, 10.0, frame.width() - 20, 20 + texts[0]->frame().height(),
                            ok.origin.x + ok.width() + 10, ok.origin.y + ok.height() + 10}));
-    const auto animations = ui::recordedAnimations();
-    ASSERT_EQ(animations.size(), 1u);
-    EXPECT_EQ(
-        std::pair(animations[0].views[0].endFrame, animations[0].views[0].startFrame.origin.y),
-        std::pair(frame, atTop ? -frame.height() : 844));
+    const auto slide = ui::recordedAnimations().at(0).views.at(0);
+    EXPECT_EQ(std::pair(slide.endFrame, slide.startFrame.origin.y),
+              std::pair(frame, atTop ? -frame.height() : 844));
   }
 
   // Strips of other classes sit inside the overlay.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "campaign/engine_test.hpp"
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
 #include "tavrino/client.hpp"
@@ -55,24 +56,8 @@ class RegistrationTest : public ServiceTest {
   bool tokenRequestsArrived(std::size_t n) {
     return waitUntil([&] { return tokenRequests() >= n; });
   }
-  // Lets the user allow everything and push count as enabled.
-  static void allowPush() {
-    application().setNotificationSettings(
-        {.authorizationStatus = platform::AuthorizationStatus::authorized, .alertAllowed = true});
-    application().setRegisteredForRemoteNotifications(true);
-  }
   static std::string stored(std::string_view key) { return Util::readDefault(key); }
   static bool has(std::string_view key) { return Util::qivDefaults()->object(key).has_value(); }
-  // Expects each "key=value" pair of the "&"-joined expected in request's
-  // query (values as decoded).
-  static void expectPairs(const service::RecordedRequest& request, std::string_view expected) {
-    for (std::size_t start = 0; start < expected.size();) {
-      const auto pair = expected.substr(start, expected.find('&', start) - start);
-      const auto eq = pair.find('=');
-      EXPECT_EQ(request.queryValue(pair.substr(0, eq)), pair.substr(eq + 1)) << pair;
-      start += pair.size() + 1;
-    }
-  }
 };
 
 // With a client made at the start.
