@@ -13,7 +13,6 @@
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/geometry.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
-#include "tavrino/banner/social_proof.hpp"
 #include "tavrino/platform/linux.hpp"
 #include "tavrino/ui/animation.hpp"
 #include "tavrino/ui/custom_button.hpp"
@@ -35,9 +34,8 @@ std::vector<std::shared_ptr<T>> find(const std::shared_ptr<ui::View>& root) {
 // The button with that title below root, or null.
 inline std::shared_ptr<ui::Button> button(const std::shared_ptr<ui::View>& root,
                                           std::string_view title) {
-  for (const auto& b : find<ui::Button>(root)) {
+  for (const auto& b : find<ui::Button>(root))
     if (b->title() == title) return b;
-  }
   return nullptr;
 }
 
@@ -93,37 +91,6 @@ class ControllerTest : public ServiceTest {
 
   std::shared_ptr<ui::Window> window;
   std::shared_ptr<ui::ViewController> host;
-};
-
-// Banners through their image step: social-proof counts and images served
-// by the reference service.
-class ImageTest : public ControllerTest {
- protected:
-  void SetUp() override {
-    ControllerTest::SetUp();
-    ASSERT_TRUE(banner::setSocialProofOrigin(baseUrl));
-  }
-  void TearDown() override {
-    banner::setSocialProofOrigin(banner::kDefaultSocialProofOrigin);
-    ControllerTest::TearDown();
-  }
-
-  // Starts the image step of a new banner; with wait, pumps the loop until
-  // its impression step ran.
-  std::shared_ptr<popUpController> present(const std::string& url, const Value& params,
-                                           const StringMap& client_map = {}, bool wait = true) {
-    const std::size_t before = count("imageSet called.");
-    auto banner = std::make_shared<popUpController>();
-    banner->downloadImage(url, host, "https://shop.example/home", params, "img", client_map);
-    EXPECT_TRUE(!wait || waitUntil([&] { return count("imageSet called.") > before; }));
-    return banner;
-  }
-  void socialProof(std::vector<service::SocialProofCount> counts) {
-    service::Scenario scenario;
-    scenario.socialProof = std::move(counts);
-    service.setScenario(std::move(scenario));
-  }
-  std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
 };
 
 }  // namespace tavrino::testing

@@ -13,6 +13,7 @@
 #include "banner/controller_test.hpp"
 #include "banner/pop_up_impression.hpp"
 #include "tavrino/banner/image_cache.hpp"
+#include "tavrino/banner/social_proof.hpp"
 #include "tavrino/runtime/registry.hpp"
 #include "tavrino/util/json_helpers.hpp"
 #include "tavrino/util/store.hpp"
@@ -32,7 +33,36 @@ Value counted(const Value& texts) {
   return params;
 }
 
-class ImageStepTest : public testing::ImageTest {};
+// Banners through their image step: social-proof counts and images served
+// by the reference service.
+class ImageStepTest : public testing::ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    ASSERT_TRUE(banner::setSocialProofOrigin(baseUrl));
+  }
+  void TearDown() override {
+    banner::setSocialProofOrigin(banner::kDefaultSocialProofOrigin);
+    ControllerTest::TearDown();
+  }
+
+  // Starts the image step of a new banner; with wait, pumps the loop until
+  // its impression step ran.
+  std::shared_ptr<popUpController> present(const std::string& url, const Value& params,
+                                           const StringMap& client_map = {}, bool wait = true) {
+    const std::size_t before = count("imageSet called.");
+    auto banner = std::make_shared<popUpController>();
+    banner->downloadImage(url, host, "https://shop.example/home", params, "img", client_map);
+    EXPECT_TRUE(!wait || waitUntil([&] { return count("imageSet called.") > before; }));
+    return banner;
+  }
+  void socialProof(std::vector<service::SocialProofCount> counts) {
+    service::Scenario scenario;
+    scenario.socialProof = std::move(counts);
+    service.setScenario(std::move(scenario));
+  }
+  std::string image(std::string_view name) { return baseUrl + "img/" + std::string(name); }
+};
 
 // The second banner with an image finds it cached under the encoded URL;
 // failed downloads are not cached and still show the banner, without image
@@ -139,7 +169,7 @@ TEST_F(ImageStepTest, ImageOfAPageViewThatEndedShowsNothing) {
 using testing::kTestEpoch;
 constexpr std::int64_t kDay = 86400;
 
-class ImpressionStepTest : public testing::ImageTest {};
+using ImpressionStepTest = ImageStepTest;
 
 TEST_F(ImpressionStepTest, ReportPairsFollowTheCampaign) {
   const std::pair<Value, StringMap> cases[] = {
