@@ -49,10 +49,8 @@ TEST_F(ClickButtonTest, CookiesOffStillReportsAndRaisesTheEvent) {
 }
 
 TEST_F(ClickButtonTest, TargetsOpenInsideOutsideOrNowhere) {
-  struct Case {
-    const char *uapp, *u_target, *opened, *browser;  // "": none
-  };
-  const Case cases[] = {
+  // "uapp", "u_target", what opens outside and what the browser loads ("": none).
+  const std::tuple<const char*, const char*, std::string, std::string> cases[] = {
       {"//shop.example/a", "", "", "https://shop.example/a"},
       {"https://shop.example/b?x=1", "0", "", "https://shop.example/b?x=1"},
       {"//shop.example/d", "1", "https://shop.example/d", ""},
@@ -62,20 +60,17 @@ TEST_F(ClickButtonTest, TargetsOpenInsideOutsideOrNowhere) {
       {"not a url", "1", "", ""},
       {"mailto:a@b\r\nX: y", "", "", ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [uapp, target, outside, browser] : cases) {
     const auto before = opened().size();
-    auto banner = popUp({{"zbid", "3"}, {"uapp", c.uapp}, {"u_target", c.u_target}, {"ccc", "0"}});
+    auto banner = popUp({{"zbid", "3"}, {"uapp", uapp}, {"u_target", target}, {"ccc", "0"}});
     ASSERT_TRUE(tapOk(banner));
     const auto now = opened();
     // The browser stays until closed.
-    EXPECT_EQ(std::tuple(now.size() - before, now.empty() ? "" : now.back(), attached(*banner),
-                         banner->inAppBrowser ? contentOf(*banner->inAppBrowser).request.url : ""),
-              std::tuple(*c.opened ? 1u : 0u,
-                         *c.opened     ? c.opened
-                         : now.empty() ? ""
-                                       : now.back(),
-                         *c.browser != 0, std::string(c.browser)))
-        << c.uapp;
+    EXPECT_EQ(
+        std::tuple(now.size() > before ? now.back() : "", now.size() - before, attached(*banner),
+                   banner->inAppBrowser ? contentOf(*banner->inAppBrowser).request.url : ""),
+        std::tuple(outside, outside.empty() ? 0u : 1u, !browser.empty(), browser))
+        << uapp;
   }
   EXPECT_TRUE(log().contains("click target is not a URL : not a url"));
 }
@@ -125,14 +120,12 @@ TEST_F(ClickButtonTest, WithoutItsHostTheRunMapWaitsButTheClickCounts) {
   orphan->customArray = {{"zbid", "8"},
                          {"run", {{"runc_class", "Tracker"}, {"runc_function", "clicked"}}}};
   banner->setClickCookie2(*orphan);
-  EXPECT_EQ(calls, 0);
-  EXPECT_TRUE(stored("qiv_c_8"));
+  EXPECT_TRUE(calls == 0 && stored("qiv_c_8"));
   awaitRequestWith(dispatch(), service, "/t", "zbid", "8");
 
   // A plain button carries no campaign: nothing is recorded.
   banner->setClickCookie(*ui::Button::make());
-  EXPECT_TRUE(log().contains("click sender carries no campaign.return."));
-  EXPECT_EQ(clickHits(), 1u);
+  EXPECT_TRUE(log().contains("click sender carries no campaign.return.") && clickHits() == 1u);
 }
 
 TEST_F(ClickButtonTest, TheClickMarksItsInboxMessageReadWhenTheInboxIsOn) {

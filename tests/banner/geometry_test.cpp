@@ -6,7 +6,6 @@
 
 #include "support/sdk_test.hpp"
 #include "tavrino/banner/geometry.hpp"
-#include "tavrino/platform/linux_system_info.hpp"
 
 namespace tavrino {
 namespace {
@@ -14,45 +13,7 @@ namespace {
 using Util::Metrics;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// A Constants made without arguments, and the density made with one, read
-// the main screen.
-class ScreenGeometryTest : public testing::SdkTest {};
-
-TEST_F(ScreenGeometryTest, DensityReadsTheMainScreen) {
-  dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo())
-      .setScreenNativeBounds({1242, 2688});
-  const Constants constants;
-  EXPECT_EQ(
-      std::vector({constants.default_width, constants.default_height, Util::density(828, 844)}),
-      std::vector({1242.0, 2688.0, 1.5}));
-}
-
-// Without "px" the image decides; unreadable counts as 500; every "px" goes.
-TEST(GeometryTest, FindRatioTable) {
-  struct Row {
-    const char *width, *height;
-    ui::Size image;
-    float ratio;
-  };
-  const Row rows[] = {{"300px", "250", {}, 1.2f},     {"300", "250", {0, 0}, 1.0f},
-                      {"300", "250", {600, 0}, 1.0f}, {"300", "250", {600, 400}, 1.5f},
-                      {"abcpx", "100", {}, 5.0f},     {"300", "100px", {}, 3.0f},
-                      {"3pxpx0", "100", {}, 0.3f},    {"99999999999999999999px", "1000", {}, 0.5f},
-                      {"0px", "300", {}, 0.0f}};
-  for (const auto& row : rows) {
-    EXPECT_FLOAT_EQ(Util::findRatio(row.width, row.height, row.image), row.ratio)
-        << row.width << " / " << row.height;
-  }
-  EXPECT_TRUE(std::isinf(Util::findRatio("300px", "0px", {})));
-  EXPECT_TRUE(std::isnan(Util::findRatio("0px", "0px", {})));
-}
-
 TEST(GeometryTest, FinalMetricsTable) {
-  struct Row {
-    std::int64_t maxWidth, maxHeight, width, height;
-    float ratio;
-    std::optional<Metrics> expected;
-  };
   const float inf = std::numeric_limits<float>::infinity();
   // In order: fits (width follows, no cap afterwards); fits, wider (height
   // follows); already in shape; width cap, height follows; height cap undoes
@@ -60,40 +21,25 @@ TEST(GeometryTest, FinalMetricsTable) {
   // precision (11 / 1.1f is 10, not 9.99; 10 * 1.3f is 13, not 12.99); a
   // height of 0 makes the shape test divide by zero, still a plain result;
   // then what cannot be computed, results beyond 64 bits last.
-  const Row rows[] = {{355, 600, 300, 300, 1.5f, Metrics{450, 300}},
-                      {355, 600, 300, 200, 2.0f, Metrics{300, 150}},
-                      {355, 600, 300, 200, 1.5f, Metrics{300, 200}},
-                      {355, 600, 500, 500, 1.0f, Metrics{355, 355}},
-                      {355, 400, 500, 500, 1.0f, Metrics{400, 400}},
-                      {355, 400, 300, 500, 0.5f, Metrics{200, 400}},
-                      {355, 600, 355, 300, 1.0f, Metrics{355, 300}},
-                      {11, 100, 20, 10, 1.1f, Metrics{11, 10}},
-                      {100, 10, 50, 20, 1.3f, Metrics{13, 10}},
-                      {355, 600, 300, 0, 1.5f, Metrics{300, 200}},
-                      {355, 600, 500, 500, 0.0f, {}},
-                      {355, 600, 500, 500, inf, {}},
-                      {355, 600, 500, 500, std::nanf(""), {}},
-                      {1, 10, 5, 20, 1e30f, {}}};
-  for (const auto& r : rows) {
-    EXPECT_EQ(Util::finalMetrics(r.maxWidth, r.maxHeight, r.width, r.height, r.ratio), r.expected)
-        << r.maxWidth << " " << r.maxHeight << " " << r.width << " " << r.height << " " << r.ratio;
-  }
-}
-
-// The scan stops at the first other character; the length counts them all.
-TEST(GeometryTest, HexColours) {
-  const auto rgba = [](double r, double g, double b, double a = 255) {
-    return ui::Color{r / 255, g / 255, b / 255, a / 255};
-  };
-  const std::pair<std::string_view, ui::Color> rows[] = {{"#FF000080", rgba(255, 0, 0, 128)},
-                                                         {" \n00ff00\t ", rgba(0, 255, 0)},
-                                                         {"##12#34#56", rgba(0x12, 0x34, 0x56)},
-                                                         {"12345z", rgba(0x01, 0x23, 0x45)},
-                                                         {"0x1234", rgba(0, 0x12, 0x34)}};
-  for (const auto& [text, colour] : rows) EXPECT_EQ(Util::hexToUIColor(text), colour) << text;
-  for (std::string_view bad :
-       {"", "#", "abc", "#fff", "1234567", "123456789", "GG0000", "zz00ff"}) {
-    EXPECT_EQ(Util::hexToUIColor(bad), Util::kDefaultColor) << bad;
+  const std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t, float,
+                   std::optional<Metrics>>
+      rows[] = {{355, 600, 300, 300, 1.5f, Metrics{450, 300}},
+                {355, 600, 300, 200, 2.0f, Metrics{300, 150}},
+                {355, 600, 300, 200, 1.5f, Metrics{300, 200}},
+                {355, 600, 500, 500, 1.0f, Metrics{355, 355}},
+                {355, 400, 500, 500, 1.0f, Metrics{400, 400}},
+                {355, 400, 300, 500, 0.5f, Metrics{200, 400}},
+                {355, 600, 355, 300, 1.0f, Metrics{355, 300}},
+                {11, 100, 20, 10, 1.1f, Metrics{11, 10}},
+                {100, 10, 50, 20, 1.3f, Metrics{13, 10}},
+                {355, 600, 300, 0, 1.5f, Metrics{300, 200}},
+                {355, 600, 500, 500, 0.0f, {}},
+                {355, 600, 500, 500, inf, {}},
+                {355, 600, 500, 500, std::nanf(""), {}},
+                {1, 10, 5, 20, 1e30f, {}}};
+  for (const auto& [maxWidth, maxHeight, width, height, ratio, expected] : rows) {
+    EXPECT_EQ(Util::finalMetrics(maxWidth, maxHeight, width, height, ratio), expected)
+        << maxWidth << " " << maxHeight << " " << width << " " << height << " " << ratio;
   }
 }
 

@@ -239,24 +239,21 @@ TEST_F(ImpressionStepTest, HostFunctionsAndCallbacksRunBeforeTheBanner) {
 }
 
 TEST_F(ImpressionStepTest, CookieEndsFollowTheLifetimesInMinutes) {
-  struct Case {
-    Value params;
-    std::int64_t show, repeat, impression;  // seconds from now
-  };
-  // Defaults: "cend" 1440 minutes and a day; the impression "icend" 60;
-  // "icend" 0 or no number: "cend" and a day, like the show cookie.
-  const Case cases[] = {{Value::object(), 2 * kDay, 2 * kDay, 3600},
-                        {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, 600, 300, 90},
-                        {{{"icend", "0"}, {"cend", "60"}}, 3600 + kDay, 3600 + kDay, 3600 + kDay},
-                        {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "x"}, {"cend", "y"}},
-                         2 * kDay,
-                         2 * kDay,
-                         2 * kDay}};
-  for (const auto& c : cases) {
-    const auto ends = banner::impressionEnds(c.params, kTestEpoch);
-    EXPECT_EQ(std::tuple(ends.show, ends.repeat, ends.impression),
-              std::tuple(c.show + kTestEpoch, c.repeat + kTestEpoch, c.impression + kTestEpoch))
-        << c.params.dump();
+  // The show, repeat and impression ends, in seconds from now. Defaults:
+  // "cend" 1440 minutes and a day; the impression "icend" 60; "icend" 0 or
+  // no number: "cend" and a day, like the show cookie.
+  const std::pair<Value, std::vector<std::int64_t>> cases[] = {
+      {Value::object(), {2 * kDay, 2 * kDay, 3600}},
+      {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, {600, 300, 90}},
+      {{{"icend", "0"}, {"cend", "60"}}, {3600 + kDay, 3600 + kDay, 3600 + kDay}},
+      {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "x"}, {"cend", "y"}},
+       {2 * kDay, 2 * kDay, 2 * kDay}}};
+  for (const auto& [params, seconds] : cases) {
+    const auto ends = banner::impressionEnds(params, kTestEpoch);
+    EXPECT_EQ((std::vector{ends.show - kTestEpoch, ends.repeat - kTestEpoch,
+                           ends.impression - kTestEpoch}),
+              seconds)
+        << params.dump();
   }
   EXPECT_EQ(banner::impressionEnds({{"icend", "1e300"}}, kTestEpoch).impression, INT64_MAX);
 }
