@@ -418,14 +418,13 @@ TEST_F(BadgeContentTest, TextAndImageBadgesAndTypesThatDrawNothing) {
       std::tuple(ui::TextAlignment::right, ui::Font{"Helvetica Neue", 18}, "-20%",
                  ui::Color{0, 1, 0, 1}, ui::Color{1, 0, 0, 1}, false));
 
-  // Defaults: system font at 15, white on black, centred; a missing family
-  // falls back to the system font; unknown positions are natural.
-  auto plain = text({{"sff", "Comic Papyrus"}});
+  // Defaults: system font at 15, white on black; a missing family falls
+  // back to the system font; unknown positions are natural.
+  auto plain = text({{"sff", "Comic Papyrus"}, {"position", "justify"}});
   EXPECT_EQ(std::tuple(plain->effectiveFont(), plain->textColor(), plain->backgroundColor(),
                        plain->textAlignment()),
             std::tuple(ui::Font::systemFont(15), ui::Color{1, 1, 1, 1}, ui::Color{0, 0, 0, 1},
-                       ui::TextAlignment::center));
-  EXPECT_EQ(text({{"position", "justify"}})->textAlignment(), ui::TextAlignment::natural);
+                       ui::TextAlignment::natural));
 
   // By default 100 from the left, 50 tall.
   const std::pair<Value, ui::Rect> frames[] = {

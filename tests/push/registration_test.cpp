@@ -62,7 +62,7 @@ TEST_F(RegistrationTest, SettingsStatusThatRegistersDependsOnTheVersion) {
   EXPECT_EQ(stored("qiv_provisional"), "1");
 }
 
-// Before 10 the legacy registration; before 8 none. The delegate is
+// Before 10 the legacy registration. The delegate is
 // installed from 10 by register or a construction with push on.
 TEST_F(RegistrationTest, OlderSystemsUseTheLegacyRegistrationAndNoDelegate) {
   Tavrino client(baseUrl, "1", "0");
@@ -73,11 +73,6 @@ TEST_F(RegistrationTest, OlderSystemsUseTheLegacyRegistrationAndNoDelegate) {
   const auto request = application().userNotificationSettingsRequests()[0];
   EXPECT_TRUE(request.types == 7u && request.categoryIdentifiers.empty() &&
               center().requestedAuthorizationOptions().empty());
-  setSystemVersion("7.1");
-  client.requestPermission(application(), "0");
-  EXPECT_TRUE(
-      staysFalse([] { return application().userNotificationSettingsRequests().size() > 1; }));
-  EXPECT_EQ(stepsAmong({"request permission called"}).size(), 2u);
 
   Util::setCookieToQIVDefaults("_enable_push", "1");
   setSystemVersion("9.0");
