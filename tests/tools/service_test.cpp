@@ -85,25 +85,20 @@ TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
   EXPECT_EQ(service_.requests("/jsonlog").size(), 1u);
 }
 
+// Campaign, settings, category, social-proof and image answers are what the
+// SDK's own tests stand on; here what they would not notice.
 TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
-  EXPECT_EQ(Json::parse(get("/d?&p=Home&s=1")),
-            Json::parse(R"([{"function":"ui_sb","params":{"img":")" + base_ + R"(img/a.png"}}])"));
-  EXPECT_EQ(get("/d?&e=cart&n=2"), R"([{"function":"add_act","params":{"id":"7"}}])");
-  EXPECT_EQ(get("/d?&e=cart&n=3"), "[]");
-  EXPECT_EQ(get("/d?"), "[]");
-  EXPECT_EQ(get("/sdk/v1/d?&p=Home").substr(0, 2), "[{") << "endpoints known by their path's end";
-  EXPECT_EQ(get("/cmpdata?&s=1"), R"({"settings":{"iosproappr":"1"}})");
-  EXPECT_EQ(get("/appinboxcat?"), R"([{"NAME":"news"},{"NAME":"deals","ID":2}])");
-  EXPECT_EQ(get("/sproof/?s=9&t=5&i=7&e=g"), R"([{"7":{"5":42}}])");
-  EXPECT_EQ(get("/sproof/?s=9&t=5&i=8&e=g"), "[]");
+  EXPECT_EQ(Json::parse(get("/sdk/v1/d?&p=Home&s=1")),
+            Json::parse(R"([{"function":"ui_sb","params":{"img":")" + base_ + R"(img/a.png"}}])"))
+      << "endpoints known by their path's end";
+  for (const char* target : {"/d?&e=cart&n=3", "/d?", "/sproof/?s=9&t=5&i=8&e=g"}) {
+    EXPECT_EQ(get(target), "[]") << target;
+  }
   for (const char* target : {"/u?&token=1", "/pn/gm.php?&a=1", "/platform/sendnot.php?"}) {
     EXPECT_EQ(get(target), "{}") << target;
   }
-  EXPECT_EQ(get("/img/anything.png"), builtInImage());
-  // The built-in test images by name.
-  for (const char* name : {"sample.png", "sample.jpg", "sample.gif", "bomb.png"}) {
-    ASSERT_TRUE(builtInImage(name)) << name;
-    EXPECT_EQ(get(std::string("/img/") + name), *builtInImage(name)) << name;
+  for (const char* name : {"sample.jpg", "sample.gif"}) {
+    EXPECT_EQ(get(std::string("/img/") + name), builtInImage(name).value_or("?")) << name;
   }
   get("/nothing-here", 404);
   get("/xd", 404);
@@ -141,17 +136,10 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
 }
 
 TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop) {
-  service_.setBehavior("/d", Behavior::delayed(150ms));
-  const auto asked = std::chrono::steady_clock::now();
-  EXPECT_EQ(get("/d?&p=Other"), "[]");
-  EXPECT_GE(std::chrono::steady_clock::now() - asked, 150ms);
-
   service_.setBehavior("/t", Behavior::failing(Failure::status500));
   get("/t?", 500);
   service_.setBehavior("/t", Behavior::failing(Failure::garbage));
-  const std::string garbage = get("/t?");
-  EXPECT_FALSE(Json::accept(garbage));
-  EXPECT_NE(garbage.find('\0'), std::string::npos);
+  EXPECT_NE(get("/t?").find('\0'), std::string::npos) << "garbage";
   service_.setBehavior("/t", Behavior::failing(Failure::dropConnection));
   EXPECT_FALSE(client().Get("/t?"));
 
@@ -191,16 +179,11 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
 
   service_.setBehavior("/cmp*", Behavior::failing(Failure::hugeBody));
   std::size_t bytes = 0;
-  std::string edges;
-  auto huge = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
-    if (bytes == 0) edges += data[0];
+  auto huge = client().Get("/cmpdata?", [&](const char*, std::size_t length) {
     bytes += length;
-    if (bytes >= kHugeBodyBytes - 2) edges = edges.substr(0, 1) + data[length - 1];
     return true;
   });
-  ASSERT_TRUE(huge);
-  EXPECT_EQ(bytes, kHugeBodyBytes);
-  EXPECT_EQ(edges, "[]");
+  EXPECT_TRUE(huge && bytes == kHugeBodyBytes) << bytes;
 
   // A hang lasts until the service stops, as does an idle keep-alive
   // connection the library would otherwise wait out.

@@ -97,10 +97,11 @@ TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsItInOrder) {
   const auto changes = mirror->take();
   ASSERT_EQ(changes.appeared.size(), 3u) << "one line per banner, not per view";
   EXPECT_TRUE(changes.gone.empty());
-  const std::string described = mirror->describe(popUp->view()->identity());
-  EXPECT_TRUE(has(described, "WebView [document] 300x250")) << described;
-  EXPECT_TRUE(has(described, "#qiv_close")) << described;
-  EXPECT_TRUE(has(mirror->describe(strip->view()->identity()), "Button \"Go\""));
+  const std::string described =
+      mirror->describe(popUp->view()->identity()) + mirror->describe(strip->view()->identity());
+  for (const char* part : {"WebView [document] 300x250", "#qiv_close", "Button \"Go\""}) {
+    EXPECT_TRUE(has(described, part)) << described;
+  }
 
   // The document goes whole into the iframe, escaped for the attribute;
   // campaign markup never lands in the page itself, host text is escaped;
@@ -119,14 +120,12 @@ TEST_F(SimMirrorTest, KeepsTheTreeAsBannersComeAndGoAndDrawsItInOrder) {
   strip->view()->setHidden(true);
   EXPECT_TRUE(has(pictureHtml(*mirror, ""), "display:none;"));
   EXPECT_EQ(mirror->take().changed, 1);
-  const auto popUpRoot = popUp->view()->identity();
-  const std::string before = mirror->describe(popUpRoot);
+  const std::string before = mirror->describe(popUp->view()->identity());
   popUp->view()->removeFromSuperview();
   pictured->view()->removeFromSuperview();
   const auto gone = mirror->take();
   EXPECT_EQ(gone.gone.size(), 2u);
   EXPECT_EQ(gone.gone[0], before);
-  EXPECT_EQ(mirror->find(popUpRoot), nullptr);
   EXPECT_EQ(mirror->find(popUp->webView->identity()), nullptr) << "the subtree goes with it";
   EXPECT_EQ(tree(mirror->nodes()), tree(freshMirror()));
 
@@ -198,7 +197,6 @@ TEST(SimRunFiles, EscapingEncodingSlugsAndAStoreDiffWithoutPageViewBookkeeping) 
   EXPECT_EQ(changes, (std::vector<Change>{{"new", std::nullopt, ""},
                                           {"segment", "a 1", "b 1"},
                                           {"gone", "x", std::nullopt}}));
-  EXPECT_EQ(slug("Show Home p=Home!"), "show-home-p-home");
   EXPECT_EQ(slug("***"), "step");
 }
 
@@ -221,24 +219,6 @@ TEST(SimRunFiles, OutputFolderIsEmptiedOnlyWhenTheSimulatorMadeIt) {
   EXPECT_TRUE(std::filesystem::exists(foreign / "thesis.txt"));
   std::ofstream(dir.path() / "file") << "x";
   EXPECT_FALSE(prepareOutputFolder(dir.path() / "file", &error));
-}
-
-TEST_F(SimMirrorTest, ChromiumScreenshotsThePicture) {
-  const auto chromium = findChromium();
-  if (!chromium) GTEST_SKIP() << "chromium is not installed";
-  auto box = ui::View::make(ui::Rect::make(10, 10, 100, 100));
-  box->setBackgroundColor(ui::Color{1, 0, 0, 1});
-  window->addSubview(box);
-  testing::TempDir dir;
-  const auto html = dir.path() / "p.html";
-  std::ofstream(html) << pictureHtml(*mirror, "box");
-  const auto png = dir.path() / "p.png";
-  ASSERT_TRUE(
-      screenshot(*chromium, html, png, 390, 844, dir.path() / "profile", std::chrono::seconds(60)));
-  std::ifstream in(png, std::ios::binary);
-  char signature[8] = {};
-  in.read(signature, 8);
-  EXPECT_EQ(std::string(signature + 1, 3), "PNG");
 }
 
 TEST(SimExtensionProcess, CollectsStreamsAndExitCodeAndEndsAHangWhileTheLoopTurns) {

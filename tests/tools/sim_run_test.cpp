@@ -103,64 +103,45 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   EXPECT_EQ(visited,
             (std::vector<std::string>{"Home", "Listing", "Product", "Cart", "Offers", "Inbox"}));
   EXPECT_EQ(queryValue(t.hits("/d").at(2), "shop"), "1234");
-  Json perPath = summary["hits"];
-  perPath.erase("/t");
-  EXPECT_EQ(perPath, Json::parse(R"({"/appinboxcat": 1, "/cmpdata": 1, "/d": 6,
-      "/img/popup.png": 1, "/img/push.png": 1, "/img/strip.png": 1, "/sproof/": 1, "/u": 1})"));
   EXPECT_EQ(summary["hitCount"], t.of("hit").size()) << "every hit is on the timeline";
   EXPECT_EQ(queryValue(t.hits("/u").at(0), "endpoint"), "5a1e0c7f9b3d2e4a6c8f0b1d3e5a7c9f");
-
-  // Views and clicks of every campaign the steps reach, the push's delivery
-  // and click among them, as the service sees them.
-  std::set<std::string> tracked;
-  for (const auto& hit : t.hits("/t")) {
-    tracked.insert(queryValue(hit, "a") + " " + queryValue(hit, "zbid") + " " +
-                   queryValue(hit, "qivcfrom"));
+  // The summary: what the SDK decided, read from its log (the inbox campaign
+  // filed, the action, the label...); the hits per endpoint; the inbox: the
+  // campaign filed on Home, and the push the extension filed into the
+  // group's inbox, read since it was tapped. Tracking reports and banner
+  // decisions vary in number with timing.
+  Json whole = summary;
+  for (const char* varies : {"kind", "step", "time", "text", "hitCount", "pictures"}) {
+    whole.erase(varies);
   }
-  const std::set<std::string> reached{"v 101 (absent)", "v 201 (absent)", "v 301 (absent)",
-                                      "v 302 (absent)", "v 401 (absent)", "v 501 (absent)",
-                                      "c 102 (absent)", "c 301 (absent)", "c 401 (absent)",
-                                      "v 601 pushview", "c 601 pushclick"};
-  EXPECT_TRUE(std::includes(tracked.begin(), tracked.end(), reached.begin(), reached.end()));
-
-  // What the SDK decided, read from its log: each banner campaign shown, the
-  // inbox campaign filed, the action and the label.
-  const Json& decisions = summary["decisions"];
-  EXPECT_GE(decisions.value("shown", 0), 8);
-  EXPECT_EQ(summary["campaignViews"], 8);
-  EXPECT_EQ((std::vector<int>{decisions.value("filed", 0), decisions.value("action", 0),
-                              decisions.value("label", 0)}),
-            (std::vector<int>{1, 1, 1}));
+  whole["hits"].erase("/t");
+  whole["decisions"].erase("shown");
+  EXPECT_EQ(whole, Json::parse(R"({"campaignViews": 8,
+      "decisions": {"action": 1, "badge": 3, "click": 2, "filed": 1, "hostMethod": 1, "label": 1,
+                    "push": 2},
+      "hits": {"/appinboxcat": 1, "/cmpdata": 1, "/d": 6, "/img/popup.png": 1, "/img/push.png": 1,
+               "/img/strip.png": 1, "/sproof/": 1, "/u": 1},
+      "inbox": [{"id": "103", "category": "news", "title": "Spring collection", "status": "2",
+                 "channel": "campaign"},
+                {"id": "601", "category": "offers", "title": "Your cart misses you", "status": "1",
+                 "channel": "push"}],
+      "pictureCount": 12, "pngCount": 0, "warnings": 0, "unsupported": 0})"));
   // The segment, and the listing badges telling the host which items got one.
   Json methods = Json::array();
-  for (const auto& line : t.of("hostMethod")) methods.push_back(line["method"]);
-  EXPECT_EQ(methods, Json::parse(R"(["ListingViewController.segmentEntered:",
-      "ListingViewController.badgesLaid:"])"));
-  EXPECT_EQ(t.of("hostMethod").back()["argument"], Json::parse(R"({"qivlid": "A1,C3"})"));
+  for (const auto& line : t.of("hostMethod")) methods.push_back({line["method"], line["argument"]});
+  EXPECT_EQ(methods.at(1),
+            Json::parse(R"(["ListingViewController.badgesLaid:", {"qivlid": "A1,C3"}])"));
+  EXPECT_EQ(methods.at(0)[0], "ListingViewController.segmentEntered:");
   std::map<std::string, Json> stored;
   for (const auto& change : t.of("store")) stored[change["key"]] = change;
   EXPECT_TRUE(has(stored["segment"]["after"].dump(), "returning "));
   EXPECT_TRUE(stored.contains("qivo.custom.events_add_to_cart") && stored.contains("utm_campaign"));
-
-  // The inbox, listed by category: the campaign filed on Home, and the push
-  // the extension filed into the group's inbox, read since it was tapped.
-  EXPECT_EQ(summary["inbox"], Json::parse(R"([
-      {"id": "103", "category": "news", "title": "Spring collection", "status": "2",
-       "channel": "campaign"},
-      {"id": "601", "category": "offers", "title": "Your cart misses you", "status": "1",
-       "channel": "push"}])"));
-  std::map<std::string, std::size_t> listed;
-  for (const auto& line : t.of("inbox")) {
-    if (line.contains("category")) listed[line["category"]] = line["messages"].size();
-  }
-  EXPECT_EQ(listed, (std::map<std::string, std::size_t>{{"news", 1}, {"offers", 1}, {"deals", 0}}));
 
   // One picture per screen state, drawn from the mirror as a user sees them:
   // loads finished (no spinner left), references decoded, and badges that
   // leave the item they label readable.
   const auto pictures = t.of("picture");
   ASSERT_EQ(pictures.size(), summary["pictureCount"].get<std::size_t>());
-  ASSERT_GE(pictures.size(), 6u);
   EXPECT_EQ(std::filesystem::path(pictures[0]["html"].get<std::string>()).parent_path(),
             summary["pictures"].get<std::string>());
   std::string drawn;
@@ -187,9 +168,6 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
                                 R"("openedUrl":"tavrinodemo://cart"})"}) {
     EXPECT_TRUE(has(host, part)) << part;
   }
-  EXPECT_EQ(std::make_pair(summary["unsupported"], summary["warnings"]),
-            std::make_pair(Json(0), Json(0)))
-      << "every step did what it says";
 }
 
 TEST_F(SimRunTest, PlaysAgainstAServiceGivenByAddressAndShowsItsHits) {
