@@ -148,6 +148,8 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   for (const auto& picture : pictures) drawn += readFile(picture["html"].get<std::string>());
   EXPECT_TRUE(has(drawn, "data-restoration=\"item_C3\"") && has(drawn, "Mountain boot"));
   EXPECT_FALSE(has(drawn, "class=\"spinner\""));
+  EXPECT_TRUE(has(drawn, "srcdoc=\"") && !has(drawn, "<h2>Welcome back!"))
+      << "campaign markup only inside the escaped frame";
   EXPECT_TRUE(has(drawn, "Free delivery from 50 \u20ac"));
   EXPECT_TRUE(has(drawn, "data-restoration=\"qiv_badge\""));
   EXPECT_FALSE(std::regex_search(
