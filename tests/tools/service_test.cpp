@@ -60,17 +60,14 @@ class ServiceTest : public ::testing::Test {
   std::string base_;
 };
 
+// Methods, headers and bodies as recorded are proven by the URL session's
+// tests; here the query's decoding.
 TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
   const std::string target = "/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&";
-  auto cli = client();
-  auto result = cli.Get(target, {{"X-Test", "yes"}});
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result->body, "{}");
-  ASSERT_TRUE(cli.Post("/jsonlog?&type=sdklog", R"({"message":"x"})", "application/json"));
-
+  EXPECT_EQ(get(target), "{}");
   const auto all = service_.requests();
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(std::tie(all[0].method, all[0].path, all[0].target), std::tie("GET", "/t", target));
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(std::tie(all[0].path, all[0].target), std::tie("/t", target));
   EXPECT_EQ(all[0].query, (Pairs{{"b", "2"},
                                  {"a", "x&y"},
                                  {"b", "1"},
@@ -79,10 +76,6 @@ TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
                                  {"flag", ""},
                                  {"bad", "%zz"}}));
   EXPECT_EQ(all[0].queryValues("b"), (std::vector<std::string>{"2", "1"}));
-  EXPECT_EQ(all[0].header("x-test"), "yes");
-  EXPECT_EQ(std::make_tuple(all[1].method, all[1].body, all[1].header("Content-Type")),
-            std::make_tuple("POST", R"({"message":"x"})", "application/json"));
-  EXPECT_EQ(service_.requests("/jsonlog").size(), 1u);
 }
 
 // Campaign, settings, category, social-proof and image answers are what the
@@ -136,13 +129,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
 }
 
 TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop) {
-  service_.setBehavior("/t", Behavior::failing(Failure::status500));
-  get("/t?", 500);
-  service_.setBehavior("/t", Behavior::failing(Failure::garbage));
-  EXPECT_NE(get("/t?").find('\0'), std::string::npos) << "garbage";
-  service_.setBehavior("/t", Behavior::failing(Failure::dropConnection));
-  EXPECT_FALSE(client().Get("/t?"));
-
+  // Status 500, garbage, a dropped connection, a slow drip and a huge body
+  // are proven by the URL session's tests, as failures of the transfer.
   auto once = Behavior::answering(201, "scripted", "text/plain");
   once.times = 1;
   service_.setBehavior("/u", once);
@@ -170,21 +158,6 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   EXPECT_FALSE(cut);
   EXPECT_EQ(received, whole.substr(0, whole.size() / 2));
 
-  auto drip = Behavior::failing(Failure::slowDrip);
-  drip.dripInterval = 20ms;
-  service_.setBehavior("/cmp*", drip);
-  const auto before = std::chrono::steady_clock::now();
-  EXPECT_EQ(get("/cmpdata?"), whole);
-  EXPECT_GE(std::chrono::steady_clock::now() - before, 20ms * (whole.size() - 1));
-
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::hugeBody));
-  std::size_t bytes = 0;
-  auto huge = client().Get("/cmpdata?", [&](const char*, std::size_t length) {
-    bytes += length;
-    return true;
-  });
-  EXPECT_TRUE(huge && bytes == kHugeBodyBytes) << bytes;
-
   // A hang lasts until the service stops, as does an idle keep-alive
   // connection the library would otherwise wait out.
   service_.setBehavior("/cmp*", Behavior::failing(Failure::hang));
@@ -194,7 +167,7 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   });
   auto idle = client(/*keepAlive=*/true);
   ASSERT_TRUE(idle.Get("/appinboxcat?"));
-  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 6, 10s));
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 4, 10s));
   EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
   const auto recorded = service_.requests().size();
   const auto stopping = std::chrono::steady_clock::now();
