@@ -106,17 +106,9 @@ TEST(SimScenario, FilesLoadOrNameThemselvesAndTheShippedOneHasEveryStepKind) {
   EXPECT_FALSE(kinds.contains(StepAction(WaitStep{}).index()));
 }
 
-TEST(SimOptions, ArgumentsChooseScenarioServiceOutputAndStyle) {
-  const auto parsed = parseArguments(
-      {"--scenario", "s.json", "--service", "http://h:1/", "--out", "o", "--json", "--no-png"},
-      "default.json", true);
-  ASSERT_TRUE(parsed.options);
-  const Options& o = *parsed.options;
-  EXPECT_EQ(std::make_tuple(o.scenarioFile.string(), o.serviceUrl, o.outputFolder.string(), o.png,
-                            o.style),
-            std::make_tuple("s.json", "http://h:1/", "o", false, Timeline::Style::json));
-  // Colour only on a terminal, unless asked either way.
-  EXPECT_EQ(parseArguments({}, "d.json", false).options->style, Timeline::Style::plain);
+// The options a run takes are proven by the simulator's runs; here the
+// choices no run makes.
+TEST(SimOptions, NoColourOnATerminalWhenAskedAndUsageMistakes) {
   EXPECT_EQ(parseArguments({"--no-color"}, "d.json", true).options->style, Timeline::Style::plain);
   EXPECT_EQ(parseArguments({"--out", ""}, "d.json", false).exitCode, 2);
   EXPECT_EQ(parseArguments({"--help"}, "d.json", false).exitCode, 0);
