@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "desktop_host.hpp"
 #include "desktop_session/desktop_session.hpp"
@@ -66,10 +65,6 @@ class Screenshot {
       }
     }
     return n;
-  }
-  void save(const fs::path& file) const {
-    fs::create_directories(file.parent_path());
-    if (texture_) gdk_texture_save_to_png(texture_, file.c_str());
   }
   int width() const { return width_; }
   int height() const { return height_; }
@@ -173,22 +168,56 @@ class DesktopHostTest : public ::testing::Test {
   std::unique_ptr<desktop_host::DesktopHost> host;
 };
 
-TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
+// One session: the Home pop-up twice (closed by a real pointer, then left
+// through its link), the listing's badges, and a page request refused unsent.
+TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
+  // The desktop's handler of the link's scheme (and of text files) records
+  // what it was given.
+  const fs::path opened = session.root() / "opened.txt", handler = session.root() / "handler.sh";
+  std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " << opened << "\n";
+  fs::permissions(handler, fs::perms::owner_all);
+  const fs::path apps = session.dataHome() / "applications";
+  fs::create_directories(apps);
+  fs::create_directories(session.configHome());
+  std::ofstream(apps / "tavrinodemo.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Demo\nExec=" << handler.string()
+      << " %u\nMimeType=x-scheme-handler/tavrinodemo;text/plain;\n";
+  const std::string handlers =
+      "x-scheme-handler/tavrinodemo=tavrinodemo.desktop;\ntext/plain=tavrinodemo.desktop;\n";
+  std::ofstream(apps / "mimeinfo.cache") << "[MIME Cache]\n" << handlers;
+  std::ofstream(session.configHome() / "mimeapps.list") << "[Default Applications]\n" << handlers;
+  // Campaign data never opens local files, whatever claims them.
+  std::ofstream(session.root() / "note.txt") << "private\n";
+  platform::current().application().openURL("file://" + (session.root() / "note.txt").string());
+
+  // A page request whose header would split it fails unsent.
+  struct Failures : ui::WebViewNavigationDelegate {
+    std::string error;
+    void didFailNavigation(ui::WebView&, const std::string& e) override { error = e; }
+  };
+  auto failures = std::make_shared<Failures>();
+  auto page = ui::WebView::make();
+  page->setNavigationDelegate(failures);
+  platform::URLRequest request;
+  request.url = service.baseUrl() + "page";
+  request.headers = {{"X-Id", "1\r\nHost: elsewhere"}};
+  page->load(request);
+  EXPECT_TRUE(waitUntil([&] { return !failures->error.empty(); }, 5s));
+  EXPECT_TRUE(service.requests("/page").empty());
+
   host->showHome();
-  const auto web = loadedPopUp();
+  auto web = loadedPopUp();
   ASSERT_TRUE(web);
   const Screenshot picture = shot();
-  picture.save(fs::path(TAVRINO_ARTEFACT_DIR) / "desktop_host_popup.png");
-
   // Just inside each edge (and at the centre, where the spinner was) the
   // page's colour; just outside, not.
   const ui::Rect f = inWindow(*web);
   const double midX = f.origin.x + f.width() / 2, midY = f.origin.y + f.height() / 2;
   const double left = f.origin.x, right = f.origin.x + f.width(), top = f.origin.y,
                bottom = f.origin.y + f.height();
-  const std::vector<std::pair<double, double>> inside{
+  const std::pair<double, double> inside[] = {
       {left + 3, midY}, {right - 4, midY}, {midX, top + 3}, {midX, bottom - 4}, {midX, midY}};
-  const std::vector<std::pair<double, double>> outside{
+  const std::pair<double, double> outside[] = {
       {left - 4, midY}, {right + 3, midY}, {midX, top - 4}, {midX, bottom + 3}};
   for (const auto& [x, y] : inside)
     EXPECT_TRUE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
@@ -196,10 +225,8 @@ TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
     EXPECT_FALSE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
   // The spinner stopped and hides: nothing is drawn over the loaded page.
   for (const auto& spinner : viewsOf<ui::ActivityIndicator>(host->host().window())) {
-    EXPECT_FALSE(spinner->isAnimating());
-    EXPECT_TRUE(spinner->isHidden());
+    EXPECT_FALSE(spinner->isAnimating() || !spinner->isHidden());
   }
-
   // A real pointer click on the close button reaches its target (the window
   // sits at the screen's origin: there is no window manager).
   std::shared_ptr<ui::Button> close;
@@ -213,62 +240,34 @@ TEST_F(DesktopHostTest, HtmlPopUpRunsInWebKitAtTheFrameTheSdkComputed) {
                  std::to_string(int(at.origin.y + at.height() / 2)), "click", "1"})
       .finish(5s);
   EXPECT_TRUE(waitUntil([&] { return webViews().empty(); }, 5s));
-}
 
-TEST_F(DesktopHostTest, LinkFollowedInTheBannerIsAClickOpenedByTheDesktopHandler) {
-  // The desktop's handler of the link's scheme (and of text files) records
-  // what it was given.
-  const fs::path opened = session.root() / "opened.txt";
-  const fs::path handler = session.root() / "handler.sh";
-  std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " << opened << "\n";
-  fs::permissions(handler, fs::perms::owner_all);
-  fs::create_directories(session.dataHome() / "applications");
-  fs::create_directories(session.configHome());
-  std::ofstream(session.dataHome() / "applications" / "tavrinodemo.desktop")
-      << "[Desktop Entry]\nType=Application\nName=Demo\nExec=" << handler.string()
-      << " %u\nMimeType=x-scheme-handler/tavrinodemo;text/plain;\n";
-  std::ofstream(session.dataHome() / "applications" / "mimeinfo.cache")
-      << "[MIME Cache]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop;\n"
-      << "text/plain=tavrinodemo.desktop;\n";
-  std::ofstream(session.configHome() / "mimeapps.list")
-      << "[Default Applications]\nx-scheme-handler/tavrinodemo=tavrinodemo.desktop\n"
-      << "text/plain=tavrinodemo.desktop\n";
-  // Campaign data never opens local files, whatever claims them.
-  std::ofstream(session.root() / "note.txt") << "private\n";
-  platform::current().application().openURL("file://" + (session.root() / "note.txt").string());
-
+  // Again, and the link in the page is followed: a click, opened by the
+  // desktop's handler, and the pop-up gone from the screen too.
   host->showHome();
-  const auto web = loadedPopUp();
+  web = loadedPopUp();
   ASSERT_TRUE(web);
-  const ui::Rect frame = inWindow(*web);
-  auto* page = dynamic_cast<gtk::WebKitPage*>(&web->page());
-  ASSERT_TRUE(page);
-  webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(page->widget()),
+  auto* webkit = dynamic_cast<gtk::WebKitPage*>(&web->page());
+  ASSERT_TRUE(webkit);
+  webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(webkit->widget()),
                                       "document.getElementById('shop').click()", -1, nullptr,
                                       nullptr, nullptr, nullptr, nullptr);
-
-  const std::string url = "tavrinodemo://listing?utm_source=popup\n";
   auto read = [&] {
     std::ifstream in(opened);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   };
-  EXPECT_TRUE(waitUntil([&] { return read() == url && webViews().empty(); })) << read();
+  EXPECT_TRUE(waitUntil([&] {
+    return read() == "tavrinodemo://listing?utm_source=popup\n" && webViews().empty();
+  })) << read();
   EXPECT_TRUE(service.waitForRequests("/t", 1, 5s));
   int clickHits = 0;
   for (const auto& request : service.requests("/t")) clickHits += request.queryValue("a") == "c";
   EXPECT_EQ(clickHits, 1);
   EXPECT_NE(Util::getCookieToQIVDefaults("qiv_c_101", ""), "");
-  // Gone from the screen too.
-  EXPECT_TRUE(waitForScreen(
-      [&](const Screenshot& picture) { return picture.count(frame, kPopUpGreen) == 0; }));
-}
+  EXPECT_TRUE(waitForScreen([&](const Screenshot& p) { return p.count(f, kPopUpGreen) == 0; }));
 
-TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
+  // The listing's badges follow their rows through scroll and resize: the
+  // product ids whose rows show one on screen, no badge colour elsewhere.
   host->showListing();
-  // The product ids whose rows show a badge on screen; no badge colour
-  // anywhere else.
   auto badgedOnScreen = [&](const Screenshot& picture) {
     std::set<std::string> badged;
     int inRows = 0;
@@ -288,38 +287,19 @@ TEST_F(DesktopHostTest, ListingBadgesFollowTheirRowsThroughScrollAndResize) {
   const std::set<std::string> expected{"A1", "C3"};
   auto settles = [&] {
     std::set<std::string> last;
-    waitForScreen(
-        [&](const Screenshot& picture) { return (last = badgedOnScreen(picture)) == expected; });
+    waitForScreen([&](const Screenshot& p) { return (last = badgedOnScreen(p)) == expected; });
     return last;
   };
   EXPECT_EQ(settles(), expected);
-
   GtkAdjustment* scroll =
       gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(host->listScroller()));
   // A1 half under the list's top edge: its badge is clipped there.
   gtk_adjustment_set_value(scroll, 60);
   EXPECT_EQ(settles(), expected) << "after scrolling";
   EXPECT_EQ(gtk_adjustment_get_value(scroll), 60);
-
   gtk_window_set_default_size(host->gtkWindow(), 600, 700);
   EXPECT_EQ(settles(), expected) << "after resizing";
   EXPECT_EQ(shot().width(), 600);
-}
-
-TEST_F(DesktopHostTest, PageRequestWhoseHeaderWouldSplitItFailsUnsent) {
-  struct Failures : ui::WebViewNavigationDelegate {
-    std::string error;
-    void didFailNavigation(ui::WebView&, const std::string& e) override { error = e; }
-  };
-  auto failures = std::make_shared<Failures>();
-  auto web = ui::WebView::make();
-  web->setNavigationDelegate(failures);
-  platform::URLRequest request;
-  request.url = service.baseUrl() + "page";
-  request.headers = {{"X-Id", "1\r\nHost: elsewhere"}};
-  web->load(request);
-  EXPECT_TRUE(waitUntil([&] { return !failures->error.empty(); }, 5s));
-  EXPECT_TRUE(service.requests("/page").empty());
 }
 
 }  // namespace

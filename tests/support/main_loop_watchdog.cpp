@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string_view>
 #include <utility>
 
@@ -15,23 +14,11 @@ namespace tavrino::testing {
 
 namespace {
 
-double msOf(const timespec& t) {
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 double clockMs(clockid_t id) {
   timespec t{};
   clock_gettime(id, &t);
-  return msOf(t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
-
-// Slowdowns the sanitizers' own documentation gives for typical programs
-// (AddressSanitizer about 2x, ThreadSanitizer 5x-15x, UndefinedBehavior-
-// Sanitizer well under 2x), taken at the high end so a slow CI machine does
-// not fail a task that is only slow because it is instrumented.
-constexpr double kAddressSlowdown = 2;
-constexpr double kUndefinedSlowdown = 1.5;
-constexpr double kThreadSlowdown = 15;
 
 // Time during which some runnable task of the machine waited for a CPU
 // ("some ... total=" of the pressure stall information, in microseconds).
@@ -44,14 +31,20 @@ double cpuPressureMs() {
   return -1;
 }
 
-// The CPU slowdown factor assumed for the sanitizers this build uses.
+// The CPU slowdown factor assumed for the sanitizers this build uses: the
+// ones their own documentation gives for typical programs (AddressSanitizer
+// about 2x, ThreadSanitizer 5x-15x, UndefinedBehaviorSanitizer well under
+// 2x), taken at the high end so a slow CI machine does not fail a task that
+// is only slow because it is instrumented.
 double sanitizerSlowdown() {
   double factor = 1;
 #ifdef TAVRINO_SANITIZERS
   const std::string_view sanitizers = TAVRINO_SANITIZERS;
-  if (sanitizers.find("address") != std::string_view::npos) factor *= kAddressSlowdown;
-  if (sanitizers.find("undefined") != std::string_view::npos) factor *= kUndefinedSlowdown;
-  if (sanitizers.find("thread") != std::string_view::npos) factor *= kThreadSlowdown;
+  const std::pair<std::string_view, double> slowdowns[] = {
+      {"address", 2}, {"undefined", 1.5}, {"thread", 15}};
+  for (const auto& [name, slowdown] : slowdowns) {
+    if (sanitizers.find(name) != std::string_view::npos) factor *= slowdown;
+  }
 #endif
   return factor;
 }
@@ -163,23 +156,17 @@ class WorstTaskReport final : public ::testing::Environment {
  private:
   std::mutex mu_;
   WorstTasks worst_;
-  std::string cpuTest_ = "-";
-  std::string blockedTest_ = "-";
+  std::string cpuTest_ = "-", blockedTest_ = "-";
 };
 
-WorstTaskReport* report() {
-  static auto* const instance =
-      static_cast<WorstTaskReport*>(::testing::AddGlobalTestEnvironment(new WorstTaskReport));
-  return instance;
-}
-
-// Registers the report before the tests run, so gtest calls its TearDown.
-[[maybe_unused]] const auto* const registered = report();
+// Registered before the tests run, so gtest calls its TearDown.
+WorstTaskReport* const report =
+    static_cast<WorstTaskReport*>(::testing::AddGlobalTestEnvironment(new WorstTaskReport));
 
 }  // namespace
 
 void recordWorstTasks(const MainLoopWatchdog& watchdog, const std::string& testName) {
-  report()->add(watchdog, testName);
+  report->add(watchdog, testName);
 }
 
 }  // namespace tavrino::testing

@@ -8,7 +8,6 @@
 
 #include <csignal>
 #include <fstream>
-#include <mutex>
 
 #include "desktop_session/helper_process.hpp"
 #include "desktop_session/temp_dir.hpp"
@@ -53,25 +52,6 @@ TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForItLoopbackWith
     EXPECT_EQ(other.start(0, bad), "") << bad;
     EXPECT_FALSE(other.isRunning());
   }
-}
-
-TEST(ServiceAddress, ObserverHearsOfEveryRecordedRequest) {
-  Service service;
-  std::mutex mu;
-  std::vector<std::string> heard;
-  service.setRequestObserver([&](const RecordedRequest& request) {
-    std::lock_guard lock(mu);
-    heard.push_back(request.path + "?" + request.queryValue("p").value_or(""));
-  });
-  ASSERT_FALSE(service.start().empty());
-  httplib::Client client("127.0.0.1", service.port());
-  ASSERT_TRUE(client.Get("/d?p=Home"));
-  ASSERT_TRUE(client.Get("/_control/requests")) << "control requests are not hits";
-  ASSERT_TRUE(client.Get("/t?p=x"));
-  service.setRequestObserver(nullptr);
-  ASSERT_TRUE(client.Get("/t?p=late"));
-  std::lock_guard lock(mu);
-  EXPECT_EQ(heard, (std::vector<std::string>{"/d?Home", "/t?x"}));
 }
 
 TEST(ServiceBinary, PrintsALinePerHitEscapedLogsThemAndStopsOnTerm) {

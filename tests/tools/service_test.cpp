@@ -60,17 +60,14 @@ class ServiceTest : public ::testing::Test {
   std::string base_;
 };
 
+// Methods, headers and bodies as recorded are proven by the URL session's
+// tests; here the query's decoding.
 TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
   const std::string target = "/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&";
-  auto cli = client();
-  auto result = cli.Get(target, {{"X-Test", "yes"}});
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result->body, "{}");
-  ASSERT_TRUE(cli.Post("/jsonlog?&type=sdklog", R"({"message":"x"})", "application/json"));
-
+  EXPECT_EQ(get(target), "{}");
   const auto all = service_.requests();
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(std::tie(all[0].method, all[0].path, all[0].target), std::tie("GET", "/t", target));
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(std::tie(all[0].path, all[0].target), std::tie("/t", target));
   EXPECT_EQ(all[0].query, (Pairs{{"b", "2"},
                                  {"a", "x&y"},
                                  {"b", "1"},
@@ -79,31 +76,22 @@ TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
                                  {"flag", ""},
                                  {"bad", "%zz"}}));
   EXPECT_EQ(all[0].queryValues("b"), (std::vector<std::string>{"2", "1"}));
-  EXPECT_EQ(all[0].header("x-test"), "yes");
-  EXPECT_EQ(std::make_tuple(all[1].method, all[1].body, all[1].header("Content-Type")),
-            std::make_tuple("POST", R"({"message":"x"})", "application/json"));
-  EXPECT_EQ(service_.requests("/jsonlog").size(), 1u);
 }
 
+// Campaign, settings, category, social-proof and image answers are what the
+// SDK's own tests stand on; here what they would not notice.
 TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
-  EXPECT_EQ(Json::parse(get("/d?&p=Home&s=1")),
-            Json::parse(R"([{"function":"ui_sb","params":{"img":")" + base_ + R"(img/a.png"}}])"));
-  EXPECT_EQ(get("/d?&e=cart&n=2"), R"([{"function":"add_act","params":{"id":"7"}}])");
-  EXPECT_EQ(get("/d?&e=cart&n=3"), "[]");
-  EXPECT_EQ(get("/d?"), "[]");
-  EXPECT_EQ(get("/sdk/v1/d?&p=Home").substr(0, 2), "[{") << "endpoints known by their path's end";
-  EXPECT_EQ(get("/cmpdata?&s=1"), R"({"settings":{"iosproappr":"1"}})");
-  EXPECT_EQ(get("/appinboxcat?"), R"([{"NAME":"news"},{"NAME":"deals","ID":2}])");
-  EXPECT_EQ(get("/sproof/?s=9&t=5&i=7&e=g"), R"([{"7":{"5":42}}])");
-  EXPECT_EQ(get("/sproof/?s=9&t=5&i=8&e=g"), "[]");
+  EXPECT_EQ(Json::parse(get("/sdk/v1/d?&p=Home&s=1")),
+            Json::parse(R"([{"function":"ui_sb","params":{"img":")" + base_ + R"(img/a.png"}}])"))
+      << "endpoints known by their path's end";
+  for (const char* target : {"/d?&e=cart&n=3", "/d?", "/sproof/?s=9&t=5&i=8&e=g"}) {
+    EXPECT_EQ(get(target), "[]") << target;
+  }
   for (const char* target : {"/u?&token=1", "/pn/gm.php?&a=1", "/platform/sendnot.php?"}) {
     EXPECT_EQ(get(target), "{}") << target;
   }
-  EXPECT_EQ(get("/img/anything.png"), builtInImage());
-  // The built-in test images by name.
-  for (const char* name : {"sample.png", "sample.jpg", "sample.gif", "bomb.png"}) {
-    ASSERT_TRUE(builtInImage(name)) << name;
-    EXPECT_EQ(get(std::string("/img/") + name), *builtInImage(name)) << name;
+  for (const char* name : {"sample.jpg", "sample.gif"}) {
+    EXPECT_EQ(get(std::string("/img/") + name), builtInImage(name).value_or("?")) << name;
   }
   get("/nothing-here", 404);
   get("/xd", 404);
@@ -141,20 +129,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
 }
 
 TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop) {
-  service_.setBehavior("/d", Behavior::delayed(150ms));
-  const auto asked = std::chrono::steady_clock::now();
-  EXPECT_EQ(get("/d?&p=Other"), "[]");
-  EXPECT_GE(std::chrono::steady_clock::now() - asked, 150ms);
-
-  service_.setBehavior("/t", Behavior::failing(Failure::status500));
-  get("/t?", 500);
-  service_.setBehavior("/t", Behavior::failing(Failure::garbage));
-  const std::string garbage = get("/t?");
-  EXPECT_FALSE(Json::accept(garbage));
-  EXPECT_NE(garbage.find('\0'), std::string::npos);
-  service_.setBehavior("/t", Behavior::failing(Failure::dropConnection));
-  EXPECT_FALSE(client().Get("/t?"));
-
+  // Status 500, garbage, a dropped connection, a slow drip and a huge body
+  // are proven by the URL session's tests, as failures of the transfer.
   auto once = Behavior::answering(201, "scripted", "text/plain");
   once.times = 1;
   service_.setBehavior("/u", once);
@@ -182,26 +158,6 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   EXPECT_FALSE(cut);
   EXPECT_EQ(received, whole.substr(0, whole.size() / 2));
 
-  auto drip = Behavior::failing(Failure::slowDrip);
-  drip.dripInterval = 20ms;
-  service_.setBehavior("/cmp*", drip);
-  const auto before = std::chrono::steady_clock::now();
-  EXPECT_EQ(get("/cmpdata?"), whole);
-  EXPECT_GE(std::chrono::steady_clock::now() - before, 20ms * (whole.size() - 1));
-
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::hugeBody));
-  std::size_t bytes = 0;
-  std::string edges;
-  auto huge = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
-    if (bytes == 0) edges += data[0];
-    bytes += length;
-    if (bytes >= kHugeBodyBytes - 2) edges = edges.substr(0, 1) + data[length - 1];
-    return true;
-  });
-  ASSERT_TRUE(huge);
-  EXPECT_EQ(bytes, kHugeBodyBytes);
-  EXPECT_EQ(edges, "[]");
-
   // A hang lasts until the service stops, as does an idle keep-alive
   // connection the library would otherwise wait out.
   service_.setBehavior("/cmp*", Behavior::failing(Failure::hang));
@@ -211,7 +167,7 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   });
   auto idle = client(/*keepAlive=*/true);
   ASSERT_TRUE(idle.Get("/appinboxcat?"));
-  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 6, 10s));
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 4, 10s));
   EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
   const auto recorded = service_.requests().size();
   const auto stopping = std::chrono::steady_clock::now();

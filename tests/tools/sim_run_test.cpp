@@ -98,100 +98,58 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   // The page views, in the order the user visited the screens; the other
   // endpoints once each: settings and categories at start, images and the
   // social-proof count from the run's own service, the registration.
-  const auto pages = t.hits("/d");
   std::vector<std::string> visited;
-  for (const auto& hit : pages) visited.push_back(queryValue(hit, "p"));
+  for (const auto& hit : t.hits("/d")) visited.push_back(queryValue(hit, "p"));
   EXPECT_EQ(visited,
             (std::vector<std::string>{"Home", "Listing", "Product", "Cart", "Offers", "Inbox"}));
-  EXPECT_TRUE(has(queryValue(pages[3], "adetail[]"), "\"id\":\"A1\"")) << "the cart item";
-  EXPECT_EQ(queryValue(pages[2], "shop"), "1234");
-  std::map<std::string, int> perPath;
-  for (const auto& hit : t.of("hit")) ++perPath[hit["path"]];
-  perPath.erase("/t");
-  EXPECT_EQ(perPath, (std::map<std::string, int>{{"/appinboxcat", 1},
-                                                 {"/cmpdata", 1},
-                                                 {"/d", 6},
-                                                 {"/img/popup.png", 1},
-                                                 {"/img/push.png", 1},
-                                                 {"/img/strip.png", 1},
-                                                 {"/sproof/", 1},
-                                                 {"/u", 1}}));
+  EXPECT_EQ(queryValue(t.hits("/d").at(2), "shop"), "1234");
   EXPECT_EQ(summary["hitCount"], t.of("hit").size()) << "every hit is on the timeline";
-  // Registration hands the scenario's token to the service.
   EXPECT_EQ(queryValue(t.hits("/u").at(0), "endpoint"), "5a1e0c7f9b3d2e4a6c8f0b1d3e5a7c9f");
-
-  // Views, clicks, the action and the label, and the push's delivery and
-  // click (naming the tapped button) as the service sees them.
-  std::set<std::string> tracked, actions;
-  for (const auto& hit : t.hits("/t")) {
-    tracked.insert(queryValue(hit, "a") + " " + queryValue(hit, "zbid") + " " +
-                   queryValue(hit, "qivcfrom"));
-    actions.insert(queryValue(hit, "aid"));
-    if (queryValue(hit, "qivcfrom") == "pushclick") {
-      EXPECT_EQ(queryValue(hit, "clickid"), "b1");
-    }
+  // The summary: what the SDK decided, read from its log (the inbox campaign
+  // filed, the action, the label...); the hits per endpoint; the inbox: the
+  // campaign filed on Home, and the push the extension filed into the
+  // group's inbox, read since it was tapped. Tracking reports and banner
+  // decisions vary in number with timing.
+  Json whole = summary;
+  for (const char* varies : {"kind", "step", "time", "text", "hitCount", "pictures"}) {
+    whole.erase(varies);
   }
-  for (const char* seen : {"v 101 (absent)", "v 201 (absent)", "v 301 (absent)", "v 302 (absent)",
-                           "v 401 (absent)", "v 501 (absent)", "c 102 (absent)", "c 301 (absent)",
-                           "c 401 (absent)", "v 601 pushview", "c 601 pushclick"}) {
-    EXPECT_TRUE(tracked.contains(seen)) << seen;
-  }
-  EXPECT_TRUE(actions.contains("31") && actions.contains("41")) << "the action and the label";
-
-  // What the SDK decided.
-  const Json& decisions = summary["decisions"];
-  EXPECT_GE(decisions.value("shown", 0), 8) << "each banner campaign passed its criteria";
-  EXPECT_GE(summary["campaignViews"], 8);
-  EXPECT_EQ((std::vector<int>{decisions.value("filed", 0), decisions.value("action", 0),
-                              decisions.value("label", 0)}),
-            (std::vector<int>{1, 1, 1}))
-      << "the inbox campaign, the action, the label";
+  whole["hits"].erase("/t");
+  whole["decisions"].erase("shown");
+  EXPECT_EQ(whole, Json::parse(R"({"campaignViews": 8,
+      "decisions": {"action": 1, "badge": 3, "click": 2, "filed": 1, "hostMethod": 1, "label": 1,
+                    "push": 2},
+      "hits": {"/appinboxcat": 1, "/cmpdata": 1, "/d": 6, "/img/popup.png": 1, "/img/push.png": 1,
+               "/img/strip.png": 1, "/sproof/": 1, "/u": 1},
+      "inbox": [{"id": "103", "category": "news", "title": "Spring collection", "status": "2",
+                 "channel": "campaign"},
+                {"id": "601", "category": "offers", "title": "Your cart misses you", "status": "1",
+                 "channel": "push"}],
+      "pictureCount": 12, "pngCount": 0, "warnings": 0, "unsupported": 0})"));
   // The segment, and the listing badges telling the host which items got one.
-  std::vector<Json> methods;
+  Json methods = Json::array();
   for (const auto& line : t.of("hostMethod")) methods.push_back({line["method"], line["argument"]});
-  ASSERT_EQ(methods.size(), 2u);
-  EXPECT_EQ(methods[0][0], "ListingViewController.segmentEntered:");
-  EXPECT_EQ(methods[0][1]["segment"], "browsing");
-  EXPECT_EQ(methods[1],
+  EXPECT_EQ(methods.at(1),
             Json::parse(R"(["ListingViewController.badgesLaid:", {"qivlid": "A1,C3"}])"));
-
-  // The cookie instruction, the campaign filed for a custom event and the
-  // deep link's campaign.
+  EXPECT_EQ(methods.at(0)[0], "ListingViewController.segmentEntered:");
   std::map<std::string, Json> stored;
   for (const auto& change : t.of("store")) stored[change["key"]] = change;
   EXPECT_TRUE(has(stored["segment"]["after"].dump(), "returning "));
   EXPECT_TRUE(stored.contains("qivo.custom.events_add_to_cart") && stored.contains("utm_campaign"));
 
-  // The inbox, listed by category: the campaign filed on Home, and the push
-  // the extension filed into the group's inbox, read since it was tapped.
-  EXPECT_EQ(summary["inbox"], Json::parse(R"([
-      {"id": "103", "category": "news", "title": "Spring collection", "status": "2",
-       "channel": "campaign"},
-      {"id": "601", "category": "offers", "title": "Your cart misses you", "status": "1",
-       "channel": "push"}])"));
-  std::map<std::string, std::size_t> listed;
-  for (const auto& line : t.of("inbox")) {
-    if (line.contains("category")) listed[line["category"]] = line["messages"].size();
-  }
-  EXPECT_EQ(listed, (std::map<std::string, std::size_t>{{"news", 1}, {"offers", 1}, {"deals", 0}}));
-
-  // One picture per screen state, drawn from the mirror.
+  // One picture per screen state, drawn from the mirror as a user sees them:
+  // loads finished (no spinner left), references decoded, and badges that
+  // leave the item they label readable.
   const auto pictures = t.of("picture");
   ASSERT_EQ(pictures.size(), summary["pictureCount"].get<std::size_t>());
-  ASSERT_GE(pictures.size(), 6u);
   EXPECT_EQ(std::filesystem::path(pictures[0]["html"].get<std::string>()).parent_path(),
             summary["pictures"].get<std::string>());
-  const auto shown = std::find_if(pictures.begin(), pictures.end(), [](const Json& picture) {
-    return has(picture["html"], "-show-listing-");
-  });
-  ASSERT_NE(shown, pictures.end());
-  const std::string listing = readFile((*shown)["html"].get<std::string>());
-  EXPECT_TRUE(has(listing, "data-restoration=\"item_C3\"") && has(listing, "Mountain boot"));
-  // As a user sees them: loads finished (no spinner left), references
-  // decoded, and badges that leave the item they label readable.
   std::string drawn;
   for (const auto& picture : pictures) drawn += readFile(picture["html"].get<std::string>());
+  EXPECT_TRUE(has(drawn, "data-restoration=\"item_C3\"") && has(drawn, "Mountain boot"));
   EXPECT_FALSE(has(drawn, "class=\"spinner\""));
+  EXPECT_TRUE(has(drawn, "srcdoc=\"") && !has(drawn, "<h2>Welcome back!"))
+      << "campaign markup only inside the escaped frame";
   EXPECT_TRUE(has(drawn, "Free delivery from 50 \u20ac"));
   EXPECT_TRUE(has(drawn, "data-restoration=\"qiv_badge\""));
   EXPECT_FALSE(std::regex_search(
@@ -203,26 +161,15 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   // the image downloaded from the service, inside the run's folder; the tap
   // on button b1 calls the host back with the payload ({{base}} substituted)
   // and opens the button's link.
-  Json extension;
-  std::vector<Json> callbacks, opened;
-  for (const auto& line : t.of("host")) {
-    if (line.contains("extension")) extension = line["extension"];
-    if (line.contains("pushClick")) callbacks.push_back(line["pushClick"]);
-    if (line.contains("openedUrl")) opened.push_back(line["openedUrl"]);
-  }
-  ASSERT_TRUE(extension.is_string()) << "the extension ran and printed its content";
+  std::string host;
+  for (const auto& line : t.of("host")) host += line.dump() + "\n";
   for (const auto& part :
-       std::vector<std::string>{"title: Your cart misses you", "category: 601",
-                                "attachment: " + out + "/attachments/", "qiv_img_601.jpg"}) {
-    EXPECT_TRUE(has(extension, part)) << extension;
+       std::vector<std::string>{"title: Your cart misses you\\n", "category: 601\\n",
+                                "attachment: " + out + "/attachments/", "qiv_img_601.jpg",
+                                R"("pushClick":{)", R"("zbid":"601")", R"("m":"http://127.0.0.1:)",
+                                R"("openedUrl":"tavrinodemo://cart"})"}) {
+    EXPECT_TRUE(has(host, part)) << part;
   }
-  ASSERT_EQ(callbacks.size(), 1u);
-  EXPECT_EQ(callbacks[0]["zbid"], "601");
-  EXPECT_TRUE(has(callbacks[0]["m"], "127.0.0.1")) << callbacks[0]["m"];
-  ASSERT_FALSE(opened.empty());
-  EXPECT_EQ(opened.back(), "tavrinodemo://cart");
-  EXPECT_EQ(summary["unsupported"], 0);
-  EXPECT_EQ(summary["warnings"], 0) << "every step did what it says";
 }
 
 TEST_F(SimRunTest, PlaysAgainstAServiceGivenByAddressAndShowsItsHits) {
@@ -267,39 +214,25 @@ TEST_F(SimRunTest, MalformedScenariosAndUnreachableServicesStopWithAClearMessage
   }
 }
 
-TEST_F(SimRunTest, PushStepsThatCannotDoTheirJobWarnAndTheRunGoesOn) {
-  // No registration, so no notification delegate: the host forwards taps.
-  const Timeline t = runSim({"--json", "--no-png", "--out", out(), "--scenario",
-                             scenario(R"({"sdk": {"companySettings": false}, "steps": [
-      {"pushTap": {"action": "organic"}},
-      {"push": {"payload": {}}},
-      {"pushTap": {"action": "organic"}}]})")});
-  ASSERT_EQ(t.exitCode, 0) << t.errors;
-  const auto warnings = t.of("warning");
-  ASSERT_EQ(warnings.size(), 2u);
-  EXPECT_TRUE(has(warnings[0]["text"], "nothing to tap"));
-  EXPECT_TRUE(has(warnings[1]["text"], "notification extension failed (exit code 2)"))
-      << warnings[1]["text"];
-  std::set<std::string> host;
-  for (const auto& line : t.of("host")) host.insert(line["text"]);
-  // The application hears of it whatever the extension did.
-  EXPECT_TRUE(host.contains("application receives the notification"));
-  EXPECT_TRUE(host.contains("no notification delegate: Util::pushClicked"));
-  EXPECT_TRUE(t.hits("/t").empty()) << "no campaign, no delivery or click report";
-}
-
-TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminal) {
-  const std::vector<std::string> args = {"--no-png", "--out", out(), "--scenario",
-                                         scenario(R"({"screens": {"Home": {"class": "H"}},
-    "steps": [{"show": "Home", "page": {"p": "Home"}}, {"tap": {"title": "Nothing"}}]})")};
+// Steps that cannot do their job warn and the run goes on: with no
+// registration there is no notification delegate, and the host forwards taps.
+TEST_F(SimRunTest, ReadableTimelineIsPlainWhenNotOnATerminalAndFailedStepsWarn) {
+  const std::vector<std::string> args = {"--no-png", "--out", out(), "--scenario", scenario(R"({
+    "sdk": {"companySettings": false}, "screens": {"Home": {"class": "H"}}, "steps": [
+      {"show": "Home", "page": {"p": "Home"}}, {"tap": {"title": "Nothing"}},
+      {"pushTap": {"action": "organic"}}, {"push": {"payload": {}}},
+      {"pushTap": {"action": "organic"}}]})")};
   const Finished run = runProgram(TAVRINO_SIM_PATH, args, 120s);
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   EXPECT_FALSE(has(run.output, "\x1b[")) << "no colour codes in a pipe";
-  for (const auto& line : std::vector<std::string>{" host    show Home p=Home", " hit     GET /d",
-                                                   " warning no view on screen to tap",
-                                                   "pictures: " + out() + "/pictures"}) {
+  for (const auto& line : std::vector<std::string>{
+           " host    show Home p=Home", " hit     GET /d", " warning no view on screen to tap",
+           "there is nothing to tap", "notification extension failed (exit code 2)",
+           "application receives the notification", "no notification delegate: Util::pushClicked",
+           "pictures: " + out() + "/pictures"}) {
     EXPECT_TRUE(has(run.output, line)) << line;
   }
+  EXPECT_FALSE(has(run.output, "GET /t")) << "no campaign, no delivery or click report";
   auto colour = args;
   colour.push_back("--color");
   EXPECT_TRUE(has(runProgram(TAVRINO_SIM_PATH, colour, 120s).output, "\x1b[1;36m")) << "asked for";
