@@ -1,12 +1,9 @@
-// Input that names files, forms URLs, fills the banner page, arrives in deep
-// links or names host code must stay where it belongs.
+// Where the stores live, and what campaign data may reach: host code, the
+// SDK's own keys, pages to load and links to open.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -17,16 +14,12 @@
 #include "campaign/answer/engine_state.hpp"
 #include "core/shared_configuration.hpp"
 #include "platform/sqlite_user_defaults.hpp"
-#include "push/extension_image.hpp"
 #include "support/service_test.hpp"
-#include "tavrino/banner/banner_document.hpp"
 #include "tavrino/platform/linux.hpp"
-#include "tavrino/push/attachment.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/runtime/registry.hpp"
 #include "tavrino/util/invocation.hpp"
 #include "tavrino/util/push.hpp"
-#include "tavrino/util/request.hpp"
 #include "tavrino/util/store.hpp"
 
 namespace tavrino::testing {
@@ -34,75 +27,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether a name under root, two levels deep at most, holds text.
-bool anyNamed(const fs::path& root, const std::string& text) {
-  std::error_code error;
-  for (fs::recursive_directory_iterator
-           it(root, fs::directory_options::skip_permission_denied, error),
-       end;
-       !error && it != end; it.increment(error)) {
-    if (it->path().filename().string().find(text) != std::string::npos) return true;
-    if (it.depth() >= 2) it.disable_recursion_pending();
-  }
-  return false;
-}
-
-bool holdsRawControl(std::string_view url) {
-  return std::any_of(url.begin(), url.end(), [](unsigned char c) { return c <= ' ' || c == 0x7f; });
-}
-
 class SecurityTest : public ServiceTest {};
 
-TEST_F(SecurityTest, SuiteAndAttachmentNamesFromInputNeverLeaveTheirDirectory) {
-  const std::string m = "escape_" + std::to_string(::getpid());  // no one else's name
-  std::vector<std::string> hostile = {"..", ".", "", std::string("x\0y", 3),
-                                      std::string("ok\0/../", 7) + m};
-  for (const char* prefix : {"../", "../../", "/tmp/", "sub/../../", ".", "..\\", "a/"}) {
-    hostile.push_back(prefix + m);
-  }
-  auto& defaults = platform::current().userDefaults();
-  for (const auto& name : hostile) {
-    auto suite = defaults.suite(name);
-    ASSERT_TRUE(suite) << name;
-    suite->set("k", Value("v"));
-    EXPECT_FALSE(suite->isPersistent()) << name;
-    EXPECT_EQ(suite->object("k"), Value("v")) << "still works, in memory: " << name;
-    // Attachments are plain files; only what is no plain file name is refused.
-    if (name.find_first_of(std::string_view("/\0", 2)) != std::string::npos ||
-        name.find_first_not_of('.') == std::string::npos) {
-      EXPECT_FALSE(saveImageToDisk(name, Data{0xff, 0xd8, 0xff})) << name;
-    }
-  }
-  EXPECT_FALSE(anyNamed(dataDirectory().parent_path(), m));
-  EXPECT_FALSE(anyNamed(attachmentDirectory().parent_path(), m));
-}
-
 TEST_F(SecurityTest, DataDirectoryFromTheEnvironmentMustBeAbsolute) {
-  const auto keep = [](const char* name) -> std::optional<std::string> {
+  const char* names[] = {"TAVRINO_DATA_DIR", "XDG_DATA_HOME", "HOME"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : names) {
     const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-  };
-  const auto savedData = keep("TAVRINO_DATA_DIR"), savedXdg = keep("XDG_DATA_HOME"),
-             savedHome = keep("HOME");
-  ::unsetenv("TAVRINO_DATA_DIR");
-
-  // A relative XDG_DATA_HOME is invalid and ignored; the next place counts.
-  ::setenv("XDG_DATA_HOME", "../../relative", 1);
-  const fs::path resolved = platform::resolveDataDirectory({});
-  EXPECT_TRUE(resolved.is_absolute()) << resolved;
-  ::setenv("XDG_DATA_HOME", "/abs/data", 1);
-  EXPECT_EQ(platform::resolveDataDirectory({}), fs::path("/abs/data/tavrino"));
-  ::setenv("TAVRINO_DATA_DIR", "../elsewhere", 1);
-  EXPECT_EQ(platform::resolveDataDirectory({}), fs::path("/abs/data/tavrino"));
-  // Nothing left: no directory (never a shared temporary one).
-  ::unsetenv("XDG_DATA_HOME");
-  ::setenv("HOME", "relative", 1);
-  EXPECT_EQ(platform::resolveDataDirectory({}), fs::path());
-
-  for (const auto& [name, value] :
-       {std::pair{"TAVRINO_DATA_DIR", savedData}, std::pair{"XDG_DATA_HOME", savedXdg},
-        std::pair{"HOME", savedHome}}) {
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  // A relative place is ignored and the next one counts; with none left, no
+  // directory (never a shared temporary one).
+  const std::pair<std::vector<const char*>, fs::path> cases[] = {
+      {{"../elsewhere", "/abs/data", "relative"}, "/abs/data/tavrino"},
+      {{"", "../../relative", "/home/u"}, "/home/u/.local/share/tavrino"},
+      {{"../elsewhere", "", "relative"}, ""}};
+  for (const auto& [values, expected] : cases) {
+    for (std::size_t i = 0; i < values.size(); ++i) ::setenv(names[i], values[i], 1);
+    EXPECT_EQ(platform::resolveDataDirectory({}), expected) << values[1];
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
   }
 }
 
@@ -141,35 +86,6 @@ TEST_F(SecurityTest, StoresLiveOnlyInAPrivateDirectoryInPrivateFiles) {
   }
 }
 
-TEST_F(SecurityTest, UrlsSentNeverCarryRawControlCharacters) {
-  const std::string nasty = std::string("a\r\nX-Injected: 1\0b c\t", 22);
-  Util::setCookieToQIVDefaults("qivparam", nasty);
-  Util::setCookieToQIVDefaults("qivtest", "1\r\n");
-  for (const char* type : {"standart", "track", "push", "message", "inboxlist", "settings"}) {
-    const std::string url = Util::createRequest(type, {{nasty, nasty}, {"p", nasty}});
-    EXPECT_FALSE(holdsRawControl(url)) << type << ": " << url;
-  }
-  EXPECT_FALSE(holdsRawControl(Util::createURLSuffix({{nasty, nasty}})));
-}
-
-// The document tests cover the plain cases; HTML ends a script whatever the
-// case of its tag, and values sit deep in the map or serve as keys.
-TEST_F(SecurityTest, BannerValuesCannotEndTheBannerScript) {
-  for (const std::string text :
-       {"</SCRIPT ><img src=x onerror=alert(2)>", "</scr\\u0069pt>", "</", "\u2028\u2029<!--"}) {
-    const Value params = {{"nested", {{"deep", Value::array({text})}}}, {text, "as a key"}};
-    std::string page = banner::createHTMLContent(params);
-    std::transform(page.begin(), page.end(), page.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    const auto start = page.find("<script>var banner_params=");
-    ASSERT_NE(start, std::string::npos);
-    EXPECT_EQ(page.find("</script", start),
-              page.size() - std::string_view("</script></body></html>").size())
-        << text;
-    EXPECT_EQ(page.find("<!--", start), std::string::npos) << text;
-  }
-}
-
 class HostRecorder : public runtime::Object {
  public:
   std::string className() const override { return "Recorder"; }
@@ -188,24 +104,25 @@ TEST_F(SecurityTest, OnlyRegisteredAndAllowedHostMethodsCanBeCalled) {
   auto& registry = runtime::Registry::shared();
   registry.resetForTesting();
   HostRecorder::calls = 0;
-  auto run = [](const Value& entries) {
-    QivUtil::run_functions("A", Value{{"id", "7"}, {"run", {{"functions", entries}}}}, nullptr);
+  const auto entry = [](const char* type, const char* name, std::string cls) {
+    return Value{{"type", type}, {"name", name}, {"class", std::move(cls)}};
+  };
+  const auto run = [](const char* type, Value entries, std::shared_ptr<ui::ViewController> on) {
+    QivUtil::run_functions(type, Value{{"id", "7"}, {"run", {{"functions", entries}}}}, on);
   };
   // Nothing registered yet: the class cannot be made or called.
-  run(Value::array({{{"type", "A"}, {"name", "allowed"}, {"class", "Recorder"}}}));
+  run("A", Value::array({entry("A", "allowed", "Recorder")}), nullptr);
   EXPECT_EQ(HostRecorder::calls, 0);
 
   registry.registerClass("Recorder", [] { return std::make_shared<HostRecorder>(); });
   registry.registerMethod("Recorder", "allowed", &HostRecorder::allowed);
-  run(Value::array(
-      {{{"type", "A"}, {"name", "allowed"}, {"class", "Recorder"}},
-       {{"type", "A"}, {"name", "dealloc"}, {"class", "Recorder"}},
-       {{"type", "A"}, {"name", "allowed:allowed"}, {"class", "Recorder"}},
-       {{"type", "A"}, {"name", "allowed"}, {"class", "../Recorder"}},
-       {{"type", "A"}, {"name", "system"}, {"class", "qiv"}},
-       {{"type", "A"}, {"name", "allowed"}, {"class", std::string("Recorder\0x", 10)}}}));
+  run("A",
+      Value::array({entry("A", "allowed", "Recorder"), entry("A", "dealloc", "Recorder"),
+                    entry("A", "allowed:allowed", "Recorder"), entry("A", "allowed", "../Recorder"),
+                    entry("A", "system", "qiv"),
+                    entry("A", "allowed", std::string("Recorder\0x", 10))}),
+      nullptr);
   EXPECT_EQ(HostRecorder::calls, 1);
-
   HostRecorder direct;
   EXPECT_FALSE(registry.respondsToSelector(direct, "dealloc:"));
 
@@ -215,13 +132,10 @@ TEST_F(SecurityTest, OnlyRegisteredAndAllowedHostMethodsCanBeCalled) {
   registry.registerMethod<HostScreen>("Screen", "allowed",
                                       [&](HostScreen&, const Value&) { ++onScreen; });
   const auto screen = std::make_shared<HostScreen>();
-  const Value cookie = {{"cookie_name", "segment"}, {"cookie_value", "a"}};
-  const Value campaign = {
-      {"run",
-       {{"functions",
-         Value::array({{{"type", "C"}, {"name", "allowed"}, {"class", ""}},
-                       {{"type", "C"}, {"name", "allowed"}, {"class", "Recorder"}},
-                       {{"type", "C"}, {"name", "sc"}, {"class", "qiv"}, {"param", cookie}}})}}}};
+  Value cookie = entry("C", "sc", "qiv");
+  cookie["param"] = {{"cookie_name", "segment"}, {"cookie_value", "a"}};
+  const Value functions =
+      Value::array({entry("C", "allowed", ""), entry("C", "allowed", "Recorder"), cookie});
   Tavrino client(baseUrl, "1234", "0");
   // Calls on the screen, on new Recorders, cookies set.
   const std::vector<std::pair<Value, std::vector<int>>> cases = {
@@ -231,28 +145,26 @@ TEST_F(SecurityTest, OnlyRegisteredAndAllowedHostMethodsCanBeCalled) {
       {{{"Screen", {{"*", 1}}}, {"iOS_qiv.QivUtil", {{"sc", 1}}}}, {2, 0, 1}},
       {Value::object(), {0, 0, 0}}};
   for (const auto& [allowed, expected] : cases) {
-    if (allowed.is_null()) {
-      // What the first page view leaves when the host set nothing.
-      processState().withConfig(
-          [](SharedConfiguration& c) { c.allowedFunctions = Value::object(); });
-    } else {
-      client.setAllowedFunction(allowed);
-    }
+    // Null: what the first page view leaves when the host set nothing.
+    allowed.is_null() ? processState().withConfig(
+                            [](SharedConfiguration& c) { c.allowedFunctions = Value::object(); })
+                      : client.setAllowedFunction(allowed);
     onScreen = HostRecorder::calls = 0;
     Util::removeCookieFromQIVDefaults("segment");
-    QivUtil::run_functions("C", campaign, screen);
+    run("C", functions, screen);
     Util::invokeSomeMethod("allowed", Value::object(), "Recorder", screen);  // runs on the screen
     Util::invokeMethodFromName("allowed", "x", "Recorder");
-    EXPECT_EQ((std::vector<int>{onScreen, HostRecorder::calls,
-                                Util::readDefault("segment").empty() ? 0 : 1}),
-              expected)
+    EXPECT_EQ(
+        (std::vector<int>{onScreen, HostRecorder::calls, !Util::readDefault("segment").empty()}),
+        expected)
         << tavrino::describe(allowed);
   }
   registry.resetForTesting();
   EXPECT_FALSE(registry.perform(direct, "allowed:", Value("x")));
 }
 
-// Cookie instructions and cookie functions keep to campaign cookies.
+// Cookie instructions and cookie functions keep to campaign cookies, and the
+// service's "qiv_" cookies likewise.
 TEST_F(SecurityTest, CampaignCookiesCannotWriteTheSdksOwnKeys) {
   std::vector<std::string> keys = words(
       "_cburl _s _enable_push uid uids qiv_token qivtest qivforce companyid memberid "
@@ -261,26 +173,18 @@ TEST_F(SecurityTest, CampaignCookiesCannotWriteTheSdksOwnKeys) {
   std::vector<std::string> expected(keys.size(), "sdk");
   keys.push_back("segment");
   expected.push_back("campaign ");
-  using Writer = void (*)(const std::string&);
-  for (const Writer write : std::initializer_list<Writer>{
-           [](const std::string& k) {
-             engine::applyCookieInstruction({{"n", k}, {"v", "campaign"}});
-           },
-           [](const std::string& k) {
-             QivUtil().sc({{"cookie_name", k}, {"cookie_value", "campaign"}});
-           },
-           [](const std::string& k) {
-             QivUtil().ic({{"cookie_name", k}, {"cookie_value", "campaign"}});
-           }}) {
+  for (int writer = 0; writer < 3; ++writer) {
     Util::removeCookieFromQIVDefaults("segment");
     std::vector<std::string> after;
     for (const auto& key : keys) {
-      write(key);
+      const Value named = {{"cookie_name", key}, {"cookie_value", "campaign"}};
+      writer == 0   ? engine::applyCookieInstruction({{"n", key}, {"v", "campaign"}})
+      : writer == 1 ? QivUtil().sc(named)
+                    : QivUtil().ic(named);
       after.push_back(Util::readDefault(key).substr(0, 9));
     }
     EXPECT_EQ(after, expected);
   }
-  // The service's "qiv_" cookies likewise.
   for (const char* name : {"token", "promo"}) {
     engine::applyCookieInstruction({{"n", name}, {"v", "campaign"}, {"dup", "true"}});
   }
@@ -291,20 +195,18 @@ TEST_F(SecurityTest, CampaignCookiesCannotWriteTheSdksOwnKeys) {
 class InAppBrowserSecurityTest : public ClickTest {};
 
 TEST_F(InAppBrowserSecurityTest, LoadsOnlyHttpAndHttps) {
-  for (const std::string target :
-       {"httpx://shop.example/x", "http-evil://shop.example/", "httpfile:///etc/passwd",
-        "HTTPS-x://shop.example/", "https://shop.example/x", "http://shop.example/y"}) {
+  const auto targets = words(
+      "httpx://shop.example/x http-evil://shop.example/ httpfile:///etc/passwd "
+      "HTTPS-x://shop.example/ https://shop.example/x http://shop.example/y");
+  std::vector<std::string> loaded;
+  for (const auto& target : targets) {
     auto banner = popUp({{"zbid", "5"}, {"uapp", target}});
     ASSERT_TRUE(tapOk(banner)) << target;
-    const bool web = target.starts_with("http://") || target.starts_with("https://");
-    ASSERT_TRUE(banner->inAppBrowser || !web) << target;
     if (!banner->inAppBrowser) continue;
     const auto content = contentOf(*banner->inAppBrowser);
-    if (web)
-      EXPECT_EQ(content.request.url, target);
-    else
-      EXPECT_EQ(content.kind, platform::WebContent::Kind::none) << target;
+    if (content.kind != platform::WebContent::Kind::none) loaded.push_back(content.request.url);
   }
+  EXPECT_EQ(loaded, std::vector<std::string>(targets.end() - 2, targets.end()));
 }
 
 // The host compared is the one a web engine loads, and pages are web pages.
