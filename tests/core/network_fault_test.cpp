@@ -4,20 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
-#include <vector>
 
 #include "core/shared_configuration.hpp"
-#include "desktop_session/temp_dir.hpp"
-#include "platform/linux_dispatch.hpp"
 #include "service/service.hpp"
-#include "support/main_loop_watchdog.hpp"
+#include "support/service_test.hpp"
 #include "tavrino/client.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
-#include "tavrino/platform/linux.hpp"
 #include "tavrino/ui/view_controller.hpp"
 #include "tavrino/util/push.hpp"
 #include "tavrino/util/store.hpp"
@@ -48,7 +43,7 @@ constexpr const char* kScenario = R"({
                                      "img": "{{base}}img/pop.png", "btx": "Go"}}]}]
 })";
 
-const std::vector<std::string> kAnswerCookies = {"fault_a", "fault_b", "fault_c", "fault_d"};
+constexpr const char* kAnswerCookies = "fault_a fault_b fault_c fault_d";
 
 struct Fault {
   const char* name;
@@ -56,36 +51,22 @@ struct Fault {
   bool refused = false;
 };
 
-class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
+class NetworkFaultTest : public testing::ServiceTest, public ::testing::WithParamInterface<Fault> {
  protected:
   void SetUp() override {
-    resetProcessStateForTesting();
-    auto clock = std::make_shared<platform::ManualClock>(1'700'000'000);
-    auto platform = platform::makeLinuxPlatform({.dataDirectory = dir_.path(), .clock = clock});
-    platform_ = platform.get();
-    dynamic_cast<platform::LinuxDispatch&>(platform->dispatch()).setTaskObserver(watchdog_);
-    platform::install(std::move(platform));
+    ServiceTest::SetUp();
     std::string error;
     auto scenario = service::Scenario::fromJson(service::Json::parse(kScenario), {}, &error);
     ASSERT_TRUE(scenario) << error;
-    service_.setScenario(std::move(*scenario));
-    baseUrl_ = service_.start();
-    ASSERT_FALSE(baseUrl_.empty());
+    service.setScenario(std::move(*scenario));
     // Answers are awaited for a second, not six: the faults outlast it.
     processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "1"; });
-  }
-
-  void TearDown() override {
-    shutDown();
-    resetProcessStateForTesting();
-    service_.stop();
   }
 
   // Shutdown while requests still hang or trickle: it must not wait for them.
   void shutDown() {
     const auto start = Clock::now();
-    platform_ = nullptr;
-    platform::install(nullptr);
+    restartPlatform();
     EXPECT_LE(Clock::now() - start, 2s);
   }
 
@@ -129,13 +110,6 @@ class NetworkFaultTest : public ::testing::TestWithParam<Fault> {
     timed("server log", [&] { Util::addServerLog("fault"); });
   }
 
-  platform::Platform* platform_ = nullptr;
-  // Judges every main-queue task and timer fire against a frame.
-  std::shared_ptr<testing::MainLoopWatchdog> watchdog_ =
-      std::make_shared<testing::MainLoopWatchdog>();
-  testing::TempDir dir_;
-  service::Service service_;
-  std::string baseUrl_;
   std::shared_ptr<ui::ViewController> home_ = std::make_shared<ui::ViewController>("HomeScreen");
   bool warmingUp_ = true;
   Clock::duration longestCall_{};
@@ -147,22 +121,17 @@ TEST_P(NetworkFaultTest, MainThreadNeverWaitsAndShutdownDoesNotWaitForTheNetwork
   const Fault& fault = GetParam();
   Behavior behavior = Behavior::failing(fault.failure);
   behavior.dripInterval = 100ms;
-  if (!fault.refused) service_.setBehavior("/*", behavior);
-  const std::string base = fault.refused ? service::refusingBaseUrl() : baseUrl_;
+  if (!fault.refused) service.setBehavior("/*", behavior);
+  const std::string base = fault.refused ? service::refusingBaseUrl() : baseUrl;
   useTheSdk(base);
   // The loop turns while the answers fail, hang or trickle in.
-  platform_->dispatch().runUntil([] { return false; }, 1500ms);
+  dispatch().runUntil([] { return false; }, 1500ms);
   warmingUp_ = false;
   useTheSdk(base);
-  platform_->dispatch().runUntil([] { return false; }, 300ms);
-
+  dispatch().runUntil([] { return false; }, 300ms);
   EXPECT_LE(longestCall_, kFrame) << longestName_;
-  for (const auto& stall : watchdog_->takeStalls()) {
-    ADD_FAILURE() << "a main-loop task: " << testing::describe(stall, watchdog_->limits());
-  }
-
   // Nothing of a broken answer was applied: all or nothing.
-  for (const auto& cookie : kAnswerCookies) EXPECT_EQ(Util::readDefault(cookie), "") << cookie;
+  EXPECT_EQ(storedAll(kAnswerCookies), "!fault_a !fault_b !fault_c !fault_d");
   shutDown();
 }
 
@@ -180,19 +149,19 @@ INSTANTIATE_TEST_SUITE_P(
 // hung image server holds neither the banner's own (asynchronous) load nor a
 // blocking load on a global queue, such as getImageFromUrl, at shutdown.
 TEST_F(NetworkFaultTest, AWholeAnswerIsAppliedWholeAndShutdownDoesNotWaitForAHungImage) {
-  service_.setBehavior("/img/*", Behavior::failing(Failure::hang));
+  service.setBehavior("/img/*", Behavior::failing(Failure::hang));
   processState().withConfig([](SharedConfiguration& c) { c.requestTimeoutText = "30"; });
-  Tavrino client(baseUrl_, "42", "0");
+  Tavrino client(baseUrl, "42", "0");
   client.execute(home_, {{"p", "Home"}});
   std::atomic<bool> loaded{false};
-  platform_->dispatch().globalAsync(platform::QualityOfService::utility, [&] {
-    platform::current().urlSession().contentsOf(baseUrl_ + "img/blocking.png", 30s);
+  dispatch().globalAsync(platform::QualityOfService::utility, [&] {
+    platform::current().urlSession().contentsOf(baseUrl + "img/blocking.png", 30s);
     loaded = true;
   });
-  ASSERT_TRUE(platform_->dispatch().runUntil(
-      [&] { return Util::readDefault("fault_d") != "" && service_.requests("/img/").size() == 2; },
-      5s));
-  for (const auto& cookie : kAnswerCookies) EXPECT_NE(Util::readDefault(cookie), "") << cookie;
+  ASSERT_TRUE(waitUntil(
+      [&] { return Util::readDefault("fault_d") != "" && service.requests("/img/").size() == 2; }));
+  EXPECT_EQ(storedAll(kAnswerCookies),
+            "fault_a=1 1700000600 fault_b=2 1700000600 fault_c=3 1700000600 fault_d=4 1700000600");
   shutDown();
   EXPECT_TRUE(loaded);
 }

@@ -178,24 +178,17 @@ TEST_F(PageviewTest, SwitchesReachTheStoreAndTheConfiguration) {
 }
 
 TEST_F(PageviewTest, PushAndHashSwitchesFollowTheirRules) {
-  struct Case {
-    std::optional<std::string> storedPush, localPush, expectedPush;
-  };
-  const Case pushCases[] = {
-      {std::nullopt, std::nullopt, "0"}, {std::nullopt, "1", "1"}, {"0", "x", "0"},
-      {"1", std::nullopt, ""},           {"1", "0", "0"},          {"", "1", "1"},
-  };
-  for (const auto& c : pushCases) {
-    if (c.storedPush) {
-      Util::setCookieToQIVDefaults("_enable_push", *c.storedPush);
-    } else {
-      Util::removeCookieFromQIVDefaults("_enable_push");
-    }
+  // Stored, the page's (null: absent), stored after.
+  const char* pushCases[][3] = {{nullptr, nullptr, "0"}, {nullptr, "1", "1"}, {"0", "x", "0"},
+                                {"1", nullptr, ""},      {"1", "0", "0"},     {"", "1", "1"}};
+  for (const auto& [storedPush, localPush, expected] : pushCases) {
+    storedPush ? Util::setCookieToQIVDefaults("_enable_push", storedPush)
+               : Util::removeCookieFromQIVDefaults("_enable_push");
     StringMap page = {{"p", "Home"}};
-    if (c.localPush) page["_enable_push"] = *c.localPush;
+    if (localPush) page["_enable_push"] = localPush;
     view(page);
-    EXPECT_EQ(stored("_enable_push"), *c.expectedPush)
-        << c.storedPush.value_or("absent") << " / " << c.localPush.value_or("absent");
+    EXPECT_EQ(stored("_enable_push"), expected)
+        << (storedPush ? storedPush : "-") << " / " << (localPush ? localPush : "-");
   }
   view({{"p", "Home"}, {"_enable_hash", "sha"}});
   EXPECT_EQ(stored("_enable_hash"), "sha");
@@ -234,18 +227,15 @@ TEST_F(PageviewTest, EveryPageStartsItsCampaignStateAfreshAndRemovesThePreviousB
   EXPECT_EQ(banner->superview(), nullptr);
   EXPECT_EQ(other->superview(), window);
   EXPECT_EQ(nested->superview(), other) << "only direct subviews of the window go";
-  processState().withCampaign([](CampaignState& c) {
-    EXPECT_FALSE(c.responseReady);
-    EXPECT_TRUE(c.pendingCustomEvents.empty());
-    EXPECT_FALSE(c.pendingBadgeRequested);
-    EXPECT_TRUE(c.pendingBadgeMaps.empty());
-  });
-  processState().withConfig([](SharedConfiguration& c) {
-    EXPECT_EQ(c.pageItems, std::vector<std::string>{"item-1"});
-    EXPECT_TRUE(c.pendingItems.empty());
-    EXPECT_TRUE(c.allowedDomains.has_value());
-  });
-
+  EXPECT_EQ(processState().withCampaign([](CampaignState& c) {
+    return std::tuple(c.responseReady, c.pendingCustomEvents.size(), c.pendingBadgeRequested,
+                      c.pendingBadgeMaps.size());
+  }),
+            std::tuple(false, 0u, false, 0u));
+  EXPECT_EQ(config([](SharedConfiguration& c) {
+              return std::tuple(c.pageItems, c.pendingItems.size(), c.allowedDomains.has_value());
+            }),
+            std::tuple(std::vector<std::string>{"item-1"}, 0u, true));
   // An empty map only counts the call and drops the pushed link, even after the visit ended.
   Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
   const auto before = Util::qivDefaults()->dictionaryRepresentation();

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <set>
-#include <thread>
-#include <vector>
 
 #include "core/shared_configuration.hpp"
 #include "support/service_test.hpp"
@@ -93,37 +90,6 @@ TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {
   EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
   EXPECT_EQ(request.query,
             (service::QueryPairs{{"api_key", "key"}, {"s", "42"}, {"type", "sdklog"}}));
-}
-
-// A burst of hits from several threads: each arrives once, as it was at its
-// call, over a handful of reused connections.
-TEST_F(TransportTest, BurstsOfHitsArriveWholeOverReusedConnections) {
-  constexpr int kThreads = 3;
-  constexpr int kHits = 100;
-  std::vector<std::thread> callers;
-  for (int t = 0; t < kThreads; ++t) {
-    callers.emplace_back([&, t] {
-      for (int i = 0; i < kHits; ++i) {
-        Util::getRequest("click",
-                         baseUrl + "t?&c=" + std::to_string(t) + "&n=" + std::to_string(i));
-      }
-    });
-  }
-  for (auto& caller : callers) caller.join();
-  ASSERT_TRUE(service.waitForRequests("/t", kThreads * kHits, 20s));
-
-  std::set<std::string> seen;
-  std::set<int> ports;
-  for (const auto& request : service.requests("/t")) {
-    EXPECT_TRUE(seen.insert(request.queryValue("c").value_or("") + "/" +
-                            request.queryValue("n").value_or(""))
-                    .second);
-    ports.insert(request.remotePort);
-  }
-  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kHits));
-  EXPECT_LE(ports.size(), 16u);
-  EXPECT_TRUE(hasStep("request start. type is : click"));
-  EXPECT_TRUE(waitUntil([&] { return hasStep("request finished. type is : click"); }));
 }
 
 }  // namespace
