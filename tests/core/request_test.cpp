@@ -69,7 +69,7 @@ class RequestTest : public testing::SdkTest {
   const std::string past = std::to_string(testing::kTestEpoch - 1);
 };
 
-TEST_F(RequestTest, BuildsTheExactUrlOfEveryRequestType) {
+TEST_F(RequestTest, BuildsTheExactUrlOfEveryRequestTypeOnAnyBase) {
   EXPECT_EQ(Util::createRequest("standart", {}), base + "d?" + query);
   EXPECT_EQ(Util::createRequest("track", {{"a", "x y"}}), base + "t?&a=x%20y" + query);
   EXPECT_EQ(Util::createRequest("push", {}), base + "u?&token=1&publickey=1" + query);
@@ -84,9 +84,7 @@ TEST_F(RequestTest, BuildsTheExactUrlOfEveryRequestType) {
   EXPECT_EQ(Util::createRequest("unknown", {}), base + query);
   // The log upload carries its own parameters only.
   EXPECT_EQ(Util::createRequest("log", {{"m", "a b"}, {"_x", "1"}}), base + "jsonlog?&m=a%20b");
-}
-
-TEST_F(RequestTest, CompletesTheBaseUrlAndNeverSendsControlCharactersOrBlanksRaw) {
+  // The base URL is completed and never carries control characters or blanks raw.
   const std::pair<const char*, const char*> cases[] = {
       {"https://host.example/", "https://host.example/jsonlog?"},
       {"", "/jsonlog?"},
@@ -99,7 +97,7 @@ TEST_F(RequestTest, CompletesTheBaseUrlAndNeverSendsControlCharactersOrBlanksRaw
   }
 }
 
-TEST_F(RequestTest, TestAndForceModesOnlyForTheMatchingCompanyCountersOnlyWhenStored) {
+TEST_F(RequestTest, SystemPairsFollowTheStoreThePushStateAndThePlatform) {
   storeAll("qivtest=1;memberid=m7;qivforce=f;companyid=41");
   EXPECT_EQ(system("qivtest cuid qivforce"), "!qivtest !cuid !qivforce");
   set("companyid", "42");
@@ -109,6 +107,28 @@ TEST_F(RequestTest, TestAndForceModesOnlyForTheMatchingCompanyCountersOnlyWhenSt
   // Visit counters only when stored.
   storeAll("vc=3;pvc=");
   EXPECT_EQ(system("vc pvc ftu"), "vc=3 !pvc !ftu");
+  // Push state needs registration and a presentation type.
+  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "2");
+  EXPECT_EQ(processState().steps().back(), "is push enabled false");
+  application().setNotificationSettings(
+      {.authorizationStatus = platform::AuthorizationStatus::authorized, .soundAllowed = true});
+  EXPECT_FALSE(Util::isPushEnabled());  // not registered yet
+  application().setRegisteredForRemoteNotifications(true);
+  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "1");
+  EXPECT_EQ(processState().steps().back(), "is push enabled true");
+  application().setNotificationSettings(
+      {.authorizationStatus = platform::AuthorizationStatus::denied});
+  EXPECT_FALSE(Util::isPushEnabled());
+  // Device facts follow the platform.
+  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::pad);
+  systemInfo().setScreenNativeBounds({1668.9, 2388.2});
+  systemInfo().setLanguageCode(std::nullopt);
+  systemInfo().setBundleInfo("CFBundleShortVersionString", std::nullopt);
+  EXPECT_EQ(system("plt br swh bl appver"),
+            "plt=TabletApp br=iOSTabletApp swh=1668x2388 bl= appver=");
+  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::other);
+  systemInfo().setScreenNativeBounds({-1, std::numeric_limits<double>::infinity()});
+  EXPECT_EQ(system("plt br bwh"), "plt= br=iOS bwh=0x0");
 }
 
 TEST_F(RequestTest, RandomBucketIsDrawnOnceAndKept) {
@@ -129,32 +149,6 @@ TEST_F(RequestTest, RandomBucketIsDrawnOnceAndKept) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(std::count(seen.begin(), seen.end(), Util::readDefault("qivrandom")), 4);
-}
-
-TEST_F(RequestTest, DeviceFactsFollowThePlatform) {
-  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::pad);
-  systemInfo().setScreenNativeBounds({1668.9, 2388.2});
-  systemInfo().setLanguageCode(std::nullopt);
-  systemInfo().setBundleInfo("CFBundleShortVersionString", std::nullopt);
-  EXPECT_EQ(system("plt br swh bl appver"),
-            "plt=TabletApp br=iOSTabletApp swh=1668x2388 bl= appver=");
-  systemInfo().setInterfaceIdiom(platform::InterfaceIdiom::other);
-  systemInfo().setScreenNativeBounds({-1, std::numeric_limits<double>::infinity()});
-  EXPECT_EQ(system("plt br bwh"), "plt= br=iOS bwh=0x0");
-}
-
-TEST_F(RequestTest, PushStateNeedsRegistrationAndAPresentationType) {
-  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "2");
-  EXPECT_EQ(processState().steps().back(), "is push enabled false");
-  application().setNotificationSettings(
-      {.authorizationStatus = platform::AuthorizationStatus::authorized, .soundAllowed = true});
-  EXPECT_FALSE(Util::isPushEnabled());  // not registered yet
-  application().setRegisteredForRemoteNotifications(true);
-  EXPECT_EQ(Util::createLocalVariable().at("qivpnst"), "1");
-  EXPECT_EQ(processState().steps().back(), "is push enabled true");
-  application().setNotificationSettings(
-      {.authorizationStatus = platform::AuthorizationStatus::denied});
-  EXPECT_FALSE(Util::isPushEnabled());
 }
 
 TEST_F(RequestTest, SendsLiveCookiesAndSweepsExpiredOnes) {
@@ -196,27 +190,6 @@ TEST_F(RequestTest, NeighboursOfTheRangesStayOutAndTheirMembersGoOut) {
               stored("qivo.custom.events_1"));
 }
 
-TEST_F(RequestTest, RenamedCampaignKeysGoOutWhereverTheySortAndOnlyOnce) {
-  // "_utm_source" sorts before every "_" key, "_utm_medium" names a key inside the
-  // cookie range (sent whole, not as a cookie), "_utm_term" one of the exact keys,
-  // "_utm_campaign" one that begins "qiv" (the cookies must not go out twice), and
-  // an empty "_utm_content" forwards nothing.
-  storeAll(
-      "_utm_source=Src;_utm_medium=qiv_c_9;_utm_term=uids;_utm_campaign=qi;_utm_content=;"
-      "Src=a:b;qiv_c_9=kept whole {past};uids=u;qi=qq;qix=not sent;memberid=member;"
-      "qivtest=t;companyid=42;utm_source=renamed away;utm_content=renamed to nothing");
-
-  const std::string url = Util::createRequest("standart", {{"p", "Home"}});
-  EXPECT_EQ(url,
-            "https://t.example/d?&appver=1.0&bl=de&br=iOSMobileApp&brv=17.0&bwh=1170x2532"
-            "&cuid=member&dvcmdl=iPhone%20X&dwh=1170x2532&os=iOS&osv=17.0&p=Home"
-            "&plt=MobileApp&qivover=3.0.76&qivpnst=2&qivrandom=7&qivtest=t&return=json&s=42"
-            "&sunq=1&swh=1170x2532"
-            "&Src=a%3Ab&qi=qq&qiv_c_9=kept%20whole%20" +
-                past + "&uids=u");
-  EXPECT_TRUE(stored("qiv_c_9"));
-}
-
 TEST_F(RequestTest, InsideATransactionTheWalkSeesItsOwnWrites) {
   storeAll("qiv_c_1=old {ahead};qiv_c_3=stays {ahead};vcx=n;vc=1");
   std::string url;
@@ -233,10 +206,16 @@ TEST_F(RequestTest, InsideATransactionTheWalkSeesItsOwnWrites) {
   EXPECT_TRUE(!stored("qiv_c_4") && stored("qiv_c_3"));
 }
 
+// Client pairs win over system pairs. Of the renamed campaign keys,
+// "_utm_source" sorts before every "_" key, "_utm_medium" names a key inside
+// the cookie range (sent whole, not as a cookie), "_utm_term" one of the exact
+// keys, "_utm_campaign" one that begins "qiv" (the cookies must not go out
+// twice), and an empty "_utm_content" forwards nothing.
 TEST_F(RequestTest, StandardUrlOfAStoreWithEveryKindOfEntry) {
   storeAll(
-      "_cburl=//t.example/a b;_s=42;qivrandom=7;vc=2;pvc=5;companyid=1234;qivtest=on;"
-      "memberid=m&1;qivforce=f;_utm_source=src;src=news:today;"
+      "_cburl=//t.example/a b;vc=2;pvc=5;companyid=1234;qivtest=on;memberid=m&1;qivforce=f;"
+      "_utm_source=src;_utm_medium=qiv_c_9;_utm_term=uids;_utm_campaign=qi;_utm_content=;"
+      "src=news:today;qiv_c_9=kept whole {past};qi=qq;qix=not sent;utm_content=renamed away;"
       "utm_source=not forwarded, renamed;uids=u|1|2;cuid2=old;qiv_c_1=live {ahead};"
       "qiv_c_2=gone {past};qiv_token=tok {ahead};app_qiv_x=a,b {ahead};"
       "_company_settings_9=1 {past};visitcount_3=1");
@@ -245,7 +224,6 @@ TEST_F(RequestTest, StandardUrlOfAStoreWithEveryKindOfEntry) {
     c.companyId = "1234";
     c.pageItems = {"shoe 1"};
   });
-
   const StringMap params = {{"p", "Home"},  {"s", "99"},     {"osv", "client"},
                             {"_spid", "8"}, {"_spiid", "9"}, {"_x", "no"}};
   EXPECT_EQ(Util::createRequest("standart", params),
@@ -253,10 +231,11 @@ TEST_F(RequestTest, StandardUrlOfAStoreWithEveryKindOfEntry) {
             "&_spid=8&_spiid=9&appver=1.0&bl=de&br=iOSMobileApp&brv=17.0&bwh=1170x2532"
             "&cuid=m%261&dvcmdl=iPhone%20X&dwh=1170x2532&os=iOS&osv=client&p=Home"
             "&plt=MobileApp&pvc=5&qivforce=f&qivover=3.0.76&qivpnst=2&qivrandom=7&qivtest=on"
-            "&return=json&s=42&sunq=1&swh=1170x2532&vc=2"
-            "&app_qiv_x=a%2Cb&cuid2=old&qiv_c_1=live&qivparam=12&src=news%3Atoday&uids=u%7C1%7C2"
-            "&adetail[]=shoe%201");
-  EXPECT_TRUE(!stored("qiv_c_2") && !stored("_company_settings_9") && stored("qiv_token"));
+            "&return=json&s=42&sunq=1&swh=1170x2532&vc=2&app_qiv_x=a%2Cb&cuid2=old&qi=qq"
+            "&qiv_c_1=live&qiv_c_9=kept%20whole%20" +
+                past + "&qivparam=12&src=news%3Atoday&uids=u%7C1%7C2&adetail[]=shoe%201");
+  EXPECT_TRUE(!stored("qiv_c_2") && !stored("_company_settings_9") && stored("qiv_token") &&
+              stored("qiv_c_9"));
 }
 
 TEST_F(RequestTest, TextThatIsNotUtf8GoesOutEmptyAndIsLoggedAfterTheWalk) {
@@ -287,7 +266,7 @@ TEST_F(RequestTest, ItemTextsStopAtTheLimit) {
   EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=a%26b%20c%2F%C3%A9:=&adetail[]=z");
 }
 
-TEST_F(RequestTest, MapsIdentifiersToMarketingNamesAndTheCacheFollowsTheHostsSetters) {
+TEST_F(RequestTest, DeviceModelFollowsTheHardwareAndTheSimulatorAndLanguageTheLocale) {
   const std::pair<const char*, const char*> names[] = {
       {"iPad8,8", "iPad Pro (12.9-inch) (3rd generation)"},
       {"AudioAccessory1,1", "HomePod"},
@@ -316,15 +295,11 @@ TEST_F(RequestTest, MapsIdentifiersToMarketingNamesAndTheCacheFollowsTheHostsSet
         << step.hardware << " " << (step.simulated ? step.simulated : "null");
     EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model);
   }
-}
-
-TEST_F(RequestTest, LinuxDefaultsDescribeAPhoneOnThisMachine) {
+  // On this machine, by default.
   platform::LinuxSystemInfo info;
-  utsname names{};
-  ASSERT_EQ(uname(&names), 0);
-  EXPECT_EQ(info.hardwareIdentifier(), names.machine);
-  EXPECT_EQ(info.bundleInfo("CFBundleShortVersionString"), "1.0");
-  EXPECT_EQ(info.interfaceIdiom(), platform::InterfaceIdiom::phone);
+  utsname machine{};
+  ASSERT_EQ(uname(&machine), 0);
+  EXPECT_EQ(info.hardwareIdentifier(), machine.machine);
   const std::pair<const char*, std::optional<std::string>> locales[] = {
       {"de_DE.UTF-8", "de"}, {"pt-BR", "pt"},         {"sr_RS@latin", "sr"},
       {"C", "en"},           {"POSIX", "en"},         {"", "en"},
@@ -334,44 +309,14 @@ TEST_F(RequestTest, LinuxDefaultsDescribeAPhoneOnThisMachine) {
   }
 }
 
-TEST(SanitizeTest, ReplacesTheListedLettersOnly) {
-  EXPECT_EQ(Util::sanitize("\u00c7a\u011fr\u0131"), "Cagri");
-  EXPECT_EQ(Util::sanitize("\u00c4\u00e4\u00df\u00e7\u00c7\u011f\u011e\u015f\u015e\u00fc\u00dc"
-                           "\u0131\u0130\u00f6\u00d6"),
-            "AasscCgGsSuUiIoO");
-  EXPECT_EQ(Util::sanitize("caf\u00e9 \u00c5/1"), "caf\u00e9 \u00c5/1");
-}
-
-std::string membersOf(const CharacterSet& set) {
-  std::string members;
-  for (int byte = 0; byte < 256; ++byte) {
-    if (set.contains(static_cast<unsigned char>(byte))) members += static_cast<char>(byte);
-  }
-  return members;
-}
-
-const std::string kAlphanumerics = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-std::string withAlphanumerics(std::string punctuation) {
-  std::string all = punctuation + kAlphanumerics;
-  std::sort(all.begin(), all.end());
-  return all;
-}
-
-TEST(CharacterSetTest, AllowedSetsHoldExactlyTheirAsciiBytes) {
-  EXPECT_EQ(membersOf(CharacterSet::urlQueryAllowed()), withAlphanumerics("!$&'()*+,-./:;=?@_~"));
-  EXPECT_EQ(membersOf(CharacterSet::urlPathAllowed()), withAlphanumerics("!$&'()*+,-./:=@_~"));
-  EXPECT_EQ(membersOf(CharacterSet::urlHostAllowed()), withAlphanumerics("!$&'()*+,-.:;=[]_~"));
-  EXPECT_EQ(membersOf(CharacterSet::urlQueryParameterAllowed()),
-            withAlphanumerics("!$'()*+,-./:;=@_~"));
-  // What an item text may carry raw: every part of a URL allows it.
-  EXPECT_EQ(membersOf(CharacterSet::urlDenied().inverted()), withAlphanumerics("!$'()*+,-.:=_~"));
-  // Denied sets hold every non-ASCII byte, so no multi-byte character leaks.
-  EXPECT_TRUE(CharacterSet::urlDenied().contains(0x80));
-  EXPECT_TRUE(CharacterSet::urlQueryDenied().contains(0xFF));
-}
-
-TEST(CharacterSetTest, UrlEncodedEscapesDeniedAndNonAsciiBytesInUpperCaseHex) {
+TEST_F(RequestTest, EncodingEscapesSeparatorsControlAndNonAsciiBytesAndSanitizingListedLetters) {
+  EXPECT_EQ(Util::encodeForUrl("a&b", "x:y,z\""), "&a%26b=x%3Ay%2Cz%22");
+  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c"),
+            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c");
+  EXPECT_EQ(Util::encodeForUrl("p", "\u00c7a\u011f r\u0131#%"), "&p=%C3%87a%C4%9F%20r%C4%B1%23%25");
+  // A text that is not UTF-8 is dropped, never sent raw.
+  EXPECT_EQ(Util::encodeForUrl("k", "\xff\r\n"), "&k=");
+  // Denied and non-ASCII bytes are escaped in upper-case hex.
   EXPECT_EQ(urlEncoded("a b\r\n\t\x7f\u00fc/?", CharacterSet::urlQueryDenied()),
             "a%20b%0D%0A%09%7F%C3%BC/?");
   EXPECT_EQ(urlEncoded("a/b", CharacterSet::urlDenied()), "a%2Fb");
@@ -381,15 +326,11 @@ TEST(CharacterSetTest, UrlEncodedEscapesDeniedAndNonAsciiBytesInUpperCaseHex) {
   EXPECT_EQ(urlEncoded("\xc3", CharacterSet::urlQueryDenied()), std::nullopt);          // truncated
   EXPECT_EQ(urlEncoded("\xc0\xaf", CharacterSet::urlQueryDenied()), std::nullopt);      // overlong
   EXPECT_EQ(urlEncoded("\xed\xa0\x80", CharacterSet::urlQueryDenied()), std::nullopt);  // surrogate
-}
-
-TEST_F(RequestTest, EncodesSeparatorsAndControlCharacters) {
-  EXPECT_EQ(Util::encodeForUrl("a&b", "x:y,z\""), "&a%26b=x%3Ay%2Cz%22");
-  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c"),
-            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c");
-  EXPECT_EQ(Util::encodeForUrl("p", "\u00c7a\u011f r\u0131#%"), "&p=%C3%87a%C4%9F%20r%C4%B1%23%25");
-  // A text that is not UTF-8 is dropped, never sent raw.
-  EXPECT_EQ(Util::encodeForUrl("k", "\xff\r\n"), "&k=");
+  // Sanitizing replaces the listed letters only.
+  EXPECT_EQ(Util::sanitize("\u00c4\u00e4\u00df\u00e7\u00c7\u011f\u011e\u015f\u015e\u00fc\u00dc"
+                           "\u0131\u0130\u00f6\u00d6"),
+            "AasscCgGsSuUiIoO");
+  EXPECT_EQ(Util::sanitize("caf\u00e9 \u00c5/1"), "caf\u00e9 \u00c5/1");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Tracking: click hits and cookies, the cart, number formats, and the custom
-// events that replay filed campaign entries.
+// Tracking: click hits and cookies, the cart, number formats, the custom
+// events that replay filed campaign entries, deep links and attribution.
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ TEST_F(TrackingTest, ClinkSendsCommunicationFieldsAndMarksTheClickOnce) {
 }
 
 // Items without id or quantity are not added.
-TEST_F(TrackingTest, PricesAndQuantitiesAreCleanedAndRounded) {
+TEST_F(TrackingTest, PricesAndQuantitiesAreCleanedAndRoundedAndMembersEscapedInTheirOrder) {
   enableDebugLog();
   for (const char* quantity : {"", "0", "0.001"}) client().addItem("p", quantity, "1", "c", "t");
   client().addItem("", "2", "1", "c", "t");
@@ -114,14 +114,7 @@ TEST_F(TrackingTest, PricesAndQuantitiesAreCleanedAndRounded) {
   setDecimalChar(".");
   client().addItem("p3", "-2.499", "9.99", "c", "t");
   client().addItem("p4", "3 pcs", "", "c", "t");
-  EXPECT_EQ(pending(), (std::vector<std::string>{
-                           R"({"id":"p1","prc":"1234.50","qnt":"2.0","cat":"shoes","ttl":"Boot"})",
-                           R"({"id":"p2","prc":"0","qnt":"1.25","cat":"c","ttl":"t"})",
-                           R"({"id":"p3","prc":"9.99","qnt":"2.5","cat":"c","ttl":"t"})",
-                           R"({"id":"p4","prc":"0","qnt":"3.0","cat":"c","ttl":"t"})"}));
-}
-
-TEST_F(TrackingTest, MembersAreEscapedJsonInTheirOrder) {
+  // Members are escaped JSON in their order.
   client().addItem("a\"b", "1", "2", "back\\slash", "He said \"hi\"\n\x01\xff",
                    Value{{"color", "red"}, {"n", 2}});
   // Extra parameters that cannot be written, or say nothing, are left out.
@@ -130,12 +123,16 @@ TEST_F(TrackingTest, MembersAreEscapedJsonInTheirOrder) {
   }
   EXPECT_TRUE(log().consoleContains("JSON convert error"));
   const std::string plain = R"({"id":"p","prc":"2","qnt":"1.0","cat":"c","ttl":"t"})";
-  EXPECT_EQ(pending(),
-            (std::vector<std::string>{R"({"id":"a\"b","prc":"2","qnt":"1.0","cat":"back\\slash",)"
-                                      R"("ttl":"He said \"hi\"\n\u0001)"
-                                      "\xEF\xBF\xBD"  // the bad byte replaced
-                                      R"(","ep":{"color":"red","n":2}})",
-                                      plain, plain, plain}));
+  EXPECT_EQ(pending(), (std::vector<std::string>{
+                           R"({"id":"p1","prc":"1234.50","qnt":"2.0","cat":"shoes","ttl":"Boot"})",
+                           R"({"id":"p2","prc":"0","qnt":"1.25","cat":"c","ttl":"t"})",
+                           R"({"id":"p3","prc":"9.99","qnt":"2.5","cat":"c","ttl":"t"})",
+                           R"({"id":"p4","prc":"0","qnt":"3.0","cat":"c","ttl":"t"})",
+                           R"({"id":"a\"b","prc":"2","qnt":"1.0","cat":"back\\slash",)"
+                           R"("ttl":"He said \"hi\"\n\u0001)"
+                           "\xEF\xBF\xBD"  // the bad byte replaced
+                           R"(","ep":{"color":"red","n":2}})",
+                           plain, plain, plain}));
 }
 
 TEST_F(TrackingTest, NumberFormatAppliesTheOperationRoundsAndFormats) {
@@ -223,24 +220,9 @@ TEST_F(TrackingTest, EventsWaitForTheAnswerThenRunTheirFiledEntriesInKeyOrder) {
   EXPECT_EQ(filed("buy")->size(), 2u);
 }
 
-TEST_F(TrackingTest, AnActionFiledUnderItsOwnEventRunsOnce) {
-  enableDebugLog();
-  // Actions 1 and 2 each wait for the other's event: the chain ends.
-  file("qiv_action_1", {{"add_act_2", action("2")}});
-  file("qiv_action_2", {{"add_act_1", action("1")}});
-  file("start", {{"add_act_1", action("1")}});
-  Tavrino::createCustomEvent("start", nullptr, {});
-  const auto lines = log().lines();
-  EXPECT_EQ(std::ranges::count_if(lines,
-                                  [](const std::string& l) {
-                                    return l.find("add_act called with") != std::string::npos;
-                                  }),
-            3);
-  EXPECT_TRUE(filed("qiv_action_1")->empty() && filed("qiv_action_2")->empty());
-  EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_1"), 2u);
-}
-
-TEST_F(TrackingTest, UnreadableFilingsCountAsNoneAndBadEntriesAreDropped) {
+// Unreadable filings count as none and bad entries are dropped; an action
+// filed under its own event runs once; clearing removes filings and badges only.
+TEST_F(TrackingTest, FiledEntriesRunOnceUnreadableOnesCountAsNoneAndClearingRemovesThem) {
   enableDebugLog();
   Tavrino::createCustomEvent("none", nullptr, {});
   EXPECT_TRUE(log().contains("create custom event called. Not found related campaigns or actions"));
@@ -262,10 +244,22 @@ TEST_F(TrackingTest, UnreadableFilingsCountAsNoneAndBadEntriesAreDropped) {
   EXPECT_TRUE(log().contains("Filed entry is not a map, dropped : add_act_1"));
   EXPECT_TRUE(has("qiv_l_2"));
   EXPECT_TRUE(filed("mixed")->empty());
-}
 
-TEST_F(TrackingTest, ClearCustomActionsRemovesFilingsAndBadgesOnly) {
-  enableDebugLog();
+  // Actions 1 and 2 each wait for the other's event: the chain ends.
+  log().clear();
+  file("qiv_action_1", {{"add_act_2", action("2")}});
+  file("qiv_action_2", {{"add_act_1", action("1")}});
+  file("start", {{"add_act_1", action("1")}});
+  Tavrino::createCustomEvent("start", nullptr, {});
+  const auto lines = log().lines();
+  EXPECT_EQ(std::ranges::count_if(lines,
+                                  [](const std::string& l) {
+                                    return l.find("add_act called with") != std::string::npos;
+                                  }),
+            3);
+  EXPECT_TRUE(filed("qiv_action_1")->empty() && filed("qiv_action_2")->empty());
+  EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_1"), 2u);
+
   file("a", {{"add_act_1", action("1")}});
   file("b", {{"add_act_2", action("2")}});
   storeAll("qivo_badges=x;qivo_badges_2=x;qivo.custom=keep");
@@ -274,6 +268,89 @@ TEST_F(TrackingTest, ClearCustomActionsRemovesFilingsAndBadgesOnly) {
   EXPECT_FALSE(Util::hasCookieWithPrefix("qivo.custom.events_"));
   EXPECT_FALSE(Util::hasCookieWithPrefix("qivo_badges"));
   EXPECT_EQ(stored("qivo.custom"), "keep");
+}
+
+TEST_F(TrackingTest, APreviewLinkStoresOnlyTheTestParameters) {
+  Util::setCookieToQIVDefaults("uid", "visitor");
+  Util::setCookieToQIVDefaults("qiv_token", "token");
+  client().trackDeepLink(
+      "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
+      "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=0&qivrandom=5");
+  // Only the allow-listed test keys land; the visitor, company and token stay.
+  EXPECT_EQ(storedAll("qivtest qivforce companyid memberid _cburl uid _s qiv_token _enable_hash "
+                      "qivrandom tavrino"),
+            "qivtest=1 qivforce=2 companyid=1 memberid=m7 _cburl=" + baseUrl +
+                " uid=visitor _s=1 qiv_token=token !_enable_hash !qivrandom !tavrino");
+
+  // "qivtest" switched the debug log on; the test values ride along.
+  client().track({{"zbid", "1"}}, {});
+  EXPECT_TRUE(log().contains("tavrino_log : send request : "));
+  EXPECT_EQ(sent(awaitRequest("/t"), "qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=2");
+}
+
+TEST_F(TrackingTest, TestParametersNeedPreviewModeAndTheHash) {
+  client().trackDeepLink("app://x?qivtest=1&tavrino=other");
+  client().saveTestParameters("app://x?qivtest=1");
+  EXPECT_FALSE(has("qivtest"));
+
+  Tavrino::enable_hash("h1");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1&qivhash=h2");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1");
+  client().trackDeepLink("app://x?qivtest=1&qivhash=h1");
+  EXPECT_FALSE(has("qivtest"));
+  client().saveTestParameters("app://x?tavrino=preview&qivtest=1&qivhash=h1");
+  EXPECT_EQ(stored("qivtest"), "1");
+
+  Tavrino::disable_hash();
+  client().trackDeepLink("app://x?tavrino=preview&qivforce=1");
+  EXPECT_EQ(stored("qivforce"), "1");
+}
+
+TEST_F(TrackingTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
+  Util::setCookieToQIVDefaults("_utm_campaign", "cmp");
+  client().trackDeepLink(
+      "app://x/path?utm_source=news&utm_medium=a=b&cmp=spring%20sale&utm_campaign=no"
+      "&qivparam=p1&flag&utm_term=#frag");
+  // "utm_medium" takes the text after the last "="; the host renamed "utm_campaign".
+  EXPECT_EQ(storedAll("utm_source utm_medium cmp utm_campaign qivparam utm_term flag utm_content"),
+            "utm_source=news utm_medium=b cmp=spring%20sale !utm_campaign qivparam=p1 utm_term= "
+            "!flag !utm_content");
+
+  // A missing URL stops, and the callback still hears it.
+  enableDebugLog();
+  const auto calls = stepCount("trackDeepLink/saveTestParameters called.");
+  std::vector<std::optional<std::string>> heard;
+  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
+  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
+  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
+  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), calls + 2);
+  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
+  EXPECT_EQ(stored("qivparam"), "2");
+}
+
+TEST_F(TrackingTest, APushPreviewLinkAsksTheServiceForThePreview) {
+  Util::setCookieToQIVDefaults("qiv_token", "tok");
+  client().trackDeepLink("app://x?qiv_p_preview=1&hash=h&sid=3&nid=4&other=5");
+  EXPECT_EQ(sent(awaitRequest("/platform/sendnot.php"),
+                 "hash sid nid endpoint preview qivsubstype other"),
+            "hash=h sid=3 nid=4 endpoint=tok preview=1 qivsubstype=3 !other");
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+
+  client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
+  dispatch().runFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+}
+
+TEST_F(TrackingTest, AttributionIsStoredAndSentWithRequests) {
+  client().trackAppInstallWithAdjust("net", "cmp");
+  client().trackAppInstallWithAdjust("net", "cmp", "idfa1");
+  EXPECT_EQ(stored("qiv_referral_suffix"), "net.cmp.idfa1");
+  client().trackAppInstallWithAdjust("tt", "tn", "nw", "cp", "ag", "", "cl", "ad");
+  client().trackAppInstallStats("idfa2");
+
+  client().track(Value::object(), {});
+  EXPECT_EQ(sent(awaitRequest("/t"), "qiv_referral qiv_referral_adjust qiv_idfa"),
+            "qiv_referral=net.cmp qiv_referral_adjust=tt.tn.nw.cp.ag..cl.ad qiv_idfa=idfa2");
 }
 
 }  // namespace
