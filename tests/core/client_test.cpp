@@ -34,18 +34,8 @@ class ClientTest : public testing::ServiceTest {
   }
 };
 
-TEST_F(ClientTest, CompanyIdTakesTheSecondDashPieceOfANonNumber) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"abc-1234-x", "1234"}, {"1234", "1234"}, {"1-2", "2"}, {"abc", "abc"}, {"-5", "-5"}};
-  for (const auto& [given, expected] : cases) {
-    Tavrino client("//t.example/", given, "0");
-    EXPECT_EQ(Util::readDefault("_s"), expected) << given;
-  }
-  EXPECT_EQ(Util::readDefault("_cburl"), "//t.example/");
-}
-
 // Construction calls no one back; steps keep the newest thousand.
-TEST_F(ClientTest, StepsAreRecordedQuietlyAndSettersWriteTheirStoreKeys) {
+TEST_F(ClientTest, StepsAreRecordedQuietlySettersWriteTheirStoreKeysAndCompanyIdsTheirNumber) {
   int calls = 0;
   {
     Tavrino first("//t/", "1", "0");
@@ -76,6 +66,14 @@ TEST_F(ClientTest, StepsAreRecordedQuietlyAndSettersWriteTheirStoreKeys) {
   // Share extensions are allowed; keyboards are not.
   EXPECT_TRUE(client.application(nullptr, "com.example.share"));
   EXPECT_FALSE(client.application(nullptr, kKeyboardExtensionPointIdentifier));
+  // A company id takes the second dash piece of a non-number.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"abc-1234-x", "1234"}, {"1234", "1234"}, {"1-2", "2"}, {"abc", "abc"}, {"-5", "-5"}};
+  for (const auto& [given, expected] : cases) {
+    Tavrino other("//t.example/", given, "0");
+    EXPECT_EQ(Util::readDefault("_s"), expected) << given;
+  }
+  EXPECT_EQ(Util::readDefault("_cburl"), "//t.example/");
 }
 
 TEST_F(ClientTest, SettingsLastADayAndAreFetchedOnlyWhenMissingOrExpired) {

@@ -42,7 +42,7 @@ class CookieTest : public testing::SdkTest {
 
 // Reads take texts whole and nothing else; prefixes match key starts only;
 // _gcvp takes the value before the first blank and skips other entries.
-TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlank) {
+TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlankAndAddsWholeMarkersOnce) {
   storeAll(
       "k=v 123;visitcount_1=3;visitcount_2=4;xvisitcount_3=5;qiv_c_1=12:7 1700000000;"
       "qiv_c_2=noblank;qiv_i_1=x 1");
@@ -56,9 +56,7 @@ TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlank) {
   Util::removeCookieStartsWith("visitcount_");
   EXPECT_FALSE(Util::hasCookieWithPrefix("visitcount_"));
   EXPECT_EQ(Util::readDefault("xvisitcount_3"), "5");
-}
-
-TEST_F(CookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
+  // Unique markers are added whole and once, keeping the expiry.
   const std::tuple<std::int64_t, const char*, const char*> steps[] = {
       // timeout, value added, stored after
       {0, "I,V", "I,V 0"},  // the banner impression code passes both

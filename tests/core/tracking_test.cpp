@@ -16,29 +16,6 @@ using testing::TrackingTest;
 
 constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max();
 
-TEST_F(TrackingTest, ClickCookiesFollowTheirLifetimeRules) {
-  // "clcend", lifetime in seconds from now: never negative, and beyond any
-  // clock saturating rather than wrapping into the past.
-  const std::int64_t day = 1440 * 60, forever = kForever - now();
-  const std::pair<Value, std::int64_t> cases[] = {
-      {Value(), day},     {"0", day},
-      {30, 30 * 60},      {"1.5", 90},
-      {"soon", day},      {"-5", day},
-      {"1e300", forever}, {"153722867280912930", forever}};  // × 60 overflows
-  for (const auto& [clcend, lifetime] : cases) {
-    Value params = {{"zbid", "9"}, {"appid", "_a"}};
-    if (!clcend.is_null()) params["clcend"] = clcend;
-    client().szbid(params);
-    const std::string expiry = std::to_string(now() + lifetime);
-    EXPECT_EQ(storedAll("qiv_c_9 qiv_lzbid_a"), "qiv_c_9=1 " + expiry + " qiv_lzbid_a=9 " + expiry)
-        << params.dump();
-  }
-  // The configured click minutes stand in for a missing "clcend".
-  processState().withConfig([](SharedConfiguration& c) { c.clickCookieMinutes = "10"; });
-  client().szbid({{"zbid", "3"}});
-  EXPECT_EQ(stored("qiv_lzbid"), "3 " + std::to_string(now() + 600));
-}
-
 // Track sends the click hit with the bulk view marker and writes no cookies;
 // refused cookies write nothing, the hit still goes.
 TEST_F(TrackingTest, ClickHitsGoAndOnlyAllowedClicksWriteCookies) {
@@ -68,7 +45,7 @@ TEST_F(TrackingTest, ClickHitsGoAndOnlyAllowedClicksWriteCookies) {
   EXPECT_EQ(stepCount("request start. type is : click"), clicks + 2);
 }
 
-TEST_F(TrackingTest, ClinkSendsCommunicationFieldsAndMarksTheClickOnce) {
+TEST_F(TrackingTest, ClinkMarksTheClickOnceAndClickCookiesFollowTheirLifetimeRules) {
   Tavrino::_clink({{"zbid", "9"},
                    {"clickid", "2"},
                    {"cqivcmmid", "44"},
@@ -97,6 +74,26 @@ TEST_F(TrackingTest, ClinkSendsCommunicationFieldsAndMarksTheClickOnce) {
   Tavrino::_clink({{"zbid", "4"}, {"cckie", "0"}}, {});
   EXPECT_FALSE(has("qiv_z_4_1"));
   ASSERT_TRUE(service.waitForRequests("/t", 6, std::chrono::seconds(5)));
+  // "clcend", lifetime in seconds from now: never negative, and beyond any
+  // clock saturating rather than wrapping into the past.
+  const std::int64_t day = 1440 * 60, forever = kForever - now();
+  const std::pair<Value, std::int64_t> cases[] = {
+      {Value(), day},     {"0", day},
+      {30, 30 * 60},      {"1.5", 90},
+      {"soon", day},      {"-5", day},
+      {"1e300", forever}, {"153722867280912930", forever}};  // × 60 overflows
+  for (const auto& [clcend, lifetime] : cases) {
+    Value params = {{"zbid", "9"}, {"appid", "_a"}};
+    if (!clcend.is_null()) params["clcend"] = clcend;
+    client().szbid(params);
+    const std::string expiry = std::to_string(now() + lifetime);
+    EXPECT_EQ(storedAll("qiv_c_9 qiv_lzbid_a"), "qiv_c_9=1 " + expiry + " qiv_lzbid_a=9 " + expiry)
+        << params.dump();
+  }
+  // The configured click minutes stand in for a missing "clcend".
+  processState().withConfig([](SharedConfiguration& c) { c.clickCookieMinutes = "10"; });
+  client().szbid({{"zbid", "3"}});
+  EXPECT_EQ(stored("qiv_lzbid"), "3 " + std::to_string(now() + 600));
 }
 
 // Items without id or quantity are not added.
@@ -270,25 +267,7 @@ TEST_F(TrackingTest, FiledEntriesRunOnceUnreadableOnesCountAsNoneAndClearingRemo
   EXPECT_EQ(stored("qivo.custom"), "keep");
 }
 
-TEST_F(TrackingTest, APreviewLinkStoresOnlyTheTestParameters) {
-  Util::setCookieToQIVDefaults("uid", "visitor");
-  Util::setCookieToQIVDefaults("qiv_token", "token");
-  client().trackDeepLink(
-      "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
-      "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=0&qivrandom=5");
-  // Only the allow-listed test keys land; the visitor, company and token stay.
-  EXPECT_EQ(storedAll("qivtest qivforce companyid memberid _cburl uid _s qiv_token _enable_hash "
-                      "qivrandom tavrino"),
-            "qivtest=1 qivforce=2 companyid=1 memberid=m7 _cburl=" + baseUrl +
-                " uid=visitor _s=1 qiv_token=token !_enable_hash !qivrandom !tavrino");
-
-  // "qivtest" switched the debug log on; the test values ride along.
-  client().track({{"zbid", "1"}}, {});
-  EXPECT_TRUE(log().contains("tavrino_log : send request : "));
-  EXPECT_EQ(sent(awaitRequest("/t"), "qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=2");
-}
-
-TEST_F(TrackingTest, TestParametersNeedPreviewModeAndTheHash) {
+TEST_F(TrackingTest, APreviewLinkWithTheHashStoresOnlyTheTestParameters) {
   client().trackDeepLink("app://x?qivtest=1&tavrino=other");
   client().saveTestParameters("app://x?qivtest=1");
   EXPECT_FALSE(has("qivtest"));
@@ -304,6 +283,22 @@ TEST_F(TrackingTest, TestParametersNeedPreviewModeAndTheHash) {
   Tavrino::disable_hash();
   client().trackDeepLink("app://x?tavrino=preview&qivforce=1");
   EXPECT_EQ(stored("qivforce"), "1");
+  // A preview link stores only the test parameters.
+  Util::setCookieToQIVDefaults("uid", "visitor");
+  Util::setCookieToQIVDefaults("qiv_token", "token");
+  client().trackDeepLink(
+      "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
+      "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=1&qivrandom=5");
+  // Only the allow-listed test keys land; the visitor, company and token stay.
+  EXPECT_EQ(storedAll("qivtest qivforce companyid memberid _cburl uid _s qiv_token _enable_hash "
+                      "qivrandom tavrino"),
+            "qivtest=1 qivforce=2 companyid=1 memberid=m7 _cburl=" + baseUrl +
+                " uid=visitor _s=1 qiv_token=token _enable_hash=0 !qivrandom !tavrino");
+
+  // "qivtest" switched the debug log on; the test values ride along.
+  client().track({{"zbid", "1"}}, {});
+  EXPECT_TRUE(log().contains("tavrino_log : send request : "));
+  EXPECT_EQ(sent(awaitRequest("/t"), "qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=2");
 }
 
 TEST_F(TrackingTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
@@ -328,7 +323,7 @@ TEST_F(TrackingTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
   EXPECT_EQ(stored("qivparam"), "2");
 }
 
-TEST_F(TrackingTest, APushPreviewLinkAsksTheServiceForThePreview) {
+TEST_F(TrackingTest, APushPreviewLinkAsksForThePreviewAndAttributionIsSent) {
   Util::setCookieToQIVDefaults("qiv_token", "tok");
   client().trackDeepLink("app://x?qiv_p_preview=1&hash=h&sid=3&nid=4&other=5");
   EXPECT_EQ(sent(awaitRequest("/platform/sendnot.php"),
@@ -339,9 +334,7 @@ TEST_F(TrackingTest, APushPreviewLinkAsksTheServiceForThePreview) {
   client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
   dispatch().runFor(std::chrono::milliseconds(50));
   EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
-}
-
-TEST_F(TrackingTest, AttributionIsStoredAndSentWithRequests) {
+  // Attribution is stored and sent with requests.
   client().trackAppInstallWithAdjust("net", "cmp");
   client().trackAppInstallWithAdjust("net", "cmp", "idfa1");
   EXPECT_EQ(stored("qiv_referral_suffix"), "net.cmp.idfa1");

@@ -40,7 +40,7 @@ class TransportTest : public testing::ServiceTest {
 };
 
 // Requests that do not form a URL stop after the first log line.
-TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLine) {
+TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLineAndTheServerLogIsOnePost) {
   enableDebugLog();
   for (std::string bad : {std::string("t?a=1"), std::string(""), baseUrl + "t?a=1\r\nX-Injected: 1",
                           baseUrl + "t?a b"}) {
@@ -65,6 +65,16 @@ TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLine) {
   AsyncTask::getDataFromUrl(baseUrl + "t", [&](auto, auto, auto) { called = true; });
   EXPECT_TRUE(waitUntil([&] { return log().contains("request failed : "); }));
   EXPECT_FALSE(called);
+  // The server log is one post with the message as JSON.
+  storeAll("_s=42;qiv_api_key=key");
+  Util::addServerLog("x \"quoted\"");
+  ASSERT_TRUE(service.waitForRequests("/jsonlog", 1, 5s));
+  const auto request = service.requests("/jsonlog")[0];
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.header("Content-Type"), "application/json");
+  EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
+  EXPECT_EQ(request.query,
+            (service::QueryPairs{{"api_key", "key"}, {"s", "42"}, {"type", "sdklog"}}));
 }
 
 TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
@@ -90,18 +100,6 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   EXPECT_FALSE(tooSlow);       // 2 s limit
   EXPECT_FALSE(pushclick);     // 1 s limit
   EXPECT_FALSE(shortTimeout);  // "_req_to" of 1 s
-}
-
-TEST_F(TransportTest, ServerLogIsOnePostWithTheMessageAsJson) {
-  storeAll("_s=42;qiv_api_key=key");
-  Util::addServerLog("x \"quoted\"");
-  ASSERT_TRUE(service.waitForRequests("/jsonlog", 1, 5s));
-  const auto request = service.requests("/jsonlog")[0];
-  EXPECT_EQ(request.method, "POST");
-  EXPECT_EQ(request.header("Content-Type"), "application/json");
-  EXPECT_EQ(Value::parse(request.body), (Value{{"message", "x \"quoted\""}}));
-  EXPECT_EQ(request.query,
-            (service::QueryPairs{{"api_key", "key"}, {"s", "42"}, {"type", "sdklog"}}));
 }
 
 // Returns true iff the "|"-separated texts of wanted occur in seen in order

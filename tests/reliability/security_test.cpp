@@ -29,30 +29,8 @@ namespace fs = std::filesystem;
 
 class SecurityTest : public ServiceTest {};
 
-TEST_F(SecurityTest, DataDirectoryFromTheEnvironmentMustBeAbsolute) {
-  const char* names[] = {"TAVRINO_DATA_DIR", "XDG_DATA_HOME", "HOME"};
-  std::vector<std::optional<std::string>> saved;
-  for (const char* name : names) {
-    const char* value = std::getenv(name);
-    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
-  }
-  // A relative place is ignored and the next one counts; with none left, no
-  // directory (never a shared temporary one).
-  const std::pair<std::vector<const char*>, fs::path> cases[] = {
-      {{"../elsewhere", "/abs/data", "relative"}, "/abs/data/tavrino"},
-      {{"", "../../relative", "/home/u"}, "/home/u/.local/share/tavrino"},
-      {{"../elsewhere", "", "relative"}, ""}};
-  for (const auto& [values, expected] : cases) {
-    for (std::size_t i = 0; i < values.size(); ++i) ::setenv(names[i], values[i], 1);
-    EXPECT_EQ(platform::resolveDataDirectory({}), expected) << values[1];
-  }
-  for (std::size_t i = 0; i < saved.size(); ++i) {
-    saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
-  }
-}
-
 // Another local user must not read, plant or replace the stores.
-TEST_F(SecurityTest, StoresLiveOnlyInAPrivateDirectoryInPrivateFiles) {
+TEST_F(SecurityTest, StoresLiveOnlyInAPrivateAbsoluteDirectoryInPrivateFiles) {
   const fs::path root = dataDirectory() / "dirs";
   const fs::path open = root / "open", linked = root / "linked", foreign = root / "foreign";
   fs::create_directories(open);
@@ -60,7 +38,9 @@ TEST_F(SecurityTest, StoresLiveOnlyInAPrivateDirectoryInPrivateFiles) {
   fs::create_directory(foreign);
   fs::create_directory_symlink(root / "fresh", linked);
   const bool root_user = ::geteuid() == 0;  // only root can give a folder away
-  if (root_user) ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+  if (root_user) {
+    ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+  }
   const std::vector<std::pair<fs::path, std::string>> cases = {
       {root / "fresh", ""},  // made by the SDK, and the link's target from then on
       {open, "is writable by group or others"},
@@ -78,6 +58,26 @@ TEST_F(SecurityTest, StoresLiveOnlyInAPrivateDirectoryInPrivateFiles) {
       EXPECT_EQ(file.status().permissions(), fs::perms::owner_read | fs::perms::owner_write)
           << file.path();
     }
+  }
+  // The data directory from the environment must be absolute.
+  const char* names[] = {"TAVRINO_DATA_DIR", "XDG_DATA_HOME", "HOME"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : names) {
+    const char* value = std::getenv(name);
+    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  // A relative place is ignored and the next one counts; with none left, no
+  // directory (never a shared temporary one).
+  const std::pair<std::vector<const char*>, fs::path> places[] = {
+      {{"../elsewhere", "/abs/data", "relative"}, "/abs/data/tavrino"},
+      {{"", "../../relative", "/home/u"}, "/home/u/.local/share/tavrino"},
+      {{"../elsewhere", "", "relative"}, ""}};
+  for (const auto& [values, expected] : places) {
+    for (std::size_t i = 0; i < values.size(); ++i) ::setenv(names[i], values[i], 1);
+    EXPECT_EQ(platform::resolveDataDirectory({}), expected) << values[1];
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
   }
 }
 
