@@ -1,8 +1,8 @@
 // Sixteen threads use the SDK at once, the way a busy host and the SDK's own
 // background work do: store writes, requests built and sent, the step list
-// and its callback, the inbox, and page views posted to the main loop. Run under
-// ThreadSanitizer it must give no report; in any build every thread's own
-// writes must be there afterwards.
+// and its callback, the inbox, and page views posted to the main loop. Run
+// under ThreadSanitizer it must give no report; in any build every thread's
+// own writes must be there afterwards.
 //
 // TAVRINO_STRESS_ITERATIONS sets the iterations per thread (default 150).
 
