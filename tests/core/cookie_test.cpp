@@ -1,10 +1,15 @@
 // The store's cookie texts: "value expiry" pairs, prefix operations, unique
-// markers, and the campaign cookie functions.
+// markers, and the campaign cookie functions; the read-modify-write ones from
+// several threads and two processes at once.
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
 #include <tuple>
+#include <vector>
 
+#include "desktop_session/helper_process.hpp"
 #include "support/sdk_test.hpp"
 #include "tavrino/qiv_util.hpp"
 #include "tavrino/util/store.hpp"
@@ -15,11 +20,29 @@ namespace {
 class CookieTest : public testing::SdkTest {
  protected:
   QivUtil util;
+
+  // Runs fn(thread) on three threads while cookie writer processes, given
+  // their arguments, write to this test's store too.
+  void alongside(std::vector<std::vector<std::string>> writers,
+                 const std::function<void(int)>& fn) {
+    std::vector<std::unique_ptr<testing::HelperProcess>> processes;
+    for (auto& args : writers) {
+      args.insert(args.begin(), dataDirectory().string());
+      processes.push_back(
+          std::make_unique<testing::HelperProcess>(TAVRINO_COOKIE_WRITER_PATH, args, true));
+      EXPECT_EQ(processes.back()->readLine(std::chrono::seconds(10)), "ready");
+    }
+    for (auto& process : processes) process->release();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) threads.emplace_back(fn, t);
+    for (auto& thread : threads) thread.join();
+    for (auto& process : processes) EXPECT_EQ(process->wait(), 0);
+  }
 };
 
 // Reads take texts whole and nothing else; prefixes match key starts only;
 // _gcvp takes the value before the first blank and skips other entries.
-TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlank) {
+TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlankAndAddsWholeMarkersOnce) {
   storeAll(
       "k=v 123;visitcount_1=3;visitcount_2=4;xvisitcount_3=5;qiv_c_1=12:7 1700000000;"
       "qiv_c_2=noblank;qiv_i_1=x 1");
@@ -33,9 +56,7 @@ TEST_F(CookieTest, ReadsPrefixesAndValuesBeforeTheBlank) {
   Util::removeCookieStartsWith("visitcount_");
   EXPECT_FALSE(Util::hasCookieWithPrefix("visitcount_"));
   EXPECT_EQ(Util::readDefault("xvisitcount_3"), "5");
-}
-
-TEST_F(CookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
+  // Unique markers are added whole and once, keeping the expiry.
   const std::tuple<std::int64_t, const char*, const char*> steps[] = {
       // timeout, value added, stored after
       {0, "I,V", "I,V 0"},  // the banner impression code passes both
@@ -50,13 +71,13 @@ TEST_F(CookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
     Util::addUniqueCookie("z", "c", timeout, value);
     EXPECT_EQ(Util::readDefault("qiv_z_z_c"), expected) << value;
   }
-  for (const char* marker : {"v", "AC12", "AC1", "C"}) {
-    EXPECT_TRUE(Util::hasUniqueCookie("z", "c", marker)) << marker;
+  // Whole markers only: no substrings, expiry or lists, nor another click's.
+  std::vector<bool> found;
+  for (const char* marker : {"v", "AC12", "AC1", "C", "AC", "99", "", "I,V"}) {
+    found.push_back(Util::hasUniqueCookie("z", "c", marker));
   }
-  for (const char* other : {"AC", "99", "", "I,V"}) {  // no substrings, expiry or lists
-    EXPECT_FALSE(Util::hasUniqueCookie("z", "c", other)) << other;
-  }
-  EXPECT_FALSE(Util::hasUniqueCookie("z", "other", "v"));
+  found.push_back(Util::hasUniqueCookie("z", "other", "v"));
+  EXPECT_EQ(found, (std::vector<bool>{true, true, true, true, false, false, false, false, false}));
 
   Util::setCookieToQIVDefaults("qiv_z_a_b", "v");
   Util::addUniqueCookie("a", "b", 0, "w");  // no blank: left alone
@@ -65,19 +86,7 @@ TEST_F(CookieTest, AddsWholeMarkersOnceAndKeepsTheExpiry) {
   EXPECT_EQ(Util::readDefault("qiv_z_n_m"), "");
 }
 
-TEST_F(CookieTest, ActionCookieMarksTheCampaignsJustMet) {
-  storeAll(
-      "qiv_lzbid=55:abc {ahead};qiv_lzbid_2=66 {ahead};qiv_c_77=item9 {ahead};"
-      "qiv_c_x=88:item8 {ahead}");
-  const char* marks = "qiv_z_55_1 qiv_z_66_1 qiv_z_77_item9 qiv_z_88_item8";
-  Util::addActionUniqueCookie("1", "5");
-  EXPECT_EQ(storedAll(marks), "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 !qiv_z_77_item9 !qiv_z_88_item8");
-  Util::addActionUniqueCookie("0", "6");
-  EXPECT_EQ(storedAll(marks),
-            "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 qiv_z_77_item9=AC6 0 qiv_z_88_item8=AC6 0");
-}
-
-TEST_F(CookieTest, SetAndGetCookieWithMinuteTimeouts) {
+TEST_F(CookieTest, SetAndGetCookieWithMinuteTimeoutsAndMarkTheCampaignsJustMet) {
   util.sc({{"cookie_name", "a"}, {"cookie_value", "x"}, {"cookie_timeout", "10"}});
   EXPECT_EQ(Util::readDefault("a"), "x " + std::to_string(testing::kTestEpoch + 600));
   EXPECT_EQ(util.gc({{"cookie_name", "a"}}), "x");
@@ -90,6 +99,16 @@ TEST_F(CookieTest, SetAndGetCookieWithMinuteTimeouts) {
   EXPECT_EQ(util.gc({{"cookie_name", "absent"}}), "");
   Util::setCookieToQIVDefaults("plain", "noblank");
   EXPECT_EQ(util.gc({{"cookie_name", "plain"}}), "noblank");
+  // The action cookie marks the campaigns just met.
+  storeAll(
+      "qiv_lzbid=55:abc {ahead};qiv_lzbid_2=66 {ahead};qiv_c_77=item9 {ahead};"
+      "qiv_c_x=88:item8 {ahead}");
+  const char* marks = "qiv_z_55_1 qiv_z_66_1 qiv_z_77_item9 qiv_z_88_item8";
+  Util::addActionUniqueCookie("1", "5");
+  EXPECT_EQ(storedAll(marks), "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 !qiv_z_77_item9 !qiv_z_88_item8");
+  Util::addActionUniqueCookie("0", "6");
+  EXPECT_EQ(storedAll(marks),
+            "qiv_z_55_1=AC5 0 qiv_z_66_1=AC5 0 qiv_z_77_item9=AC6 0 qiv_z_88_item8=AC6 0");
 }
 
 TEST_F(CookieTest, IncrementCountsExactlyInSixtyFourBits) {
@@ -123,7 +142,7 @@ TEST_F(CookieTest, IncrementCountsExactlyInSixtyFourBits) {
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
 }
 
-TEST_F(CookieTest, LogsOnlyWhileQivtestIsSet) {
+TEST_F(CookieTest, LogsOnlyWhileQivtestIsSetAndRendersMapsInOrder) {
   QivUtil::addLog("hidden");
   EXPECT_TRUE(log().lines().empty());
   enableDebugLog();
@@ -132,14 +151,40 @@ TEST_F(CookieTest, LogsOnlyWhileQivtestIsSet) {
   Util::setCookieToQIVDefaults("qivtest", "");
   QivUtil::addLog("hidden again");
   EXPECT_EQ(log().lines().size(), 1u);
-}
-
-TEST_F(CookieTest, MapToStringRendersEntriesInOrder) {
+  // Maps render their entries in order.
   EXPECT_EQ(QivUtil::mapToString(Value::object()), "map_string is empty");
   EXPECT_EQ(QivUtil::mapToString(StringMap{}), "map_string is empty");
   Value map = {{"b", 1}, {"a", nullptr}, {"c", "x"}};
   EXPECT_EQ(QivUtil::mapToString(map), "\nkey : b , value : 1\nkey : a\nkey : c , value : x");
   EXPECT_EQ(QivUtil::mapToString(StringMap{{"k", "v"}}), "\nkey : k , value : v");
+}
+
+TEST_F(CookieTest, EveryIncrementCounts) {
+  alongside({{"ic", "n", "150"}, {"ic", "n", "150"}}, [](int) {
+    for (int i = 0; i < 50; ++i)
+      QivUtil().ic({{"cookie_name", "n"}, {"cookie_value", "0"}, {"cookie_timeout", "0"}});
+  });
+  EXPECT_EQ(Util::readDefault("n"), "450 0");
+}
+
+TEST_F(CookieTest, NoUniqueMarkerIsLost) {
+  Util::addUniqueCookie("z", "c", 7, "first");
+  alongside({{"unique", "z", "c", "a", "60"}, {"unique", "z", "c", "b", "60"}}, [](int t) {
+    for (int i = 0; i < 20; ++i) {
+      Util::addUniqueCookie("z", "c", 0, "t" + std::to_string(t) + "_" + std::to_string(i));
+    }
+  });
+  std::vector<std::string> wanted = {"first"};
+  for (int i = 0; i < 60; ++i)
+    wanted.insert(wanted.end(), {"a" + std::to_string(i), "b" + std::to_string(i)});
+  for (int t = 0; t < 3; ++t) {
+    for (int i = 0; i < 20; ++i)
+      wanted.push_back("t" + std::to_string(t) + "_" + std::to_string(i));
+  }
+  for (const auto& marker : wanted) EXPECT_TRUE(Util::hasUniqueCookie("z", "c", marker)) << marker;
+  const std::string stored = Util::readDefault("qiv_z_z_c");
+  EXPECT_EQ(std::count(stored.begin(), stored.end(), ','), 180);  // each marker once
+  EXPECT_TRUE(stored.ends_with(" 7"));
 }
 
 }  // namespace

@@ -65,12 +65,6 @@ TEST_F(PageviewTest, FirstPageViewCreatesTheVisitorLaterOnesCountPages) {
   EXPECT_EQ(storedAll("uid pvc vc ftu qiv_vstp vt uids"),
             "uid=" + uid + " pvc=2 vc=1 !ftu qiv_vstp=" + at() + " vt=" + at(10) + " uids=" + uid +
                 "~" + at() + "~" + at(10) + "~" + at(10));
-
-  view({{"p", "Home"}, {"_anid", "ad-42"}});
-  EXPECT_EQ(stored("uid"), "ad-42");
-  EXPECT_EQ(stored("uids").rfind("ad-42|", 0), 0u);
-  view({{"p", "Home"}, {"_anid", ""}});
-  EXPECT_EQ(stored("uid"), "ad-42");
 }
 
 // A new visit after the time-out (30 minutes, or the page's "_vto"): only the
@@ -152,9 +146,9 @@ TEST_F(PageviewTest, SwitchesReachTheStoreAndTheConfiguration) {
       storedAll("_secureonly _native_click _react_store_push _push_req_to _default_cdn_domain"),
       "_secureonly=1 _native_click=0 _react_store_push=1 _push_req_to=300 "
       "_default_cdn_domain=//cdn.tavrino.invalid");
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.currentPageName; }), "HomeScreen");
-  EXPECT_EQ(client->s_btm, 40);
-  EXPECT_DOUBLE_EQ(client->task.shkThr(), 2.25);
+  EXPECT_EQ(std::tuple(config([](SharedConfiguration& c) { return c.currentPageName; }),
+                       client->s_btm, client->task.shkThr()),
+            std::tuple("HomeScreen", 40, 2.25));
 
   // Switches the next page leaves out take their defaults again.
   view({{"p", "Home"},
@@ -166,9 +160,9 @@ TEST_F(PageviewTest, SwitchesReachTheStoreAndTheConfiguration) {
   EXPECT_EQ(storedAll("_secureonly _react_store_push _default_cdn_domain _cuid cuid2"),
             "_secureonly=0 _react_store_push=0 _default_cdn_domain=//cdn.example _cuid= "
             "cuid2=member-9");
-  EXPECT_EQ(client->s_btm, 0);
-  EXPECT_DOUBLE_EQ(client->task.shkThr(), 1.3);
-  EXPECT_EQ(config([](SharedConfiguration& c) { return c.runa; }), "host.run");
+  EXPECT_EQ(std::tuple(config([](SharedConfiguration& c) { return c.runa; }), client->s_btm,
+                       client->task.shkThr()),
+            std::tuple("host.run", 0, 1.3));
 
   // A company id with a dash keeps its second piece.
   processState().withConfig([](SharedConfiguration& c) { c.companyId = "acme-77-eu"; });
@@ -178,24 +172,17 @@ TEST_F(PageviewTest, SwitchesReachTheStoreAndTheConfiguration) {
 }
 
 TEST_F(PageviewTest, PushAndHashSwitchesFollowTheirRules) {
-  struct Case {
-    std::optional<std::string> storedPush, localPush, expectedPush;
-  };
-  const Case pushCases[] = {
-      {std::nullopt, std::nullopt, "0"}, {std::nullopt, "1", "1"}, {"0", "x", "0"},
-      {"1", std::nullopt, ""},           {"1", "0", "0"},          {"", "1", "1"},
-  };
-  for (const auto& c : pushCases) {
-    if (c.storedPush) {
-      Util::setCookieToQIVDefaults("_enable_push", *c.storedPush);
-    } else {
-      Util::removeCookieFromQIVDefaults("_enable_push");
-    }
+  // Stored, the page's (null: absent), stored after.
+  const char* pushCases[][3] = {{nullptr, nullptr, "0"}, {nullptr, "1", "1"}, {"0", "x", "0"},
+                                {"1", nullptr, ""},      {"1", "0", "0"},     {"", "1", "1"}};
+  for (const auto& [storedPush, localPush, expected] : pushCases) {
+    storedPush ? Util::setCookieToQIVDefaults("_enable_push", storedPush)
+               : Util::removeCookieFromQIVDefaults("_enable_push");
     StringMap page = {{"p", "Home"}};
-    if (c.localPush) page["_enable_push"] = *c.localPush;
+    if (localPush) page["_enable_push"] = localPush;
     view(page);
-    EXPECT_EQ(stored("_enable_push"), *c.expectedPush)
-        << c.storedPush.value_or("absent") << " / " << c.localPush.value_or("absent");
+    EXPECT_EQ(stored("_enable_push"), expected)
+        << (storedPush ? storedPush : "-") << " / " << (localPush ? localPush : "-");
   }
   view({{"p", "Home"}, {"_enable_hash", "sha"}});
   EXPECT_EQ(stored("_enable_hash"), "sha");
@@ -234,18 +221,15 @@ TEST_F(PageviewTest, EveryPageStartsItsCampaignStateAfreshAndRemovesThePreviousB
   EXPECT_EQ(banner->superview(), nullptr);
   EXPECT_EQ(other->superview(), window);
   EXPECT_EQ(nested->superview(), other) << "only direct subviews of the window go";
-  processState().withCampaign([](CampaignState& c) {
-    EXPECT_FALSE(c.responseReady);
-    EXPECT_TRUE(c.pendingCustomEvents.empty());
-    EXPECT_FALSE(c.pendingBadgeRequested);
-    EXPECT_TRUE(c.pendingBadgeMaps.empty());
-  });
-  processState().withConfig([](SharedConfiguration& c) {
-    EXPECT_EQ(c.pageItems, std::vector<std::string>{"item-1"});
-    EXPECT_TRUE(c.pendingItems.empty());
-    EXPECT_TRUE(c.allowedDomains.has_value());
-  });
-
+  EXPECT_EQ(processState().withCampaign([](CampaignState& c) {
+    return std::tuple(c.responseReady, c.pendingCustomEvents.size(), c.pendingBadgeRequested,
+                      c.pendingBadgeMaps.size());
+  }),
+            std::tuple(false, 0u, false, 0u));
+  EXPECT_EQ(config([](SharedConfiguration& c) {
+              return std::tuple(c.pageItems, c.pendingItems.size(), c.allowedDomains.has_value());
+            }),
+            std::tuple(std::vector<std::string>{"item-1"}, 0u, true));
   // An empty map only counts the call and drops the pushed link, even after the visit ended.
   Util::setCookieToQIVDefaults("_push_click_link", "https://example.com/x");
   const auto before = Util::qivDefaults()->dictionaryRepresentation();
@@ -283,9 +267,12 @@ TEST_F(PageviewTest, AppGroupCopiesTheVisitorAndMemberOnlyWhenTheyDifferFromItsC
   EXPECT_EQ(inGroup("uid") + " " + inGroup("cuid"), uid + " m1");
   view({{"p", "Next"}, {"cuid", "m2"}});
   EXPECT_EQ(inGroup("cuid"), "m2");
-  // A host's "_anid" replaces the visitor id: the group follows.
+  // A host's "_anid" replaces the visitor id, the group follows; an empty one
+  // changes nothing.
   view({{"p", "Home"}, {"_anid", "anon-1"}});
-  EXPECT_EQ(inGroup("uid"), "anon-1");
+  view({{"p", "Home"}, {"_anid", ""}});
+  EXPECT_EQ(inGroup("uid") + " " + stored("uid") + " " + stored("uids").substr(0, 7),
+            "anon-1 anon-1 anon-1|");
 }
 
 }  // namespace

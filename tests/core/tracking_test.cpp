@@ -1,5 +1,5 @@
-// Tracking: click hits and cookies, the cart, number formats, and the custom
-// events that replay filed campaign entries.
+// Tracking: click hits and cookies, the cart, number formats, the custom
+// events that replay filed campaign entries, deep links and attribution.
 
 #include <gtest/gtest.h>
 
@@ -15,32 +15,6 @@ namespace {
 using testing::TrackingTest;
 
 constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max();
-
-TEST_F(TrackingTest, ClickCookiesFollowTheirLifetimeRules) {
-  // "clcend", lifetime in seconds from now: never negative.
-  const std::pair<Value, std::int64_t> cases[] = {{Value(), 1440 * 60}, {"0", 1440 * 60},
-                                                  {30, 30 * 60},        {"1.5", 90},
-                                                  {"soon", 1440 * 60},  {"-5", 1440 * 60}};
-  for (const auto& [clcend, lifetime] : cases) {
-    Value params = {{"zbid", "9"}, {"appid", "_a"}};
-    if (!clcend.is_null()) params["clcend"] = clcend;
-    client().szbid(params);
-    const std::string expiry = std::to_string(now() + lifetime);
-    EXPECT_EQ(storedAll("qiv_c_9 qiv_lzbid_a"), "qiv_c_9=1 " + expiry + " qiv_lzbid_a=9 " + expiry)
-        << params.dump();
-  }
-
-  // The configured click minutes stand in for a missing "clcend".
-  processState().withConfig([](SharedConfiguration& c) { c.clickCookieMinutes = "10"; });
-  client().szbid({{"zbid", "3"}});
-  EXPECT_EQ(stored("qiv_lzbid"), "3 " + std::to_string(now() + 600));
-
-  // A lifetime beyond any clock saturates rather than wrapping into the past.
-  client().szbid({{"zbid", "4"}, {"clcend", "1e300"}});
-  EXPECT_EQ(stored("qiv_c_4"), "1 " + std::to_string(kForever));
-  client().szbid({{"zbid", "5"}, {"clcend", "153722867280912930"}});  // × 60 overflows
-  EXPECT_EQ(stored("qiv_c_5"), "1 " + std::to_string(kForever));
-}
 
 // Track sends the click hit with the bulk view marker and writes no cookies;
 // refused cookies write nothing, the hit still goes.
@@ -71,7 +45,7 @@ TEST_F(TrackingTest, ClickHitsGoAndOnlyAllowedClicksWriteCookies) {
   EXPECT_EQ(stepCount("request start. type is : click"), clicks + 2);
 }
 
-TEST_F(TrackingTest, ClinkSendsCommunicationFieldsAndMarksTheClickOnce) {
+TEST_F(TrackingTest, ClinkMarksTheClickOnceAndClickCookiesFollowTheirLifetimeRules) {
   Tavrino::_clink({{"zbid", "9"},
                    {"clickid", "2"},
                    {"cqivcmmid", "44"},
@@ -100,64 +74,62 @@ TEST_F(TrackingTest, ClinkSendsCommunicationFieldsAndMarksTheClickOnce) {
   Tavrino::_clink({{"zbid", "4"}, {"cckie", "0"}}, {});
   EXPECT_FALSE(has("qiv_z_4_1"));
   ASSERT_TRUE(service.waitForRequests("/t", 6, std::chrono::seconds(5)));
+  // "clcend", lifetime in seconds from now: never negative, and beyond any
+  // clock saturating rather than wrapping into the past.
+  const std::int64_t day = 1440 * 60, forever = kForever - now();
+  const std::pair<Value, std::int64_t> cases[] = {
+      {Value(), day},     {"0", day},
+      {30, 30 * 60},      {"1.5", 90},
+      {"soon", day},      {"-5", day},
+      {"1e300", forever}, {"153722867280912930", forever}};  // × 60 overflows
+  for (const auto& [clcend, lifetime] : cases) {
+    Value params = {{"zbid", "9"}, {"appid", "_a"}};
+    if (!clcend.is_null()) params["clcend"] = clcend;
+    client().szbid(params);
+    const std::string expiry = std::to_string(now() + lifetime);
+    EXPECT_EQ(storedAll("qiv_c_9 qiv_lzbid_a"), "qiv_c_9=1 " + expiry + " qiv_lzbid_a=9 " + expiry)
+        << params.dump();
+  }
+  // The configured click minutes stand in for a missing "clcend".
+  processState().withConfig([](SharedConfiguration& c) { c.clickCookieMinutes = "10"; });
+  client().szbid({{"zbid", "3"}});
+  EXPECT_EQ(stored("qiv_lzbid"), "3 " + std::to_string(now() + 600));
 }
 
-TEST_F(TrackingTest, BannerClickRaisesItsEventAndWritesCookies) {
+// Items without id or quantity are not added.
+TEST_F(TrackingTest, PricesAndQuantitiesAreCleanedAndRoundedAndMembersEscapedInTheirOrder) {
   enableDebugLog();
-  file("qiv_click_9_2", {{"add_act_5", {{"id", "5"}, {"di", "i"}, {"pt", "v"}, {"v", "y"}}}});
-  Tavrino::saveClickCookie({{"zbid", "9"}, {"clickid", "2"}}, nullptr, {});
-  EXPECT_TRUE(log().contains("create custom event called. event name : qiv_click_9_2"));
-  EXPECT_TRUE(has("qiv_l_5") && has("qiv_c_9"));
-  EXPECT_TRUE(filed("qiv_click_9_2")->empty());
-  awaitRequest("/t");  // the action's report
-}
-
-TEST_F(TrackingTest, PricesAndQuantitiesAreCleanedAndRounded) {
+  for (const char* quantity : {"", "0", "0.001"}) client().addItem("p", quantity, "1", "c", "t");
+  client().addItem("", "2", "1", "c", "t");
+  EXPECT_TRUE(log().contains(
+      "addItem called with --> productId :  quantity : 2 price : 1 category : c title : t "
+      "adetaildecimalchar : ."));
+  EXPECT_FALSE(log().contains("add item. item string"));
   setDecimalChar(",");
   client().addItem("p1", "2", "1.234,50 EUR", "shoes", "Boot");
   client().addItem("p2", "1,255", "abc", "c", "t");
   setDecimalChar(".");
   client().addItem("p3", "-2.499", "9.99", "c", "t");
   client().addItem("p4", "3 pcs", "", "c", "t");
-  EXPECT_EQ(pending(), (std::vector<std::string>{
-                           R"({"id":"p1","prc":"1234.50","qnt":"2.0","cat":"shoes","ttl":"Boot"})",
-                           R"({"id":"p2","prc":"0","qnt":"1.25","cat":"c","ttl":"t"})",
-                           R"({"id":"p3","prc":"9.99","qnt":"2.5","cat":"c","ttl":"t"})",
-                           R"({"id":"p4","prc":"0","qnt":"3.0","cat":"c","ttl":"t"})"}));
-}
-
-TEST_F(TrackingTest, ItemsWithoutIdOrQuantityAreNotAdded) {
-  enableDebugLog();
-  for (const char* quantity : {"", "0", "0.001"}) client().addItem("p", quantity, "1", "c", "t");
-  client().addItem("", "2", "1", "c", "t");
-  EXPECT_TRUE(pending().empty());
-  EXPECT_TRUE(
-      log().contains("addItem called with --> productId :  quantity : 2 price : 1 "
-                     "category : c title : t adetaildecimalchar : ."));
-  EXPECT_FALSE(log().contains("add item. item string"));
-}
-
-TEST_F(TrackingTest, MembersAreEscapedJsonInTheirOrder) {
+  // Members are escaped JSON in their order.
   client().addItem("a\"b", "1", "2", "back\\slash", "He said \"hi\"\n\x01\xff",
                    Value{{"color", "red"}, {"n", 2}});
-  ASSERT_EQ(pending().size(), 1u);
-  const Value item = Value::parse(pending()[0]);  // throws if the text is broken
-  std::vector<std::string> keys;
-  for (const auto& member : item.items()) keys.push_back(member.key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"id", "prc", "qnt", "cat", "ttl", "ep"}));
-  EXPECT_EQ(item["id"], "a\"b");
-  EXPECT_EQ(item["cat"], "back\\slash");
-  EXPECT_EQ(item["ttl"], "He said \"hi\"\n\x01\xEF\xBF\xBD");  // the bad byte replaced
-  EXPECT_EQ(item["ep"], (Value{{"color", "red"}, {"n", 2}}));
-
   // Extra parameters that cannot be written, or say nothing, are left out.
-  processState().withConfig([](SharedConfiguration& c) { c.pendingItems.clear(); });
   for (const Value& ep : {Value{{"bad", "\xff"}}, Value::object(), Value::array({1})}) {
     client().addItem("p", "1", "2", "c", "t", ep);
   }
   EXPECT_TRUE(log().consoleContains("JSON convert error"));
   const std::string plain = R"({"id":"p","prc":"2","qnt":"1.0","cat":"c","ttl":"t"})";
-  EXPECT_EQ(pending(), (std::vector<std::string>{plain, plain, plain}));
+  EXPECT_EQ(pending(), (std::vector<std::string>{
+                           R"({"id":"p1","prc":"1234.50","qnt":"2.0","cat":"shoes","ttl":"Boot"})",
+                           R"({"id":"p2","prc":"0","qnt":"1.25","cat":"c","ttl":"t"})",
+                           R"({"id":"p3","prc":"9.99","qnt":"2.5","cat":"c","ttl":"t"})",
+                           R"({"id":"p4","prc":"0","qnt":"3.0","cat":"c","ttl":"t"})",
+                           R"({"id":"a\"b","prc":"2","qnt":"1.0","cat":"back\\slash",)"
+                           R"("ttl":"He said \"hi\"\n\u0001)"
+                           "\xEF\xBF\xBD"  // the bad byte replaced
+                           R"(","ep":{"color":"red","n":2}})",
+                           plain, plain, plain}));
 }
 
 TEST_F(TrackingTest, NumberFormatAppliesTheOperationRoundsAndFormats) {
@@ -245,24 +217,9 @@ TEST_F(TrackingTest, EventsWaitForTheAnswerThenRunTheirFiledEntriesInKeyOrder) {
   EXPECT_EQ(filed("buy")->size(), 2u);
 }
 
-TEST_F(TrackingTest, AnActionFiledUnderItsOwnEventRunsOnce) {
-  enableDebugLog();
-  // Actions 1 and 2 each wait for the other's event: the chain ends.
-  file("qiv_action_1", {{"add_act_2", action("2")}});
-  file("qiv_action_2", {{"add_act_1", action("1")}});
-  file("start", {{"add_act_1", action("1")}});
-  Tavrino::createCustomEvent("start", nullptr, {});
-  const auto lines = log().lines();
-  EXPECT_EQ(std::ranges::count_if(lines,
-                                  [](const std::string& l) {
-                                    return l.find("add_act called with") != std::string::npos;
-                                  }),
-            3);
-  EXPECT_TRUE(filed("qiv_action_1")->empty() && filed("qiv_action_2")->empty());
-  EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_1"), 2u);
-}
-
-TEST_F(TrackingTest, UnreadableFilingsCountAsNoneAndBadEntriesAreDropped) {
+// Unreadable filings count as none and bad entries are dropped; an action
+// filed under its own event runs once; clearing removes filings and badges only.
+TEST_F(TrackingTest, FiledEntriesRunOnceUnreadableOnesCountAsNoneAndClearingRemovesThem) {
   enableDebugLog();
   Tavrino::createCustomEvent("none", nullptr, {});
   EXPECT_TRUE(log().contains("create custom event called. Not found related campaigns or actions"));
@@ -284,10 +241,22 @@ TEST_F(TrackingTest, UnreadableFilingsCountAsNoneAndBadEntriesAreDropped) {
   EXPECT_TRUE(log().contains("Filed entry is not a map, dropped : add_act_1"));
   EXPECT_TRUE(has("qiv_l_2"));
   EXPECT_TRUE(filed("mixed")->empty());
-}
 
-TEST_F(TrackingTest, ClearCustomActionsRemovesFilingsAndBadgesOnly) {
-  enableDebugLog();
+  // Actions 1 and 2 each wait for the other's event: the chain ends.
+  log().clear();
+  file("qiv_action_1", {{"add_act_2", action("2")}});
+  file("qiv_action_2", {{"add_act_1", action("1")}});
+  file("start", {{"add_act_1", action("1")}});
+  Tavrino::createCustomEvent("start", nullptr, {});
+  const auto lines = log().lines();
+  EXPECT_EQ(std::ranges::count_if(lines,
+                                  [](const std::string& l) {
+                                    return l.find("add_act called with") != std::string::npos;
+                                  }),
+            3);
+  EXPECT_TRUE(filed("qiv_action_1")->empty() && filed("qiv_action_2")->empty());
+  EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_1"), 2u);
+
   file("a", {{"add_act_1", action("1")}});
   file("b", {{"add_act_2", action("2")}});
   storeAll("qivo_badges=x;qivo_badges_2=x;qivo.custom=keep");
@@ -296,6 +265,85 @@ TEST_F(TrackingTest, ClearCustomActionsRemovesFilingsAndBadgesOnly) {
   EXPECT_FALSE(Util::hasCookieWithPrefix("qivo.custom.events_"));
   EXPECT_FALSE(Util::hasCookieWithPrefix("qivo_badges"));
   EXPECT_EQ(stored("qivo.custom"), "keep");
+}
+
+TEST_F(TrackingTest, APreviewLinkWithTheHashStoresOnlyTheTestParameters) {
+  client().trackDeepLink("app://x?qivtest=1&tavrino=other");
+  client().saveTestParameters("app://x?qivtest=1");
+  EXPECT_FALSE(has("qivtest"));
+
+  Tavrino::enable_hash("h1");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1&qivhash=h2");
+  client().trackDeepLink("app://x?tavrino=preview&qivtest=1");
+  client().trackDeepLink("app://x?qivtest=1&qivhash=h1");
+  EXPECT_FALSE(has("qivtest"));
+  client().saveTestParameters("app://x?tavrino=preview&qivtest=1&qivhash=h1");
+  EXPECT_EQ(stored("qivtest"), "1");
+
+  Tavrino::disable_hash();
+  client().trackDeepLink("app://x?tavrino=preview&qivforce=1");
+  EXPECT_EQ(stored("qivforce"), "1");
+  // A preview link stores only the test parameters.
+  Util::setCookieToQIVDefaults("uid", "visitor");
+  Util::setCookieToQIVDefaults("qiv_token", "token");
+  client().trackDeepLink(
+      "app://open?tavrino=preview&qivtest=1&qivforce=2&companyid=1&memberid=m7"
+      "&_cburl=http://attacker.invalid/&uid=x&_s=9&qiv_token=t&_enable_hash=1&qivrandom=5");
+  // Only the allow-listed test keys land; the visitor, company and token stay.
+  EXPECT_EQ(storedAll("qivtest qivforce companyid memberid _cburl uid _s qiv_token _enable_hash "
+                      "qivrandom tavrino"),
+            "qivtest=1 qivforce=2 companyid=1 memberid=m7 _cburl=" + baseUrl +
+                " uid=visitor _s=1 qiv_token=token _enable_hash=0 !qivrandom !tavrino");
+
+  // "qivtest" switched the debug log on; the test values ride along.
+  client().track({{"zbid", "1"}}, {});
+  EXPECT_TRUE(log().contains("tavrino_log : send request : "));
+  EXPECT_EQ(sent(awaitRequest("/t"), "qivtest cuid qivforce"), "qivtest=1 cuid=m7 qivforce=2");
+}
+
+TEST_F(TrackingTest, CampaignParametersAreStoredAsWrittenAndAMissingUrlStops) {
+  Util::setCookieToQIVDefaults("_utm_campaign", "cmp");
+  client().trackDeepLink(
+      "app://x/path?utm_source=news&utm_medium=a=b&cmp=spring%20sale&utm_campaign=no"
+      "&qivparam=p1&flag&utm_term=#frag");
+  // "utm_medium" takes the text after the last "="; the host renamed "utm_campaign".
+  EXPECT_EQ(storedAll("utm_source utm_medium cmp utm_campaign qivparam utm_term flag utm_content"),
+            "utm_source=news utm_medium=b cmp=spring%20sale !utm_campaign qivparam=p1 utm_term= "
+            "!flag !utm_content");
+
+  // A missing URL stops, and the callback still hears it.
+  enableDebugLog();
+  const auto calls = stepCount("trackDeepLink/saveTestParameters called.");
+  std::vector<std::optional<std::string>> heard;
+  client().trackDeepLink(std::nullopt, [&](const auto& url) { heard.push_back(url); });
+  client().trackDeepLink("app://x?qivparam=2", [&](const auto& url) { heard.push_back(url); });
+  EXPECT_TRUE(log().contains("tavrino_log : trackDeepLink/saveTestParameters called. URL nil"));
+  EXPECT_EQ(stepCount("trackDeepLink/saveTestParameters called."), calls + 2);
+  EXPECT_EQ(heard, (std::vector<std::optional<std::string>>{std::nullopt, "app://x?qivparam=2"}));
+  EXPECT_EQ(stored("qivparam"), "2");
+}
+
+TEST_F(TrackingTest, APushPreviewLinkAsksForThePreviewAndAttributionIsSent) {
+  Util::setCookieToQIVDefaults("qiv_token", "tok");
+  client().trackDeepLink("app://x?qiv_p_preview=1&hash=h&sid=3&nid=4&other=5");
+  EXPECT_EQ(sent(awaitRequest("/platform/sendnot.php"),
+                 "hash sid nid endpoint preview qivsubstype other"),
+            "hash=h sid=3 nid=4 endpoint=tok preview=1 qivsubstype=3 !other");
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+
+  client().trackDeepLink("app://x?qiv_p_preview=0&hash=h");
+  dispatch().runFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(stepCount("request start. type is : pushsend"), 1u);
+  // Attribution is stored and sent with requests.
+  client().trackAppInstallWithAdjust("net", "cmp");
+  client().trackAppInstallWithAdjust("net", "cmp", "idfa1");
+  EXPECT_EQ(stored("qiv_referral_suffix"), "net.cmp.idfa1");
+  client().trackAppInstallWithAdjust("tt", "tn", "nw", "cp", "ag", "", "cl", "ad");
+  client().trackAppInstallStats("idfa2");
+
+  client().track(Value::object(), {});
+  EXPECT_EQ(sent(awaitRequest("/t"), "qiv_referral qiv_referral_adjust qiv_idfa"),
+            "qiv_referral=net.cmp qiv_referral_adjust=tt.tn.nw.cp.ag..cl.ad qiv_idfa=idfa2");
 }
 
 }  // namespace
