@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <random>
 
 #include "service/service.hpp"
 #include "support/sdk_test.hpp"
@@ -185,27 +184,23 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
     for (char c : {'\x21', '\x7e', '\x80', '\xff'})
       EXPECT_TRUE(formsWith(at, c)) << at << " " << int(c);
   }
-  // The quick check that spares common URLs the parser must never accept what
-  // the parser refuses.
+  // The quick check that spares common URLs the parser must agree with it on
+  // the URLs near its edges.
   const auto parserAccepts = [](const std::string& text) {
     CURLU* url = curl_url();
-    bool forms = false;
-    if (curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
-      char* host = nullptr;
-      forms = curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
-      curl_free(host);
-    }
+    char* host = nullptr;
+    const bool forms =
+        curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
+    curl_free(host);
     curl_url_cleanup(url);
     return forms;
   };
-  const std::string alphabet = "aZ09.-_:/?#%@[]!$&'()*+,;=~\x80\xff";
-  const char* prefixes[] = {"http://", "https://", "http://127.0.0.1:", "HTTP://", "http:/"};
-  std::mt19937 random(7);
-  for (int i = 0; i < 20000; ++i) {
-    std::string text = prefixes[random() % 5];
-    for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
-    EXPECT_TRUE(!session_->formsURL(text) || parserAccepts(text)) << text;
-  }
+  for (const char* text :
+       {"http://h:0/", "http://h:/", "http://h:65535", "http://h:65536", "http://h:123456",
+        "http://h:8x", "http://-", "http://h#f", "http:/h", "HTTP://h", "https://a_b.c?q",
+        "http://h@i", "http://%41", "http://[::1"})
+    EXPECT_EQ(session_->formsURL(text), parserAccepts(text)) << text;
 }
 
 TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOutUntilAborted) {

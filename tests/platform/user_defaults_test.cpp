@@ -37,14 +37,11 @@ TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersistBadOnesAreSkipped) 
   nested["z_map_keeps_order"] = Value::object({{"b", 1}, {"a", Value::object({{"x", true}})}});
   auto suite = open();
   EXPECT_TRUE(suite->isPersistent());
-  for (const auto& [key, value] : nested.items()) suite->set(key, value);
   suite->set("nested", nested);
+  suite->set("text", nested["text"]);
+  suite->set("int", nested["int"]);
   for (auto current : {suite, open()}) {
-    for (const auto& [key, value] : nested.items()) {
-      const Value stored = current->object(key).value_or(nullptr);
-      EXPECT_EQ(std::pair(stored, stored.type()), std::pair(value, value.type())) << key;
-    }
-    EXPECT_EQ(current->object("nested")->dump(), nested.dump());
+    EXPECT_EQ(current->object("nested")->dump(), nested.dump());  // types and order too
     EXPECT_EQ(std::pair(current->string("text"), current->string("int")),
               std::pair(std::optional("h\xC3\xA9llo"s), std::optional<std::string>()));
   }
@@ -265,14 +262,10 @@ TEST(SuiteKeyIndex, AgreesWithAMapUnderChurnAndSpreadsNearKeys) {
   };
   for (int step = 0; step < 20000; ++step) {
     const std::string key = keyFor(random() % 3000);
-    auto it = entries.find(key);
-    if (random() % 3 == 0) {
-      if (it != entries.end()) {
-        index.erase(it->first);
-        entries.erase(it);
-      }
-    } else if (it == entries.end()) {
-      auto [inserted, ok] = entries.emplace(key, step);
+    if (auto it = entries.find(key); random() % 3 == 0 && it != entries.end()) {
+      index.erase(it->first);
+      entries.erase(it);
+    } else if (auto [inserted, added] = entries.emplace(key, step); added) {
       index.insert(inserted->first, &inserted->second);
     }
     ASSERT_EQ(index.size(), entries.size());
