@@ -1,4 +1,3 @@
-#include <atomic>
 #include <thread>
 
 #include "service/service.hpp"
@@ -107,22 +106,29 @@ TEST_F(LinuxImageDecoderTest, EveryLayoutComesOutAsRgba) {
     for (std::uint32_t x : {1, 4})
       samples[7].pixels.push_back({x, y, y % 2 ? Rgba{255, 255, 0, 255} : Rgba{0, 255, 255, 255}});
   }
-  for (const Sample& sample : samples) {
-    SCOPED_TRACE(sample.name);
-    RgbaPixels pixels;
-    const auto decoding = decoder.decodePixels(testImage(sample.name), pixels);
-    EXPECT_TRUE(decoding) << decoding.failure;
-    ASSERT_EQ(
-        std::tuple(pixels.width, pixels.height, pixels.rgba.size()),
-        std::tuple(sample.width, sample.height, std::size_t{sample.width} * sample.height * 4));
-    for (const auto& [x, y, rgba] : sample.pixels) {
-      for (int c = 0; c < 4; ++c) {
-        const int got = pixels.rgba[(y * sample.width + x) * 4 + c];
-        EXPECT_TRUE(rgba[c] == kAny || std::abs(got - rgba[c]) <= sample.tolerance)
-            << x << "," << y << " channel " << c << ": " << got;
+  // Decoded on four threads at once, each must come out the same.
+  const auto decodeAll = [&] {
+    for (const Sample& sample : samples) {
+      SCOPED_TRACE(sample.name);
+      RgbaPixels pixels;
+      const auto decoding = decoder.decodePixels(testImage(sample.name), pixels);
+      EXPECT_TRUE(decoding) << decoding.failure;
+      ASSERT_EQ(
+          std::tuple(pixels.width, pixels.height, pixels.rgba.size()),
+          std::tuple(sample.width, sample.height, std::size_t{sample.width} * sample.height * 4));
+      for (const auto& [x, y, rgba] : sample.pixels) {
+        for (int c = 0; c < 4; ++c) {
+          const int got = pixels.rgba[(y * sample.width + x) * 4 + c];
+          EXPECT_TRUE(rgba[c] == kAny || std::abs(got - rgba[c]) <= sample.tolerance)
+              << x << "," << y << " channel " << c << ": " << got;
+        }
       }
     }
-  }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) threads.emplace_back(decodeAll);
+  decodeAll();
+  for (auto& thread : threads) thread.join();
   // The service's default image, served for every other name.
   EXPECT_EQ(decoder.decode(bytesOf(service::builtInImage())).image->size(), (ui::Size{1, 1}));
 }
@@ -172,28 +178,6 @@ TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   Data gif = testImage("sample.gif");
   gif[10] &= 0x7f;  // drop the colour table flag: no colours for the frame
   EXPECT_FALSE(decoder.decode(gif));
-}
-
-TEST_F(LinuxImageDecoderTest, ConcurrentDecodesAgree) {
-  const auto decodeAll = [&] {
-    std::vector<Data> all;
-    for (const char* name : {"sample.png", "sample.jpg", "sample.gif", "gray_progressive.jpg",
-                             "bomb.png", "palette.png"}) {
-      RgbaPixels pixels;
-      decoder.decodePixels(testImage(name), pixels);
-      all.push_back(pixels.rgba);
-    }
-    return all;
-  };
-  const auto expected = decodeAll();
-  std::atomic<int> mismatches{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&] {
-      for (int round = 0; round < 20; ++round) mismatches += decodeAll() != expected;
-    });
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(mismatches.load(), 0);
 }
 
 class PlatformImageDecoderTest : public testing::SdkTest {};

@@ -133,21 +133,15 @@ TEST_F(WidgetsTest, ButtonRunsItsActionsWhenTouchableAndMayDropItsTree) {
   container->removeFromSuperview();
 
   auto closer = std::make_shared<Closer>();
-  std::weak_ptr<Button> weak;
-  {
-    auto banner = View::make(window->bounds());
-    auto close = ui::customButton::make();
-    close->addTarget(closer, &Closer::close);
-    close->customArray = Value{{"zbid", "7"}};
-    banner->addSubview(close);
-    window->addSubview(banner);
-    weak = close;
-  }
+  auto banner = View::make(window->bounds());
+  auto close = ui::customButton::make();
+  close->addTarget(closer, &Closer::close);
+  banner->addSubview(close);
+  window->addSubview(std::exchange(banner, nullptr));
+  const std::weak_ptr<Button> weak = std::exchange(close, nullptr);
   // The banner and its button are gone once the action returns.
   EXPECT_TRUE(weak.lock()->sendTouchUpInside());
-  EXPECT_EQ(closer->closed, 1);
-  EXPECT_TRUE(window->subviews().empty());
-  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(closer->closed == 1 && window->subviews().empty() && weak.expired());
   expectMirrored();
 
   // A target that is gone is not called.
@@ -165,7 +159,6 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
       [&](ui::GestureRecognizer& r) { taps.push_back(r.location()); });
   EXPECT_FALSE(tap->fire({5, 6}));  // on no view yet
   overlay->addGestureRecognizer(tap);
-  EXPECT_EQ(tap->view(), overlay);
   EXPECT_TRUE(tap->fire({5, 6}));
   window->setUserInteractionEnabled(false);
   EXPECT_FALSE(tap->fire());
@@ -177,6 +170,7 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   EXPECT_TRUE(overlay->gestureRecognizers().empty());
   other->removeGestureRecognizer(tap);
   EXPECT_FALSE(tap->fire());
+
   // A tap that closes its overlay drops it safely; the later target still runs.
   auto banner = View::make(window->bounds());
   auto close = ui::TapGestureRecognizer::make(
