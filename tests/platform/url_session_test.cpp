@@ -112,7 +112,9 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
                                       "HEAD /t? ", "GET /t?&a=2 "}));
 }
 
-// Two at once: the shorter time-out ends its own request only.
+// Any status is an answer; a time-out, a trickle, a dropped connection or an
+// oversized body is an error. Of two at once, the shorter time-out ends its
+// own request only. (Binary bodies arrive whole: the PNG in ContentsOf...)
 TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors) {
   auto drip = Behavior::failing(Failure::slowDrip);
   drip.dripInterval = 300ms;
