@@ -96,7 +96,8 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
   post.body = bytes(R"({"message":"hello"})");
   URLRequest head = requestTo(base_ + "t?");
   head.method = "HEAD";
-  for (const auto& next : {post, head, requestTo(base_ + "t?&a=2")}) fetch(next);
+  for (const auto& next : {post, head, requestTo(base_ + "t?&a=2")})
+    EXPECT_FALSE(fetch(next).error) << next.method;
 
   std::vector<std::string> arrived;
   for (const auto& sent : service_.requests()) {

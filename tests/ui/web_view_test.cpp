@@ -16,8 +16,8 @@ struct RecordingDelegate : ui::WebViewNavigationDelegate {
   void decidePolicyFor(ui::WebView& view, const NavigationAction& action,
                        platform::DecisionHandler handler) override {
     events.push_back("decide " + action.url.value_or("-") + " " +
-                     std::to_string(static_cast<int>(action.navigationType)));
-    webView = &view;
+                     std::to_string(static_cast<int>(action.navigationType)) +
+                     (&view == webView ? "" : " elsewhere"));
     if (answer == Answer::throws) throw std::runtime_error("delegate failed");
     if (answer == Answer::twice) handler(NavigationPolicy::allow);
     if (answer != Answer::later) handler(NavigationPolicy::cancel);
@@ -33,7 +33,7 @@ struct RecordingDelegate : ui::WebViewNavigationDelegate {
   }
 
   std::vector<std::string> events;
-  ui::WebView* webView = nullptr;  // the view told of the last decision
+  ui::WebView* webView = nullptr;  // the view it delegates for
   enum class Answer { once, twice, throws, later } answer = Answer::once;
   platform::DecisionHandler held;
 };

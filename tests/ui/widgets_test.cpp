@@ -203,6 +203,7 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
         other->setAlpha(0.5);
       },
       done);
+  EXPECT_EQ(strip->frame(), Rect::make(87, 47, 216, 112));
   expectMirrored();
   strip->setFrame(Rect::make(0, 0, 1, 1));
   ui::animate(
