@@ -50,7 +50,8 @@ class RawSuiteFile {
   void exec(const std::string& sql) { text(sql); }
   void insertRaw(std::string_view key, const std::vector<unsigned char>& value) {
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO entries VALUES(?1, ?2)", -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", -1, &stmt,
+                       nullptr);
     sqlite3_bind_blob(stmt, 1, key.data(), int(key.size()), SQLITE_TRANSIENT);
     sqlite3_bind_blob(stmt, 2, value.data(), int(value.size()), SQLITE_TRANSIENT);
     const int done = sqlite3_step(stmt);
