@@ -18,7 +18,6 @@
 namespace tavrino::testing {
 
 struct MirroredView {
-  std::uint64_t parent = 0;
   std::vector<std::uint64_t> children;  // in subview order
   std::string content;  // kind, identifiers, geometry and the widget's own state: all a host draws
   bool operator==(const MirroredView&) const = default;
@@ -34,14 +33,14 @@ class TreeMirror final : public ui::TreeObserver {
   // itself is the entry keyed by its identity.
   static Mirror expected(const ui::Window& window) {
     Mirror out;
-    collect(window, 0, out);
+    collect(window, out);
     return out;
   }
 
   void viewAttached(const ui::View& view) override {
     events.push_back("attach " + std::to_string(view.identity()));
     const auto parent = view.superview();
-    collect(view, parent ? parent->identity() : 0, views);
+    collect(view, views);
     // Placed among the siblings where the tree has it now.
     if (auto p = parent ? views.find(parent->identity()) : views.end(); p != views.end()) {
       const auto& siblings = parent->subviews();
@@ -58,9 +57,8 @@ class TreeMirror final : public ui::TreeObserver {
     events.push_back("detach " + std::to_string(view.identity()));
     const auto it = views.find(view.identity());
     if (it == views.end()) return;
-    // The view has left already: its former parent is what the mirror knows.
-    if (auto p = views.find(it->second.parent); p != views.end())
-      std::erase(p->second.children, view.identity());
+    // The view has left already: its former parent is the mirror's to find.
+    for (auto& [id, mirrored] : views) std::erase(mirrored.children, view.identity());
     remove(view.identity());
   }
   void viewChanged(const ui::View& view, ui::ViewChange change) override {
@@ -82,12 +80,11 @@ class TreeMirror final : public ui::TreeObserver {
     for (const auto& child : view.subviews()) ids.push_back(child->identity());
     return ids;
   }
-  static void collect(const ui::View& view, std::uint64_t parent, Mirror& out) {
+  static void collect(const ui::View& view, Mirror& out) {
     auto& m = out[view.identity()];
-    m.parent = parent;
     m.children = childIds(view);
     read(view, m);
-    for (const auto& child : view.subviews()) collect(*child, view.identity(), out);
+    for (const auto& child : view.subviews()) collect(*child, out);
   }
   void remove(std::uint64_t id) {
     const auto it = views.find(id);
