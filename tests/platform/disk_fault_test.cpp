@@ -19,20 +19,12 @@
 namespace tavrino::platform {
 namespace {
 
+using namespace std::string_literals;
 using testing::CapturingLog;
 using testing::suiteFile;
 using testing::TempDir;
 
 constexpr std::string_view kSuite = "qiv_default";
-
-// Checks inside a forked child, where gtest's assertions cannot report:
-// each failure is printed and counted into the exit code.
-struct ChildChecks {
-  int failures = 0;
-  void expect(bool ok, const char* what) {
-    if (!ok && ++failures) std::fprintf(stderr, "child check failed: %s\n", what);
-  }
-};
 
 // The Linux platform over a directory, its log (the store's included)
 // captured.
@@ -50,23 +42,23 @@ class LoggedPlatform final : public PlatformWrapper {
   std::unique_ptr<UserDefaults> defaults_;
 };
 
-// Runs body in a forked child; returns its failed checks (-signal if killed).
-int inChild(const std::function<void(ChildChecks&)>& body) {
+// Runs body in a forked child, whose failed checks gtest prints there; the
+// test fails if any did (or the child died).
+void inChild(const std::function<void()>& body) {
   std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    ChildChecks check;
-    try {
-      body(check);
-    } catch (...) {
-      check.expect(false, "child threw");
-    }
-    std::fflush(nullptr);
-    _exit(std::min(check.failures, 100));
+  if (const pid_t pid = fork(); pid != 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "in the child";
+    return;
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  try {
+    body();
+  } catch (...) {
+    ADD_FAILURE() << "child threw";
+  }
+  std::fflush(nullptr);
+  _exit(::testing::Test::HasFailure() ? 1 : 0);
 }
 
 // A suite file holding "keep" = "old", as the child finds it.
@@ -99,37 +91,35 @@ TEST(DiskFaults, FullDiskFailsTheWriteAndKeepsEverythingElse) {
   const rlim_t limit = std::filesystem::file_size(file) + 64 * 1024;
   const std::string big(1 << 20, 'x');
 
-  const int failed = inChild([&](ChildChecks& check) {
+  inChild([&] {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit fileSize{limit, limit};
-    check.expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "setrlimit");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &fileSize), 0);
     CapturingLog log;
     auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
-    check.expect(suite->isPersistent(), "opened on disk");
+    EXPECT_TRUE(suite->isPersistent());
     suite->set("small", 1);
     suite->set("big", big);
-    check.expect(log.contains("write failed") || log.contains("commit failed"), "set logged");
-    const bool committed = suite->transaction([&] {
+    EXPECT_TRUE(log.contains("write failed") || log.contains("commit failed"));
+    EXPECT_FALSE(suite->transaction([&] {
       suite->set("in transaction", 2);
       suite->set("big", big);
-    });
-    check.expect(!committed, "transaction reports the failure");
+    }));
     suite->set("small again", 3);
-    check.expect(suite->dictionaryRepresentation() ==
-                     testing::Entries{{"keep", "old"}, {"small", 1}, {"small again", 3}},
-                 "small writes served, failed ones not, the transaction rolled back whole");
+    // Small writes served, failed ones not, the transaction rolled back whole.
+    EXPECT_EQ(suite->dictionaryRepresentation(),
+              (testing::Entries{{"keep", "old"}, {"small", 1}, {"small again", 3}}));
 
-    // The SDK's cookie writes on the same disk (the inbox's: InboxFailureTest).
+    // The SDK's cookie writes on the same disk (the inbox's: InboxFailureTest):
+    // a failed write is logged and not served, reads still are.
     CapturingLog sdkLog;
     install(std::make_unique<LoggedPlatform>(dir.path(), sdkLog));
     Util::setCookieToQIVDefaults("sdk big", big);
-    check.expect(Util::readDefault("sdk big").empty(), "SDK cookie write not served");
-    check.expect(Util::readDefault("keep") == "old", "SDK reads still served");
-    check.expect(sdkLog.contains("write failed") || sdkLog.contains("commit failed"),
-                 "SDK write failures logged");
+    EXPECT_EQ(std::pair(Util::readDefault("sdk big"), Util::readDefault("keep")),
+              std::pair(""s, "old"s));
+    EXPECT_TRUE(sdkLog.contains("write failed") || sdkLog.contains("commit failed"));
     install(nullptr);
   });
-  EXPECT_EQ(failed, 0);
   expectNextLaunchFinds(dir.path(), {{"keep", "old"}, {"small", 1}, {"small again", 3}});
 }
 
@@ -142,24 +132,22 @@ TEST(DiskFaults, ReadOnlyDirectoryKeepsTheSdkWorkingInMemory) {
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
   if (geteuid() != 0) GTEST_SKIP() << "needs root to switch to a user without rights";
 
-  const int failed = inChild([&](ChildChecks& check) {
+  inChild([&] {
     constexpr uid_t kNobody = 65534;
-    if (setgid(kNobody) != 0 || setuid(kNobody) != 0) return check.expect(false, "setuid");
-    check.expect(access(dir.path().c_str(), W_OK) != 0, "directory not writable");
+    ASSERT_TRUE(setgid(kNobody) == 0 && setuid(kNobody) == 0);
+    ASSERT_NE(access(dir.path().c_str(), W_OK), 0);
     CapturingLog log;
     auto defaults = makeSqliteUserDefaults(dir.path(), log);
     auto suite = defaults->suite(kSuite);
-    check.expect(!suite->isPersistent(), "refused");
-    check.expect(log.contains("cannot open suite \"qiv_default\""), "refusal logged");
+    EXPECT_FALSE(suite->isPersistent());
+    EXPECT_TRUE(log.contains("cannot open suite \"qiv_default\""));
     suite->set("k", "v");
-    check.expect(suite->transaction([&] { suite->set("k2", 2); }), "memory transaction");
+    EXPECT_TRUE(suite->transaction([&] { suite->set("k2", 2); }));
     auto other = defaults->suite("another");
     other->set("x", 1);
-    check.expect(suite->dictionaryRepresentation() == testing::Entries{{"k", "v"}, {"k2", 2}} &&
-                     other->object("x") == Value(1),
-                 "served from memory");
+    EXPECT_EQ(std::pair(suite->dictionaryRepresentation(), other->object("x")),
+              std::pair(testing::Entries{{"k", "v"}, {"k2", 2}}, std::optional(Value(1))));
   });
-  EXPECT_EQ(failed, 0);
   expectNextLaunchFinds(dir.path(), {{"keep", "old"}});
   EXPECT_FALSE(std::filesystem::exists(suiteFile(dir.path(), "another")));
 }

@@ -15,6 +15,9 @@ using namespace std::string_view_literals;
 // The real DejaVu faces of fonts-dejavu-core, measured by FreeType.
 class LinuxFontsTest : public ::testing::Test {
  protected:
+  double width(std::string_view text, const Font& font = {"Helvetica Neue", 16}) {
+    return fonts.textWidth(text, font);
+  }
   LinuxFonts fonts;
   const Font body{"Helvetica Neue", 16};
 };
@@ -32,42 +35,36 @@ TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
   EXPECT_FALSE(fonts.hasFamily("Helvetica Neue Condensed Black Extra"));
   EXPECT_FALSE(fonts.hasFamily("Comic Papyrus"));
   // An unknown family is set in the system face.
-  EXPECT_DOUBLE_EQ(fonts.textWidth("Fallback", Font{"Comic Papyrus", 20}),
-                   fonts.textWidth("Fallback", Font{"Helvetica Neue", 20}));
+  EXPECT_DOUBLE_EQ(width("Fallback", Font{"Comic Papyrus", 16}), width("Fallback"));
 }
 
 TEST_F(LinuxFontsTest, WidthFollowsTheGlyphsAndTheSize) {
-  EXPECT_GT(fonts.textWidth("WWWW", body), fonts.textWidth("iiii", body));
-  EXPECT_GT(fonts.textWidth("Hello world", body), fonts.textWidth("Hello", body));
-  EXPECT_EQ(fonts.textWidth("", body), 0);
+  EXPECT_GT(width("WWWW"), width("iiii"));
+  EXPECT_GT(width("Hello world"), width("Hello"));
+  EXPECT_EQ(width(""), 0);
   // The same text differs between faces: no per-character guess.
-  EXPECT_NE(fonts.textWidth("Hello world", body),
-            fonts.textWidth("Hello world", Font{"Times New Roman", 16}));
-  EXPECT_GT(fonts.textWidth("Hello world", Font{"Helvetica Neue Bold", 16}),
-            fonts.textWidth("Hello world", body));
+  EXPECT_NE(width("Hello world"), width("Hello world", Font{"Times New Roman", 16}));
+  EXPECT_GT(width("Hello world", Font{"Helvetica Neue Bold", 16}), width("Hello world"));
   // Monospaced: every glyph advances alike.
   const Font mono{"Menlo", 10};
-  EXPECT_DOUBLE_EQ(fonts.textWidth("iiii", mono), fonts.textWidth("WWWW", mono));
+  EXPECT_DOUBLE_EQ(width("iiii", mono), width("WWWW", mono));
   // A multi-byte character is one glyph; a line break advances nothing.
-  EXPECT_DOUBLE_EQ(fonts.textWidth("\u00d7", mono), fonts.textWidth("x", mono));
-  EXPECT_DOUBLE_EQ(fonts.textWidth("ab\ncd", body), fonts.textWidth("abcd", body));
+  EXPECT_DOUBLE_EQ(width("\u00d7", mono), width("x", mono));
+  EXPECT_DOUBLE_EQ(width("ab\ncd"), width("abcd"));
   // Stray continuation bytes, a truncated sequence: each counts as one
   // replacement glyph, and nothing is read past the end.
-  const double one = fonts.textWidth("\ufffd", body);
-  EXPECT_DOUBLE_EQ(fonts.textWidth("\x80", body), one);
-  EXPECT_DOUBLE_EQ(fonts.textWidth("\xe2\x82", body), 2 * one);
+  EXPECT_DOUBLE_EQ(width("\x80"), width("\ufffd"));
+  EXPECT_DOUBLE_EQ(width("\xe2\x82"), 2 * width("\ufffd"));
   // Width and metrics scale with the size; sizes that are none give nothing.
-  const double at16 = fonts.textWidth("Summer sale", body);
-  const double at32 = fonts.textWidth("Summer sale", Font{"Helvetica Neue", 32});
-  EXPECT_NEAR(at32, 2 * at16, 1e-9);
+  EXPECT_NEAR(width("Summer sale", Font{"Helvetica Neue", 32}), 2 * width("Summer sale"), 1e-9);
   const auto m16 = fonts.metrics(body);
   const auto m32 = fonts.metrics(Font{"Helvetica Neue", 32});
   EXPECT_TRUE(m16.lineHeight > 16 && m16.lineHeight < 20);  // DejaVu Sans: about 1.16 em
   EXPECT_NEAR(m32.lineHeight, 2 * m16.lineHeight, 1e-9);
   EXPECT_NEAR(m16.ascender + m16.descender, m16.lineHeight, 1);
   for (double bad : {0.0, -3.0, std::nan(""), double(INFINITY)}) {
-    EXPECT_EQ(fonts.textWidth("abc", Font{"Helvetica Neue", bad}), 0);
-    EXPECT_EQ(fonts.metrics(Font{"Helvetica Neue", bad}).lineHeight, 0);
+    const Font none{"Helvetica Neue", bad};
+    EXPECT_EQ(std::pair(width("abc", none), fonts.metrics(none).lineHeight), std::pair(0.0, 0.0));
   }
 }
 

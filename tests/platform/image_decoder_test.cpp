@@ -1,4 +1,3 @@
-#include <atomic>
 #include <thread>
 
 #include "service/service.hpp"
@@ -46,13 +45,9 @@ Data craftedPng(std::uint32_t width, std::uint32_t height, bool withPixels) {
   const Data raw(withPixels ? (std::size_t{width} * 4 + 1) * height : 1, 0);
   const auto length = std::uint16_t(raw.size());
   EXPECT_EQ(length, raw.size()) << "one stored block only";
-  Data zlib = {0x78,
-               0x01,
-               1,
-               std::uint8_t(length),
-               std::uint8_t(length >> 8),
-               std::uint8_t(~length),
-               std::uint8_t(~length >> 8)};
+  Data zlib = {0x78, 0x01, 1};
+  for (std::uint16_t half : {length, std::uint16_t(~length)})
+    zlib.insert(zlib.end(), {std::uint8_t(half), std::uint8_t(half >> 8)});
   zlib.insert(zlib.end(), raw.begin(), raw.end());
   std::uint32_t a = 1, b = 0;
   for (auto byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
@@ -111,22 +106,29 @@ TEST_F(LinuxImageDecoderTest, EveryLayoutComesOutAsRgba) {
     for (std::uint32_t x : {1, 4})
       samples[7].pixels.push_back({x, y, y % 2 ? Rgba{255, 255, 0, 255} : Rgba{0, 255, 255, 255}});
   }
-  for (const Sample& sample : samples) {
-    SCOPED_TRACE(sample.name);
-    RgbaPixels pixels;
-    const auto decoding = decoder.decodePixels(testImage(sample.name), pixels);
-    EXPECT_TRUE(decoding) << decoding.failure;
-    ASSERT_EQ(
-        std::tuple(pixels.width, pixels.height, pixels.rgba.size()),
-        std::tuple(sample.width, sample.height, std::size_t{sample.width} * sample.height * 4));
-    for (const auto& [x, y, rgba] : sample.pixels) {
-      for (int c = 0; c < 4; ++c) {
-        const int got = pixels.rgba[(y * sample.width + x) * 4 + c];
-        EXPECT_TRUE(rgba[c] == kAny || std::abs(got - rgba[c]) <= sample.tolerance)
-            << x << "," << y << " channel " << c << ": " << got;
+  // Decoded on four threads at once, each must come out the same.
+  const auto decodeAll = [&] {
+    for (const Sample& sample : samples) {
+      SCOPED_TRACE(sample.name);
+      RgbaPixels pixels;
+      const auto decoding = decoder.decodePixels(testImage(sample.name), pixels);
+      EXPECT_TRUE(decoding) << decoding.failure;
+      ASSERT_EQ(
+          std::tuple(pixels.width, pixels.height, pixels.rgba.size()),
+          std::tuple(sample.width, sample.height, std::size_t{sample.width} * sample.height * 4));
+      for (const auto& [x, y, rgba] : sample.pixels) {
+        for (int c = 0; c < 4; ++c) {
+          const int got = pixels.rgba[(y * sample.width + x) * 4 + c];
+          EXPECT_TRUE(rgba[c] == kAny || std::abs(got - rgba[c]) <= sample.tolerance)
+              << x << "," << y << " channel " << c << ": " << got;
+        }
       }
     }
-  }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) threads.emplace_back(decodeAll);
+  decodeAll();
+  for (auto& thread : threads) thread.join();
   // The service's default image, served for every other name.
   EXPECT_EQ(decoder.decode(bytesOf(service::builtInImage())).image->size(), (ui::Size{1, 1}));
 }
@@ -160,17 +162,15 @@ TEST_F(LinuxImageDecoderTest, RefusalsNameTheirReason) {
 
 // A download cut short, or damaged inside the pixel data, is not an image.
 TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
+  // Cut in the header, in the pixels, and just before the end.
   using Cut = std::pair<const char*, std::size_t>;  // name, bytes a decoder need not read
   for (const auto& [name, trailer] :
        {Cut{"sample.png", 12}, Cut{"palette.png", 12}, Cut{"gray16_interlaced.png", 12},
         Cut{"sample.jpg", 0}, Cut{"gray_progressive.jpg", 0}, Cut{"sample.gif", 1},
         Cut{"interlaced.gif", 1}}) {
     const Data whole = testImage(name);
-    ASSERT_GT(whole.size(), trailer);
-    for (std::size_t length = 0; length < whole.size() - trailer; ++length) {
-      EXPECT_FALSE(decoder.decode(Data(whole.begin(), whole.begin() + length)))
-          << name << " cut to " << length;
-    }
+    for (std::size_t length : {std::size_t{20}, whole.size() / 2, whole.size() - trailer - 1})
+      EXPECT_FALSE(decoder.decode(Data(whole.begin(), whole.begin() + length))) << name << length;
   }
   Data png = testImage("sample.png");
   png[png.size() - 20] ^= 0x40;  // inside the pixel chunk: its checksum no longer holds
@@ -178,32 +178,6 @@ TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   Data gif = testImage("sample.gif");
   gif[10] &= 0x7f;  // drop the colour table flag: no colours for the frame
   EXPECT_FALSE(decoder.decode(gif));
-}
-
-TEST_F(LinuxImageDecoderTest, ConcurrentDecodesAgree) {
-  std::vector<Data> images;
-  for (const char* name : {"sample.png", "sample.jpg", "sample.gif", "gray_progressive.jpg",
-                           "bomb.png", "palette.png"})
-    images.push_back(testImage(name));
-  const auto decodeAll = [&] {
-    std::vector<std::pair<std::uint32_t, Data>> all;  // width, pixels
-    for (const Data& image : images) {
-      RgbaPixels pixels;
-      decoder.decodePixels(image, pixels);
-      all.emplace_back(pixels.width, pixels.rgba);
-    }
-    return all;
-  };
-  const auto expected = decodeAll();
-  std::atomic<int> mismatches{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int round = 0; round < 20; ++round) mismatches += decodeAll() != expected;
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(mismatches.load(), 0);
 }
 
 class PlatformImageDecoderTest : public testing::SdkTest {};

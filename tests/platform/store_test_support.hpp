@@ -23,11 +23,6 @@ inline std::filesystem::path suiteFile(const std::filesystem::path& directory,
   return directory / (std::string(name) + ".defaults.sqlite");
 }
 
-inline std::vector<unsigned char> encoded(const Value& value) {
-  const auto bytes = encodeValue(value);
-  return {bytes->begin(), bytes->end()};
-}
-
 // A connection of its own to a suite's file, for doing what the suite never
 // does. Throws when SQLite fails, which fails the test.
 class RawSuiteFile {
@@ -41,48 +36,34 @@ class RawSuiteFile {
   RawSuiteFile(const RawSuiteFile&) = delete;
   RawSuiteFile& operator=(const RawSuiteFile&) = delete;
 
-  void exec(const std::string& sql) { rows(sql); }
-  void insertRaw(std::string_view key, const std::vector<unsigned char>& value) {
-    rows("INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", key,
-         std::string_view(reinterpret_cast<const char*>(value.data()), value.size()));
+  // Runs each statement of sql; returns the first column of the last row
+  // they gave, as text.
+  std::string text(const std::string& sql) {
+    std::string last;
+    const auto keep = [](void* out, int, char** values, char**) {
+      *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+      return 0;
+    };
+    if (sqlite3_exec(db_, sql.c_str(), keep, &last, nullptr) != SQLITE_OK) fail(sql);
+    return last;
   }
-  void insert(std::string_view key, const Value& value) { insertRaw(key, encoded(value)); }
-  // The first column of the first row sql returns.
-  std::string text(const std::string& sql) { return rows(sql).at(0).at(0); }
-  // Every entry, its value decoded.
-  std::map<std::string, Value> entries() {
-    std::map<std::string, Value> result;
-    for (const auto& row : rows("SELECT key, value FROM entries"))
-      result[row[0]] = *decodeValue(std::vector<unsigned char>(row[1].begin(), row[1].end()));
-    return result;
+  void exec(const std::string& sql) { text(sql); }
+  void insertRaw(std::string_view key, const std::vector<unsigned char>& value) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO entries(key, value) VALUES(?1, ?2)", -1, &stmt,
+                       nullptr);
+    sqlite3_bind_blob(stmt, 1, key.data(), int(key.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, 2, value.data(), int(value.size()), SQLITE_TRANSIENT);
+    const int done = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (done != SQLITE_DONE) fail("insert");
+  }
+  void insert(std::string_view key, const Value& value) {
+    const auto bytes = encodeValue(value);
+    insertRaw(key, {bytes->begin(), bytes->end()});
   }
 
  private:
-  // Runs each statement of sql, the first with the given blobs bound; returns
-  // the last one's rows.
-  template <class... Blobs>
-  std::vector<std::vector<std::string>> rows(std::string sql, Blobs... blobs) {
-    std::vector<std::vector<std::string>> result;
-    for (const char* rest = sql.c_str(); *rest != '\0';) {
-      sqlite3_stmt* stmt = nullptr;
-      if (sqlite3_prepare_v2(db_, rest, -1, &stmt, &rest) != SQLITE_OK) fail(sql);
-      if (stmt == nullptr) break;
-      int at = 0;
-      ((sqlite3_bind_blob(stmt, ++at, blobs.data(), int(blobs.size()), SQLITE_TRANSIENT)), ...);
-      result.clear();
-      int rc;
-      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        auto& row = result.emplace_back();
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-          const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-          row.emplace_back(bytes ? bytes : "", sqlite3_column_bytes(stmt, i));
-        }
-      }
-      sqlite3_finalize(stmt);
-      if (rc != SQLITE_DONE) fail(sql);
-    }
-    return result;
-  }
   [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error(what + ": " + sqlite3_errmsg(db_));
   }

@@ -1,6 +1,5 @@
 // A second process for the store tests: tavrino_store_writer DIR SUITE COMMAND KEY [ARG [MS]]
 //   keys PREFIX COUNT    sets PREFIX<i> to i, one write each
-//   increment KEY COUNT  adds 1 to KEY COUNT times, each in a transaction
 //   set KEY TEXT, remove KEY, expect KEY TEXT (fails unless KEY holds TEXT)
 //   hold KEY TEXT MS     sets KEY in a transaction that keeps the write lock MS
 //                        milliseconds; prints "holding" once it has the lock
@@ -44,13 +43,6 @@ int main(int argc, char** argv) {
   bool ok = true;
   if (command == "keys") {
     for (int i = 0; i < count; ++i) suite->set(key + std::to_string(i), i);
-  } else if (command == "increment") {
-    for (int i = 0; i < count; ++i) {
-      suite->transaction([&] {
-        const auto current = suite->object(key);
-        suite->set(key, (current ? current->get<int>() : 0) + 1);
-      });
-    }
   } else if (command == "set") {
     suite->set(key, argument);
   } else if (command == "remove") {

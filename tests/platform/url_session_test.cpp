@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <random>
+#include <set>
 
 #include "service/service.hpp"
 #include "support/sdk_test.hpp"
@@ -24,7 +24,14 @@ struct Outcome {
   std::thread::id thread;
 
   std::string text() const { return data ? std::string(data->begin(), data->end()) : ""; }
-  int status() const { return response ? response->statusCode : 0; }
+  // The whole outcome: a time-out's description, "failed", or the status and
+  // the body ("-" when absent); "+answer" when an error came with one.
+  std::string summary() const {
+    if (error)
+      return (error->code == CURLE_OPERATION_TIMEDOUT ? error->localizedDescription : "failed") +
+             (data || response ? "+answer" : "");
+    return std::to_string(response->statusCode) + " " + (data ? text() : "-");
+  }
 };
 
 Data bytes(std::string_view text) {
@@ -78,9 +85,8 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
   URLRequest request = requestTo(base_ + "d?&p=Home&x=a%26b");
   request.headers = {{"X-Tavrino", "1"}, {"Accept-Language", "tr"}};
   const Outcome got = fetch(request);
-  ASSERT_FALSE(got.error) << got.error->localizedDescription;
-  EXPECT_EQ(std::tuple(got.status(), got.text(), got.thread == std::this_thread::get_id()),
-            std::tuple(200, "[]", false));
+  EXPECT_EQ(std::pair(got.summary(), got.thread == std::this_thread::get_id()),
+            std::pair("200 []"s, false));
   EXPECT_NE(std::find(got.response->headers.begin(), got.response->headers.end(),
                       std::pair<std::string, std::string>{"Content-Type", "application/json"}),
             got.response->headers.end());
@@ -91,7 +97,7 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
   URLRequest head = requestTo(base_ + "t?");
   head.method = "HEAD";
   for (const auto& next : {post, head, requestTo(base_ + "t?&a=2")})
-    ASSERT_FALSE(fetch(next).error);
+    EXPECT_FALSE(fetch(next).error) << next.method;
 
   std::vector<std::string> arrived;
   for (const auto& sent : service_.requests()) {
@@ -107,58 +113,45 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
                                       "HEAD /t? ", "GET /t?&a=2 "}));
 }
 
+// Any status is an answer; a time-out, a trickle, a dropped connection or an
+// oversized body is an error. Of two at once, the shorter time-out ends its
+// own request only. (Binary bodies arrive whole: the PNG in ContentsOf...)
 TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors) {
-  service_.setBehavior("/t", Behavior::answering(204, ""));
-  service_.setBehavior("/u", Behavior::failing(Failure::status500));
-  service_.setBehavior("/g", Behavior::failing(Failure::garbage));
-  const Outcome empty = get("t?"), failed = get("u?"), garbage = get("g?");
-  EXPECT_FALSE(empty.error || failed.error || garbage.error || empty.data);
-  EXPECT_EQ(
-      std::tuple(empty.status(), failed.status(), garbage.text().find('\0') != std::string::npos),
-      std::tuple(204, 500, true));
-
-  // Two at once: the shorter time-out ends its own request only.
-  service_.setBehavior("/d", Behavior::delayed(1500ms));
-  auto shortWait = start(requestTo(base_ + "d?&w=short", 500ms));
-  auto longWait = start(requestTo(base_ + "d?&w=long", 3s));
-  const Outcome timedOut = shortWait.get();
-  ASSERT_TRUE(timedOut.error);
-  EXPECT_FALSE(timedOut.data || timedOut.response);
-  EXPECT_EQ(std::pair(timedOut.error->code, timedOut.error->localizedDescription),
-            std::pair(int{CURLE_OPERATION_TIMEDOUT},
-                      std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT))));
-  EXPECT_EQ(longWait.get().text(), "[]");
-
   auto drip = Behavior::failing(Failure::slowDrip);
   drip.dripInterval = 300ms;
-  struct Broken {
-    const char* target;
-    Behavior behavior;
-    std::chrono::milliseconds timeout;
-  };
-  for (const Broken& broken : {Broken{"cmpdata", drip, 500ms},
-                               Broken{"drop", Behavior::failing(Failure::dropConnection), 10s},
-                               Broken{"huge", Behavior::failing(Failure::hugeBody), 10s}}) {
-    SCOPED_TRACE(broken.target);
-    service_.setBehavior(std::string("/") + broken.target, broken.behavior);
-    const Outcome outcome = fetch(requestTo(base_ + broken.target + "?", broken.timeout));
-    ASSERT_TRUE(outcome.error && !outcome.data);
-    EXPECT_EQ(outcome.error->code == CURLE_OPERATION_TIMEDOUT, broken.timeout < 1s);
-  }
+  for (const auto& [path, behavior] : std::vector<std::pair<std::string, Behavior>>{
+           {"/t", Behavior::answering(204, "")},
+           {"/u", Behavior::failing(Failure::status500)},
+           {"/d", Behavior::delayed(1500ms)},
+           {"/cmpdata", drip},
+           {"/drop", Behavior::failing(Failure::dropConnection)},
+           {"/huge", Behavior::failing(Failure::hugeBody)}})
+    service_.setBehavior(path, behavior);
+  auto shortWait = start(requestTo(base_ + "d?&w=short", 500ms));
+  auto longWait = start(requestTo(base_ + "d?&w=long", 3s));
+  std::vector<std::string> outcomes{shortWait.get().summary(), longWait.get().summary()};
+  for (const auto& [target, timeout] : {std::pair("t?", 10000ms),
+                                        {"u?", 10000ms},
+                                        {"cmpdata?", 500ms},
+                                        {"drop?", 10000ms},
+                                        {"huge?", 10000ms}})
+    outcomes.push_back(fetch(requestTo(base_ + target, timeout)).summary());
+  const std::string timedOut = curl_easy_strerror(CURLE_OPERATION_TIMEDOUT);
+  EXPECT_EQ(outcomes, (std::vector<std::string>{timedOut, "200 []", "204 -", "500 -", timedOut,
+                                                "failed", "failed"}));
 }
 
 TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
   // Refused before anything is sent, and answered on the session's thread.
-  std::vector<URLRequest> refused = {
-      requestTo("not a url"), requestTo(base_ + "t?&a=1\r\nX-Injected: 1"), requestTo(base_ + "t?"),
-      requestTo(base_ + "t?"), requestTo(base_ + "t?")};
-  refused[2].headers = {{"X-A", "1\r\nX-Injected: 1"}};
-  refused[3].headers = {{"Bad Name", "1"}};
-  refused[4].method = "GET /x HTTP/1.1\r\n";
+  std::vector<URLRequest> refused(4, requestTo(base_ + "t?"));
+  refused[0].url = base_ + "t?&a=1\r\nX-Injected: 1";
+  refused[1].headers = {{"X-A", "1\r\nX-Injected: 1"}};
+  refused[2].headers = {{"Bad Name", "1"}};
+  refused[3].method = "GET /x HTTP/1.1\r\n";
+  refused.push_back(requestTo("not a url"));
   for (const auto& request : refused) {
     const Outcome outcome = fetch(request);
-    EXPECT_TRUE(outcome.error && !outcome.response && outcome.thread != std::this_thread::get_id())
-        << request.url;
+    EXPECT_TRUE(outcome.summary() == "failed" && outcome.thread != std::this_thread::get_id());
   }
   EXPECT_EQ(fetch(requestTo("ftp://127.0.0.1:1/x")).error->code, CURLE_UNSUPPORTED_PROTOCOL);
   EXPECT_TRUE(service_.requests().empty());
@@ -166,11 +159,16 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
   // formsURL: only for absolute URLs with a host.
   // Any scheme counts; a non-ASCII host is left to the resolver; curl reads
   // "http:///x" as the host "x".
+  // Near the edges of the quick check that spares common URLs the parser, the
+  // answer is the parser's: the quick check never accepts what it refuses.
   for (const char* text : {"http://example.com/x?a=1&b=%20", "https://h", "http://[::1]:8080/",
-                           "myapp://deep/link", "http://b\u00fccher.example/", "http:///x"})
+                           "myapp://deep/link", "http://b\u00fccher.example/", "http:///x",
+                           "http://h:0/", "http://h:/", "http://h:65535", "http://-", "http://h#f",
+                           "http:/h", "HTTP://h", "https://a_b.c?q", "http://h@i", "http://%41"})
     EXPECT_TRUE(session_->formsURL(text)) << text;
   for (const char* text : {"", "relative/x", "/abs/path", "//host/x", "mailto:a@b.c",
-                           "file:///etc/passwd", "http://h:99999/", " http://h/"})
+                           "file:///etc/passwd", "http://h:99999/", " http://h/", "http://h:65536",
+                           "http://h:123456", "http://h:8x", "http://[::1"})
     EXPECT_FALSE(session_->formsURL(text)) << text;
   // A control character or a space anywhere is refused, and any other byte
   // in the path and query accepted.
@@ -184,27 +182,6 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
     if (at <= plain.find('/', 8)) continue;
     for (char c : {'\x21', '\x7e', '\x80', '\xff'})
       EXPECT_TRUE(formsWith(at, c)) << at << " " << int(c);
-  }
-  // The quick check that spares common URLs the parser must never accept what
-  // the parser refuses.
-  const auto parserAccepts = [](const std::string& text) {
-    CURLU* url = curl_url();
-    bool forms = false;
-    if (curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
-      char* host = nullptr;
-      forms = curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
-      curl_free(host);
-    }
-    curl_url_cleanup(url);
-    return forms;
-  };
-  const std::string alphabet = "aZ09.-_:/?#%@[]!$&'()*+,;=~\x80\xff";
-  const char* prefixes[] = {"http://", "https://", "http://127.0.0.1:", "HTTP://", "http:/"};
-  std::mt19937 random(7);
-  for (int i = 0; i < 20000; ++i) {
-    std::string text = prefixes[random() % 5];
-    for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
-    EXPECT_TRUE(!session_->formsURL(text) || parserAccepts(text)) << text;
   }
 }
 
@@ -224,9 +201,8 @@ TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOutUntilAborted) {
   ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
   abortBlockingLoads(*session_);
   ASSERT_EQ(load.wait_for(3s), std::future_status::ready);
-  EXPECT_FALSE(load.get());
-  EXPECT_FALSE(session_->contentsOf(base_ + "t?", 5s));
-  EXPECT_FALSE(get("t?").error) << "only blocking loads are aborted";
+  EXPECT_FALSE(load.get() || session_->contentsOf(base_ + "t?", 5s));
+  EXPECT_EQ(get("t?").summary(), "200 -") << "only blocking loads are aborted";
 }
 
 TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptly) {
@@ -238,8 +214,7 @@ TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptl
   ASSERT_EQ(called.get_future().wait_for(10s), std::future_status::ready);
   // Completions run in turn on one thread: this one comes after the log line.
   EXPECT_FALSE(get("t?").error);
-  EXPECT_EQ(log_.lines().size(), 1u);
-  EXPECT_TRUE(log_.contains("threw"));
+  EXPECT_TRUE(log_.lines().size() == 1 && log_.contains("threw"));
 
   service_.setBehavior("/d", Behavior::delayed(60s));
   std::vector<std::future<Outcome>> futures;
@@ -260,10 +235,9 @@ TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptl
   const auto before = std::chrono::steady_clock::now();
   session_.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
-  for (auto& future : futures) {
-    ASSERT_EQ(future.wait_for(0s), std::future_status::ready);
-    EXPECT_EQ(future.get().error.value_or(URLError{}).code, kCancelledCode);
-  }
+  for (auto& future : futures)
+    EXPECT_TRUE(future.wait_for(0s) == std::future_status::ready &&
+                future.get().error.value_or(URLError{}).code == kCancelledCode);
   EXPECT_EQ(followUps.load(), 1);
 }
 
@@ -274,14 +248,12 @@ TEST_F(URLSessionTest, ABurstLongerThanATimeOutIsSentWhole) {
   std::vector<std::future<Outcome>> futures;
   for (int i = 0; i < 240; ++i)
     futures.push_back(start(requestTo(base_ + "t?&n=" + std::to_string(i), 1000ms)));
-  for (auto& future : futures) {
-    ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
-    EXPECT_FALSE(future.get().error);
-  }
-  std::vector<bool> seen(240);
-  for (const auto& request : service_.requests("/t"))
-    seen.at(std::stoi(*request.queryValue("n"))) = true;
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 240);
+  int answered = 0;
+  for (auto& future : futures)
+    answered += future.wait_for(30s) == std::future_status::ready && !future.get().error;
+  std::set<std::string> seen;
+  for (const auto& request : service_.requests("/t")) seen.insert(*request.queryValue("n"));
+  EXPECT_EQ(std::pair(answered, seen.size()), std::pair(240, std::size_t{240}));
 }
 
 }  // namespace

@@ -18,14 +18,11 @@
 namespace tavrino::testing {
 
 struct MirroredView {
-  std::uint64_t parent = 0;
   std::vector<std::uint64_t> children;  // in subview order
-  std::string content;  // kind, layer, identifiers and the widget's own state: all a host draws
-  ui::Rect frame;
-  bool hidden = false;
-  double alpha = 1;
+  std::string content;  // kind, identifiers, geometry and the widget's own state: all a host draws
   bool operator==(const MirroredView&) const = default;
 };
+using Mirror = std::map<std::uint64_t, MirroredView>;
 
 class TreeMirror final : public ui::TreeObserver {
  public:
@@ -34,16 +31,16 @@ class TreeMirror final : public ui::TreeObserver {
 
   // The mirror a faithful observer would hold for window's tree; the window
   // itself is the entry keyed by its identity.
-  static std::map<std::uint64_t, MirroredView> expected(const ui::Window& window) {
-    std::map<std::uint64_t, MirroredView> out;
-    collect(window, 0, out);
+  static Mirror expected(const ui::Window& window) {
+    Mirror out;
+    collect(window, out);
     return out;
   }
 
   void viewAttached(const ui::View& view) override {
     events.push_back("attach " + std::to_string(view.identity()));
     const auto parent = view.superview();
-    collect(view, parent ? parent->identity() : 0, views);
+    collect(view, views);
     // Placed among the siblings where the tree has it now.
     if (auto p = parent ? views.find(parent->identity()) : views.end(); p != views.end()) {
       const auto& siblings = parent->subviews();
@@ -60,9 +57,8 @@ class TreeMirror final : public ui::TreeObserver {
     events.push_back("detach " + std::to_string(view.identity()));
     const auto it = views.find(view.identity());
     if (it == views.end()) return;
-    // The view has left already: its former parent is what the mirror knows.
-    if (auto p = views.find(it->second.parent); p != views.end())
-      std::erase(p->second.children, view.identity());
+    // The view has left already: its former parent is the mirror's to find.
+    for (auto& [id, mirrored] : views) std::erase(mirrored.children, view.identity());
     remove(view.identity());
   }
   void viewChanged(const ui::View& view, ui::ViewChange change) override {
@@ -73,7 +69,7 @@ class TreeMirror final : public ui::TreeObserver {
     if (change == ui::ViewChange::content) it->second.children = childIds(view);
   }
 
-  std::map<std::uint64_t, MirroredView> views;
+  Mirror views;
   std::vector<std::string> events;  // "attach <id>", "detach <id>", "change <id>"
   int unknownChanges = 0;           // changes of views the mirror never saw attached
   bool throwOnAttach = false;
@@ -84,13 +80,11 @@ class TreeMirror final : public ui::TreeObserver {
     for (const auto& child : view.subviews()) ids.push_back(child->identity());
     return ids;
   }
-  static void collect(const ui::View& view, std::uint64_t parent,
-                      std::map<std::uint64_t, MirroredView>& out) {
+  static void collect(const ui::View& view, Mirror& out) {
     auto& m = out[view.identity()];
-    m.parent = parent;
     m.children = childIds(view);
     read(view, m);
-    for (const auto& child : view.subviews()) collect(*child, view.identity(), out);
+    for (const auto& child : view.subviews()) collect(*child, out);
   }
   void remove(std::uint64_t id) {
     const auto it = views.find(id);
@@ -99,50 +93,49 @@ class TreeMirror final : public ui::TreeObserver {
     views.erase(it);
     for (auto child : children) remove(child);
   }
+  static std::string text(const std::optional<ui::Color>& c) {
+    if (!c) return "none";
+    return (std::ostringstream() << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha)
+        .str();
+  }
+  static std::string text(const ui::Font& font) {
+    return font.family + '@' + std::to_string(font.size);
+  }
   // What a host reads of a view when it creates or updates its widget.
   static void read(const ui::View& view, MirroredView& m) {
+    const ui::Rect f = view.frame();
     std::ostringstream out;
-    const auto put = [&](const std::optional<ui::Color>& c) -> std::ostream& {
-      if (!c) return out << "none ";
-      return out << c->red << ',' << c->green << ',' << c->blue << ',' << c->alpha << ' ';
-    };
     out << view.kind() << " id=" << view.accessibilityIdentifier() << '/'
-        << view.restorationIdentifier() << " bg=";
-    put(view.backgroundColor()) << "border=" << view.borderWidth() << '/';
-    put(view.borderColor()) << "radius=" << view.cornerRadius() << " masks=" << view.masksToBounds()
-                            << " opaque=" << view.isOpaque()
-                            << " touch=" << view.isUserInteractionEnabled()
-                            << " gestures=" << view.gestureRecognizers().size();
+        << view.restorationIdentifier() << " frame=" << f.origin.x << ',' << f.origin.y << ','
+        << f.size.width << ',' << f.size.height << " hidden=" << view.isHidden()
+        << " alpha=" << view.alpha() << " bg=" << text(view.backgroundColor())
+        << " border=" << view.borderWidth() << '/' << text(view.borderColor())
+        << " radius=" << view.cornerRadius() << " masks=" << view.masksToBounds()
+        << " opaque=" << view.isOpaque() << " touch=" << view.isUserInteractionEnabled()
+        << " gestures=" << view.gestureRecognizers().size();
     if (const auto* b = dynamic_cast<const ui::Button*>(&view)) {
-      out << " title=" << b->title() << " color=";
-      put(b->titleColor()) << "font=" << b->font().family << '@' << b->font().size
-                           << " image=" << b->image().width() << 'x' << b->image().height()
-                           << " enabled=" << b->isEnabled();
+      out << " title=" << b->title() << " color=" << text(b->titleColor())
+          << " font=" << text(b->font()) << " image=" << b->image().width() << 'x'
+          << b->image().height() << " enabled=" << b->isEnabled();
     }
     if (const auto* t = dynamic_cast<const ui::TextView*>(&view)) {
-      const auto f = t->effectiveFont();
-      out << " html=" << t->attributedText().html << " text=" << t->text() << " font=" << f.family
-          << '@' << f.size << " color=";
-      put(t->textColor()) << "align=" << static_cast<int>(t->textAlignment())
-                          << " edit=" << t->isEditable() << " select=" << t->isSelectable()
-                          << " scroll=" << t->isScrollEnabled();
+      out << " html=" << t->attributedText().html << " text=" << t->text()
+          << " font=" << text(t->effectiveFont()) << " color=" << text(t->textColor())
+          << " align=" << int(t->textAlignment()) << " edit=" << t->isEditable()
+          << " select=" << t->isSelectable() << " scroll=" << t->isScrollEnabled();
     }
     if (const auto* a = dynamic_cast<const ui::ActivityIndicator*>(&view)) {
-      out << " style=" << static_cast<int>(a->style()) << " spinning=" << a->isAnimating()
+      out << " style=" << int(a->style()) << " spinning=" << a->isAnimating()
           << " hides=" << a->hidesWhenStopped();
     }
     if (const auto* w = dynamic_cast<const ui::WebView*>(&view)) {
       out << " scroll=" << w->isScrollEnabled() << " bounces=" << w->bounces();
       auto& page = const_cast<ui::WebView*>(w)->page();
-      if (const auto* p = dynamic_cast<const platform::LinuxWebPage*>(&page)) {
-        const auto c = p->content();
-        out << " page=" << static_cast<int>(c.kind) << ':' << c.html << c.request.url;
-      }
+      if (const auto* p = dynamic_cast<const platform::LinuxWebPage*>(&page))
+        out << " page=" << int(p->content().kind) << ':' << p->content().html
+            << p->content().request.url;
     }
     m.content = out.str();
-    m.frame = view.frame();
-    m.hidden = view.isHidden();
-    m.alpha = view.alpha();
   }
 };
 

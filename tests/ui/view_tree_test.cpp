@@ -1,7 +1,4 @@
 #include "support/sdk_test.hpp"
-#include "support/service_test.hpp"
-#include "tavrino/client.hpp"
-#include "tavrino/platform/linux_application.hpp"
 #include "tavrino/ui/window.hpp"
 #include "ui/tree_mirror.hpp"
 
@@ -15,17 +12,6 @@ using ui::TabBarController;
 using ui::View;
 using ui::ViewController;
 using ui::Window;
-
-std::shared_ptr<View> bannerLikeSubtree() {
-  auto banner = View::make(Rect::make(0, 700, 375, 112));
-  banner->setAccessibilityIdentifier("qiv_banner");
-  auto web = View::make(banner->bounds());
-  web->setRestorationIdentifier("qiv_web");
-  auto close = View::make(Rect::make(340, 4, 30, 30));
-  web->addSubview(close);
-  banner->addSubview(web);
-  return banner;
-}
 
 class ViewTreeTest : public testing::SdkTest {
  protected:
@@ -97,40 +83,12 @@ TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
   grandchild.reset();
   parent.reset();  // the tree goes with its root
   EXPECT_EQ(child->superview(), nullptr);
-  child.reset();
+  window->addSubview(std::exchange(child, nullptr));
   std::weak_ptr<Window> watchedWindow = window;
   std::weak_ptr<ViewController> watchedScreen = screen;
-  window->addSubview(bannerLikeSubtree());
   window.reset();
   screen.reset();
   EXPECT_TRUE(watched.expired() && watchedWindow.expired() && watchedScreen.expired());
-}
-
-class ViewTreePageViewTest : public testing::ServiceTest {};
-
-TEST_F(ViewTreePageViewTest, BannerSubtreeIsMirroredUntilTheNextPageView) {
-  auto window = Window::make(Rect::make(0, 0, 375, 812));
-  auto screen = std::make_shared<ViewController>("HomeScreen");
-  window->setRootViewController(screen);
-  EXPECT_EQ(ui::keyWindow(), nullptr);
-  dynamic_cast<platform::LinuxApplication&>(platform::current().application()).setKeyWindow(window);
-  auto mirror = std::make_shared<TreeMirror>(*window);
-  window->setTreeObserver(mirror);
-
-  auto banner = bannerLikeSubtree();
-  ui::keyWindow()->addSubview(banner);
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  const auto& web = banner->subviews().front();
-  EXPECT_EQ(mirror->views.at(web->identity()).parent, banner->identity());
-
-  Tavrino client(baseUrl, "1", "0");
-  client.execute(screen, {{"pn", "Home"}}, "1");  // a virtual page view keeps it
-  EXPECT_TRUE(mirror->views.contains(banner->identity()));
-
-  client.execute(screen, {{"pn", "Home"}});
-  EXPECT_EQ(banner->superview(), nullptr);
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  EXPECT_EQ(mirror->events.back(), "detach " + std::to_string(banner->identity()));
 }
 
 std::shared_ptr<ViewController> controller(const char* name) {

@@ -16,27 +16,25 @@ struct RecordingDelegate : ui::WebViewNavigationDelegate {
   void decidePolicyFor(ui::WebView& view, const NavigationAction& action,
                        platform::DecisionHandler handler) override {
     events.push_back("decide " + action.url.value_or("-") + " " +
-                     std::to_string(static_cast<int>(action.navigationType)));
-    webView = &view;
-    if (throwOnDecide) throw std::runtime_error("delegate failed");
-    if (answerTwice) handler(NavigationPolicy::allow);
-    if (!holdAnswer) handler(NavigationPolicy::cancel);
+                     std::to_string(static_cast<int>(action.navigationType)) +
+                     (&view == webView ? "" : " elsewhere"));
+    if (answer == Answer::throws) throw std::runtime_error("delegate failed");
+    if (answer == Answer::twice) handler(NavigationPolicy::allow);
+    if (answer != Answer::later) handler(NavigationPolicy::cancel);
     held = handler;
   }
   void didStartProvisionalNavigation(ui::WebView&) override { events.push_back("start"); }
   void didFinishNavigation(ui::WebView& view) override {
-    onMain = platform::current().dispatch().isMainThread();
-    events.push_back("finish");
-    webView = &view;
+    const bool onMain = platform::current().dispatch().isMainThread() && &view == webView;
+    events.push_back(onMain ? "finish" : "finish elsewhere");
   }
   void didFailNavigation(ui::WebView&, const std::string& error) override {
     events.push_back("fail " + error);
   }
 
   std::vector<std::string> events;
-  ui::WebView* webView = nullptr;
-  bool onMain = false;
-  bool throwOnDecide = false, answerTwice = false, holdAnswer = false;
+  ui::WebView* webView = nullptr;  // the view it delegates for
+  enum class Answer { once, twice, throws, later } answer = Answer::once;
   platform::DecisionHandler held;
 };
 
@@ -44,56 +42,42 @@ class WebViewTest : public testing::SdkTest {
  protected:
   void SetUp() override {
     SdkTest::SetUp();
-    web = ui::WebView::make(ui::Rect::make(0, 0, 300, 250));
-    delegate = std::make_shared<RecordingDelegate>();
     web->setNavigationDelegate(delegate);
+    delegate->webView = web.get();
   }
   platform::LinuxWebPage& page() { return dynamic_cast<platform::LinuxWebPage&>(web->page()); }
 
-  std::shared_ptr<ui::WebView> web;
-  std::shared_ptr<RecordingDelegate> delegate;
+  std::shared_ptr<ui::WebView> web = ui::WebView::make(ui::Rect::make(0, 0, 300, 250));
+  std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
-TEST_F(WebViewTest, ReportsReachTheDelegateOnTheMainLoop) {
-  web->loadHTMLString("<p>x</p>", std::nullopt);
+// Reports reach the delegate on the main loop, from any thread. Decisions
+// travel back to the engine once; a delegate that fails or is gone allows, and
+// a view that is gone hears nothing.
+TEST_F(WebViewTest, ReportsAndDecisionsTravelOnTheMainLoopAndBackToTheEngineOnce) {
   page().reportProvisionalNavigationStarted();
-  page().reportFinishedLoad();
   page().reportFailedLoad("offline");
-  EXPECT_TRUE(delegate->events.empty());  // queued, not called from the report
-  dispatch().runUntilIdle();
-  EXPECT_EQ(delegate->webView, web.get());
-  // A real engine reports from its own thread.
-  delegate->onMain = false;
-  std::thread([&] { page().reportFinishedLoad(); }).join();
-  EXPECT_TRUE(dispatch().runUntil([&] { return delegate->events.size() == 4; }, 5s));
-  EXPECT_TRUE(delegate->onMain);
-  EXPECT_EQ(delegate->events,
-            (std::vector<std::string>{"start", "finish", "fail offline", "finish"}));
-}
-
-// Decisions travel back to the engine once; a delegate that fails or is gone
-// allows, and a view that is gone hears nothing.
-TEST_F(WebViewTest, NavigationDecisionTravelsBackToTheEngineOnce) {
+  EXPECT_TRUE(delegate->events.empty());                     // queued, not called from the report
+  std::thread([&] { page().reportFinishedLoad(); }).join();  // as a real engine does
+  EXPECT_TRUE(dispatch().runUntil([&] { return delegate->events.size() == 3; }, 5s));
   std::vector<NavigationPolicy> decisions;
   auto record = [&](NavigationPolicy p) { decisions.push_back(p); };
-  const auto decide = [&](NavigationType type, std::optional<std::string> url) {
+  using Answer = RecordingDelegate::Answer;
+  const auto decide = [&](NavigationType type, std::optional<std::string> url, Answer answer) {
+    delegate->answer = answer;
     page().reportNavigationAction({type, std::move(url)}, record);
     EXPECT_NO_THROW(dispatch().runUntilIdle());
   };
-  decide(NavigationType::linkActivated, "https://a.invalid/x");
-  delegate->answerTwice = true;
-  decide(NavigationType::other, std::nullopt);
-  delegate->answerTwice = false;
-  delegate->throwOnDecide = true;
-  decide(NavigationType::linkActivated, "https://b.invalid");
-  delegate->throwOnDecide = false;
-  delegate->holdAnswer = true;  // answered later, still once
-  decide(NavigationType::reload, "https://c.invalid");
+  decide(NavigationType::linkActivated, "https://a.invalid/x", Answer::once);
+  decide(NavigationType::other, std::nullopt, Answer::twice);
+  decide(NavigationType::linkActivated, "https://b.invalid", Answer::throws);
+  decide(NavigationType::reload, "https://c.invalid", Answer::later);  // answered later, once
   EXPECT_EQ(decisions.size(), 3u);
   delegate->held(NavigationPolicy::cancel);
   delegate->held(NavigationPolicy::allow);
   EXPECT_EQ(delegate->events,
-            (std::vector<std::string>{"decide https://a.invalid/x 0", "decide - -1",
+            (std::vector<std::string>{"start", "fail offline", "finish",
+                                      "decide https://a.invalid/x 0", "decide - -1",
                                       "decide https://b.invalid 0", "decide https://c.invalid 3"}));
 
   auto bare = ui::WebView::make(ui::Rect::make(0, 0, 10, 10));

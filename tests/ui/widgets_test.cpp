@@ -40,7 +40,6 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
            View::make(), View::make(), button, text, spinner, web})
     overlay->addSubview(v);
   window->addSubview(overlay);
-  EXPECT_EQ(mirror->views[spinner->identity()].content.rfind("ActivityIndicator ", 0), 0u);
   expectMirrored();
 
   // Each change must reach the mirror on its own: it re-reads only views it
@@ -134,21 +133,15 @@ TEST_F(WidgetsTest, ButtonRunsItsActionsWhenTouchableAndMayDropItsTree) {
   container->removeFromSuperview();
 
   auto closer = std::make_shared<Closer>();
-  std::weak_ptr<Button> weak;
-  {
-    auto banner = View::make(window->bounds());
-    auto close = ui::customButton::make();
-    close->addTarget(closer, &Closer::close);
-    close->customArray = Value{{"zbid", "7"}};
-    banner->addSubview(close);
-    window->addSubview(banner);
-    weak = close;
-  }
+  auto banner = View::make(window->bounds());
+  auto close = ui::customButton::make();
+  close->addTarget(closer, &Closer::close);
+  banner->addSubview(close);
+  window->addSubview(std::exchange(banner, nullptr));
+  const std::weak_ptr<Button> weak = std::exchange(close, nullptr);
   // The banner and its button are gone once the action returns.
   EXPECT_TRUE(weak.lock()->sendTouchUpInside());
-  EXPECT_EQ(closer->closed, 1);
-  EXPECT_TRUE(window->subviews().empty());
-  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(closer->closed == 1 && window->subviews().empty() && weak.expired());
   expectMirrored();
 
   // A target that is gone is not called.
@@ -166,7 +159,6 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
       [&](ui::GestureRecognizer& r) { taps.push_back(r.location()); });
   EXPECT_FALSE(tap->fire({5, 6}));  // on no view yet
   overlay->addGestureRecognizer(tap);
-  EXPECT_EQ(tap->view(), overlay);
   EXPECT_TRUE(tap->fire({5, 6}));
   window->setUserInteractionEnabled(false);
   EXPECT_FALSE(tap->fire());
@@ -178,34 +170,31 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   EXPECT_TRUE(overlay->gestureRecognizers().empty());
   other->removeGestureRecognizer(tap);
   EXPECT_FALSE(tap->fire());
-  EXPECT_EQ(taps, (std::vector<ui::Point>{{5, 6}}));
 
   // A tap that closes its overlay drops it safely; the later target still runs.
-  std::weak_ptr<View> weakOverlay;
-  std::weak_ptr<ui::GestureRecognizer> weakTap;
-  int seen = 0;
-  {
-    auto banner = View::make(window->bounds());
-    auto close = ui::TapGestureRecognizer::make(
-        [](ui::GestureRecognizer& r) { r.view()->removeFromSuperview(); });
-    close->addTarget([&](ui::GestureRecognizer&) { ++seen; });
-    banner->addGestureRecognizer(close);
-    window->addSubview(banner);
-    weakOverlay = banner;
-    weakTap = close;
-  }
-  EXPECT_TRUE(weakTap.lock()->fire());
-  EXPECT_EQ(seen, 1);
-  EXPECT_TRUE(weakOverlay.expired() && weakTap.expired());
+  auto banner = View::make(window->bounds());
+  auto close = ui::TapGestureRecognizer::make(
+      [](ui::GestureRecognizer& r) { r.view()->removeFromSuperview(); });
+  close->addTarget([&](ui::GestureRecognizer& r) { taps.push_back(r.location()); });
+  banner->addGestureRecognizer(close);
+  window->addSubview(banner);
+  const std::weak_ptr<View> weakBanner = std::exchange(banner, nullptr);
+  const std::weak_ptr<ui::GestureRecognizer> weakTap = std::exchange(close, nullptr);
+  EXPECT_TRUE(weakTap.lock()->fire({1, 2}));
+  EXPECT_TRUE(weakBanner.expired() && weakTap.expired());
+  EXPECT_EQ(taps, (std::vector<ui::Point>{{5, 6}, {1, 2}}));
   expectMirrored();
 }
 
+// Applied at once, completed, recorded from the first to the last state of
+// each view; changes outside an animation are not recorded; a failing block
+// still completes and is recorded.
 TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
-  auto strip = View::make(Rect::make(87, -112, 216, 112));
-  auto other = View::make();
+  auto strip = View::make(Rect::make(87, -112, 216, 112)), other = View::make();
   window->addSubview(strip);
   window->addSubview(other);
-  bool finished = false;
+  std::vector<bool> completed;
+  const auto done = [&](bool finished) { completed.push_back(finished); };
   ui::animate(
       0.4, 0.1, ui::animationCurveEaseOut,
       [&] {
@@ -213,21 +202,17 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
         strip->setFrame(Rect::make(87, 47, 216, 112));
         other->setAlpha(0.5);
       },
-      [&](bool done) { finished = done && strip->frame() == Rect::make(87, 47, 216, 112); });
-  EXPECT_TRUE(finished);
+      done);
+  EXPECT_EQ(strip->frame(), Rect::make(87, 47, 216, 112));
   expectMirrored();
-  // Changes outside an animation are not recorded; a failing block still
-  // completes and is recorded.
   strip->setFrame(Rect::make(0, 0, 1, 1));
-  finished = false;
   ui::animate(
       1, 0, 0,
       [&] {
         strip->setFrame(Rect::make(0, 0, 2, 2));
         throw std::runtime_error("host animation failed");
       },
-      [&](bool done) { finished = done; });
-  EXPECT_TRUE(finished);
+      done);
   using Moved = std::tuple<std::size_t, Rect, Rect, double, double>;  // record, frames, alphas
   std::vector<Moved> moved;
   const auto records = ui::recordedAnimations();
@@ -235,6 +220,7 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
     for (const auto& v : records[i].views)
       moved.emplace_back(i, v.startFrame, v.endFrame, v.startAlpha, v.endAlpha);
   }
+  EXPECT_EQ(completed, (std::vector{true, true}));
   EXPECT_EQ(moved, (std::vector<Moved>{
                        {0, Rect::make(87, -112, 216, 112), Rect::make(87, 47, 216, 112), 1, 1},
                        {0, {}, {}, 1, 0.5},
