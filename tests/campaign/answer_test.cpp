@@ -97,23 +97,6 @@ TEST_F(AnswerProcessingTest, MalformedElementsAreSkippedCookieInstructionsSetExp
   }
 }
 
-TEST_F(AnswerProcessingTest, UnreadableFiledCampaignsAreReplaced) {
-  answerWith(R"([{"function": "add_lbl", "params": {"id": "3", "e": "CUSTOMEVENT",
-                                                   "evn": "qivo.custom.add"}}])");
-  client->execute(view, {{"p", "Home"}});
-  // Filed after the page view's clean-up, before its answer.
-  Util::qivDefaults()->set("qivo.custom.events_add", Value::binary({0xff, 0x00, 0x13}));
-  Tavrino::activateListingBadge(view, {});
-  ASSERT_TRUE(waitUntil([] {
-    return processState().withCampaign([](CampaignState& c) { return !c.pendingBadgeRequested; });
-  }));
-  EXPECT_EQ(count("custom event campaigns unreadable. starting afresh"), 1u);
-  const Value add = filed("add");
-  EXPECT_EQ(
-      add,
-      (Value{{"add_lbl_0_3", {{"id", "3"}, {"e", "CUSTOMEVENT"}, {"evn", "qivo.custom.add"}}}}));
-}
-
 TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   // Before the fetch starts.
   client->task.executeParameters(baseUrl + "d?p=x", view, {}, processState().execcounter() - 1);

@@ -1,5 +1,5 @@
 // Storing into the inbox: the limit and its eviction, the count callback, the
-// suite the inbox lives in, unreadable entries, and writes that fail part way
+// suite the inbox lives in, and writes that fail part way
 // (nothing of them may be reported as done, nothing of them may commit).
 
 #include <sys/resource.h>
@@ -148,30 +148,6 @@ TEST_F(InboxStoreTest, StoreNameIsSetOrTheAppGroupElseThePrivateInbox) {
   Util::setCookieToQIVDefaults("qiv_inbox_groupname", kGroup);
   EXPECT_FALSE(noGroup.hasMessage("p"));  // the group set later is picked up
   EXPECT_TRUE(noGroup.hasMessage("g"));
-}
-
-TEST_F(InboxStoreTest, UnreadableEntriesAreEmptyRecordsThatCanBeRemoved) {
-  inbox.setMessage(message("good", 3600, "c"));
-  groupSuite()->set("qiv_inbox_text", Value("not data"));
-  groupSuite()->set("qiv_inbox_junk", Value::binary({0xff, 0x00, 0x13}));
-  groupSuite()->set("qiv_inbox_list", Value::binary(Value::to_cbor(Value::array({"zbid"}))));
-
-  const auto records = inbox.getAllMessages();
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(std::count(records.begin(), records.end(), QivInboxMessage{}), 3);
-  EXPECT_EQ(inbox.getMessage("junk"), QivInboxMessage{});
-  EXPECT_EQ(sorted(inbox.getCategoryList()), (Ids{"", "c"}));
-
-  EXPECT_TRUE(inbox.deleteMessage("text"));
-  // No whole-number expiry: the first to be evicted, and expired.
-  EXPECT_TRUE(inbox.pop());
-  EXPECT_EQ(inbox.getMessageCount(), 2);
-  inbox.checkMessages();
-  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"good"}));
-
-  groupSuite()->set("qiv_inbox_junk", Value::binary({0x01}));
-  inbox.deleteAllMessages();
-  EXPECT_EQ(inbox.getMessageCount(), 0);
 }
 
 TEST_F(InboxStoreTest, StoreOnAFullDiskOrAnExceptionPartWayCommitsAndReportsNothing) {
