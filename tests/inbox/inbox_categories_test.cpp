@@ -2,6 +2,7 @@
 // answer, and a callback the host switched off.
 
 #include <atomic>
+#include <future>
 
 #include "inbox/inbox_test.hpp"
 #include "support/service_test.hpp"
@@ -23,18 +24,13 @@ class InboxCategoriesTest : public testing::ServiceTest {
 
   // Asks for the categories and returns what the callback got.
   std::vector<std::string> fetch() {
-    std::mutex mu;
-    std::optional<std::vector<std::string>> got;
-    inbox.getCategoryListwithAPI([&](const std::vector<std::string>& categories) {
-      std::lock_guard lock(mu);
-      got = categories;
-    });
-    EXPECT_TRUE(waitUntil([&] {
-      std::lock_guard lock(mu);
-      return got.has_value();
-    }));
-    std::lock_guard lock(mu);
-    return got.value_or(std::vector<std::string>{"no callback"});
+    std::promise<std::vector<std::string>> got;
+    auto future = got.get_future();
+    inbox.getCategoryListwithAPI([&](const auto& categories) { got.set_value(categories); });
+    if (waitUntil([&] { return future.wait_for(0s) == std::future_status::ready; })) {
+      return future.get();
+    }
+    return {"no callback"};
   }
 
   QivInbox inbox;
