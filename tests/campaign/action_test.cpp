@@ -1,17 +1,70 @@
+// Actions and labels against the reference service: records, counters, the
+// report, and a host screen whose registered methods record what reached them.
+
 #include <limits>
 
-#include "campaign/action_test.hpp"
+#include "campaign/engine_test.hpp"
+#include "core/tracking_test.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
+#include "tavrino/runtime/registry.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ActionTest;
+using Calls = std::vector<std::string>;
 
-class ActionsTest : public ActionTest {
+class HostScreen : public ui::ViewController {
+ public:
+  HostScreen() : ViewController("HostScreen") {}
+  static Calls calls;
+};
+Calls HostScreen::calls;
+
+class ActionsTest : public testing::TrackingTest {
  protected:
+  void SetUp() override {
+    TrackingTest::SetUp();
+    enableDebugLog();
+    HostScreen::calls.clear();
+    auto& registry = runtime::Registry::shared();
+    registry.resetForTesting();
+    registry.registerClass("HostScreen", [] { return std::make_shared<HostScreen>(); });
+    for (const char* method : {"entered", "left", "ran"}) {
+      registry.registerMethod<HostScreen>(
+          "HostScreen", method, [method](HostScreen&, const Value& argument) {
+            HostScreen::calls.push_back(method + (":" + Util::tryCatch(argument, "id", "")));
+          });
+    }
+  }
+  void TearDown() override {
+    runtime::Registry::shared().resetForTesting();
+    TrackingTest::TearDown();
+  }
+
+  static void setHostCallbacks(const std::string& runa, const std::string& runar) {
+    processState().withConfig([&](SharedConfiguration& c) {
+      c.runa = runa;
+      c.runar = runar;
+    });
+  }
+  // A campaign whose "A" functions call the host screen's "ran".
+  static Value withRunFunction(Value params) {
+    params["run"] = {{"functions", Value::array({{{"type", "A"},
+                                                  {"name", "ran"},
+                                                  {"class", "HostScreen"},
+                                                  {"param", Value::object()}}})}};
+    return params;
+  }
+  // A campaign map from "key=value&..." (all values text; a later key wins).
+  static Value fields(std::string_view query) {
+    Value map = Value::object();
+    for (const auto& [key, value] : testing::parseQuery(query)) map[key] = value;
+    return map;
+  }
+  static const Calls& hostCalls() { return HostScreen::calls; }
   void run(const Value& params, const StringMap& client_map = {}) {
     add_act().execute(params, "unused", screen, client_map);
   }
@@ -22,6 +75,8 @@ class ActionsTest : public ActionTest {
   }
   // The clock's second plus seconds, as records and counters store it.
   std::string at(std::int64_t seconds = 0) { return std::to_string(now() + seconds); }
+
+  std::shared_ptr<HostScreen> screen = std::make_shared<HostScreen>();
 };
 
 TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
@@ -33,7 +88,7 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   EXPECT_TRUE(log().contains("tavrino_log : add_act called with : \nkey : id , value : 7"));
   // The filed label waiting for the action's event ran.
   EXPECT_EQ(storedAll("qiv_l_7 qiv_l_70"), "qiv_l_7=x " + at(3600) + " qiv_l_70=z " + at());
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"entered:7", "ran:7"}));
+  EXPECT_EQ(hostCalls(), (Calls{"entered:7", "ran:7"}));
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_7"), 1u);
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
 
@@ -52,7 +107,7 @@ TEST_F(ActionsTest, CountedActionsFireAtTheLimitWithinTheSlidingWindow) {
     clock().advance(9min);
   }
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"ran:5"}));  // no "_runa" when counted
+  EXPECT_EQ(hostCalls(), (Calls{"ran:5"}));  // no "_runa" when counted
 
   clock().advance(2min);  // 11 minutes since the last: the count lapses
   run(counted("id=5"));
@@ -98,7 +153,7 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   const Value leave = withRunFunction({{"id", "7"}, {"di", "d"}});
   run(leave);
   EXPECT_EQ(stepCount("request start. type is : action"), 0u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"left:7"}));  // "_runar" always
+  EXPECT_EQ(hostCalls(), (Calls{"left:7"}));  // "_runar" always
 
   // Expired records vanish while the report is built; these have not.
   storeAll("qiv_l_7=x {ahead};qiv_l_70=x {ahead}");
@@ -111,8 +166,7 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   forced["ilcc"] = "1";
   run(forced);
   EXPECT_EQ(stepCount("request start. type is : action"), 2u);
-  EXPECT_EQ(hostCalls(),
-            (std::vector<std::string>{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
+  EXPECT_EQ(hostCalls(), (Calls{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
   ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
   EXPECT_EQ(service.requests("/t")[0].queryValue("di"), "d");
 
@@ -184,7 +238,7 @@ TEST_F(ActionsTest, LabelsAttachAndRemoveOnlyTheirOwnRecordAndNeverCallTheHost) 
             "!qiv_l_1 qiv_l_12=v " + at(3600) + " qiv_l_100=v " + at(3600) +
                 " eventcounter_1_PAGEVIEW=2 1 qiv_l_5=");
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_1"), 1u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"ran:4"}));  // no "_runa", no "_runar"
+  EXPECT_EQ(hostCalls(), (Calls{"ran:4"}));  // no "_runa", no "_runar"
   EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
   label({{"id", "5"}, {"di", "d"}, {"ilcc", 1}});
   EXPECT_EQ(stepCount("request start. type is : label"), 3u);
