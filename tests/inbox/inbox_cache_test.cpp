@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include "core/value_cbor.hpp"
+#include "inbox/inbox_cache.hpp"
 #include "inbox/inbox_test.hpp"
 
 namespace tavrino {
@@ -42,6 +43,20 @@ class OtherConnection {
 
 class InboxCacheTest : public InboxTest {
  protected:
+  // What the suite holds, decoded afresh in key order.
+  std::vector<QivInboxMessage> storedRecords() {
+    std::vector<QivInboxMessage> records;
+    for (const auto& [key, value] : groupSuite()->dictionaryRepresentation()) {
+      if (key.starts_with("qiv_inbox_")) records.push_back(inbox::decodeEntry(value));
+    }
+    return records;
+  }
+  // The cache's walks, decodes and catch-ups so far.
+  std::vector<std::uint64_t> cacheWork() {
+    auto cache = inbox::InboxCache::of(inbox.initStorageForQivInbox());
+    std::lock_guard lock(cache->mutex());
+    return {cache->walks(), cache->decodes(), cache->catchUps()};
+  }
   // The listing and the counts ("*": of all categories) agree with the suite.
   void expectTrueToTheSuite() {
     const auto stored = storedRecords();

@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "inbox/inbox_cache.hpp"
 #include "inbox/inbox_test.hpp"
 #include "inbox/message_archive.hpp"
 
