@@ -78,23 +78,35 @@ TEST_F(CriteriaShowTest, CountingModesTheirLimitsAndMalformedCounters) {
   }
 }
 
-TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitchAStalePageViewIsDropped) {
-  Util::setCookieToQIVDefaults("qiv_c_7", "1 0");
-  Util::setCookieToQIVDefaults("qiv_i_z1", "x");
-  Util::setCookieToQIVDefaults("qiv_s_z2", "x");
-  Util::setCookieToQIVDefaults("qiv_r_7", "");
-  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "0"}}));
-  const std::size_t lines = log().lines().size();
-  EXPECT_FALSE(check("u", "7", "5", {{"rafc", "1"}}));
-  EXPECT_EQ(log().lines().size(), lines + 1) << "held back without a line of its own";
-  EXPECT_EQ(stored("usercount_7"), "") << "nothing counted";
-  EXPECT_FALSE(check("p", "7", "1", {{"rafi", "1"}, {"zid", "z1"}}));
-  EXPECT_FALSE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z2"}}));
-  EXPECT_TRUE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z1"}}));
-  EXPECT_TRUE(check("p", "7", "1", {{"rafr", "1"}})) << "an empty marker holds nothing back";
-  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "true"}}));
+// Hold-back markers need their switch; show once per page view compares with
+// the last group shown; refused campaigns are not counted; a stale page view
+// is dropped, shake work (no counter) is not.
+TEST_F(CriteriaShowTest, HoldBackMarkersShowOncePerPageViewAndStalePageViews) {
+  storeAll("qiv_c_7=1 0;qiv_i_z1=x;qiv_s_z2=x;qiv_r_7=;groupname=");
+  const Value a = {{"soo", "1"}, {"gn", "a"}};
+  const std::tuple<const char*, const char*, Value, bool> checks[] = {
+      {"p", "7", {{"rafc", "0"}}, true},
+      {"u", "7", {{"rafc", "1"}}, false},
+      {"p", "7", {{"rafi", "1"}, {"zid", "z1"}}, false},
+      {"p", "7", {{"rafs", "1"}, {"zid", "z2"}}, false},
+      {"p", "7", {{"rafs", "1"}, {"zid", "z1"}}, true},
+      {"p", "7", {{"rafr", "1"}}, true},  // an empty marker holds nothing back
+      {"p", "7", {{"rafc", "true"}}, true},
+      {"p", "1", a, true},
+      {"p", "2", a, false},
+      {"p", "3", {{"soo", "1"}, {"gn", "b"}}, true},
+      {"p", "4", a, true},  // another group came in between
+      {"u", "5", a, false}};
+  for (const auto& [uvp, zbid, params, shown] : checks) {
+    EXPECT_EQ(check(uvp, zbid, "5", params), shown) << zbid << " " << params.dump();
+  }
+  EXPECT_EQ(storedAll("usercount_7 usercount_5"), "!usercount_7 !usercount_5");
+  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
+  Util::setCookieToQIVDefaults("groupname", "");
+  EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
+  EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
+  EXPECT_EQ(stored("groupname"), "c");
 
-  // A stale page view is dropped; shake work (no counter) is not.
   processState().incrementExecCounter();
   processState().incrementExecCounter();
   for (const auto& [counter, shown] : std::vector<std::pair<std::string, bool>>{
@@ -103,26 +115,6 @@ TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitchAStalePageViewIsDropped) 
   }
   EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
   EXPECT_TRUE(check("p", "7", "1"));
-}
-
-TEST_F(CriteriaShowTest, ShowOncePerPageViewComparesWithTheLastGroupShown) {
-  Util::setCookieToQIVDefaults("groupname", "");
-  const Value a = {{"soo", "1"}, {"gn", "a"}};
-  const Value b = {{"soo", "1"}, {"gn", "b"}};
-  EXPECT_TRUE(check("p", "1", "9", a));
-  EXPECT_FALSE(check("p", "2", "9", a));
-  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
-  EXPECT_TRUE(check("p", "3", "9", b));
-  EXPECT_TRUE(check("p", "4", "9", a)) << "another group came in between";
-
-  // A refused campaign is not counted.
-  EXPECT_FALSE(check("u", "5", "9", a));
-  EXPECT_EQ(stored("usercount_5"), "");
-
-  Util::setCookieToQIVDefaults("groupname", "");
-  EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
-  EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
-  EXPECT_EQ(stored("groupname"), "c");
 }
 
 // Banners whose presentation runs nothing (no "bsc") and a filed custom-event
