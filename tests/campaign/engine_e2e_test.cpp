@@ -190,15 +190,16 @@ TEST_F(AnswerProcessingTest, MalformedElementsAreSkippedCookieInstructionsSetExp
 TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   // Before the fetch starts.
   client->task.executeParameters(baseUrl + "d?p=x", view, {}, processState().execcounter() - 1);
-  EXPECT_TRUE(log().contains("executeParameters execcount did not match"));
   client->task.doinBackground(baseUrl + "d?p=x", view, {}, processState().execcounter() + 1);
-  EXPECT_TRUE(log().contains("doinBackground execcount did not match"));
   client->task.doinBackground("no url at all", view, {}, processState().execcounter());
-  EXPECT_TRUE(log().contains("this is not valid url : no url at all"));
   // Before a campaign's dispatch.
   client->task.calledEvent(view, {{"uvp", "p"}}, baseUrl, "PAGEVIEW", "ui_sb", {},
                            processState().execcounter() + 1);
-  EXPECT_TRUE(log().contains("calledEvent execcount did not match"));
+  for (const char* line :
+       {"executeParameters execcount did not match", "doinBackground execcount did not match",
+        "this is not valid url : no url at all", "calledEvent execcount did not match"}) {
+    EXPECT_TRUE(log().contains(line)) << line;
+  }
   EXPECT_EQ(shows(), 0u);
   EXPECT_TRUE(service.requests("/d").empty());
   // The answer of an earlier page view.
@@ -214,8 +215,7 @@ TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   ASSERT_TRUE(
       waitUntil([&] { return count("doinBackground callback execcount did not match") == 1; }));
   dispatch().runUntilIdle();
-  EXPECT_EQ(Util::readDefault("usercount_1"), "1");
-  EXPECT_EQ(Util::readDefault("usercount_9"), "");
+  EXPECT_EQ(storedAll("usercount_1 usercount_9"), "usercount_1=1 !usercount_9");
   EXPECT_EQ(shows(), 1u);
 }
 
@@ -349,14 +349,12 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
 
   // The badge definition laid its badges over the listed items (the
   // presentation tests try the rest of the badge rules).
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    ASSERT_EQ(cells[i]->subviews().size(), 1u);
-    auto text = std::dynamic_pointer_cast<ui::TextView>(cells[i]->subviews()[0]->subviews().at(0));
-    ASSERT_TRUE(text);
-    EXPECT_EQ(
-        std::pair(text->text(), text->frame()),
-        std::pair(std::string(i == 0 ? "Now 25,00" : "Now 2,50"), ui::Rect::make(0, 0, 390, 20)));
+  std::vector<std::string> badges;
+  for (const auto& cell : cells) {
+    auto text = std::dynamic_pointer_cast<ui::TextView>(cell->subviews().at(0)->subviews().at(0));
+    badges.push_back(text && cell->subviews().size() == 1 ? text->text() : "-");
   }
+  EXPECT_EQ(badges, (std::vector<std::string>{"Now 25,00", "Now 2,50"}));
 
   // Impressions: one report each, with the kind's pairs.
   for (const char* zbid : {"102", "103", "104"}) {
