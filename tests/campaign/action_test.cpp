@@ -97,7 +97,7 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
             "a=a di=i at=seg aname=Seg zbid=3:1 !qivcmmid");
 }
 
-TEST_F(ActionsTest, CountedActionsFireAtTheLimitWithinTheSlidingWindow) {
+TEST_F(ActionsTest, CountedActionsAndLabelsFireAtTheLimitWithinTheSlidingWindow) {
   setHostCallbacks("entered", "");
   const std::string key = "eventcounter_5_PAGEVIEW";
   for (int occurrence = 1; occurrence <= 4; ++occurrence) {
@@ -117,7 +117,18 @@ TEST_F(ActionsTest, CountedActionsFireAtTheLimitWithinTheSlidingWindow) {
   // The first occurrence never fires.
   EXPECT_EQ(storedAll("eventcounter_6_PAGEVIEW qiv_l_6"),
             "eventcounter_6_PAGEVIEW=1 " + at() + " !qiv_l_6");
-  ASSERT_TRUE(service.waitForRequests("/t", 1, 5s));
+
+  // Counted labels share the counter with the actions of their id and event.
+  Util::setCookieToQIVDefaults("eventcounter_7_buy", "");
+  label(fields("id=7&di=i&pt=c&e=buy&lv=2&to=5&v=x"));
+  clock().advance(4min);
+  label(fields("id=7&di=i&pt=c&e=buy&lv=2&to=5&v=x"));
+  EXPECT_EQ(storedAll("eventcounter_7_buy qiv_l_7"),
+            "eventcounter_7_buy=2 " + at() + " qiv_l_7=x " + at());
+  EXPECT_EQ(stepCount("request start. type is : label"), 1u);
+  run(fields("id=7&di=i&pt=c&e=buy&lv=9&to=5"));
+  EXPECT_EQ(stored("eventcounter_7_buy"), "3 " + at());
+  ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
 }
 
 TEST_F(ActionsTest, MalformedNumbersTakeTheDefaultsAndNeverOverflow) {
@@ -240,22 +251,6 @@ TEST_F(ActionsTest, LabelsAttachAndRemoveOnlyTheirOwnRecordAndNeverCallTheHost) 
   EXPECT_EQ(stepCount("request start. type is : label"), 3u);
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_5"), 1u);
   awaitRequest("/t", 2);
-}
-
-TEST_F(ActionsTest, CountedLabelsShareTheActionCounter) {
-  Util::setCookieToQIVDefaults("eventcounter_6_buy", "");
-  const Value counted = fields("id=6&di=i&pt=c&e=buy&lv=2&to=5&v=x");
-  label(counted);
-  EXPECT_EQ(stored("eventcounter_6_buy"), "1 " + at());
-  clock().advance(4min);
-  label(counted);
-  EXPECT_EQ(storedAll("eventcounter_6_buy qiv_l_6"),
-            "eventcounter_6_buy=2 " + at() + " qiv_l_6=x " + at());
-  EXPECT_EQ(stepCount("request start. type is : label"), 1u);
-  // An action with the same id and event counts on from there.
-  run(fields("id=6&di=i&pt=c&e=buy&lv=9&to=5"));
-  EXPECT_EQ(stored("eventcounter_6_buy"), "3 " + at());
-  awaitRequest("/t");
 }
 
 }  // namespace
