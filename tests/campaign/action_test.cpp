@@ -1,103 +1,161 @@
+// Actions and labels against the reference service: records, counters, the
+// report, and a host screen whose registered methods record what reached them.
+
 #include <limits>
 
-#include "campaign/action_test.hpp"
+#include "campaign/engine_test.hpp"
+#include "core/tracking_test.hpp"
 #include "tavrino/campaign/add_act.hpp"
 #include "tavrino/campaign/add_lbl.hpp"
+#include "tavrino/runtime/registry.hpp"
+#include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ActionTest;
+using Calls = std::vector<std::string>;
 
-class ActionsTest : public ActionTest {
+class HostScreen : public ui::ViewController {
+ public:
+  HostScreen() : ViewController("HostScreen") {}
+  static Calls calls;
+};
+Calls HostScreen::calls;
+
+class ActionsTest : public testing::TrackingTest {
  protected:
+  void SetUp() override {
+    TrackingTest::SetUp();
+    enableDebugLog();
+    HostScreen::calls.clear();
+    auto& registry = runtime::Registry::shared();
+    registry.resetForTesting();
+    registry.registerClass("HostScreen", [] { return std::make_shared<HostScreen>(); });
+    for (const char* method : {"entered", "left", "ran"}) {
+      registry.registerMethod<HostScreen>(
+          "HostScreen", method, [method](HostScreen&, const Value& argument) {
+            HostScreen::calls.push_back(method + (":" + Util::tryCatch(argument, "id", "")));
+          });
+    }
+  }
+  void TearDown() override {
+    runtime::Registry::shared().resetForTesting();
+    TrackingTest::TearDown();
+  }
+
+  static void setHostCallbacks(const std::string& runa, const std::string& runar) {
+    processState().withConfig([&](SharedConfiguration& c) {
+      c.runa = runa;
+      c.runar = runar;
+    });
+  }
+  // A campaign whose "A" functions call the host screen's "ran".
+  static Value withRunFunction(Value params) {
+    params["run"] = {{"functions", Value::array({{{"type", "A"},
+                                                  {"name", "ran"},
+                                                  {"class", "HostScreen"},
+                                                  {"param", Value::object()}}})}};
+    return params;
+  }
+  // A campaign map from "key=value&..." (all values text; a later key wins).
+  static Value fields(std::string_view query) {
+    Value map = Value::object();
+    for (const auto& [key, value] : testing::parseQuery(query)) map[key] = value;
+    return map;
+  }
+  static const Calls& hostCalls() { return HostScreen::calls; }
   void run(const Value& params, const StringMap& client_map = {}) {
     add_act().execute(params, "unused", screen, client_map);
   }
   void label(const Value& params) { add_lbl().execute(params, {}, screen); }
-  static Value counted(const std::string& id) {
-    return {{"id", id},  {"di", "i"},  {"pt", "c"}, {"e", "PAGEVIEW"},
-            {"lv", "3"}, {"to", "10"}, {"v", "x"},  {"lto", "600"}};
+  // A counted action; later pairs take the place of these.
+  static Value counted(const std::string& more) {
+    return fields("di=i&pt=c&e=PAGEVIEW&lv=3&to=10&v=x&lto=600&" + more);
   }
+  // The clock's second plus seconds, as records and counters store it.
+  std::string at(std::int64_t seconds = 0) { return std::to_string(now() + seconds); }
+
+  std::shared_ptr<HostScreen> screen = std::make_shared<HostScreen>();
 };
 
 TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   setHostCallbacks("entered", "left");
   file("qiv_action_7", {{"add_lbl_1", {{"id", "70"}, {"di", "i"}, {"pt", "v"}, {"v", "z"}}}});
-  Util::setCookieToQIVDefaults("qiv_c_3", "1 " + std::to_string(now() + 60));
+  storeAll("qiv_c_3=1 {ahead}");
   run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg")));
 
   EXPECT_TRUE(log().contains("tavrino_log : add_act called with : \nkey : id , value : 7"));
-  EXPECT_EQ(stored("qiv_l_7"), "x " + std::to_string(now() + 3600));
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"entered:7", "ran:7"}));
+  // The filed label waiting for the action's event ran.
+  EXPECT_EQ(storedAll("qiv_l_7 qiv_l_70"), "qiv_l_7=x " + at(3600) + " qiv_l_70=z " + at());
+  EXPECT_EQ(hostCalls(), (Calls{"entered:7", "ran:7"}));
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_7"), 1u);
-  EXPECT_EQ(stored("qiv_l_70"), "z " + std::to_string(now()));  // what waited for it ran
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
 
-  const auto report = testing::awaitRequestWith(dispatch(), service, "/t", "aid", "7");
-  testing::expectQuery(report, "a=a&di=i&at=seg&aname=Seg&zbid=3:1");
-  EXPECT_FALSE(report.queryValue("qivcmmid"));
+  EXPECT_EQ(sent(testing::awaitRequestWith(dispatch(), service, "/t", "aid", "7"),
+                 "a di at aname zbid qivcmmid"),
+            "a=a di=i at=seg aname=Seg zbid=3:1 !qivcmmid");
 }
 
-TEST_F(ActionsTest, CountedActionsFireAtTheLimitWithinTheSlidingWindow) {
+TEST_F(ActionsTest, CountedActionsAndLabelsFireAtTheLimitWithinTheSlidingWindow) {
   setHostCallbacks("entered", "");
   const std::string key = "eventcounter_5_PAGEVIEW";
   for (int occurrence = 1; occurrence <= 4; ++occurrence) {
-    run(withRunFunction(counted("5")));
-    EXPECT_EQ(stored(key), std::to_string(occurrence) + " " + std::to_string(now()));
+    run(withRunFunction(counted("id=5")));
+    EXPECT_EQ(stored(key), std::to_string(occurrence) + " " + at());
     EXPECT_EQ(has("qiv_l_5"), occurrence >= 3) << occurrence;
     clock().advance(9min);
   }
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"ran:5"}));  // no "_runa" when counted
+  EXPECT_EQ(hostCalls(), (Calls{"ran:5"}));  // no "_runa" when counted
 
   clock().advance(2min);  // 11 minutes since the last: the count lapses
-  run(counted("5"));
-  EXPECT_EQ(stored(key), "0 " + std::to_string(now()));
+  run(counted("id=5"));
+  EXPECT_EQ(stored(key), "0 " + at());
 
-  Value once = counted("6");
-  once["lv"] = "1";
-  run(once);
-  EXPECT_EQ(stored("eventcounter_6_PAGEVIEW"), "1 " + std::to_string(now()));
-  EXPECT_FALSE(has("qiv_l_6"));  // the first occurrence never fires
-  ASSERT_TRUE(service.waitForRequests("/t", 1, 5s));
+  run(counted("id=6&lv=1"));
+  // The first occurrence never fires.
+  EXPECT_EQ(storedAll("eventcounter_6_PAGEVIEW qiv_l_6"),
+            "eventcounter_6_PAGEVIEW=1 " + at() + " !qiv_l_6");
+
+  // Counted labels share the counter with the actions of their id and event.
+  Util::setCookieToQIVDefaults("eventcounter_7_buy", "");
+  label(fields("id=7&di=i&pt=c&e=buy&lv=2&to=5&v=x"));
+  clock().advance(4min);
+  label(fields("id=7&di=i&pt=c&e=buy&lv=2&to=5&v=x"));
+  EXPECT_EQ(storedAll("eventcounter_7_buy qiv_l_7"),
+            "eventcounter_7_buy=2 " + at() + " qiv_l_7=x " + at());
+  EXPECT_EQ(stepCount("request start. type is : label"), 1u);
+  run(fields("id=7&di=i&pt=c&e=buy&lv=9&to=5"));
+  EXPECT_EQ(stored("eventcounter_7_buy"), "3 " + at());
+  ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
 }
 
 TEST_F(ActionsTest, MalformedNumbersTakeTheDefaultsAndNeverOverflow) {
   // A stored counter that is not "count time" starts over.
   for (const char* broken : {"", "garbage", "3", "3 x", "x 3", "1.5 100"}) {
     Util::setCookieToQIVDefaults("eventcounter_1_PAGEVIEW", broken);
-    run(counted("1"));
-    EXPECT_EQ(stored("eventcounter_1_PAGEVIEW"), "1 " + std::to_string(now())) << broken;
+    run(counted("id=1"));
+    EXPECT_EQ(stored("eventcounter_1_PAGEVIEW"), "1 " + at()) << broken;
   }
   // The count stops at the top instead of wrapping.
   const std::string top = std::to_string(std::numeric_limits<std::int64_t>::max());
-  Util::setCookieToQIVDefaults("eventcounter_1_PAGEVIEW", top + " " + std::to_string(now()));
-  run(counted("1"));
-  EXPECT_EQ(stored("eventcounter_1_PAGEVIEW"), top + " " + std::to_string(now()));
-
-  // A window that is not whole minutes is closed; a limit that is not whole never fires.
-  Value badWindow = counted("2");
-  badWindow["to"] = "ten";
-  run(badWindow);
-  run(badWindow);
-  EXPECT_EQ(stored("eventcounter_2_PAGEVIEW"), "0 " + std::to_string(now()));
-  Value badLimit = counted("3");
-  badLimit["lv"] = "2.0";
-  for (int i = 0; i < 3; ++i) run(badLimit);
-  EXPECT_FALSE(has("qiv_l_3"));
-  Value hugeWindow = counted("4");
-  hugeWindow["to"] = top;
-  run(hugeWindow);
-  run(hugeWindow);
-  EXPECT_EQ(stored("eventcounter_4_PAGEVIEW"), "2 " + std::to_string(now()));
-
+  Util::setCookieToQIVDefaults("eventcounter_1_PAGEVIEW", top + " " + at());
+  run(counted("id=1"));
+  // A window that is not whole minutes is closed; a limit that is not whole
+  // never fires; a huge window stays open.
+  for (const std::string& field :
+       {std::string("id=2&to=ten"), std::string("id=3&lv=2.0"), "id=4&to=" + top}) {
+    for (int i = 0; i < 3; ++i) run(counted(field));
+  }
   // Lifetimes: not whole is 0, too long saturates.
   run(fields("id=8&di=i&pt=v&v=a&lto=1.5"));
-  EXPECT_EQ(stored("qiv_l_8"), "a " + std::to_string(now()));
-  run({{"id", "9"}, {"di", "i"}, {"pt", "v"}, {"v", "a"}, {"lto", top}});
-  EXPECT_EQ(stored("qiv_l_9"), "a " + top);
+  run(fields("id=9&di=i&pt=v&v=a&lto=" + top));
+  EXPECT_EQ(storedAll("eventcounter_1_PAGEVIEW eventcounter_2_PAGEVIEW qiv_l_3 "
+                      "eventcounter_4_PAGEVIEW qiv_l_8 qiv_l_9"),
+            "eventcounter_1_PAGEVIEW=" + top + " " + at() + " eventcounter_2_PAGEVIEW=0 " + at() +
+                " !qiv_l_3 eventcounter_4_PAGEVIEW=3 " + at() + " qiv_l_8=a " + at() +
+                " qiv_l_9=a " + top);
   ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
 }
 
@@ -106,15 +164,12 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   const Value leave = withRunFunction({{"id", "7"}, {"di", "d"}});
   run(leave);
   EXPECT_EQ(stepCount("request start. type is : action"), 0u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"left:7"}));  // "_runar" always
+  EXPECT_EQ(hostCalls(), (Calls{"left:7"}));  // "_runar" always
 
   // Expired records vanish while the report is built; these have not.
-  const std::string later = " " + std::to_string(now() + 60);
-  Util::setCookieToQIVDefaults("qiv_l_7", "x" + later);
-  Util::setCookieToQIVDefaults("qiv_l_70", "x" + later);
+  storeAll("qiv_l_7=x {ahead};qiv_l_70=x {ahead}");
   run(leave);
-  EXPECT_FALSE(has("qiv_l_7"));
-  EXPECT_TRUE(has("qiv_l_70"));
+  EXPECT_EQ(storedAll("qiv_l_7 qiv_l_70"), "!qiv_l_7 qiv_l_70=x " + at(3600));
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_7"), 1u);
 
@@ -122,10 +177,8 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   forced["ilcc"] = "1";
   run(forced);
   EXPECT_EQ(stepCount("request start. type is : action"), 2u);
-  EXPECT_EQ(hostCalls(),
-            (std::vector<std::string>{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
-  ASSERT_TRUE(service.waitForRequests("/t", 2, 5s));
-  EXPECT_EQ(service.requests("/t")[0].queryValue("di"), "d");
+  EXPECT_EQ(hostCalls(), (Calls{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
+  EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
 
   // Other directions and modes do nothing.
   run(fields("id=7&di=x&pt=v"));
@@ -135,44 +188,38 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
 }
 
 TEST_F(ActionsTest, ReportCarriesCampaignListsAndCommunicationFields) {
-  const std::string later = " " + std::to_string(now() + 600);
-  Util::setCookieToQIVDefaults("qiv_lzbid", "5" + later);
-  Util::setCookieToQIVDefaults("qiv_lzbid_app", "6:2" + later);
-  Util::setCookieToQIVDefaults("qiv_lzbid_none", "unexpiring");
-  Util::setCookieToQIVDefaults("qiv_i_1", "11" + later);
-  Util::setCookieToQIVDefaults("qiv_i_2", "12" + later);
+  storeAll(
+      "qiv_lzbid=5 {ahead};qiv_lzbid_app=6:2 {ahead};qiv_lzbid_none=unexpiring;"
+      "qiv_i_1=11 {ahead};qiv_i_2=12 {ahead}");
   run(fields("id=1&di=d&ilcc=1&lzbid=1&bvw=1&qivcmmid=9&qivcmmtyp=2&"
              "qivcmmdelay=30&_spid=4&_spidf=item"),
       {{"item", "99"}, {"a", "host"}});
-  const auto report = awaitRequest("/t");
   // The host's "a" wins over the report's own.
-  testing::expectQuery(report,
+  testing::expectQuery(awaitRequest("/t"),
                        "zbid=5:1,6:2&vzbid=11,12&qivcfrom=bulkview&qivcmmid=9&qivsubstype=3&"
                        "qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spiid=99&a=host");
 
   run(fields("id=2&di=d&ilcc=1&qivcmmid=-3&qivcmmtyp=mail&_spid=x&_spidf=item"), {{"item", "99"}});
-  const auto plain = awaitRequest("/t", 1);
-  EXPECT_EQ(plain.queryValue("zbid"), "");  // no clicked campaigns
-  for (const char* dropped :
-       {"qivcmmid", "qivsubstype", "qivcmmtyp", "_spid", "_spiid", "qivcfrom"}) {
-    EXPECT_FALSE(plain.queryValue(dropped)) << dropped;
-  }
+  // No clicked campaigns; the fields that are not numbers are dropped.
+  EXPECT_EQ(
+      sent(awaitRequest("/t", 1), "zbid qivcmmid qivsubstype qivcmmtyp _spid _spiid qivcfrom"),
+      "zbid= !qivcmmid !qivsubstype !qivcmmtyp !_spid !_spiid !qivcfrom");
 }
 
 TEST_F(ActionsTest, DirectActionsAndLabelsUseTheHostsValuesAndAFreshScreen) {
   setHostCallbacks("entered", "");
-  Util::setCookieToQIVDefaults("qiv_lzbid", "5:3 " + std::to_string(now() + 60));
+  storeAll("qiv_lzbid=5:3 {ahead}");
   Tavrino client(baseUrl, "1", "0");
   client.add_action("i", "v", "val", "8", "", "", {{"page", "home"}});
-  EXPECT_EQ(stored("qiv_l_8"), "val " + std::to_string(now() + 43200 * 60));
-  EXPECT_EQ(stored("qiv_z_5_1"), "AC8 0");  // the last shown campaign knows the action
+  // The last shown campaign knows the action.
+  EXPECT_EQ(storedAll("qiv_l_8 qiv_z_5_1"), "qiv_l_8=val " + at(43200 * 60) + " qiv_z_5_1=AC8 0");
   // The view is a plain controller the host never registered: no call.
   EXPECT_TRUE(hostCalls().empty());
   EXPECT_TRUE(log().contains("classname not found in package : UIViewController"));
   testing::expectQuery(awaitRequest("/t"), "page=home&aid=8&zbid=5:3");
 
   client.add_label("i", "v", "gold", "3", "", "", {{"page", "home"}});
-  EXPECT_EQ(stored("qiv_l_3"), "gold " + std::to_string(now() + 43200 * 60));
+  EXPECT_EQ(stored("qiv_l_3"), "gold " + at(43200 * 60));
   client.add_label("d", "", "", "3", "", "", {});
   EXPECT_FALSE(has("qiv_l_3"));
   EXPECT_EQ(stepCount("request start. type is : label"), 2u);
@@ -184,45 +231,26 @@ TEST_F(ActionsTest, LabelsAttachAndRemoveOnlyTheirOwnRecordAndNeverCallTheHost) 
   setHostCallbacks("entered", "left");
   label(withRunFunction(fields("id=4&di=i&pt=v&v=vip&lto=10")));
   EXPECT_TRUE(log().contains("tavrino_log : add_lbl called with : "));
-  EXPECT_EQ(stored("qiv_l_4"), "vip " + std::to_string(now() + 600));
+  EXPECT_EQ(stored("qiv_l_4"), "vip " + at(600));
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_4"), 1u);
   EXPECT_FALSE(Util::hasCookieWithPrefix("qiv_z_"));
   testing::expectQuery(awaitRequest("/t"), "a=a&aid=4");
 
-  for (const char* id : {"1", "12", "100"}) {
-    Util::setCookieToQIVDefaults(std::string("qiv_l_") + id, "v 99999999999");
-  }
-  Util::setCookieToQIVDefaults("eventcounter_1_PAGEVIEW", "2 1");
-  Util::setCookieToQIVDefaults("qiv_l_5", "");
+  storeAll(
+      "qiv_l_1=v {ahead};qiv_l_12=v {ahead};qiv_l_100=v {ahead};eventcounter_1_PAGEVIEW=2 "
+      "1;qiv_l_5=");
   label(fields("id=1&di=d"));
   label(fields("id=5&di=d"));  // an empty record: nothing to remove
-  EXPECT_FALSE(has("qiv_l_1"));
-  for (const char* kept : {"qiv_l_12", "qiv_l_100", "eventcounter_1_PAGEVIEW", "qiv_l_5"}) {
-    EXPECT_TRUE(has(kept)) << kept;
-  }
+  EXPECT_EQ(storedAll("qiv_l_1 qiv_l_12 qiv_l_100 eventcounter_1_PAGEVIEW qiv_l_5"),
+            "!qiv_l_1 qiv_l_12=v " + at(3600) + " qiv_l_100=v " + at(3600) +
+                " eventcounter_1_PAGEVIEW=2 1 qiv_l_5=");
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_1"), 1u);
-  EXPECT_EQ(hostCalls(), (std::vector<std::string>{"ran:4"}));  // no "_runa", no "_runar"
+  EXPECT_EQ(hostCalls(), (Calls{"ran:4"}));  // no "_runa", no "_runar"
   EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
   label({{"id", "5"}, {"di", "d"}, {"ilcc", 1}});
   EXPECT_EQ(stepCount("request start. type is : label"), 3u);
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_5"), 1u);
   awaitRequest("/t", 2);
-}
-
-TEST_F(ActionsTest, CountedLabelsShareTheActionCounter) {
-  Util::setCookieToQIVDefaults("eventcounter_6_buy", "");
-  const Value counted = fields("id=6&di=i&pt=c&e=buy&lv=2&to=5&v=x");
-  label(counted);
-  EXPECT_EQ(stored("eventcounter_6_buy"), "1 " + std::to_string(now()));
-  clock().advance(4min);
-  label(counted);
-  EXPECT_EQ(stored("eventcounter_6_buy") + "|" + stored("qiv_l_6"),
-            "2 " + std::to_string(now()) + "|x " + std::to_string(now()));
-  EXPECT_EQ(stepCount("request start. type is : label"), 1u);
-  // An action with the same id and event counts on from there.
-  run(fields("id=6&di=i&pt=c&e=buy&lv=9&to=5"));
-  EXPECT_EQ(stored("eventcounter_6_buy"), "3 " + std::to_string(now()));
-  awaitRequest("/t");
 }
 
 }  // namespace

@@ -1,16 +1,22 @@
 // Show criteria of banner campaigns: counting modes, hold-back markers, the
 // show-once rule and the stale page-view guard; an answer's store work batched
 // (the criteria of campaigns between which nothing else can run in one commit,
-// the custom-event campaigns filed in one transaction).
+// the custom-event campaigns filed in one transaction); the shake trigger
+// (arming, the threshold, one firing per kind, one poll per engine, polling
+// that ends).
+
+#include <sstream>
 
 #include "campaign/answer/engine_state.hpp"
 #include "campaign/engine_test.hpp"
 #include "tavrino/async_task.hpp"
+#include "tavrino/platform/linux_motion_manager.hpp"
 #include "tavrino/util/criteria.hpp"
 
 namespace tavrino {
 namespace {
 
+using std::chrono::milliseconds;
 using testing::kShown;
 
 class CriteriaShowTest : public testing::SdkTest {
@@ -37,79 +43,74 @@ class CriteriaShowTest : public testing::SdkTest {
   AsyncTask task;
 };
 
+// Each step checks "uvp zbid shCnt" and says whether it showed ("+") or not
+// ("-"); a step without a sign stores "key=value" or, "key*", removes the
+// keys starting with key.
 TEST_F(CriteriaShowTest, CountingModesTheirLimitsAndMalformedCounters) {
-  EXPECT_TRUE(check("u", "7", "2"));
-  EXPECT_TRUE(check("u", "7", "2"));
-  EXPECT_FALSE(check("u", "7", "2"));
-  EXPECT_TRUE(log().contains("checking showing criteria .per unique visitor show count.return."));
-  EXPECT_EQ(stored("usercount_7"), "2");
-  EXPECT_TRUE(check("u", "8", "2")) << "each campaign has its own count";
-
-  EXPECT_TRUE(check("v", "7", "1"));
-  EXPECT_FALSE(check("v", "7", "1"));
-  EXPECT_TRUE(log().contains("checking showing criteria .per visit show count.return."));
-  Util::removeCookieStartsWith("visitcount_");  // what a new visit does
-  EXPECT_TRUE(check("v", "7", "1"));
-
-  // Every page view ("p") writes no counter; an unknown mode never shows.
-  Util::removeCookieStartsWith("usercount_");
-  Util::removeCookieStartsWith("visitcount_");
-  EXPECT_TRUE(check("p", "9", "1"));
-  EXPECT_TRUE(check("p", "9", "1"));
-  EXPECT_FALSE(check("x", "9", "1"));
-  EXPECT_FALSE(check("", "9", "1"));
-  for (const auto& [key, value] : Util::qivDefaults()->dictionaryRepresentation()) {
-    EXPECT_EQ(key.find("count_"), std::string::npos) << key;
+  const char* steps[] = {
+      // Per visitor, per visit (a new visit removes its counters), every page view.
+      "+u 7 2", "+u 7 2", "-u 7 2", "+u 8 2", "+v 7 1", "-v 7 1", "visitcount_*", "+v 7 1",
+      "usercount_*", "visitcount_*", "+p 11 1", "+p 11 1", "-x 11 1", "- 11 1",
+      // Once per visit, at most the limit in total.
+      "visitflag=true", "+w 7 3", "-w 7 3", "-w 8 3", "visitflag=true", "+w 7 3", "visitflag=true",
+      "+w 7 3", "visitflag=true", "-w 7 3", "+w 8 3", "-w 8 3",
+      // A limit that is not whole is the default; counters that are not are 0.
+      "+u 7 many", "+u 7 1.5", "-u 7 -1", "usercount_8=garbage", "+u 8 1", "visitcount_9=-40",
+      "+v 9 1", "usercount_10=9223372036854775806", "+u 10 9223372036854775807",
+      "-u 10 9223372036854775807"};
+  for (const std::string step : steps) {
+    SCOPED_TRACE(step);
+    if (step[0] != '+' && step[0] != '-') {
+      if (step.ends_with('*')) Util::removeCookieStartsWith(step.substr(0, step.size() - 1));
+      if (!step.ends_with('*')) storeAll(step);
+      continue;
+    }
+    std::istringstream words(step.substr(1));
+    std::string uvp, zbid, limit;
+    words >> uvp >> zbid >> limit;
+    if (step[1] == ' ') limit = zbid, zbid = uvp, uvp = "";
+    EXPECT_EQ(check(uvp, zbid, limit), step[0] == '+');
   }
-
-  // Once per visit, at most the limit in total.
-  for (int visit = 0; visit < 4; ++visit) {
-    Util::setCookieToQIVDefaults("visitflag", "true");
-    EXPECT_EQ(check("w", "7", "3"), visit < 3) << visit;
-    EXPECT_FALSE(check("w", "7", "3")) << "second show in visit " << visit;
-    EXPECT_EQ(check("w", "8", "3"), visit == 3) << "the first one used visit " << visit;
+  EXPECT_EQ(
+      storedAll("usercount_7 usercount_8 visitcount_9 usercount_10 uservisitcount_7 "
+                "uservisitcount_8 usercount_11 visitcount_11 uservisitcount_11"),
+      "usercount_7=2 usercount_8=1 visitcount_9=1 usercount_10=9223372036854775807 "
+      "uservisitcount_7=3 uservisitcount_8=1 !usercount_11 !visitcount_11 !uservisitcount_11");
+  for (const char* line : {"per unique visitor show count.return.", "per visit show count.return.",
+                           "per unique visitor(1 per visit) show count.return."}) {
+    EXPECT_TRUE(log().contains(std::string("checking showing criteria .") + line)) << line;
   }
-  EXPECT_EQ(stored("uservisitcount_7"), "3");
-  EXPECT_EQ(stored("uservisitcount_8"), "1");
-  EXPECT_TRUE(log().contains(
-      "checking showing criteria .per unique visitor(1 per visit) show count.return."));
-
-  // A limit that is not a whole number is the default limit.
-  EXPECT_TRUE(check("u", "7", "many"));
-  EXPECT_TRUE(check("u", "7", "1.5"));
-  EXPECT_EQ(stored("usercount_7"), "2");
-  EXPECT_FALSE(check("u", "7", "-1"));
-
-  Util::setCookieToQIVDefaults("usercount_8", "garbage");
-  EXPECT_TRUE(check("u", "8", "1"));
-  EXPECT_EQ(stored("usercount_8"), "1");
-  Util::setCookieToQIVDefaults("visitcount_9", "-40");
-  EXPECT_TRUE(check("v", "9", "1"));
-  EXPECT_EQ(stored("visitcount_9"), "1");
-
-  Util::setCookieToQIVDefaults("usercount_10", "9223372036854775806");
-  EXPECT_TRUE(check("u", "10", "9223372036854775807"));
-  EXPECT_EQ(stored("usercount_10"), "9223372036854775807");
-  EXPECT_FALSE(check("u", "10", "9223372036854775807"));
 }
 
-TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitchAStalePageViewIsDropped) {
-  Util::setCookieToQIVDefaults("qiv_c_7", "1 0");
-  Util::setCookieToQIVDefaults("qiv_i_z1", "x");
-  Util::setCookieToQIVDefaults("qiv_s_z2", "x");
-  Util::setCookieToQIVDefaults("qiv_r_7", "");
-  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "0"}}));
-  const std::size_t lines = log().lines().size();
-  EXPECT_FALSE(check("u", "7", "5", {{"rafc", "1"}}));
-  EXPECT_EQ(log().lines().size(), lines + 1) << "held back without a line of its own";
-  EXPECT_EQ(stored("usercount_7"), "") << "nothing counted";
-  EXPECT_FALSE(check("p", "7", "1", {{"rafi", "1"}, {"zid", "z1"}}));
-  EXPECT_FALSE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z2"}}));
-  EXPECT_TRUE(check("p", "7", "1", {{"rafs", "1"}, {"zid", "z1"}}));
-  EXPECT_TRUE(check("p", "7", "1", {{"rafr", "1"}})) << "an empty marker holds nothing back";
-  EXPECT_TRUE(check("p", "7", "1", {{"rafc", "true"}}));
+// Hold-back markers need their switch; show once per page view compares with
+// the last group shown; refused campaigns are not counted; a stale page view
+// is dropped, shake work (no counter) is not.
+TEST_F(CriteriaShowTest, HoldBackMarkersShowOncePerPageViewAndStalePageViews) {
+  storeAll("qiv_c_7=1 0;qiv_i_z1=x;qiv_s_z2=x;qiv_r_7=;groupname=");
+  const Value a = {{"soo", "1"}, {"gn", "a"}};
+  const std::tuple<const char*, const char*, Value, bool> checks[] = {
+      {"p", "7", {{"rafc", "0"}}, true},
+      {"u", "7", {{"rafc", "1"}}, false},
+      {"p", "7", {{"rafi", "1"}, {"zid", "z1"}}, false},
+      {"p", "7", {{"rafs", "1"}, {"zid", "z2"}}, false},
+      {"p", "7", {{"rafs", "1"}, {"zid", "z1"}}, true},
+      {"p", "7", {{"rafr", "1"}}, true},  // an empty marker holds nothing back
+      {"p", "7", {{"rafc", "true"}}, true},
+      {"p", "1", a, true},
+      {"p", "2", a, false},
+      {"p", "3", {{"soo", "1"}, {"gn", "b"}}, true},
+      {"p", "4", a, true},  // another group came in between
+      {"u", "5", a, false}};
+  for (const auto& [uvp, zbid, params, shown] : checks) {
+    EXPECT_EQ(check(uvp, zbid, "5", params), shown) << zbid << " " << params.dump();
+  }
+  EXPECT_EQ(storedAll("usercount_7 usercount_5"), "!usercount_7 !usercount_5");
+  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
+  Util::setCookieToQIVDefaults("groupname", "");
+  EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
+  EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
+  EXPECT_EQ(stored("groupname"), "c");
 
-  // A stale page view is dropped; shake work (no counter) is not.
   processState().incrementExecCounter();
   processState().incrementExecCounter();
   for (const auto& [counter, shown] : std::vector<std::pair<std::string, bool>>{
@@ -118,26 +119,6 @@ TEST_F(CriteriaShowTest, HoldBackMarkersNeedTheirSwitchAStalePageViewIsDropped) 
   }
   EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
   EXPECT_TRUE(check("p", "7", "1"));
-}
-
-TEST_F(CriteriaShowTest, ShowOncePerPageViewComparesWithTheLastGroupShown) {
-  Util::setCookieToQIVDefaults("groupname", "");
-  const Value a = {{"soo", "1"}, {"gn", "a"}};
-  const Value b = {{"soo", "1"}, {"gn", "b"}};
-  EXPECT_TRUE(check("p", "1", "9", a));
-  EXPECT_FALSE(check("p", "2", "9", a));
-  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
-  EXPECT_TRUE(check("p", "3", "9", b));
-  EXPECT_TRUE(check("p", "4", "9", a)) << "another group came in between";
-
-  // A refused campaign is not counted.
-  EXPECT_FALSE(check("u", "5", "9", a));
-  EXPECT_EQ(stored("usercount_5"), "");
-
-  Util::setCookieToQIVDefaults("groupname", "");
-  EXPECT_FALSE(Util::checkShowOncePerPageview({{"soo", "1"}})) << "no group is the empty group";
-  EXPECT_TRUE(Util::checkShowOncePerPageview({{"gn", "c"}}));
-  EXPECT_EQ(stored("groupname"), "c");
 }
 
 // Banners whose presentation runs nothing (no "bsc") and a filed custom-event
@@ -161,12 +142,14 @@ TEST_F(CriteriaShowTest, QuietCampaignsAreCheckedInOrderInOneTaskAndOneCommit) {
   EXPECT_EQ(count("show once per pageview. group name : g.return."), 1u);
 }
 
-// A too-deep campaign is refused alone; in "buy" the host ran and removed
+// A too-deep campaign is refused alone; unreadable "pay" starts afresh; in
+// "buy" the host ran and removed
 // "ui_sb_0_1", so the refused entry's name meets the one left, kept in place.
 TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   engine::fileCustomEventCampaign("ui_sb", {{"zbid", "0"}, {"evn", "qivo.custom.cart.add"}});
   const Value kept = {{"ui_sb_1_2", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"old", "1"}}}};
   Util::qivDefaults()->set("qivo.custom.events_buy", Value::binary(archiveDictionary(kept)));
+  Util::qivDefaults()->set("qivo.custom.events_pay", Value::binary({0xff, 0x00, 0x13}));
   Value deep = "x";
   for (int i = 0; i < 300; ++i) deep = Value::array({deep});
   const std::vector<engine::CustomEventCampaign> answer = {
@@ -191,6 +174,7 @@ TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
             (std::vector<std::string>{"ui_sb_0_0", "ui_sb_1_1", "add_act_2_2", "ui_sb_3_7"}))
       << "numbered as if each had been filed on its own";
   EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_3_3"), 1u);
+  EXPECT_EQ(count("custom event campaigns unreadable. starting afresh"), 1u);
   EXPECT_EQ(testing::filed("pay"),
             (Value{{"add_lbl_0_4", {{"id", "4"}, {"evn", "qivo.custom.pay"}}}}));
   EXPECT_TRUE(testing::filed("plain").is_null());
@@ -198,6 +182,95 @@ TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   Value expected = kept;
   expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
   EXPECT_EQ(testing::filed("buy"), expected);
+}
+
+class CriteriaShakeTest : public testing::ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    enableDebugLog();
+    task.emplace();
+  }
+  void TearDown() override {
+    task.reset();
+    ServiceTest::TearDown();
+  }
+
+  platform::LinuxMotionManager& motion() {
+    return dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
+  }
+
+  std::size_t shows() { return testing::count(log(), testing::kShown); }
+
+  // Dispatches a "SHAKE" campaign and lets it arm.
+  void armShake(std::string_view function, Value params = {{"uvp", "p"}, {"zbid", "5"}},
+                std::shared_ptr<ui::ViewController> view = nullptr) {
+    task->calledEvent(view, params, baseUrl + "d?", "SHAKE", function, {{"page", "1"}},
+                      processState().execcounter());
+    dispatch().runFor(milliseconds(10));
+  }
+
+  void shake(double x, double y, double z) {
+    motion().feed({x, y, z});
+    dispatch().runFor(milliseconds(10));
+  }
+
+  std::shared_ptr<AsyncTask::State> state() { return task->handle().lock(); }
+
+  std::optional<AsyncTask> task;
+};
+
+// All three axes must exceed the threshold; one poll serves the latest page
+// and ends once every kind has fired.
+TEST_F(CriteriaShakeTest, EachKindFiresOnceFromOnePollThatThenEnds) {
+  auto first = std::make_shared<ui::ViewController>("First");
+  auto second = std::make_shared<ui::ViewController>("Second");
+  armShake("ui_sb", {{"uvp", "p"}}, first);
+  const auto timer = state()->shakeTimer;
+  ASSERT_TRUE(timer && timer->isValid() && motion().isAccelerometerActive());
+  armShake("ui_sb", {{"uvp", "p"}}, second);
+  EXPECT_EQ(state()->shakeTimer, timer) << "no second timer";
+  EXPECT_EQ(state()->armed.view, second);
+  shake(1.5, -1.5, 1.0);  // z exactly at the threshold
+  shake(0.2, 3, 3);
+  EXPECT_EQ(shows(), 0u);
+  shake(1.5, -1.5, -1.01);
+  shake(2, 2, 2);
+  EXPECT_EQ(shows(), 1u) << "a banner fires once per engine";
+  armShake("add_act", {{"id", "3"}, {"e", "SHAKE"}});
+  shake(2, 2, 2);
+  EXPECT_TRUE(timer->isValid());
+  armShake("add_lbl", {{"id", "4"}, {"e", "SHAKE"}});
+  shake(2, 2, 2);
+  EXPECT_FALSE(timer->isValid());
+  EXPECT_EQ(state()->shakeTimer, nullptr);
+  EXPECT_FALSE(motion().isAccelerometerActive());
+  EXPECT_EQ(state()->counter_ui + state()->counter_act + state()->counter_lbl, 3);
+
+  armShake("ui_sb");
+  EXPECT_FALSE(motion().isAccelerometerActive()) << "nothing left to fire";
+  EXPECT_TRUE(log().contains("shake trigger spent. not armed"));
+}
+
+TEST_F(CriteriaShakeTest, DestroyingTheEngineStopsItsPollAndItsPendingArming) {
+  task->calledEvent(nullptr, {{"uvp", "p"}}, baseUrl, "SHAKE", "ui_sb", {},
+                    processState().execcounter());
+  task.reset();
+  dispatch().runFor(milliseconds(50));
+  EXPECT_FALSE(motion().isAccelerometerActive()) << "the queued arming found no engine";
+
+  task.emplace();
+  armShake("ui_sb");
+  const auto timer = state()->shakeTimer;
+  AsyncTask other;
+  other.calledEvent(nullptr, {{"uvp", "p"}}, baseUrl, "SHAKE", "ui_sb", {},
+                    processState().execcounter());
+  dispatch().runFor(milliseconds(10));
+  task.reset();
+  EXPECT_FALSE(timer->isValid());
+  EXPECT_TRUE(motion().isAccelerometerActive()) << "the other engine still polls";
+  shake(2, 2, 2);
+  EXPECT_EQ(shows(), 1u);
 }
 
 }  // namespace

@@ -1,3 +1,7 @@
+// Host methods a campaign calls by name: the class lookup, the method's type,
+// the parameters built entry by entry, malformed or throwing entries, and the
+// functions and domains the host allows.
+
 #include <stdexcept>
 
 #include "core/shared_configuration.hpp"
@@ -12,6 +16,7 @@ namespace tavrino {
 namespace {
 
 using runtime::Registry;
+using Texts = std::vector<std::string>;
 
 // A host class that records what reached it.
 class Cart : public runtime::Object {
@@ -19,8 +24,8 @@ class Cart : public runtime::Object {
   explicit Cart(std::string tag = "Cart") : tag_(std::move(tag)) {}
   std::string className() const override { return "Cart"; }
   void add(const Value& argument) { calls().push_back(tag_ + ":" + describe(argument)); }
-  static std::vector<std::string>& calls() {
-    static std::vector<std::string> recorded;
+  static Texts& calls() {
+    static Texts recorded;
     return recorded;
   }
 
@@ -28,10 +33,11 @@ class Cart : public runtime::Object {
   std::string tag_;
 };
 
+// Records each argument of "show", without the campaign's own "run".
 class Screen : public ui::ViewController {
  public:
   Screen() : ViewController("CartScreen") {}
-  std::vector<Value> received;
+  Texts received;
 };
 
 class InvocationTest : public testing::SdkTest {
@@ -41,6 +47,10 @@ class InvocationTest : public testing::SdkTest {
     enableDebugLog();
     Registry::shared().resetForTesting();
     Cart::calls().clear();
+    Registry::shared().registerMethod<Screen>("CartScreen", "show", [](Screen& s, Value v) {
+      v.erase("run");
+      s.received.push_back(describe(v));
+    });
   }
   void TearDown() override {
     Registry::shared().resetForTesting();
@@ -55,23 +65,19 @@ class InvocationTest : public testing::SdkTest {
     Registry::shared().registerClass(name, [name] { return std::make_shared<Cart>(name); });
     Registry::shared().registerMethod<Cart>(name, "add", &Cart::add);
   }
-  std::shared_ptr<Screen> screenWithRecorder() {
-    auto screen = std::make_shared<Screen>();
-    Registry::shared().registerMethod<Screen>(
-        "CartScreen", "show", [](Screen& s, const Value& v) { s.received.push_back(v); });
-    return screen;
+  // Runs the campaign {"id": "7"} whose function list is functions.
+  void run(const char* type, Value functions) {
+    QivUtil::run_functions(type, {{"id", "7"}, {"run", {{"functions", functions}}}}, screen);
   }
-  static void allowFunctions(Value allowed) {
-    processState().withConfig([&](SharedConfiguration& c) { c.allowedFunctions = allowed; });
-  }
-  static void allowDomains(std::vector<std::string> allowed) {
-    processState().withConfig([&](SharedConfiguration& c) { c.allowedDomains = allowed; });
-  }
-  static Value run(Value functions) { return {{"id", "7"}, {"run", {{"functions", functions}}}}; }
   // One entry of a campaign's function list.
   static Value entry(const char* type, const char* name, const char* cls, Value param) {
     return {{"type", type}, {"name", name}, {"class", cls}, {"param", std::move(param)}};
   }
+  void expectLogged(const Texts& lines) {
+    for (const auto& line : lines) EXPECT_TRUE(log().contains(line)) << line;
+  }
+
+  std::shared_ptr<Screen> screen = std::make_shared<Screen>();
 };
 
 TEST_F(InvocationTest, ClassLookupPrefersTheQualifiedNameAndTheMethodsTypeDecides) {
@@ -79,114 +85,85 @@ TEST_F(InvocationTest, ClassLookupPrefersTheQualifiedNameAndTheMethodsTypeDecide
   registerCart("Cart");
   EXPECT_EQ(Util::stringClassFromString("Cart"), "Cart");
   Util::invokeMethodFromName("add", "sku-1", "Cart");
-  EXPECT_TRUE(log().contains("invokeMethodFromName called."));
   registerCart("App.Cart");
   EXPECT_EQ(Util::stringClassFromString("Cart"), "App.Cart");
   EXPECT_EQ(Util::stringClassFromString("Basket"), std::nullopt);
   Util::invokeMethodFromNameWithDictionary("add", Value{{"q", 2}}, "Cart");
-  EXPECT_EQ(Cart::calls(), (std::vector<std::string>{"Cart:sku-1", "App.Cart:{\"q\":2}"}));
-
   Util::invokeMethodFromNameWithDictionary("remove", Value::object(), "Cart");
-  EXPECT_TRUE(log().contains("method not found arg : remove:"));
   Util::invokeMethodFromName("add", "x", "Basket");
-  EXPECT_TRUE(log().contains("classname not found in package : Basket"));
-  EXPECT_EQ(Cart::calls().size(), 2u);
+  // A view controller that merely carries a registered class name is not
+  // that class: the method's type decides.
+  auto impostor = std::make_shared<ui::ViewController>("Cart");
+  EXPECT_FALSE(Registry::shared().respondsToSelector(*impostor, "add:"));
+  Util::invokeSomeMethod("add", Value::object(), "Cart", impostor);
+  EXPECT_EQ(Cart::calls(), (Texts{"Cart:sku-1", "App.Cart:{\"q\":2}"}));
+  expectLogged({"invokeMethodFromName called.",
+                "method not found arg : remove:", "classname not found in package : Basket"});
 
   setExecutable(std::nullopt);  // no executable name: bare names only
   EXPECT_EQ(Util::stringClassFromString("Cart"), "Cart");
   EXPECT_EQ(Util::stringClassFromString("QivUtil"), std::nullopt);
   EXPECT_EQ(Util::stringClassFromString("iOS_qiv.QivUtil"), "iOS_qiv.QivUtil");
 
-  // Only registered methods of the right type are called.
-  auto screen = screenWithRecorder();
-  auto& registry = Registry::shared();
-  EXPECT_TRUE(registry.respondsToSelector(*screen, "show:"));
-  EXPECT_FALSE(registry.respondsToSelector(*screen, "show"));
-
-  // A view controller that merely carries a registered class name is not
-  // that class: the method's type decides.
-  auto impostor = std::make_shared<ui::ViewController>("Cart");
-  EXPECT_FALSE(registry.respondsToSelector(*impostor, "add:"));
-  Util::invokeSomeMethod("add", Value::object(), "Cart", impostor);
-  EXPECT_EQ(Cart::calls().size(), 2u);
-
-  // A class known only by its methods has no instances to call.
+  // Only registered methods of the right type are called; a class known only
+  // by its methods has no instances to call.
+  EXPECT_TRUE(Registry::shared().respondsToSelector(*screen, "show:"));
+  EXPECT_FALSE(Registry::shared().respondsToSelector(*screen, "show"));
   log().clear();
   Util::invokeMethodFromNameWithDictionary("show", Value::object(), "CartScreen");
-  EXPECT_TRUE(log().contains("method not found arg : show:"));
-  EXPECT_TRUE(screen->received.empty());
-
   Util::invokeSomeMethod("show", Value{{"a", 1}}, "Nowhere", screen);
-  EXPECT_TRUE(log().contains("classname not found in package : Nowhere"));
-  Util::invokeSomeMethod("show", Value{{"a", 1}}, "CartScreen", screen);
-  ASSERT_EQ(screen->received.size(), 1u);
-  EXPECT_EQ(screen->received[0], (Value{{"a", 1}}));
+  Util::invokeSomeMethod("show", Value{{"a", 2}}, "CartScreen", screen);
+  expectLogged({"method not found arg : show:", "classname not found in package : Nowhere"});
+  EXPECT_EQ(screen->received, Texts{R"({"a":2})"});
 }
 
+// Entries of the type run in order, each adding its params to what the ones
+// before built, from the campaign's map; the "qiv" class is the SDK's own.
 TEST_F(InvocationTest, ParamsAccumulateAcrossEntriesOfTheType) {
-  auto screen = screenWithRecorder();
-  QivUtil::run_functions(
-      "A",
-      run(Value::array({entry("C", "show", "", {{"c", 1}}),
-                        entry("A", "show", "", {{"x", 1}}),
-                        entry("A", "show", "CartScreen", {{"x", 2}, {"y", 3}}),
-                        {{"type", "A"}, {"name", "show"}, {"class", "CartScreen"}}})),
-      screen);
-  EXPECT_TRUE(log().contains("run functions. did not matches types"));
-  ASSERT_EQ(screen->received.size(), 3u);
-  EXPECT_EQ(screen->received[0]["x"], 1);
-  EXPECT_EQ(screen->received[0]["id"], "7");  // starts from the campaign's map
-  EXPECT_FALSE(screen->received[0].contains("c"));
-  EXPECT_EQ(screen->received[1]["x"], 2);
-  EXPECT_EQ(screen->received[2]["x"], 2);
-  EXPECT_EQ(screen->received[2]["y"], 3);
-  EXPECT_TRUE(log().contains(
-      "run functions called. invoke method with --> classname : CartScreen methodname : show"));
+  run("A", Value::array({entry("C", "show", "", {{"c", 1}}),
+                         entry("A", "show", "", {{"x", 1}}),
+                         entry("A", "show", "CartScreen", {{"x", 2}, {"y", 3}}),
+                         {{"type", "A"}, {"name", "show"}, {"class", "CartScreen"}}}));
+  EXPECT_EQ(screen->received, (Texts{R"({"id":"7","x":1})", R"({"id":"7","x":2,"y":3})",
+                                     R"({"id":"7","x":2,"y":3})"}));
+  expectLogged(
+      {"run functions. did not matches types",
+       "run functions called. invoke method with --> classname : CartScreen methodname : show"});
 
-  // The "qiv" class is the SDK's own: "sc" sets a cookie.
   const Value cookie = {
       {"cookie_name", "promo"}, {"cookie_value", "seen"}, {"cookie_timeout", "1"}};
-  QivUtil::run_functions("C", run(Value::array({entry("C", "sc", "qiv", cookie)})), nullptr);
+  run("C", Value::array({entry("C", "sc", "qiv", cookie)}));
   EXPECT_EQ(Util::readDefault("promo"), "seen " + std::to_string(testing::kTestEpoch + 60));
-
   // Without a name "sc" and "ic" store nothing (before: an entry under "").
   for (const char* name : {"sc", "ic"}) {
-    QivUtil::run_functions(
-        "C", run(Value::array({entry("C", name, "qiv", {{"coOkie_name", "x"}})})), nullptr);
+    run("C", Value::array({entry("C", name, "qiv", {{"coOkie_name", "x"}})}));
   }
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
-  EXPECT_TRUE(log().contains("cookie attr --> no cookie_name, nothing stored"));
+  expectLogged({"cookie attr --> no cookie_name, nothing stored"});
 }
 
 TEST_F(InvocationTest, MalformedOrThrowingEntriesAreSkippedAndTheRestRuns) {
-  auto screen = screenWithRecorder();
   Registry::shared().registerMethod<Screen>(
       "CartScreen", "fail", [](Screen&, const Value&) { throw std::runtime_error("boom"); });
   Registry::shared().registerClass(
       "Broken", []() -> std::shared_ptr<runtime::Object> { throw std::runtime_error("no"); });
-  EXPECT_NO_THROW(QivUtil::run_functions(
-      "A",
-      run(Value::array({"text",
-                        {{"type", 1}, {"name", "show"}, {"class", ""}},
-                        {{"type", "A"}, {"class", ""}},
-                        {{"type", "A"}, {"name", "show"}, {"class", nullptr}},
-                        {{"type", "A"}, {"name", "fail"}, {"class", ""}},
-                        {{"type", "A"}, {"name", "any"}, {"class", "Broken"}},
-                        {{"type", "A"}, {"name", "show"}, {"class", ""}, {"param", {1, 2}}},
-                        {{"type", "A"}, {"name", "show"}, {"class", ""}, {"param", nullptr}}})),
-      screen));
-  for (const char* line : {"run functions. entry is not a map",
-                           "run functions. entry without text type, name or class",
-                           "run functions. param is not a map", "host method failed : fail: : boom",
-                           "host class could not be created : Broken : no"}) {
-    EXPECT_TRUE(log().contains(line)) << line;
-  }
-  ASSERT_EQ(screen->received.size(), 1u);
-  EXPECT_FALSE(screen->received[0].contains("0"));
+  EXPECT_NO_THROW(run("A", Value::array({"text",
+                                         {{"type", 1}, {"name", "show"}, {"class", ""}},
+                                         {{"type", "A"}, {"class", ""}},
+                                         {{"type", "A"}, {"name", "show"}, {"class", nullptr}},
+                                         {{"type", "A"}, {"name", "fail"}, {"class", ""}},
+                                         {{"type", "A"}, {"name", "any"}, {"class", "Broken"}},
+                                         entry("A", "show", "", {1, 2}),
+                                         entry("A", "show", "", nullptr)})));
+  expectLogged({"run functions. entry is not a map",
+                "run functions. entry without text type, name or class",
+                "run functions. param is not a map", "host method failed : fail: : boom",
+                "host class could not be created : Broken : no"});
+  EXPECT_EQ(screen->received, Texts{R"({"id":"7"})"});
 
   log().clear();
   QivUtil::run_functions("A", {{"run", {{"functions", {{"type", "A"}}}}}}, screen);
-  EXPECT_TRUE(log().contains("run functions. functions is not a list"));
+  expectLogged({"run functions. functions is not a list"});
   log().clear();
   QivUtil::run_functions("A", {{"run", "x"}}, screen);
   QivUtil::run_functions("A", Value::array(), screen);
@@ -194,24 +171,29 @@ TEST_F(InvocationTest, MalformedOrThrowingEntriesAreSkippedAndTheRestRuns) {
 }
 
 TEST_F(InvocationTest, AllowedFunctionsAndDomains) {
-  EXPECT_TRUE(Util::checkAllowedFunction("Cart", "add"));  // never set
-  allowFunctions(Value{{"Cart", {{"*", 1}}}});
-  EXPECT_TRUE(Util::checkAllowedFunction("Cart", "remove"));
-  EXPECT_FALSE(Util::checkAllowedFunction("Basket", "add"));
-  allowFunctions(Value{{"Cart", {{"add", 0}}}, {"Empty", Value::object()}});
-  EXPECT_TRUE(Util::checkAllowedFunction("Cart", "add"));
-  EXPECT_FALSE(Util::checkAllowedFunction("Cart", "remove"));
-  EXPECT_FALSE(Util::checkAllowedFunction("Empty", "add"));
-  allowFunctions(Value{{"*", 1}});
-  EXPECT_TRUE(Util::checkAllowedFunction("Anything", "at_all"));
-  for (const Value& refusing : {Value{{"Cart", "add"}}, Value::object(), Value::array({"Cart"})}) {
-    allowFunctions(refusing);
-    EXPECT_FALSE(Util::checkAllowedFunction("Cart", "add")) << describe(refusing);
+  // Which of Cart.add, Cart.remove, Basket.add, Empty.add each setting allows.
+  const std::pair<Value, std::string> functions[] = {
+      {Value(), "1111"},  // never set
+      {Value{{"Cart", {{"*", 1}}}}, "1100"},
+      {Value{{"Cart", {{"add", 0}}}, {"Empty", Value::object()}}, "1000"},
+      {Value{{"*", 1}}, "1111"},
+      {Value{{"Cart", "add"}}, "0000"},
+      {Value::object(), "0000"},
+      {Value::array({"Cart"}), "0000"}};
+  for (const auto& [allowed, expected] : functions) {
+    processState().withConfig([&](SharedConfiguration& c) { c.allowedFunctions = allowed; });
+    std::string got;
+    for (const auto& [cls, method] :
+         {std::pair{"Cart", "add"}, {"Cart", "remove"}, {"Basket", "add"}, {"Empty", "add"}}) {
+      got += Util::checkAllowedFunction(cls, method) ? "1" : "0";
+    }
+    EXPECT_EQ(got, expected) << describe(allowed);
   }
-  allowFunctions(Value());
-  EXPECT_TRUE(Util::checkAllowedFunction("Cart", "add"));
 
   EXPECT_TRUE(Util::isAllowedDomain({}, "evil.example"));  // never set
+  const auto allowDomains = [](std::vector<std::string> allowed) {
+    processState().withConfig([&](SharedConfiguration& c) { c.allowedDomains = allowed; });
+  };
   allowDomains({});
   EXPECT_TRUE(Util::isAllowedDomain({"a.example"}, "evil.example"));
   allowDomains({"a.example"});

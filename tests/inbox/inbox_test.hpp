@@ -12,7 +12,6 @@
 
 #include "core/keyed_archive.hpp"
 #include "core/shared_configuration.hpp"
-#include "inbox/inbox_cache.hpp"
 #include "support/sdk_test.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/inbox/qiv_inbox_helper.hpp"
@@ -63,25 +62,6 @@ class InboxTest : public SdkTest {
   }
   std::shared_ptr<platform::UserDefaultsSuite> groupSuite() {
     return platform::current().userDefaults().suite(kGroup);
-  }
-  // What the suite holds, decoded afresh in key order.
-  std::vector<std::pair<std::string, QivInboxMessage>> storedEntries() {
-    std::vector<std::pair<std::string, QivInboxMessage>> entries;
-    for (const auto& [key, value] : groupSuite()->dictionaryRepresentation()) {
-      if (key.starts_with("qiv_inbox_")) entries.emplace_back(key, inbox::decodeEntry(value));
-    }
-    return entries;
-  }
-  std::vector<QivInboxMessage> storedRecords() {
-    std::vector<QivInboxMessage> records;
-    for (auto& [key, record] : storedEntries()) records.push_back(record);
-    return records;
-  }
-  // The cache's walks, decodes and catch-ups so far.
-  std::vector<std::uint64_t> cacheWork() {
-    auto cache = inbox::InboxCache::of(inbox.initStorageForQivInbox());
-    std::lock_guard lock(cache->mutex());
-    return {cache->walks(), cache->decodes(), cache->catchUps()};
   }
   void recordCounts() {
     inbox.message_callback = [this](const QivInbox::Counts& counts) { seen.push_back(counts); };

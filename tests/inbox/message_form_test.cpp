@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "inbox/inbox_cache.hpp"
 #include "inbox/inbox_test.hpp"
 #include "inbox/message_archive.hpp"
 
@@ -12,6 +13,20 @@ namespace tavrino {
 namespace {
 
 using namespace testing;
+
+// A map as "key=value;..." in key order, the test's second as "now"; an API
+// push's own id (its id, the time and a draw of 1 to 100) shows the draw as "#".
+std::string text(const StringMap& map) {
+  const std::string now = std::to_string(kTestEpoch);
+  std::string all;
+  for (const auto& [key, value] : map) all += key + "=" + (value == now ? "now" : value) + ";";
+  std::smatch drawn;
+  if (std::regex_search(all, drawn, std::regex("zbid=\\w*" + now + "(\\d+);")) &&
+      std::stoi(drawn[1]) >= 1 && std::stoi(drawn[1]) <= 100) {
+    all.replace(drawn.position(1), drawn.length(1), "#");
+  }
+  return all;
+}
 
 class MessageFormTest : public InboxTest {
  protected:
@@ -31,91 +46,52 @@ TEST_F(MessageFormTest, RecordAndStoredMapConvertKeyByKey) {
   // Distinct values catch a property read from or written to the wrong key.
   Value map = Value::object();
   for (const auto& [key, value] : helper.createMessageMap(Value::object())) map[key] = key + "!";
-  const StringMap back = helper.convertDictionary(helper.convertMessageObject(map));
-  EXPECT_EQ(Value(back), map);
+  EXPECT_EQ(Value(helper.convertDictionary(helper.convertMessageObject(map))), map);
   EXPECT_EQ(helper.convertMessageObject(map).imageUrl, "qivibximg!");
 
-  const StringMap empty = helper.createMessageMap(Value::object());
-  ASSERT_EQ(empty.size(), 12u);
-  for (const auto& [key, value] : empty) {
-    const bool zero = key == "qivibxttl" || key == "qivibxdate" || key == "qivibxtimeout";
-    EXPECT_EQ(value, zero ? "0" : "") << key;
-  }
-  const StringMap normalised = helper.createMessageMap(Value{{"qivibxmt", " "}, {"qivibxttl", 5}});
-  EXPECT_EQ(normalised.at("qivibxmt"), "");
-  EXPECT_EQ(normalised.at("qivibxttl"), "5");
+  const std::string empty =
+      "qivibxbody=;qivibxcap=;qivibxchannel=;qivibxdate=0;qivibximg=;qivibxmt=;qivibxr=;"
+      "qivibxtimeout=0;qivibxttl=0;qivibxu=;qivibxzbid=;zbid=;";
+  EXPECT_EQ(text(helper.createMessageMap(Value::object())), empty);
+  EXPECT_EQ(text(helper.createMessageMap(Value{{"qivibxmt", " "}, {"qivibxttl", 5}})),
+            std::regex_replace(empty, std::regex("ttl=0"), "ttl=5"));
 }
 
-TEST_F(MessageFormTest, PushPayloadGetsTimesStatusAndAlertTexts) {
-  const StringMap map = helper.convertMessageObjectFromPush(
-      Value{{"zbid", "5"},
-            {"qivibxttl", 30},
-            {"m", "https://cdn/i.png"},
-            {"l", "https://x/"},
-            {"aps", {{"alert", {{"title", "T"}, {"body", "B"}}}}}});
-  EXPECT_EQ(map, (StringMap{{"qivibxchannel", "push"},
-                            {"qivibxr", "2"},
-                            {"zbid", "5"},
-                            {"qivibxtimeout", std::to_string(kTestEpoch + 1800)},
-                            {"qivibxdate", std::to_string(kTestEpoch)},
-                            {"qivibxcap", "T"},
-                            {"qivibxbody", "B"},
-                            {"qivibximg", "https://cdn/i.png"},
-                            {"qivibxu", "https://x/"}}));
+TEST_F(MessageFormTest, PushPayloadGetsTimesStatusIdsAndAlertTextsNeverOverflowing) {
+  const std::string push = "qivibxchannel=push;qivibxdate=now;",
+                    api = "zbid=77" + std::to_string(kTestEpoch) + "#;";
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({"zbid": "5", "qivibxttl": 30, "m": "https://cdn/i.png", "l": "https://x/",
+           "aps": {"alert": {"title": "T", "body": "B"}}})",
+       "qivibxbody=B;qivibxcap=T;" + push + "qivibximg=https://cdn/i.png;qivibxr=2;qivibxtimeout=" +
+           std::to_string(kTestEpoch + 1800) + ";qivibxu=https://x/;zbid=5;"},
+      {R"({"qivibxr": "1", "aps": {"alert": "hello"}})",
+       "qivibxbody=hello;" + push + "qivibxr=1;qivibxtimeout=now;"},
+      {R"({"zbid": "77", "campaign_label": "api", "aps": {}})",
+       "qivibxchannel=push_api;qivibxdate=now;qivibxr=2;qivibxtimeout=now;" + api},
+      // A numeric id is no text to copy, yet an API push gets its own id.
+      {R"({"zbid": 77, "campaign_label": "api"})",
+       "qivibxchannel=push_api;qivibxdate=now;qivibxr=2;qivibxtimeout=now;" + api},
+      // Without an id there is nothing to make unique.
+      {R"({"campaign_label": "api", "aps": {"alert": "a"}})",
+       "qivibxbody=a;qivibxchannel=push_api;qivibxdate=now;qivibxr=2;qivibxtimeout=now;"},
+      {R"({"zbid": 77, "campaign_label": "other"})", push + "qivibxr=2;qivibxtimeout=now;"},
+      // A status that is no text is carried by its textual form.
+      {R"({"qivibxr": 1})", push + "qivibxr=1;qivibxtimeout=now;"},
+      {R"({"qivibxr": true})", push + "qivibxr=1;qivibxtimeout=now;"},
+      {R"({"qivibxr": [2]})", push + "qivibxr=[2];qivibxtimeout=now;"},
+      // Hostile: saturated, not wrapped.
+      {R"({"qivibxttl": "9223372036854775807", "qivibxr": null, "aps": {"alert": 3}})",
+       push + "qivibxr=2;qivibxtimeout=9223372036854775807;qivibxttl=9223372036854775807;"},
+      {R"({"qivibxttl": "-9223372036854775807"})",
+       push + "qivibxr=2;qivibxtimeout=-9223372036854775808;qivibxttl=-9223372036854775807;"},
+      {"[1, 2]", push + "qivibxr=2;qivibxtimeout=now;"}};
+  for (const auto& [payload, expected] : cases) {
+    EXPECT_EQ(text(helper.convertMessageObjectFromPush(Value::parse(payload))), expected)
+        << payload;
+  }
   EXPECT_TRUE(log().consoleContains("tavrino_log --> prepared message map : {"));
   EXPECT_TRUE(stepCount("inbox message serialized"));
-
-  const StringMap plain =
-      helper.convertMessageObjectFromPush(Value{{"qivibxr", "1"}, {"aps", {{"alert", "hello"}}}});
-  EXPECT_EQ(plain.at("qivibxbody"), "hello");
-  EXPECT_EQ(plain.count("qivibxcap"), 0u);
-  EXPECT_EQ(plain.at("qivibxr"), "1");
-  EXPECT_EQ(plain.at("qivibxtimeout"), plain.at("qivibxdate"));
-}
-
-// An API push gets an id of its own: its id, the time and a draw of 1 to 100.
-TEST_F(MessageFormTest, ApiPushIdAndStatusOfEveryKind) {
-  StringMap map = helper.convertMessageObjectFromPush(
-      Value{{"zbid", "77"}, {"campaign_label", "api"}, {"aps", Value::object()}});
-  EXPECT_EQ(map.at("qivibxchannel"), "push_api");
-  std::smatch drawn;
-  ASSERT_TRUE(std::regex_match(map.at("zbid"), drawn,
-                               std::regex("77" + std::to_string(kTestEpoch) + "(\\d+)")))
-      << map.at("zbid");
-  EXPECT_GE(std::stoi(drawn[1]), 1);
-  EXPECT_LE(std::stoi(drawn[1]), 100);
-  // A numeric id is no text to copy, but an API push still gets its own id.
-  map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "api"}});
-  EXPECT_TRUE(
-      std::regex_match(map.at("zbid"), std::regex("77" + std::to_string(kTestEpoch) + "\\d{1,3}")))
-      << map.at("zbid");
-  // Without an id there is nothing to make unique: no "zbid" at all.
-  map = helper.convertMessageObjectFromPush(
-      Value{{"campaign_label", "api"}, {"aps", {{"alert", "a"}}}});
-  EXPECT_EQ(map.at("qivibxchannel"), "push_api");
-  EXPECT_EQ(map.count("zbid"), 0u);
-  map = helper.convertMessageObjectFromPush(Value{{"zbid", 77}, {"campaign_label", "other"}});
-  EXPECT_EQ(map.count("zbid"), 0u);
-  EXPECT_EQ(map.at("qivibxchannel"), "push");
-
-  // A status that is no text is carried by its textual form.
-  EXPECT_EQ(helper.convertMessageObjectFromPush(Value{{"qivibxr", 1}}).at("qivibxr"), "1");
-  EXPECT_EQ(helper.convertMessageObjectFromPush(Value{{"qivibxr", true}}).at("qivibxr"), "1");
-  EXPECT_EQ(
-      helper.convertMessageObjectFromPush(Value{{"qivibxr", Value::array({2})}}).at("qivibxr"),
-      "[2]");
-}
-
-TEST_F(MessageFormTest, HostilePayloadsNeitherOverflowNorCrash) {
-  StringMap map = helper.convertMessageObjectFromPush(
-      Value{{"qivibxttl", "9223372036854775807"}, {"qivibxr", nullptr}, {"aps", {{"alert", 3}}}});
-  EXPECT_EQ(map.at("qivibxtimeout"), "9223372036854775807");  // saturated, not wrapped
-  EXPECT_EQ(map.at("qivibxr"), "2");
-  EXPECT_EQ(map.count("qivibxbody"), 0u);
-  map = helper.convertMessageObjectFromPush(Value{{"qivibxttl", "-9223372036854775807"}});
-  EXPECT_EQ(map.at("qivibxtimeout"), "-9223372036854775808");
-  map = helper.convertMessageObjectFromPush(Value::array({1, 2}));
-  EXPECT_EQ(map.count("zbid"), 0u);
 }
 
 TEST(MessageArchive, SameBytesAsTheMapArchiveAtEveryLengthBoundaryFromMapsAndRecords) {
