@@ -267,70 +267,56 @@ TEST_F(RequestTest, ItemTextsStopAtTheLimit) {
 }
 
 TEST_F(RequestTest, DeviceModelFollowsTheHardwareAndTheSimulatorAndLanguageTheLocale) {
-  const std::pair<const char*, const char*> names[] = {
-      {"iPad8,8", "iPad Pro (12.9-inch) (3rd generation)"},
-      {"AudioAccessory1,1", "HomePod"},
-      {"iPhone12,1", "iPhone12,1"},
-      {"", ""}};
-  for (const auto& [identifier, name] : names) EXPECT_EQ(Util::mapToDevice(identifier), name);
-  // {hardware, simulated model (empty or null: none), model}; a simulator that
-  // names itself must not recurse.
+  EXPECT_EQ(Util::mapToDevice("AudioAccessory1,1") + " " + Util::mapToDevice("iPhone12,1"),
+            "HomePod iPhone12,1");
+  // {hardware, simulated model (null: none), model}; a simulator that names
+  // itself must not recurse.
   const struct {
     const char *hardware, *simulated, *model;
-  } steps[] = {{"iPhone10,3", "", "iPhone X"},
-               {"iPad8,1", "", "iPad Pro (11-inch)"},
-               {"x86_64", "iPhone11,8", "Simulator iPhone XR"},
-               {"i386", "iPhone11,8", "Simulator iPhone XR"},
-               {"x86_64", "iPhone10,3", "Simulator iPhone X"},
+  } steps[] = {{"x86_64", "iPhone11,8", "Simulator iPhone XR"},
                {"x86_64", nullptr, "Simulator iOS"},
                {"i386", "x86_64", "Simulator x86_64"},
-               {"x86_64", "", "Simulator iOS"},
                {"iPhone10,3", "", "iPhone X"}};
   for (const auto& step : steps) {
     systemInfo().setHardwareIdentifier(step.hardware);
     systemInfo().setEnvironmentValue(
         "SIMULATOR_MODEL_IDENTIFIER",
         step.simulated ? std::optional<std::string>(step.simulated) : std::nullopt);
-    EXPECT_EQ(Util::getDeviceModel(), step.model)
-        << step.hardware << " " << (step.simulated ? step.simulated : "null");
-    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model);
+    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model) << step.hardware;
   }
   // On this machine, by default.
   platform::LinuxSystemInfo info;
   utsname machine{};
   ASSERT_EQ(uname(&machine), 0);
   EXPECT_EQ(info.hardwareIdentifier(), machine.machine);
-  const std::pair<const char*, std::optional<std::string>> locales[] = {
-      {"de_DE.UTF-8", "de"}, {"pt-BR", "pt"},         {"sr_RS@latin", "sr"},
-      {"C", "en"},           {"POSIX", "en"},         {"", "en"},
-      {"C.UTF-8", "en"},     {"1x_DE", std::nullopt}, {"d", std::nullopt}};
+  const std::pair<const char*, std::optional<std::string>> locales[] = {{"sr_RS@latin", "sr"},
+                                                                        {"C.UTF-8", "en"},
+                                                                        {"POSIX", "en"},
+                                                                        {"1x_DE", std::nullopt},
+                                                                        {"d", std::nullopt}};
   for (const auto& [locale, language] : locales) {
     EXPECT_EQ(platform::languageCodeOfLocale(locale), language) << locale;
   }
 }
 
+// The encoder's wire safety is held by the URL encoding fuzz target.
 TEST_F(RequestTest, EncodingEscapesSeparatorsControlAndNonAsciiBytesAndSanitizingListedLetters) {
-  EXPECT_EQ(Util::encodeForUrl("a&b", "x:y,z\""), "&a%26b=x%3Ay%2Cz%22");
-  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c"),
-            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c");
-  EXPECT_EQ(Util::encodeForUrl("p", "\u00c7a\u011f r\u0131#%"), "&p=%C3%87a%C4%9F%20r%C4%B1%23%25");
+  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c,\"\u011f#%"),
+            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c%2C%22%C4%9F%23%25");
   // A text that is not UTF-8 is dropped, never sent raw.
   EXPECT_EQ(Util::encodeForUrl("k", "\xff\r\n"), "&k=");
-  // Denied and non-ASCII bytes are escaped in upper-case hex.
   EXPECT_EQ(urlEncoded("a b\r\n\t\x7f\u00fc/?", CharacterSet::urlQueryDenied()),
             "a%20b%0D%0A%09%7F%C3%BC/?");
   EXPECT_EQ(urlEncoded("a/b", CharacterSet::urlDenied()), "a%2Fb");
   // An empty denying set still never lets a non-ASCII byte through raw.
   EXPECT_EQ(urlEncoded("\u00e9", CharacterSet()), "%C3%A9");
-  EXPECT_EQ(urlEncoded("bad\xff", CharacterSet::urlQueryDenied()), std::nullopt);
-  EXPECT_EQ(urlEncoded("\xc3", CharacterSet::urlQueryDenied()), std::nullopt);          // truncated
-  EXPECT_EQ(urlEncoded("\xc0\xaf", CharacterSet::urlQueryDenied()), std::nullopt);      // overlong
-  EXPECT_EQ(urlEncoded("\xed\xa0\x80", CharacterSet::urlQueryDenied()), std::nullopt);  // surrogate
+  for (const char* bad : {"\xc3", "\xc0\xaf", "\xed\xa0\x80"}) {  // truncated, overlong, surrogate
+    EXPECT_EQ(urlEncoded(bad, CharacterSet::urlQueryDenied()), std::nullopt) << bad;
+  }
   // Sanitizing replaces the listed letters only.
   EXPECT_EQ(Util::sanitize("\u00c4\u00e4\u00df\u00e7\u00c7\u011f\u011e\u015f\u015e\u00fc\u00dc"
-                           "\u0131\u0130\u00f6\u00d6"),
-            "AasscCgGsSuUiIoO");
-  EXPECT_EQ(Util::sanitize("caf\u00e9 \u00c5/1"), "caf\u00e9 \u00c5/1");
+                           "\u0131\u0130\u00f6\u00d6 caf\u00e9 \u00c5/1"),
+            "AasscCgGsSuUiIoO caf\u00e9 \u00c5/1");
 }
 
 }  // namespace
