@@ -229,17 +229,10 @@ TEST_F(TrackingTest, FiledEntriesRunOnceUnreadableOnesCountAsNoneAndClearingRemo
   EXPECT_TRUE(filed("mixed")->empty());
 
   // Actions 1 and 2 each wait for the other's event: the chain ends.
-  log().clear();
   file("qiv_action_1", {{"add_act_2", action("2")}});
   file("qiv_action_2", {{"add_act_1", action("1")}});
   file("start", {{"add_act_1", action("1")}});
   Tavrino::createCustomEvent("start", nullptr, {});
-  const auto lines = log().lines();
-  EXPECT_EQ(std::ranges::count_if(lines,
-                                  [](const std::string& l) {
-                                    return l.find("add_act called with") != std::string::npos;
-                                  }),
-            3);
   EXPECT_TRUE(filed("qiv_action_1")->empty() && filed("qiv_action_2")->empty());
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_1"), 2u);
 
