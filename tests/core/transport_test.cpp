@@ -32,12 +32,7 @@ using namespace std::chrono_literals;
 using service::Behavior;
 using service::Failure;
 
-class TransportTest : public testing::ServiceTest {
- protected:
-  void setRequestTimeout(const std::string& text) {
-    processState().withConfig([&](SharedConfiguration& c) { c.requestTimeoutText = text; });
-  }
-};
+using TransportTest = testing::ServiceTest;
 
 // Requests that do not form a URL stop after the first log line.
 TEST_F(TransportTest, BadRequestsAndEmptyAnswersStopWithALogLineAndTheServerLogIsOnePost) {
@@ -87,6 +82,9 @@ TEST_F(TransportTest, TimeoutsFollowTheTypeAndTheConfiguredRequestTimeout) {
   AsyncTask::getDataFromUrl_2("pushclick", baseUrl + "a/t",
                               [&](auto, auto, auto) { pushclick = true; });
   AsyncTask::getDataFromUrl_2("track", baseUrl + "b/t", [&](auto, auto, auto) { other = true; });
+  const auto setRequestTimeout = [](const char* text) {
+    processState().withConfig([&](SharedConfiguration& c) { c.requestTimeoutText = text; });
+  };
   setRequestTimeout("1");
   AsyncTask::getDataFromUrl(baseUrl + "c/d", [&](auto, auto, auto) { shortTimeout = true; });
   setRequestTimeout("abc");  // not a number: 6 seconds

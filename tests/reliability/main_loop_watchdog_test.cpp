@@ -32,11 +32,6 @@ class MainLoopWatchdogTest : public SdkTest {
     dispatch().mainAsync([] { std::this_thread::sleep_for(milliseconds(20)); });
     dispatch().runUntilIdle();
   }
-  TaskCost oneStall(const char* what) {
-    const auto stalls = watchdog().takeStalls();
-    EXPECT_EQ(stalls.size(), 1u) << what;
-    return stalls.empty() ? TaskCost{} : stalls[0];
-  }
 };
 
 TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailTheTestOnce) {
@@ -51,20 +46,10 @@ TEST_F(MainLoopWatchdogTest, OnlyTasksBlockingTheLoopOverAFrameAreStallsAndFailT
   EXPECT_TRUE(watchdog().takeStalls().empty());
 
   sleepingTask();
-  const auto slept = oneStall("sleep");
-  EXPECT_GE(slept.blockedMs, 16.0);
-  EXPECT_LT(slept.cpuMs, 16.0);
-
-  const double limit = watchdog().limits().cpuMs;
-  dispatch().mainAsync([limit] {
-    timespec start{}, now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
-    do {
-      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    } while ((now.tv_sec - start.tv_sec) * 1e3 + (now.tv_nsec - start.tv_nsec) / 1e6 < limit + 4);
-  });
-  dispatch().runUntilIdle();
-  EXPECT_GT(oneStall("busy").cpuMs, limit);
+  const auto stalls = watchdog().takeStalls();
+  ASSERT_EQ(stalls.size(), 1u);
+  EXPECT_GE(stalls[0].blockedMs, 16.0);
+  EXPECT_LT(stalls[0].cpuMs, 16.0);
 
   // After a restart the loop is still watched, and the fixture fails the test.
   restartPlatform();
