@@ -88,8 +88,7 @@ TEST_F(RequestTest, BuildsTheExactUrlOfEveryRequestTypeOnAnyBase) {
       {"https://host.example/", "https://host.example/jsonlog?"},
       {"", "/jsonlog?"},
       {"//h.example/a b\r\nX-Injected: 1\t\x01\u00e9%41#",
-       "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?"},
-      {"//h.example/\"<>\\^`{|}", "https://h.example/%22%3C%3E%5C%5E%60%7B%7C%7D/jsonlog?"}};
+       "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?"}};
   for (const auto& [base, url] : cases) {
     Util::setCookieToQIVDefaults("_cburl", base);
     EXPECT_EQ(Util::createRequest("log", {}), url) << base;
@@ -263,28 +262,15 @@ TEST_F(RequestTest, ItemTextsStopAtTheLimit) {
 TEST_F(RequestTest, DeviceModelFollowsTheHardwareAndTheSimulatorAndLanguageTheLocale) {
   EXPECT_EQ(Util::mapToDevice("AudioAccessory1,1") + " " + Util::mapToDevice("iPhone12,1"),
             "HomePod iPhone12,1");
-  // {hardware, simulated model (null: none), model}; a simulator that names
-  // itself must not recurse.
-  const struct {
-    const char *hardware, *simulated, *model;
-  } steps[] = {{"x86_64", nullptr, "Simulator iOS"},
-               {"i386", "x86_64", "Simulator x86_64"},
-               {"iPhone10,3", "", "iPhone X"}};
-  for (const auto& step : steps) {
-    systemInfo().setHardwareIdentifier(step.hardware);
-    systemInfo().setEnvironmentValue(
-        "SIMULATOR_MODEL_IDENTIFIER",
-        step.simulated ? std::optional<std::string>(step.simulated) : std::nullopt);
-    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model) << step.hardware;
+  // A simulator that names itself must not recurse.
+  systemInfo().setHardwareIdentifier("i386");
+  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "x86_64");
+  EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), "Simulator x86_64");
+  std::string languages;
+  for (const char* locale : {"sr_RS@latin", "C.UTF-8", "POSIX", "1x_DE", "d"}) {
+    languages += platform::languageCodeOfLocale(locale).value_or("-") + " ";
   }
-  const std::pair<const char*, std::optional<std::string>> locales[] = {{"sr_RS@latin", "sr"},
-                                                                        {"C.UTF-8", "en"},
-                                                                        {"POSIX", "en"},
-                                                                        {"1x_DE", std::nullopt},
-                                                                        {"d", std::nullopt}};
-  for (const auto& [locale, language] : locales) {
-    EXPECT_EQ(platform::languageCodeOfLocale(locale), language) << locale;
-  }
+  EXPECT_EQ(languages, "sr en en - - ");
 }
 
 // The encoder's wire safety is held by the URL encoding fuzz target.

@@ -42,12 +42,8 @@ TEST_F(TrackingTest, ClickHitsGoAndOnlyAllowedClicksWriteCookies) {
 }
 
 TEST_F(TrackingTest, ClinkMarksTheClickOnceAndClickCookiesFollowTheirLifetimeRules) {
-  Tavrino::_clink({{"zbid", "9"},
-                   {"clickid", "2"},
-                   {"cqivcmmid", "44"},
-                   {"cqivcmmdelay", "5"},
-                   {"cqivcmmtyp", "mail"},
-                   {"bvw", "1"}},
+  Tavrino::_clink(Value::parse(R"({"zbid": "9", "clickid": "2", "cqivcmmid": "44",
+                                   "cqivcmmdelay": "5", "cqivcmmtyp": "mail", "bvw": "1"})"),
                   {});
   EXPECT_EQ(sent(awaitRequest("/t"), "qivcmmid qivcmmdelay qivcmmtyp qivcfrom"),
             "qivcmmid=44 qivcmmdelay=5 qivcmmtyp=mail qivcfrom=bulkview");

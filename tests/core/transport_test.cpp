@@ -171,15 +171,11 @@ constexpr auto kFrame = 16ms;
 
 // The page answer every fault breaks: cookie instructions, which leave traces
 // in the store when applied, and a banner with an image.
-constexpr const char* kScenario = R"({
-  "settings": {"iosproappr": "1"},
-  "categories": ["news", "deals"],
-  "pages": [{"match": {}, "answer": [
-    {"function": "_sc", "params": {"n": "fault_a", "v": "1", "t": "600"}},
+constexpr const char* kScenario = R"({"settings": {"iosproappr": "1"}, "pages": [{"match": {},
+  "answer": [{"function": "_sc", "params": {"n": "fault_a", "v": "1", "t": "600"}},
     {"function": "_sc", "params": {"n": "fault_b", "v": "2", "t": "600"}},
     {"function": "ui_sb", "params": {"uvp": "p", "zbid": "9", "zid": "1", "bsc": "imgtxt",
-                                     "img": "{{base}}img/pop.png", "btx": "Go"}}]}]
-})";
+                                     "img": "{{base}}img/pop.png", "btx": "Go"}}]}]})";
 
 constexpr const char* kAnswerCookies = "fault_a fault_b";
 
