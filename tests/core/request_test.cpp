@@ -244,17 +244,15 @@ TEST_F(RequestTest, ItemTextsStopAtTheLimit) {
   auto setItems = [](std::vector<std::string> items) {
     processState().withConfig([&](SharedConfiguration& c) { c.pageItems = std::move(items); });
   };
-  const std::string a(6000, 'a'), b(6000, 'b'), c(6000, 'c');
-  setItems({a, b, c});
-  EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=" + a + "&adetail[]=" + b);
-  // The limit counts characters of the texts, not encoded bytes.
-  const std::string half(6500, 'x');
-  std::string wide;
-  for (int i = 0; i < 6500; ++i) wide += "\u00e9";
-  setItems({half, wide, "y"});
-  const std::string text = Util::_getaitemtext();
-  EXPECT_NE(text.find("&adetail[]=%C3%A9"), std::string::npos);
-  EXPECT_EQ(text.find("&adetail[]=y"), std::string::npos);
+  // The limit counts characters of the texts, not their bytes.
+  const std::string a(6000, 'a'), c(6000, 'c');
+  std::string wide, encoded;
+  for (int i = 0; i < 6000; ++i) {
+    wide += "\u00e9";
+    encoded += "%C3%A9";
+  }
+  setItems({a, wide, c});
+  EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=" + a + "&adetail[]=" + encoded);
   setItems({"a&b c/\u00e9:=", "\xff", "z"});  // a text that is not UTF-8 is skipped
   EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=a%26b%20c%2F%C3%A9:=&adetail[]=z");
 }

@@ -130,8 +130,6 @@ TEST_F(TransportTest, LogLinesAndStepsAreExact) {
          result = result.substr(result.find('?') + 1);
        },
        "createURLSuffix return --> {}|create request called with : \nkey : k , value : v", ""},
-      {"getDataFromUrl", [&] { AsyncTask::getDataFromUrl(baseUrl + "d", {}); },
-       "getdatafromurlcalled : |getdatafromurlcalled : finished", ""},
       {"getDataFromUrl_2", [&] { AsyncTask::getDataFromUrl_2("track", baseUrl + "t", {}); },
        "getdatafromurlcalled2 : ", "request finished. type is : track"},
       {"avf",
