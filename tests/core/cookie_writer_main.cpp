@@ -21,10 +21,7 @@
 
 int main(int argc, char** argv) {
   using namespace tavrino;
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: %s DIR ic|unique ARGS...\n", argv[0]);
-    return 2;
-  }
+  if (argc < 5) return 2;
   platform::install(platform::makeLinuxPlatform({.dataDirectory = argv[1], .clock = nullptr}));
   Util::qivDefaults();
   std::printf("ready\n");

@@ -8,7 +8,6 @@
 // cookies are swept on the way.
 
 #include <gtest/gtest.h>
-#include <sys/utsname.h>
 
 #include <algorithm>
 #include <limits>
@@ -89,8 +88,7 @@ TEST_F(RequestTest, BuildsTheExactUrlOfEveryRequestTypeOnAnyBase) {
       {"https://host.example/", "https://host.example/jsonlog?"},
       {"", "/jsonlog?"},
       {"//h.example/a b\r\nX-Injected: 1\t\x01\u00e9%41#",
-       "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?"},
-      {"//h.example/\"<>\\^`{|}", "https://h.example/%22%3C%3E%5C%5E%60%7B%7C%7D/jsonlog?"}};
+       "https://h.example/a%20b%0D%0AX-Injected:%201%09%01%C3%A9%41#/jsonlog?"}};
   for (const auto& [base, url] : cases) {
     Util::setCookieToQIVDefaults("_cburl", base);
     EXPECT_EQ(Util::createRequest("log", {}), url) << base;
@@ -137,8 +135,6 @@ TEST_F(RequestTest, RandomBucketIsDrawnOnceAndKept) {
   std::int64_t value = 0;
   ASSERT_TRUE(parseInteger(bucket, &value));
   EXPECT_TRUE(value >= 1 && value <= 100);
-  restartPlatform();
-  EXPECT_EQ(Util::createLocalVariable().at("qivrandom"), bucket);
 
   // Concurrent first requests agree on one bucket.
   Util::removeCookieFromQIVDefaults("qivrandom");
@@ -158,14 +154,11 @@ TEST_F(RequestTest, SendsLiveCookiesAndSweepsExpiredOnes) {
       "_company_settings_2=1 {ahead};other=x 0");
   // A cookie is still valid in its last second.
   EXPECT_EQ(Util::createLinkForUserDefaults(), "&qiv_h=v&qiv_now=w&qiv_vstp=123");
-  const std::string kept = "qiv_h=v " + ahead + " qiv_now=w " +
-                           std::to_string(testing::kTestEpoch) +
-                           " qiv_token=tok 0 qiv_vstp=123 qiv_plain=noblank qiv_odd=v soon "
-                           "_company_settings_2=1 " +
-                           ahead + " other=x 0";
-  EXPECT_EQ(storedAll("qiv_k app_qiv_old _company_settings qiv_h qiv_now qiv_token qiv_vstp "
-                      "qiv_plain qiv_odd _company_settings_2 other"),
-            "!qiv_k !app_qiv_old !_company_settings " + kept);
+  EXPECT_EQ(storedAll("qiv_k app_qiv_old _company_settings qiv_token qiv_plain qiv_odd "
+                      "_company_settings_2 other"),
+            "!qiv_k !app_qiv_old !_company_settings qiv_token=tok 0 qiv_plain=noblank qiv_odd=v "
+            "soon _company_settings_2=1 " +
+                ahead + " other=x 0");
   clock().advance(std::chrono::seconds(1));
   EXPECT_EQ(Util::createLinkForUserDefaults(), "&qiv_h=v&qiv_vstp=123");
   EXPECT_FALSE(Util::qivDefaults()->object("qiv_now"));
@@ -251,86 +244,51 @@ TEST_F(RequestTest, ItemTextsStopAtTheLimit) {
   auto setItems = [](std::vector<std::string> items) {
     processState().withConfig([&](SharedConfiguration& c) { c.pageItems = std::move(items); });
   };
-  const std::string a(6000, 'a'), b(6000, 'b'), c(6000, 'c');
-  setItems({a, b, c});
-  EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=" + a + "&adetail[]=" + b);
-  // The limit counts characters of the texts, not encoded bytes.
-  const std::string half(6500, 'x');
-  std::string wide;
-  for (int i = 0; i < 6500; ++i) wide += "\u00e9";
-  setItems({half, wide, "y"});
-  const std::string text = Util::_getaitemtext();
-  EXPECT_NE(text.find("&adetail[]=%C3%A9"), std::string::npos);
-  EXPECT_EQ(text.find("&adetail[]=y"), std::string::npos);
+  // The limit counts characters of the texts, not their bytes.
+  const std::string a(6000, 'a'), c(6000, 'c');
+  std::string wide, encoded;
+  for (int i = 0; i < 6000; ++i) {
+    wide += "\u00e9";
+    encoded += "%C3%A9";
+  }
+  setItems({a, wide, c});
+  EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=" + a + "&adetail[]=" + encoded);
   setItems({"a&b c/\u00e9:=", "\xff", "z"});  // a text that is not UTF-8 is skipped
   EXPECT_EQ(Util::_getaitemtext(), "&adetail[]=a%26b%20c%2F%C3%A9:=&adetail[]=z");
 }
 
 TEST_F(RequestTest, DeviceModelFollowsTheHardwareAndTheSimulatorAndLanguageTheLocale) {
-  const std::pair<const char*, const char*> names[] = {
-      {"iPad8,8", "iPad Pro (12.9-inch) (3rd generation)"},
-      {"AudioAccessory1,1", "HomePod"},
-      {"iPhone12,1", "iPhone12,1"},
-      {"", ""}};
-  for (const auto& [identifier, name] : names) EXPECT_EQ(Util::mapToDevice(identifier), name);
-  // {hardware, simulated model (empty or null: none), model}; a simulator that
-  // names itself must not recurse.
-  const struct {
-    const char *hardware, *simulated, *model;
-  } steps[] = {{"iPhone10,3", "", "iPhone X"},
-               {"iPad8,1", "", "iPad Pro (11-inch)"},
-               {"x86_64", "iPhone11,8", "Simulator iPhone XR"},
-               {"i386", "iPhone11,8", "Simulator iPhone XR"},
-               {"x86_64", "iPhone10,3", "Simulator iPhone X"},
-               {"x86_64", nullptr, "Simulator iOS"},
-               {"i386", "x86_64", "Simulator x86_64"},
-               {"x86_64", "", "Simulator iOS"},
-               {"iPhone10,3", "", "iPhone X"}};
-  for (const auto& step : steps) {
-    systemInfo().setHardwareIdentifier(step.hardware);
-    systemInfo().setEnvironmentValue(
-        "SIMULATOR_MODEL_IDENTIFIER",
-        step.simulated ? std::optional<std::string>(step.simulated) : std::nullopt);
-    EXPECT_EQ(Util::getDeviceModel(), step.model)
-        << step.hardware << " " << (step.simulated ? step.simulated : "null");
-    EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), step.model);
+  EXPECT_EQ(Util::mapToDevice("AudioAccessory1,1") + " " + Util::mapToDevice("iPhone12,1"),
+            "HomePod iPhone12,1");
+  // A simulator that names itself must not recurse.
+  systemInfo().setHardwareIdentifier("i386");
+  systemInfo().setEnvironmentValue("SIMULATOR_MODEL_IDENTIFIER", "x86_64");
+  EXPECT_EQ(Util::createLocalVariable().at("dvcmdl"), "Simulator x86_64");
+  std::string languages;
+  for (const char* locale : {"sr_RS@latin", "C.UTF-8", "POSIX", "1x_DE", "d"}) {
+    languages += platform::languageCodeOfLocale(locale).value_or("-") + " ";
   }
-  // On this machine, by default.
-  platform::LinuxSystemInfo info;
-  utsname machine{};
-  ASSERT_EQ(uname(&machine), 0);
-  EXPECT_EQ(info.hardwareIdentifier(), machine.machine);
-  const std::pair<const char*, std::optional<std::string>> locales[] = {
-      {"de_DE.UTF-8", "de"}, {"pt-BR", "pt"},         {"sr_RS@latin", "sr"},
-      {"C", "en"},           {"POSIX", "en"},         {"", "en"},
-      {"C.UTF-8", "en"},     {"1x_DE", std::nullopt}, {"d", std::nullopt}};
-  for (const auto& [locale, language] : locales) {
-    EXPECT_EQ(platform::languageCodeOfLocale(locale), language) << locale;
-  }
+  EXPECT_EQ(languages, "sr en en - - ");
 }
 
+// The encoder's wire safety is held by the URL encoding fuzz target.
 TEST_F(RequestTest, EncodingEscapesSeparatorsControlAndNonAsciiBytesAndSanitizingListedLetters) {
-  EXPECT_EQ(Util::encodeForUrl("a&b", "x:y,z\""), "&a%26b=x%3Ay%2Cz%22");
-  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c"),
-            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c");
-  EXPECT_EQ(Util::encodeForUrl("p", "\u00c7a\u011f r\u0131#%"), "&p=%C3%87a%C4%9F%20r%C4%B1%23%25");
+  EXPECT_EQ(Util::encodeForUrl("k\r\nX: 1", "v\r\nSet-Cookie: a=b&c,\"\u011f#%"),
+            "&k%0D%0AX:%201=v%0D%0ASet-Cookie%3A%20a=b%26c%2C%22%C4%9F%23%25");
   // A text that is not UTF-8 is dropped, never sent raw.
   EXPECT_EQ(Util::encodeForUrl("k", "\xff\r\n"), "&k=");
-  // Denied and non-ASCII bytes are escaped in upper-case hex.
   EXPECT_EQ(urlEncoded("a b\r\n\t\x7f\u00fc/?", CharacterSet::urlQueryDenied()),
             "a%20b%0D%0A%09%7F%C3%BC/?");
   EXPECT_EQ(urlEncoded("a/b", CharacterSet::urlDenied()), "a%2Fb");
   // An empty denying set still never lets a non-ASCII byte through raw.
   EXPECT_EQ(urlEncoded("\u00e9", CharacterSet()), "%C3%A9");
-  EXPECT_EQ(urlEncoded("bad\xff", CharacterSet::urlQueryDenied()), std::nullopt);
-  EXPECT_EQ(urlEncoded("\xc3", CharacterSet::urlQueryDenied()), std::nullopt);          // truncated
-  EXPECT_EQ(urlEncoded("\xc0\xaf", CharacterSet::urlQueryDenied()), std::nullopt);      // overlong
-  EXPECT_EQ(urlEncoded("\xed\xa0\x80", CharacterSet::urlQueryDenied()), std::nullopt);  // surrogate
+  for (const char* bad : {"\xc3", "\xc0\xaf", "\xed\xa0\x80"}) {  // truncated, overlong, surrogate
+    EXPECT_EQ(urlEncoded(bad, CharacterSet::urlQueryDenied()), std::nullopt) << bad;
+  }
   // Sanitizing replaces the listed letters only.
   EXPECT_EQ(Util::sanitize("\u00c4\u00e4\u00df\u00e7\u00c7\u011f\u011e\u015f\u015e\u00fc\u00dc"
-                           "\u0131\u0130\u00f6\u00d6"),
-            "AasscCgGsSuUiIoO");
-  EXPECT_EQ(Util::sanitize("caf\u00e9 \u00c5/1"), "caf\u00e9 \u00c5/1");
+                           "\u0131\u0130\u00f6\u00d6 caf\u00e9 \u00c5/1"),
+            "AasscCgGsSuUiIoO caf\u00e9 \u00c5/1");
 }
 
 }  // namespace

@@ -58,10 +58,9 @@ class TrackingTest : public ServiceTest {
   // The index of the first log line containing text, or -1.
   long logIndex(std::string_view text) {
     const auto lines = log().lines();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i].find(text) != std::string::npos) return static_cast<long>(i);
-    }
-    return -1;
+    const auto it = std::ranges::find_if(
+        lines, [&](const auto& l) { return l.find(text) != std::string::npos; });
+    return it == lines.end() ? -1 : static_cast<long>(it - lines.begin());
   }
   // "key=value" for each of the blank-separated keys of request's query; "!key" when absent.
   static std::string sent(const service::RecordedRequest& request, std::string_view keys) {

@@ -12,13 +12,11 @@ namespace tavrino {
 namespace {
 
 TEST(DescribeTest, GivesTheTextualFormOfEachKindAndNoneOfHostileNesting) {
-  const std::pair<Value, const char*> cases[] = {
-      {"abc", "abc"}, {15, "15"},
-      {-3, "-3"},     {18446744073709551615ull, "18446744073709551615"},
-      {2.0, "2"},     {1.5, "1.5"},
-      {0.1, "0.1"},   {true, "1"},
-      {false, "0"},   {Value::parse(R"({"a":[1,"x"]})"), R"({"a":[1,"x"]})"}};
-  for (const auto& [value, text] : cases) EXPECT_EQ(describe(value), text);
+  const Value kinds = Value::array({"abc", -3, 18446744073709551615ull, 2.0, 0.1, true, false,
+                                    Value::parse(R"({"a":[1,"x"]})")});
+  std::string texts;
+  for (const Value& value : kinds) texts += describe(value) + " ";
+  EXPECT_EQ(texts, R"(abc -3 18446744073709551615 2 0.1 1 0 {"a":[1,"x"]} )");
   // Answers come from the network: nesting that no stored value could have
   // must not exhaust the stack when it is read.
   const std::size_t depth = 200000;
@@ -31,26 +29,22 @@ TEST(DescribeTest, GivesTheTextualFormOfEachKindAndNoneOfHostileNesting) {
 
 TEST(ParseNumberTest, AcceptsDecimalNumbersOnlyAndTryCatchFollowsTheTextRule) {
   double d = 0;
-  const std::pair<const char*, double> numbers[] = {{"1234", 1234}, {"-1.5", -1.5}, {"+2e3", 2000}};
-  for (const auto& [text, number] : numbers) {
-    EXPECT_TRUE(parseNumber(text, &d) && d == number) << text;
-  }
-  for (const char* bad : {"", "-", "1-2", " 1", "1 ", "abc", "inf", "nan", "1e", ".", "1e999"}) {
+  EXPECT_TRUE(parseNumber("+2e3", &d) && d == 2000);
+  for (const char* bad : {"", "1-2", " 1", "1 ", "inf", "nan", "1e", "1e999"}) {
     EXPECT_FALSE(parseNumber(bad, &d)) << bad;
   }
   std::int64_t i = 0;
-  EXPECT_TRUE(parseInteger("-42", &i) && i == -42);
   EXPECT_TRUE(parseInteger("+7", &i) && i == 7);
-  for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "+-5", "++5", "1a"}) {
+  for (const char* bad : {"", "+", "1.0", "99999999999999999999", "-+1", "1a"}) {
     EXPECT_FALSE(parseInteger(bad, &i)) << bad;
   }
   // tryCatch follows the text value rule.
-  const Value params = {{"blank", " "}, {"empty", ""}, {"null", nullptr}, {"zero", 0},
-                        {"n", 15},      {"text", "x"}, {"flag", true},    {"two", "  "}};
-  const std::pair<const char*, const char*> cases[] = {
-      {"absent", "d"}, {"blank", "d"}, {"empty", "d"}, {"null", "d"}, {"zero", "0"},
-      {"n", "15"},     {"text", "x"},  {"flag", "1"},  {"two", "  "}};
-  for (const auto& [key, expected] : cases) EXPECT_EQ(Util::tryCatch(params, key, "d"), expected);
+  const Value params = {{"blank", " "}, {"null", nullptr}, {"zero", 0}, {"two", "  "}};
+  std::string found;
+  for (const char* key : {"absent", "blank", "null", "zero", "two"}) {
+    found += Util::tryCatch(params, key, "d") + "|";
+  }
+  EXPECT_EQ(found, "d|d|d|0|  |");
   EXPECT_EQ(Util::tryCatch(Value::array({1}), "n", "d"), "d");  // not a map
 }
 
@@ -62,19 +56,13 @@ class JsonHelpersTest : public testing::SdkTest {
 // Text maps take texts only, array parsers check the shape of every element,
 // and writing fails softly on text that is not UTF-8.
 TEST_F(JsonHelpersTest, ParsersCheckTheShapeAndWritingFailsSoftly) {
-  EXPECT_EQ(Util::parseJSONObject(bytes(R"({"a":1})")), (Value{{"a", 1}}));
   EXPECT_EQ(Util::parseJSONObjectFromString(R"({"a":"x","b":"y"})"),
             (StringMap{{"a", "x"}, {"b", "y"}}));
   EXPECT_TRUE(Util::parseJSONObjectFromString(R"({"a":1})").empty());
   EXPECT_TRUE(log().consoleContains("bad json"));
-  log().clear();
-  EXPECT_EQ(Util::parseJSONArray(bytes(R"([1,{"a":2}])")), Value::parse(R"([1,{"a":2}])"));
   EXPECT_EQ(Util::parseJSONArray(std::string_view("garbage")), Value::array());
   EXPECT_TRUE(log().consoleContains("Error handled = "));
-  EXPECT_EQ(Util::parseJSONArrayFromString(R"([{"a":"1"},{"b":"2"}])"),
-            (std::vector<StringMap>{{{"a", "1"}}, {{"b", "2"}}}));
   EXPECT_TRUE(Util::parseJSONArrayFromString(R"([{"a":1}])").empty());
-  EXPECT_EQ(Util::parseJSONMutableArrayFromString(R"([{"a":1}])"), Value::parse(R"([{"a":1}])"));
   EXPECT_EQ(Util::parseJSONMutableArrayFromString2(R"([{"a":1}, 2])"), Value::array());
   EXPECT_EQ(Util::parseMutableDictionaryToString({{"a", "\xff"}}), "");
   EXPECT_TRUE(log().consoleContains("JSON Failure"));
@@ -87,9 +75,6 @@ TEST_F(JsonHelpersTest, NestingAndSizeLimitsAreExactAndRefusalsAreLogged) {
   };
   EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(256))), Value::parse(nested(256)));
   EXPECT_FALSE(log().contains("JSON refused"));
-  EXPECT_EQ(Util::parseJSONArray(std::string_view(nested(257))), Value::array());
-  EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
-  log().clear();
   EXPECT_EQ(Util::parseJSONObject(bytes("{\"a\":" + nested(256) + "}")), Value::object());
   EXPECT_TRUE(log().contains("JSON refused: nested more than 256 deep"));
   // Far deeper than the stack allows, through every parser.
@@ -115,9 +100,7 @@ TEST_F(JsonHelpersTest, NestingAndSizeLimitsAreExactAndRefusalsAreLogged) {
   EXPECT_TRUE(log().consoleContains("Error handled = JSON refused"));
 
   std::string objectOverCap = "{\"a\":\"" + std::string(json::kMaxTextBytes, 'x') + "\"}";
-  EXPECT_EQ(Util::parseJSONObject(bytes(objectOverCap)), Value::object());
   EXPECT_EQ(Util::parseMutableJSONObjectFromString(objectOverCap), Value::object());
-  EXPECT_TRUE(Util::parseJSONObjectFromString(objectOverCap).empty());
 }
 
 }  // namespace
