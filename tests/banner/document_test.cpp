@@ -55,7 +55,7 @@ TEST_F(DocumentTest, EveryPieceInItsPlace) {
                 "</head><body><script>var banner_params={\n  \"a\": \"\"\n};"
                 "var ev_func=function(){};ev_func();</script></body></html>");
   const Value params = {{"ccss", "p{color:red}"},
-                        {"lf", "//x.test/a.css\\|//x.test/b.js"},
+                        {"lf", "//x.test/a.css\\|\\|//x.test/a.txt\\|//x.test/b.js"},
                         {"cap", "<p id=\"t\">Hi & <b>bye</b></p>"},
                         {"ev", "function(){go()}()"},
                         {"cbf", "function(p){use(p)}"}};
@@ -106,17 +106,6 @@ TEST_F(DocumentTest, ParameterMapHasItsAEntryEmptiedAndNothingElseChanged) {
     EXPECT_EQ(Value::parse(piecesOf(params).json), expected) << expected;
   }
   EXPECT_TRUE(log().contains("create banner parameters nest too deep"));
-}
-
-// Only "\|" separates; "css" wins over "js"; "CSS" is not "css".
-TEST_F(DocumentTest, FileListSplitsOnBackslashBarOnly) {
-  const std::pair<const char*, std::string> cases[] = {
-      {"//h/x.css\\|\\|//h/y.js\\|",
-       kNoStyle + kCss + "//h/x.css\" />" + kJs + "//h/y.js\"></script>"},
-      {"//h/a.CSS\\|//h/readme.txt", kNoStyle},
-      {"//h/a.js|//h/b.css", kNoStyle + kCss + "//h/a.js|//h/b.css\" />"},
-      {"\\\\|x.js", kNoStyle + kJs + "x.js\"></script>"}};
-  for (const auto& [lf, head] : cases) EXPECT_EQ(piecesOf({{"lf", lf}}).head, head) << lf;
 }
 
 TEST_F(DocumentTest, JQueryHostIsConfigurableAndChecked) {

@@ -63,18 +63,6 @@ TEST(BannerFrameTest, DefaultsAndImageSizeDividedByRtnOnlyWithoutExplicitSizes) 
   EXPECT_EQ(std::pair(g.width, g.height), (std::pair<std::int64_t, std::int64_t>(300, 200)));
 }
 
-// A "%" text does not read as a number for the ratio; an unreadable margin
-// counts as 10; a number that is not whole as 500; no image: ratio 1.
-TEST(BannerFrameTest, SizeTextsInPixelsPercentOrPlainNumbers) {
-  auto g = sized({{"w", "80%"}, {"h", "100px"}});
-  EXPECT_EQ(std::tuple(g.width, g.height, g.ratio), std::tuple(300, 100, 5.0f));
-  g = sized({{"w", "120"}, {"h", "junk"}, {"mrgLeft", "0"}, {"mrgTop", "junk"}});
-  EXPECT_EQ(std::tuple(g.width, g.height, g.maxWidth, g.maxHeight), std::tuple(120, 500, 365, 647));
-  EXPECT_EQ(sized({{"w", "7.5"}, {"h", "100"}}).width, 500);
-  g = sized({{"w", 200}, {"h", 100}, {"mrgLeft", "5px"}, {"mrgRight", 15}});
-  EXPECT_EQ(std::pair(g.maxWidth, g.metrics), (std::pair<std::int64_t, Metrics>(355, {200, 200})));
-}
-
 TEST(BannerFrameTest, RefusesWhatCannotBeSized) {
   EXPECT_EQ(refusal({{"w", "0px"}}), "create banner ratio is zero or infinite.return.");
   EXPECT_EQ(refusal({{"mrgLeft", "7.5px"}}), "create banner margin is not a whole number.return.");
