@@ -53,7 +53,6 @@ TEST_F(ClickButtonTest, TargetsOpenInsideOutsideOrNowhere) {
   // "uapp", "u_target", what opens outside and what the browser loads ("": none).
   const std::tuple<const char*, const char*, std::string, std::string> cases[] = {
       {"//shop.example/a", "", "", "https://shop.example/a"},
-      {"https://shop.example/b?x=1", "0", "", "https://shop.example/b?x=1"},
       {"//shop.example/d", "1", "https://shop.example/d", ""},
       // Other schemes leave the application whatever "u_target" says.
       {"myapp://product/7", "", "myapp://product/7", ""},
