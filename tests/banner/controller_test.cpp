@@ -264,7 +264,6 @@ TEST_F(ControllerKindsTest, ImageBannersAreClickButtonsCarryingTheCampaign) {
   EXPECT_EQ(std::tuple(buttons[0]->image(), buttons[0]->customArray, buttons[0]->client_map,
                        buttons[0]->frame()),
             std::tuple(image, params, StringMap{{"p", "Home"}}, banner->containerView->bounds()));
-  EXPECT_TRUE(find<ui::TextView>(banner->containerView).empty()) << "no text on a plain image";
   auto withText = show(params, "imgtxt", image);
   EXPECT_EQ(std::pair(find<ui::customButton>(withText->containerView).size(),
                       find<ui::TextView>(withText->containerView).size()),
@@ -370,29 +369,6 @@ TEST_F(ControllerKindsTest, ScriptKindsAndUnknownCodesAttachNothing) {
   EXPECT_EQ(std::pair(count("Unknown banner function : "), count("function : bdgdt")),
             std::pair(2ul, 1ul));
   EXPECT_FALSE(banner::BadgeDefinitions::shared().get("43"));
-}
-
-// Text badges follow their style and keep inside the badge (the listing
-// tests lay the plain ones); other types than text and image draw nothing.
-using BadgeContentTest = SdkTest;
-
-TEST_F(BadgeContentTest, TextBadgesFollowTheirStyleAndOtherTypesDrawNothing) {
-  auto badge = ui::View::make(ui::Rect::make(0, 0, 300, 120));
-  const auto text = [&](const Value& style) {
-    return std::dynamic_pointer_cast<ui::TextView>(
-        popUpController::setBadgeContent(badge, "bdgat", "<b>-20%</b>", style, std::nullopt));
-  };
-  auto view = text(Value::parse(R"({"bgc": "#FF0000", "sfc": "#00FF00", "sfs": "18px",
-      "sff": "Helvetica Neue", "position": "right", "left": "10", "right": "20px", "top": 5,
-      "h": "30"})"));
-  ASSERT_TRUE(view && view->superview() == badge);
-  EXPECT_EQ(
-      std::tuple(view->textAlignment(), view->effectiveFont(), view->text(), view->textColor(),
-                 badge->backgroundColor(), view->frame()),
-      std::tuple(ui::TextAlignment::right, ui::Font{"Helvetica Neue", 18}, "-20%",
-                 ui::Color{0, 1, 0, 1}, ui::Color{1, 0, 0, 1}, ui::Rect::make(10, 5, 270, 30)));
-  EXPECT_EQ(text({{"left", "400"}, {"top", "200"}})->frame(), ui::Rect::make(400, 200, 0, 0));
-  EXPECT_EQ(popUpController::setBadgeContent(badge, "img", "x", {}, std::nullopt), nullptr);
 }
 
 }  // namespace

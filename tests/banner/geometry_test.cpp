@@ -66,10 +66,8 @@ TEST(BannerFrameTest, DefaultsAndImageSizeDividedByRtnOnlyWithoutExplicitSizes) 
 TEST(BannerFrameTest, RefusesWhatCannotBeSized) {
   EXPECT_EQ(refusal({{"w", "0px"}}), "create banner ratio is zero or infinite.return.");
   EXPECT_EQ(refusal({{"mrgLeft", "7.5px"}}), "create banner margin is not a whole number.return.");
-  for (const Value& rtn : {Value("0"), Value("1.5")}) {
-    EXPECT_EQ(refusal({{"rtn", rtn}}, {600, 400}),
-              "create banner rtn is zero or not a whole number.return.");
-  }
+  EXPECT_EQ(refusal({{"rtn", "1.5"}}, {600, 400}),
+            "create banner rtn is zero or not a whole number.return.");
   EXPECT_EQ(refusal({{"w", "50.5%"}, {"h", "100"}}),
             "create banner size percentage is not a whole number.return.");
   EXPECT_EQ(refusal({{"mrgLeft", "-9223372036854775807"}, {"mrgRight", "-9223372036854775807"}}),

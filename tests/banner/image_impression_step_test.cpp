@@ -229,13 +229,10 @@ TEST_F(ImpressionStepTest, CookieEndsFollowTheLifetimesInMinutes) {
       {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, {600, 300, 90}},
       {{{"icend", "0"}, {"cend", "60"}}, {3600 + kDay, 3600 + kDay, 3600 + kDay}},
       {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "1e300"}, {"cend", "y"}},
-       {2 * kDay, INT64_MAX - kTestEpoch, 2 * kDay}}};
+       {2 * kDay, INT64_MAX, 2 * kDay}}};
   for (const auto& [params, seconds] : cases) {
-    const auto ends = banner::impressionEnds(params, kTestEpoch);
-    EXPECT_EQ((std::vector{ends.show - kTestEpoch, ends.repeat - kTestEpoch,
-                           ends.impression - kTestEpoch}),
-              seconds)
-        << params.dump();
+    const auto ends = banner::impressionEnds(params, 0);
+    EXPECT_EQ((std::vector{ends.show, ends.repeat, ends.impression}), seconds) << params;
   }
 }
 

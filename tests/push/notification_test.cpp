@@ -53,7 +53,6 @@ class ExtensionTest : public PushPayloadTest {
 TEST_F(ExtensionTest, ImageAddressRules) {
   const std::pair<Value, std::string> rows[] = {
       {{{"m", "//cdn.example/a.png"}}, "https://cdn.example/a.png"},
-      {{{"m", "http://h/a.png"}}, "http://h/a.png"},
       {{{"d", {{"i", "/x.png"}}}}, baseUrl + "x.png"},
       {{{"m", {1, 2}}}, ""}};
   for (const auto& [payload, address] : rows) {
@@ -180,9 +179,6 @@ TEST_F(PushPayloadTest, ExtensionProcessFillsTheSharedInboxForTheApp) {
   EXPECT_TRUE(views.size() == 1 && views[0].queryValue("qivcfrom") == "pushview");
   const auto messages = QivInbox().getAllMessages();
   EXPECT_TRUE(messages.size() == 1 && messages[0].id == "77" && messages[0].category == "deals");
-  const auto categories = push::decodeCategories(
-      platform::current().userDefaults().suite("group.shared")->object("_ntf_categories").value());
-  EXPECT_EQ(categories.at(0).identifier, "77");
 }
 
 using platform::ApplicationState;
@@ -350,17 +346,6 @@ TEST_F(ReceiptClickTest, EntriesOfUnexpectedKindsAreSkipped) {
                     "3");
   expectQuery(awaitRequest("/t"), "zbid=77&clickid=3");
   EXPECT_EQ(opened(), std::vector<std::string>{"app://three"});
-}
-
-TEST_F(ReceiptClickTest, LinksAreTakenFromThePayloadPathAndOnlyUrlsOpen) {
-  for (const char* link : {"not a url", "no-scheme/path", "app://x\nHost: y", "app://%zz", ":x"})
-    Util::pushClicked(Value{{"l", link}}, Util::kOrganicAction);
-  EXPECT_TRUE(opened().empty());
-
-  client().setPayloadLink("data|url");
-  Util::pushClicked(Value{{"data", {{"url", "app://nested"}}}, {"l", "app://top"}},
-                    Util::kOrganicAction);
-  EXPECT_EQ(opened(), std::vector<std::string>{"app://nested"});
 }
 
 TEST_F(ReceiptClickTest, DismissalIsNoClickAndATapSwitchesTheAlternateIcon) {
