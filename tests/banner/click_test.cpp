@@ -38,7 +38,8 @@ class ClickButtonTest : public ClickTest {
   }
 };
 
-// A plain button carries no campaign: nothing is recorded.
+// With cookies off the click is still reported and raises its event; a
+// plain button carries no campaign: nothing is recorded.
 TEST_F(ClickButtonTest, CookiesOffStillReportsAndRaisesTheEvent) {
   auto banner = popUp({{"zbid", "4"}, {"cckie", "0"}});
   ASSERT_TRUE(tapOk(banner));

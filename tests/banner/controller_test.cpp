@@ -1,7 +1,7 @@
 // Banners over the host: every kind and what it lays over the host, or why
 // it lays nothing; which screen a banner belongs to, its controls' defaults,
 // the ways the user closes it and its release after; the keyboard, rotation
-// and repeat rules; and badge content.
+// and repeat rules.
 
 #include <gtest/gtest.h>
 
