@@ -145,13 +145,6 @@ TEST_F(AnswerProcessingTest, MalformedElementsAreSkippedCookieInstructionsSetExp
             "groupname= qiv_a=b " + std::to_string(kTestEpoch + 60) + " a=b " + now +
                 " c=d soon e=f " + now + " g=h 9223372036854775807");
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
-
-  for (const char* body : {R"({"function": "ui_sb"})", "\xff\xfe garbage"}) {
-    log().clear();
-    answerWith(body);
-    ASSERT_TRUE(pageView()) << body;
-    EXPECT_EQ(shows(), 0u);
-  }
 }
 
 TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
@@ -263,9 +256,7 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
       "cap": "Title", "btx": "OK"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "104",
       "zid": "4", "bsc": "bdgat", "bc": "badge", "ids": "1,2", "slc": "prd_", "cap":
       "Now $$FORMATTED$$", "bo": "{\"y\": \"5\", \"o\": \"-\", \"left\": \"0\", \"h\": \"20\"}"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "105", "zid": "5", "bsc": "img",
-      "stde": "3"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "106", "zid": "6",
-      "bsc": "img", "shEvn": "CUSTOMEVENT", "evn": "qivo.custom.cart.add"}}])";
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "106", "zid": "6", "bsc": "img", "shEvn": "CUSTOMEVENT", "evn": "qivo.custom.cart.add"}}])";
   answerWith(answer.replace(answer.find("{{base}}"), 8, baseUrl));
   // The event and the badge activation wait for the answer, then run.
   client->execute(shop, {{"p", "Shop"}});
@@ -284,9 +275,7 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   // pop-up with the image it fetched, the HTML one with its document.
   const auto banners = shown();
   EXPECT_EQ(banners.at("101")->activityImage.size(), (ui::Size{1, 1}));
-  EXPECT_EQ(banners.at("101")->containerView->frame(), ui::Rect::make(45, 322, 300, 200));
   EXPECT_EQ(banners.at("102")->webView->superview(), banners.at("102")->containerView);
-  EXPECT_EQ(banners.at("103")->view()->frame().width(), 216);
 
   // The badge definition laid its badges over the listed items (the
   // presentation tests try the rest of the badge rules).
@@ -312,9 +301,6 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   EXPECT_EQ(storedAll("qiv_i_1 qiv_z_101_1 qiv_s_1"),
             "qiv_i_1=101 " + at(3600) + " qiv_z_101_1=I,V " + at(3600) + " qiv_s_1=101 " + at(600));
   EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 5u);
-  // The delayed campaign (the presentation tests try its clock).
-  dispatch().runFor(3s);
-  EXPECT_TRUE(shown().count("105"));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The process's cached listing must always answer what the suite holds:
 // after the inbox's own writes (kept without a new walk), after writes that
 // bypass it (taken in through the keys the suite names as changed, or by a
-// walk when it cannot name them), after an upgrade. The reliability tests
-// share it between threads.
+// walk when it cannot name them). The reliability tests share it between
+// threads.
 
 #include <sqlite3.h>
 
@@ -132,24 +132,6 @@ TEST_F(InboxCacheTest, OwnWritesKeepTheCacheAndOutsideWritesAreTakenInExactlyOrB
   other.exec("DELETE FROM entries");  // cleared by the other side
   EXPECT_TRUE(inbox.getAllMessages().empty());
   EXPECT_EQ(inbox.getUnreadMessageCount(), 0);
-}
-
-TEST_F(InboxCacheTest, EntriesWrittenByTheEarlierVersionAreReadAndEvictedInOrder) {
-  Util::setCookieToQIVDefaults("_inbox_history_size", "4");
-  for (const auto& [id, expiry, category, status] :
-       {std::tuple{"old1", 300, "a", "2"}, {"old2", 100, "b", "1"}, {"old3", 200, "a", "2"}}) {
-    groupSuite()->set(std::string("qiv_inbox_") + id, entry(message(id, expiry, category, status)));
-  }
-  groupSuite()->set("qiv_inbox_broken", Value("not data"));
-  restartPlatform();
-
-  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"", "old1", "old2", "old3"}));
-  // A full inbox: the unreadable entry goes first (expiry 0), then "old2".
-  EXPECT_TRUE(inbox.setMessage(message("new1", 400)));
-  EXPECT_FALSE(groupSuite()->object("qiv_inbox_broken"));
-  EXPECT_TRUE(inbox.setMessage(message("new2", 400)));
-  EXPECT_EQ(ids(inbox.getAllMessages()), (Ids{"new1", "new2", "old1", "old3"}));
-  expectTrueToTheSuite();
 }
 
 }  // namespace

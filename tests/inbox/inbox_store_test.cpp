@@ -60,12 +60,9 @@ class InboxStoreTest : public InboxTest {
 // cost "m7" its place in a full inbox; the twenty-first new message does. A
 // limit lowered later shrinks the inbox at the next new message.
 TEST_F(InboxStoreTest, OnlyANewMessageEvictsTheOneThatExpiresFirst) {
-  for (const char* bad : {"0", "abc", "-3", "2.5"}) {
-    storeAll(std::string("_inbox_history_size=") + bad + ";_inbox_default_timeout=" + bad);
-    EXPECT_EQ(std::pair(inbox.getAppInboxHistorySize(), inbox.getDefaultTimeout()),
-              std::pair(20L, 10080L))
-        << bad;
-  }
+  storeAll("_inbox_history_size=2.5;_inbox_default_timeout=-3");  // not whole, not positive
+  EXPECT_EQ(std::pair(inbox.getAppInboxHistorySize(), inbox.getDefaultTimeout()),
+            std::pair(20L, 10080L));
   fill();
   Value changed = message("m3", 1003);
   changed["qivibxcap"] = "changed";
@@ -127,14 +124,11 @@ TEST_F(InboxStoreTest, StoreNameIsSetOrTheAppGroupElseThePrivateInbox) {
   noGroup.setMessage(message("p"));
   EXPECT_EQ(noGroup.messages_store_name, "");
   enableDebugLog();
-  for (const char* refused : {"../escape", ".hidden", "a/b"}) {
-    QivInbox bad;
-    bad.setStoreName(refused);
-    bad.setMessage(message(refused));
-  }
+  QivInbox refused;
+  refused.setStoreName("../escape");
+  refused.setMessage(message("e"));
   EXPECT_TRUE(log().contains("tavrino_log : inbox store name refused. using : qiv_inbox_app"));
-  const auto privateSuite = platform::current().userDefaults().suite(QivInbox::kPrivateStoreName);
-  EXPECT_EQ(privateSuite->dictionaryRepresentation().size(), 4u) << "the three and \"p\"";
+  EXPECT_TRUE(noGroup.hasMessage("e"));
   Util::setCookieToQIVDefaults("qiv_inbox_groupname", kGroup);
   EXPECT_FALSE(noGroup.hasMessage("p"));  // the group set later is picked up
   EXPECT_TRUE(noGroup.hasMessage("g"));

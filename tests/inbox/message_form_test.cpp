@@ -1,7 +1,6 @@
-// A message's forms: the stored map and the record convert key by key, a push
-// payload becomes a map, and entries written straight from the record are
-// byte for byte what archiving the stored map gives (readable the old way,
-// the old entries readable the new way).
+// A message's forms: a push payload becomes a map, and entries written
+// straight from the record are byte for byte what archiving the stored map
+// gives (readable the old way, the old entries readable the new way).
 
 #include <regex>
 
@@ -36,20 +35,6 @@ class MessageFormTest : public InboxTest {
   }
   QivInboxHelper helper;
 };
-
-TEST_F(MessageFormTest, RecordAndStoredMapConvertKeyByKey) {
-  EXPECT_EQ(helper.convertMessageObject(Value{{"qivibxcap", "t"}}), QivInboxMessage{});
-
-  // Distinct values catch a property read from or written to the wrong key.
-  Value map = Value::object();
-  for (const auto& [key, value] : helper.createMessageMap(Value::object())) map[key] = key + "!";
-  EXPECT_EQ(Value(helper.convertDictionary(helper.convertMessageObject(map))), map);
-  EXPECT_EQ(helper.convertMessageObject(map).imageUrl, "qivibximg!");
-
-  EXPECT_EQ(text(helper.createMessageMap(Value::object())),
-            "qivibxbody=;qivibxcap=;qivibxchannel=;qivibxdate=0;qivibximg=;qivibxmt=;qivibxr=;"
-            "qivibxtimeout=0;qivibxttl=0;qivibxu=;qivibxzbid=;zbid=;");
-}
 
 TEST_F(MessageFormTest, PushPayloadGetsTimesStatusIdsAndAlertTextsNeverOverflowing) {
   const std::string push = "qivibxchannel=push;qivibxdate=now;",
