@@ -80,9 +80,10 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   setHostCallbacks("entered", "left");
   file("qiv_action_7", {{"add_lbl_1", {{"id", "70"}, {"di", "i"}, {"pt", "v"}, {"v", "z"}}}});
   storeAll("qiv_c_3=1 {ahead}");
-  run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg")));
+  run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg&qivcmmid=9&qivcmmtyp=2&"
+                             "bvw=1&_spid=4&_spidf=item")),
+      {{"item", "99"}});
 
-  EXPECT_TRUE(log().contains("tavrino_log : add_act called with : \nkey : id , value : 7"));
   // The filed label waiting for the action's event ran.
   EXPECT_EQ(storedAll("qiv_l_7 qiv_l_70"), "qiv_l_7=x " + at(3600) + " qiv_l_70=z " + at());
   EXPECT_EQ(HostScreen::calls, (Calls{"entered:7", "ran:7"}));
@@ -90,8 +91,9 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
 
   EXPECT_EQ(sent(testing::awaitRequestWith(dispatch(), service, "/t", "aid", "7"),
-                 "a di at aname zbid qivcmmid"),
-            "a=a di=i at=seg aname=Seg zbid=3:1 !qivcmmid");
+                 "a di at aname zbid qivcmmid qivsubstype qivcmmtyp qivcfrom _spid _spiid"),
+            "a=a di=i at=seg aname=Seg zbid=3:1 qivcmmid=9 qivsubstype=3 qivcmmtyp=2 "
+            "qivcfrom=bulkview _spid=4 _spiid=99");
 }
 
 TEST_F(ActionsTest, CountedActionsAndLabelsFireAtTheLimitWithinTheSlidingWindow) {

@@ -10,7 +10,6 @@
 #include "campaign/engine_test.hpp"
 #include "tavrino/async_task.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
-#include "tavrino/util/criteria.hpp"
 
 namespace tavrino {
 namespace {
@@ -70,10 +69,6 @@ TEST_F(CriteriaShowTest, CountingModesTheirLimitsAndMalformedCounters) {
                 "uservisitcount_8 usercount_11 visitcount_11 uservisitcount_11"),
       "usercount_7=2 usercount_8=1 visitcount_9=1 usercount_10=9223372036854775807 "
       "uservisitcount_7=3 uservisitcount_8=1 !usercount_11 !visitcount_11 !uservisitcount_11");
-  for (const char* line : {"per unique visitor show count.return.", "per visit show count.return.",
-                           "per unique visitor(1 per visit) show count.return."}) {
-    EXPECT_TRUE(log().contains(std::string("checking showing criteria .") + line)) << line;
-  }
 }
 
 // Hold-back markers need their switch; show once per page view compares with
@@ -88,7 +83,6 @@ TEST_F(CriteriaShowTest, HoldBackMarkersShowOncePerPageViewAndStalePageViews) {
       {"p", "7", {{"rafi", "1"}, {"zid", "z1"}}, false},
       {"p", "7", {{"rafs", "1"}, {"zid", "z2"}}, false},
       {"p", "7", {{"rafr", "1"}}, true},  // an empty marker holds nothing back
-      {"p", "7", {{"rafc", "true"}}, true},
       {"p", "1", a, true},
       {"p", "2", a, false},
       {"p", "3", {{"soo", "1"}, {"gn", "b"}}, true},
@@ -98,7 +92,6 @@ TEST_F(CriteriaShowTest, HoldBackMarkersShowOncePerPageViewAndStalePageViews) {
     EXPECT_EQ(check(uvp, zbid, "5", params), shown) << zbid << " " << params.dump();
   }
   EXPECT_EQ(storedAll("usercount_7 usercount_5"), "!usercount_7 !usercount_5");
-  EXPECT_TRUE(log().contains("show once per pageview. group name : a.return."));
 
   processState().incrementExecCounter();
   processState().incrementExecCounter();
@@ -107,16 +100,11 @@ TEST_F(CriteriaShowTest, HoldBackMarkersShowOncePerPageViewAndStalePageViews) {
     EXPECT_EQ(check("p", "7", "1", Value::object(), {{"_execcounter", counter}}), shown) << counter;
   }
   EXPECT_TRUE(log().contains("checkEvent execcount did not match"));
-  EXPECT_TRUE(check("p", "7", "1"));
 }
 
-// A too-deep campaign is refused alone; unreadable "pay" starts afresh; in
-// "buy" the host ran and removed
-// "ui_sb_0_1", so the refused entry's name meets the one left, kept in place.
+// A too-deep campaign is refused alone; unreadable "pay" starts afresh.
 TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   engine::fileCustomEventCampaign("ui_sb", {{"zbid", "0"}, {"evn", "qivo.custom.cart.add"}});
-  const Value kept = {{"ui_sb_1_2", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"old", "1"}}}};
-  Util::qivDefaults()->set("qivo.custom.events_buy", Value::binary(archiveDictionary(kept)));
   Util::qivDefaults()->set("qivo.custom.events_pay", Value::binary({0xff, 0x00, 0x13}));
   Value deep = "x";
   for (int i = 0; i < 300; ++i) deep = Value::array({deep});
@@ -126,8 +114,6 @@ TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
       {"ui_sb", {{"zbid", "3"}, {"evn", "qivo.custom.cart.add"}, {"deep", deep}}},
       {"add_lbl", {{"id", "4"}, {"evn", "qivo.custom.pay"}}},
       {"ui_sb", {{"zbid", "7"}, {"evn", "qivo.custom.cart.add"}}},
-      {"ui_sb", {{"zbid", "2"}, {"evn", "qivo.custom.buy"}, {"deep", deep}}},
-      {"add_act", {{"id", "9"}, {"ce", "qivo.custom.buy"}}},
   };
   const std::uint64_t before = Util::qivDefaults()->changeCount();
   engine::fileCustomEventCampaigns(answer);
@@ -143,10 +129,6 @@ TEST_F(CriteriaShowTest, CustomEventCampaignsAreFiledInOrderInOneTransaction) {
   EXPECT_EQ(count("custom event campaigns unreadable. starting afresh"), 1u);
   EXPECT_EQ(testing::filed("pay"),
             (Value{{"add_lbl_0_4", {{"id", "4"}, {"evn", "qivo.custom.pay"}}}}));
-  EXPECT_EQ(count("custom event campaign not filed. too deep : ui_sb_1_2"), 1u);
-  Value expected = kept;
-  expected["add_act_1_9"] = {{"id", "9"}, {"ce", "qivo.custom.buy"}};
-  EXPECT_EQ(testing::filed("buy"), expected);
 }
 
 class CriteriaShakeTest : public testing::ServiceTest {

@@ -6,7 +6,6 @@
 // badge activation waiting for the answer.
 
 #include "campaign/engine_test.hpp"
-#include "service/scenario.hpp"
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
@@ -21,7 +20,6 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using std::chrono::milliseconds;
 using testing::filed;
 using testing::kTestEpoch;
 
@@ -33,7 +31,7 @@ TEST_F(EngineE2ETest, LastPageViewOfATurnIsFetchedWithThePageAndTheVisitor) {
   auto product = std::make_shared<ui::ViewController>("ÜrünDetay");
   client->execute(view, {{"p", "First"}});
   client->execute(product, {{"a", "view"}, {"cuid", "m-1"}, {"_vto", "10"}, {"x", "1 2"}});
-  // The class name is sanitised; a name the host gives is kept.
+  // The class name is sanitised.
   const auto request = testing::awaitRequestWith(dispatch(), service, "/d", "p", "UrunDetay");
   // Both page views count, the first unfetched.
   testing::expectQuery(request, "a=view&ls=|&ps=/&s=1234&cuid=m-1&x=1 2&vc=1&pvc=2");
@@ -42,8 +40,6 @@ TEST_F(EngineE2ETest, LastPageViewOfATurnIsFetchedWithThePageAndTheVisitor) {
   waitUntil([] { return false; }, 200ms);
   EXPECT_EQ(service.requests("/d").size(), 1u);
   EXPECT_FALSE(log().contains("executeParameters execcount did not match"));
-  client->execute(product, {{"p", "Ürün"}});
-  testing::awaitRequestWith(dispatch(), service, "/d", "p", "Ürün");
 }
 
 TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
@@ -70,7 +66,6 @@ TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
   clock().advance(31min);
   ASSERT_TRUE(visit(""));
   EXPECT_EQ(Util::readDefault("_token_state"), "false");
-  EXPECT_TRUE(log().contains("token not set yet."));
 }
 
 // Inbox campaigns are filed with their lifetime, and dispatched too.
@@ -99,7 +94,6 @@ TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
   EXPECT_EQ(inbox.getMessage("77").timeoutDate, std::to_string(kTestEpoch + 600));
   EXPECT_FALSE(inbox.hasMessage("78"));
   EXPECT_FALSE(inbox.hasMessage("79"));
-  EXPECT_EQ(count("hasinboxmessage : write"), 1u);
   testing::awaitRequestWith(dispatch(), service, "/t", "aid", "3");  // the action reports itself
   auto& motion = dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
   EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
@@ -165,7 +159,7 @@ TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   // The slow answer of an earlier page view.
   auto delayed = service::Behavior::answering(
       200, R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "9"}}])");
-  delayed.delay = milliseconds(300);
+  delayed.delay = 300ms;
   delayed.times = 1;
   service.setBehavior("/d", delayed);
   client->execute(view, {{"p", "First"}});
@@ -263,9 +257,8 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   client->createEvent("add", shop, {{"basket", "1"}});
   Tavrino::activateListingBadge(
       shop, {{"qivlid", R"([{"i": "1", "p": "30"}, {"i": "2", "p": "7.5"}, {"i": "3"}])"}});
-  EXPECT_TRUE(log().contains("d response not ready"));
+  // 101, 102, 103 and 106, the filed banner the waiting event ran.
   ASSERT_TRUE(waitUntil([&] { return shown().size() == 4; })) << shown().size();
-  EXPECT_TRUE(shown().count("106")) << "the filed banner ran for the waiting event";
   // Once the answer is in, events run at once and nothing waits.
   client->createEvent("add", shop, {});
   Tavrino::activateListingBadge(shop, {});
@@ -286,21 +279,11 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   }
   EXPECT_EQ(badges, (std::vector<std::string>{"Now 25,00", "Now 2,50"}));
 
-  // Impressions: one report each, with the kind's pairs.
-  for (const char* zbid : {"102", "103", "104"}) {
-    EXPECT_EQ(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", zbid).queryValue("a"),
-              "v");
-  }
+  // Impressions: one each, reported with the kind's pairs (the banner tests
+  // try the pairs and the cookies of each kind).
+  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 5u);
   testing::expectQuery(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", "101"),
                        "a=w&qivcmmid=6&qivcmmdelay=0&s=1234");
-
-  // Cookies: impression per zone, the unique marker, show and repeat cookies.
-  const auto at = [&](std::int64_t seconds) {
-    return std::to_string(clock().epochSeconds() + seconds);
-  };
-  EXPECT_EQ(storedAll("qiv_i_1 qiv_z_101_1 qiv_s_1"),
-            "qiv_i_1=101 " + at(3600) + " qiv_z_101_1=I,V " + at(3600) + " qiv_s_1=101 " + at(600));
-  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 5u);
 }
 
 }  // namespace
