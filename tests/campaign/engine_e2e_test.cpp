@@ -2,7 +2,7 @@
 // answer's routing by kind, cookie instructions, inbox and custom-event
 // filing, malformed elements, stale answers, each banner's check at its own
 // turn; its campaigns on the host's screen (image pop-up, HTML pop-up, native
-// strip, badges) with their impressions reported and recorded; an event and a
+// strip, badges) with their impressions reported; an event and a
 // badge activation waiting for the answer.
 
 #include "campaign/engine_test.hpp"
