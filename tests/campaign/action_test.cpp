@@ -52,10 +52,8 @@ class ActionsTest : public testing::TrackingTest {
   }
   // A campaign whose "A" functions call the host screen's "ran".
   static Value withRunFunction(Value params) {
-    params["run"] = {{"functions", Value::array({{{"type", "A"},
-                                                  {"name", "ran"},
-                                                  {"class", "HostScreen"},
-                                                  {"param", Value::object()}}})}};
+    params["run"] = Value::parse(
+        R"({"functions": [{"type": "A", "name": "ran", "class": "HostScreen", "param": {}}]})");
     return params;
   }
   // A campaign map from "key=value&..." (all values text; a later key wins).
@@ -64,7 +62,6 @@ class ActionsTest : public testing::TrackingTest {
     for (const auto& [key, value] : testing::parseQuery(query)) map[key] = value;
     return map;
   }
-  static const Calls& hostCalls() { return HostScreen::calls; }
   void run(const Value& params, const StringMap& client_map = {}) {
     add_act().execute(params, "unused", screen, client_map);
   }
@@ -83,18 +80,20 @@ TEST_F(ActionsTest, EnteringRecordsReportsCallsTheHostAndRaisesTheEvent) {
   setHostCallbacks("entered", "left");
   file("qiv_action_7", {{"add_lbl_1", {{"id", "70"}, {"di", "i"}, {"pt", "v"}, {"v", "z"}}}});
   storeAll("qiv_c_3=1 {ahead}");
-  run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg")));
+  run(withRunFunction(fields("id=7&di=i&pt=v&v=x&lto=60&at=seg&n=Seg&qivcmmid=9&qivcmmtyp=2&"
+                             "bvw=1&_spid=4&_spidf=item")),
+      {{"item", "99"}});
 
-  EXPECT_TRUE(log().contains("tavrino_log : add_act called with : \nkey : id , value : 7"));
   // The filed label waiting for the action's event ran.
   EXPECT_EQ(storedAll("qiv_l_7 qiv_l_70"), "qiv_l_7=x " + at(3600) + " qiv_l_70=z " + at());
-  EXPECT_EQ(hostCalls(), (Calls{"entered:7", "ran:7"}));
+  EXPECT_EQ(HostScreen::calls, (Calls{"entered:7", "ran:7"}));
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_action_7"), 1u);
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
 
   EXPECT_EQ(sent(testing::awaitRequestWith(dispatch(), service, "/t", "aid", "7"),
-                 "a di at aname zbid qivcmmid"),
-            "a=a di=i at=seg aname=Seg zbid=3:1 !qivcmmid");
+                 "a di at aname zbid qivcmmid qivsubstype qivcmmtyp qivcfrom _spid _spiid"),
+            "a=a di=i at=seg aname=Seg zbid=3:1 qivcmmid=9 qivsubstype=3 qivcmmtyp=2 "
+            "qivcfrom=bulkview _spid=4 _spiid=99");
 }
 
 TEST_F(ActionsTest, CountedActionsAndLabelsFireAtTheLimitWithinTheSlidingWindow) {
@@ -107,7 +106,7 @@ TEST_F(ActionsTest, CountedActionsAndLabelsFireAtTheLimitWithinTheSlidingWindow)
     clock().advance(9min);
   }
   EXPECT_EQ(stepCount("request start. type is : action"), 1u);
-  EXPECT_EQ(hostCalls(), (Calls{"ran:5"}));  // no "_runa" when counted
+  EXPECT_EQ(HostScreen::calls, (Calls{"ran:5"}));  // no "_runa" when counted
 
   clock().advance(2min);  // 11 minutes since the last: the count lapses
   run(counted("id=5"));
@@ -164,7 +163,7 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   const Value leave = withRunFunction({{"id", "7"}, {"di", "d"}});
   run(leave);
   EXPECT_EQ(stepCount("request start. type is : action"), 0u);
-  EXPECT_EQ(hostCalls(), (Calls{"left:7"}));  // "_runar" always
+  EXPECT_EQ(HostScreen::calls, (Calls{"left:7"}));  // "_runar" always
 
   // Expired records vanish while the report is built; these have not.
   storeAll("qiv_l_7=x {ahead};qiv_l_70=x {ahead}");
@@ -177,7 +176,7 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   forced["ilcc"] = "1";
   run(forced);
   EXPECT_EQ(stepCount("request start. type is : action"), 2u);
-  EXPECT_EQ(hostCalls(), (Calls{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
+  EXPECT_EQ(HostScreen::calls, (Calls{"left:7", "left:7", "ran:7", "left:7", "ran:7"}));
   EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
 
   // Other directions and modes do nothing.
@@ -185,25 +184,6 @@ TEST_F(ActionsTest, LeavingRemovesTheRecordAndReportsOnlyWhenThereWasOne) {
   run(fields("id=7&di=i&pt=q"));
   EXPECT_FALSE(has("qiv_l_7"));
   EXPECT_EQ(stepCount("request start. type is : action"), 2u);
-}
-
-TEST_F(ActionsTest, ReportCarriesCampaignListsAndCommunicationFields) {
-  storeAll(
-      "qiv_lzbid=5 {ahead};qiv_lzbid_app=6:2 {ahead};qiv_lzbid_none=unexpiring;"
-      "qiv_i_1=11 {ahead};qiv_i_2=12 {ahead}");
-  run(fields("id=1&di=d&ilcc=1&lzbid=1&bvw=1&qivcmmid=9&qivcmmtyp=2&"
-             "qivcmmdelay=30&_spid=4&_spidf=item"),
-      {{"item", "99"}, {"a", "host"}});
-  // The host's "a" wins over the report's own.
-  testing::expectQuery(awaitRequest("/t"),
-                       "zbid=5:1,6:2&vzbid=11,12&qivcfrom=bulkview&qivcmmid=9&qivsubstype=3&"
-                       "qivcmmtyp=2&qivcmmdelay=30&_spid=4&_spiid=99&a=host");
-
-  run(fields("id=2&di=d&ilcc=1&qivcmmid=-3&qivcmmtyp=mail&_spid=x&_spidf=item"), {{"item", "99"}});
-  // No clicked campaigns; the fields that are not numbers are dropped.
-  EXPECT_EQ(
-      sent(awaitRequest("/t", 1), "zbid qivcmmid qivsubstype qivcmmtyp _spid _spiid qivcfrom"),
-      "zbid= !qivcmmid !qivsubstype !qivcmmtyp !_spid !_spiid !qivcfrom");
 }
 
 TEST_F(ActionsTest, DirectActionsAndLabelsUseTheHostsValuesAndAFreshScreen) {
@@ -214,7 +194,7 @@ TEST_F(ActionsTest, DirectActionsAndLabelsUseTheHostsValuesAndAFreshScreen) {
   // The last shown campaign knows the action.
   EXPECT_EQ(storedAll("qiv_l_8 qiv_z_5_1"), "qiv_l_8=val " + at(43200 * 60) + " qiv_z_5_1=AC8 0");
   // The view is a plain controller the host never registered: no call.
-  EXPECT_TRUE(hostCalls().empty());
+  EXPECT_TRUE(HostScreen::calls.empty());
   EXPECT_TRUE(log().contains("classname not found in package : UIViewController"));
   testing::expectQuery(awaitRequest("/t"), "page=home&aid=8&zbid=5:3");
 
@@ -226,31 +206,21 @@ TEST_F(ActionsTest, DirectActionsAndLabelsUseTheHostsValuesAndAFreshScreen) {
   awaitRequest("/t", 2);
 }
 
-// Labels run the campaign's functions but never the host's action callbacks.
+// Labels run the campaign's functions but never the host's action callbacks,
+// and remove only their own record.
 TEST_F(ActionsTest, LabelsAttachAndRemoveOnlyTheirOwnRecordAndNeverCallTheHost) {
   setHostCallbacks("entered", "left");
+  storeAll("qiv_l_1=v {ahead};qiv_l_12=v {ahead};eventcounter_1_PAGEVIEW=2 1");
   label(withRunFunction(fields("id=4&di=i&pt=v&v=vip&lto=10")));
-  EXPECT_TRUE(log().contains("tavrino_log : add_lbl called with : "));
-  EXPECT_EQ(stored("qiv_l_4"), "vip " + at(600));
+  label(fields("id=1&di=d"));
+  EXPECT_EQ(storedAll("qiv_l_4 qiv_l_1 qiv_l_12 eventcounter_1_PAGEVIEW"),
+            "qiv_l_4=vip " + at(600) + " !qiv_l_1 qiv_l_12=v " + at(3600) +
+                " eventcounter_1_PAGEVIEW=2 1");
   EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_4"), 1u);
   EXPECT_FALSE(Util::hasCookieWithPrefix("qiv_z_"));
-  testing::expectQuery(awaitRequest("/t"), "a=a&aid=4");
-
-  storeAll(
-      "qiv_l_1=v {ahead};qiv_l_12=v {ahead};qiv_l_100=v {ahead};eventcounter_1_PAGEVIEW=2 "
-      "1;qiv_l_5=");
-  label(fields("id=1&di=d"));
-  label(fields("id=5&di=d"));  // an empty record: nothing to remove
-  EXPECT_EQ(storedAll("qiv_l_1 qiv_l_12 qiv_l_100 eventcounter_1_PAGEVIEW qiv_l_5"),
-            "!qiv_l_1 qiv_l_12=v " + at(3600) + " qiv_l_100=v " + at(3600) +
-                " eventcounter_1_PAGEVIEW=2 1 qiv_l_5=");
-  EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_1"), 1u);
-  EXPECT_EQ(hostCalls(), (Calls{"ran:4"}));  // no "_runa", no "_runar"
-  EXPECT_EQ(awaitRequest("/t", 1).queryValue("di"), "d");
-  label({{"id", "5"}, {"di", "d"}, {"ilcc", 1}});
-  EXPECT_EQ(stepCount("request start. type is : label"), 3u);
-  EXPECT_EQ(stepCount("create custom event called. event name : qiv_label_5"), 1u);
-  awaitRequest("/t", 2);
+  EXPECT_EQ(HostScreen::calls, (Calls{"ran:4"}));  // no "_runa", no "_runar"
+  testing::expectQuery(testing::awaitRequestWith(dispatch(), service, "/t", "aid", "4"),
+                       "a=a&aid=4");
 }
 
 }  // namespace

@@ -94,29 +94,20 @@ class BadgePresentationTest : public testing::SdkTest {
 TEST_F(BadgePresentationTest, ImageUrlAndStartDelayFromTheCampaign) {
   // Port 9 on loopback refuses at once: nothing leaves the machine. "bdgai"
   // takes the last "sub" entry over "img"; no "http": "https:" goes in front.
-  show({{"bsc", "bdgai"},
-        {"img", "http://127.0.0.1:9/i.png"},
-        {"sub", R"([{"p": "127.0.0.1:9/a.png"}, {"p": "127.0.0.1:9/b.png"}])"}});
-  show({{"bsc", "img"}, {"img", "//127.0.0.1:9/c.png"}});
-  for (const char* url : {"https:127.0.0.1:9/b.png", "https://127.0.0.1:9/c.png"}) {
-    EXPECT_TRUE(log().contains(std::string("downloadImage url : ") + url)) << url;
-  }
-  log().clear();
+  show({{"bsc", "bdgai"}, {"img", "x"}, {"sub", R"([{"p": "a"}, {"p": "127.0.0.1:9/b.png"}])"}});
+  EXPECT_TRUE(log().contains("downloadImage url : https:127.0.0.1:9/b.png"));
   show({{"bsc", 3}, {"img", "x"}});
   EXPECT_TRUE(log().contains("ui_sb setParameters bsc is not a text.return."));
 
+  log().clear();
   show({{"bsc", "img"}, {"stde", "3"}});
   dispatch().runFor(2999ms);
   EXPECT_FALSE(log().contains("downloadImage called."));
   dispatch().runFor(1ms);
   EXPECT_TRUE(log().contains("imageSet called."));
   // No whole number of at least 0: at once, with a log line.
-  for (const char* stde : {"0", "abc", "1.5", "-2", "99999999999999999999"}) {
-    log().clear();
-    show({{"bsc", "img"}, {"stde", stde}});
-    EXPECT_TRUE(log().contains("imageSet called.")) << stde;
-  }
-  EXPECT_TRUE(log().contains("ui_sb start delay is not a whole number : 99999999999999999999"));
+  show({{"bsc", "img"}, {"stde", "-2"}});
+  EXPECT_TRUE(log().contains("ui_sb start delay is not a whole number : -2"));
 }
 
 TEST_F(BadgePresentationTest, BadgesLandOnTheListedItemViewsAndTheHostHearsOfThem) {

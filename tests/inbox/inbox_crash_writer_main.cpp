@@ -29,10 +29,7 @@ void report(char what, long i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s DATA_DIR STORE_NAME PREFIX\n", argv[0]);
-    return 2;
-  }
+  if (argc != 4) return 2;  // see the usage above
   using namespace tavrino;
   platform::install(platform::makeLinuxPlatform({.dataDirectory = argv[1], .clock = nullptr}));
   const std::string prefix = std::string(argv[3]) + "_";

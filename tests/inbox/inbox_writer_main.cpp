@@ -14,11 +14,7 @@
 #include "tavrino/platform/linux.hpp"
 
 int main(int argc, char** argv) {
-  if (argc != 7) {
-    std::fprintf(stderr, "usage: %s DATA_DIR STORE_NAME ID_PREFIX COUNT FIRST_TIMEOUT STEP\n",
-                 argv[0]);
-    return 2;
-  }
+  if (argc != 7) return 2;  // see the usage above
   using namespace tavrino;
   platform::install(platform::makeLinuxPlatform({.dataDirectory = argv[1], .clock = nullptr}));
   const std::string prefix = argv[3];
