@@ -83,15 +83,5 @@ TEST_F(DispatchTest, OtherThreadsPostBackAndStopTheLoop) {
   EXPECT_EQ(ran, 1);
 }
 
-TEST(DispatchSystemClockTest, DelayedWorkWaitsForRealTime) {
-  LinuxDispatch dispatch(std::make_shared<SystemClock>(), 1);
-  bool fired = false;
-  dispatch.mainAsyncAfter(30ms, [&] { fired = true; });
-  dispatch.runUntilIdle();
-  EXPECT_FALSE(fired);
-  dispatch.runFor(100ms);  // returns at the end of the span, after the work ran
-  EXPECT_TRUE(fired);
-}
-
 }  // namespace
 }  // namespace tavrino::platform

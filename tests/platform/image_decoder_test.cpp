@@ -164,10 +164,8 @@ TEST_F(LinuxImageDecoderTest, RefusalsNameTheirReason) {
 TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   // Cut in the header, in the pixels, and just before the end.
   using Cut = std::pair<const char*, std::size_t>;  // name, bytes a decoder need not read
-  for (const auto& [name, trailer] :
-       {Cut{"sample.png", 12}, Cut{"palette.png", 12}, Cut{"gray16_interlaced.png", 12},
-        Cut{"sample.jpg", 0}, Cut{"gray_progressive.jpg", 0}, Cut{"sample.gif", 1},
-        Cut{"interlaced.gif", 1}}) {
+  for (const auto& [name, trailer] : {Cut{"gray16_interlaced.png", 12},
+                                      Cut{"gray_progressive.jpg", 0}, Cut{"interlaced.gif", 1}}) {
     const Data whole = testImage(name);
     for (std::size_t length : {std::size_t{20}, whole.size() / 2, whole.size() - trailer - 1})
       EXPECT_FALSE(decoder.decode(Data(whole.begin(), whole.begin() + length))) << name << length;
@@ -178,21 +176,6 @@ TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   Data gif = testImage("sample.gif");
   gif[10] &= 0x7f;  // drop the colour table flag: no colours for the frame
   EXPECT_FALSE(decoder.decode(gif));
-}
-
-class PlatformImageDecoderTest : public testing::SdkTest {};
-
-// A host may bring its own decoder.
-TEST_F(PlatformImageDecoderTest, TheLinuxPlatformDecodesThroughItsSeam) {
-  struct Refusing final : ImageDecoder {
-    ImageDecoding decode(const Data&) override { return {std::nullopt, "refused"}; }
-  };
-  EXPECT_TRUE(current().imageDecoder().decode(testImage("sample.gif")));
-  LinuxPlatformOptions options;
-  options.dataDirectory = dataDirectory() / "other";
-  options.imageDecoder = std::make_shared<Refusing>();
-  EXPECT_EQ(makeLinuxPlatform(options)->imageDecoder().decode(testImage("sample.png")).failure,
-            "refused");
 }
 
 }  // namespace
