@@ -5,7 +5,6 @@
 namespace tavrino {
 namespace {
 
-using testing::TreeMirror;
 using ui::NavigationController;
 using ui::Rect;
 using ui::TabBarController;
@@ -22,51 +21,6 @@ class ViewTreeTest : public testing::SdkTest {
   std::shared_ptr<Window> window = Window::make(Rect::make(0, 0, 375, 812));
   std::shared_ptr<ViewController> screen = std::make_shared<ViewController>("HomeScreen");
 };
-
-TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
-  auto a = View::make(), b = View::make();
-  screen->view()->addSubview(a);
-  a->addSubview(View::make());
-  auto mirror = std::make_shared<TreeMirror>(*window);
-  window->setTreeObserver(mirror);  // installed late: sees what is there
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-
-  screen->view()->addSubview(b);
-  b->addSubview(a);  // a moves with its child
-  b->insertSubview(View::make(), 0);
-  b->bringSubviewToFront(b->subviews().front());
-  a->setFrame(Rect::make(1, 2, 3, 4));
-  a->setHidden(true);
-  b->setAlpha(0.5);
-  a->setAccessibilityIdentifier("row");
-  b->setRestorationIdentifier("list");
-  b->setBackgroundColor(ui::Color{1, 0, 0, 1});
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  EXPECT_EQ(mirror->unknownChanges, 0);
-
-  // Outside the window nothing is reported; the reattached subtree is
-  // reported as it is then.
-  const auto told = mirror->events.size();
-  b->removeFromSuperview();
-  a->setFrame(Rect::make(9, 9, 9, 9));
-  a->addSubview(View::make());
-  EXPECT_EQ(mirror->events.size(), told + 1);
-  screen->view()->addSubview(b);
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-
-  // A new root controller replaces the old screen's tree.
-  window->setRootViewController(std::make_shared<ViewController>("Other"));
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  EXPECT_FALSE(mirror->views.contains(a->identity()));
-  EXPECT_EQ(window->subviews().front()->frame(), window->bounds());
-
-  // A throwing observer neither escapes nor breaks the tree.
-  enableDebugLog();
-  mirror->throwOnAttach = true;
-  EXPECT_NO_THROW(window->subviews().front()->addSubview(a));
-  EXPECT_EQ(a->window(), window);
-  EXPECT_TRUE(log().contains("tree observer failed : widget toolkit refused"));
-}
 
 TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
   auto parent = View::make(), child = View::make(), grandchild = View::make();
@@ -159,6 +113,10 @@ TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   EXPECT_EQ(one->parent(), nullptr);
   EXPECT_EQ(two->view()->superview(), nullptr);
   EXPECT_EQ(tabs->view()->subviews(), std::vector{three->view()});
+  // A new root controller replaces the old one's tree.
+  window->setRootViewController(tabs);
+  EXPECT_EQ(std::pair(nav->view()->window(), mirror->views),
+            std::pair(std::shared_ptr<Window>(), testing::TreeMirror::expected(*window)));
 }
 
 }  // namespace

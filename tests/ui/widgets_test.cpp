@@ -52,6 +52,12 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
   auto spare = View::make();
   window->addSubview(spare);
   const std::vector<std::function<void()>> changes{
+      [&] { overlay->setFrame(Rect::make(1, 2, 3, 4)); },
+      [&] { overlay->setHidden(true); },
+      [&] { overlay->setAlpha(0.5); },
+      [&] { overlay->setAccessibilityIdentifier("row"); },
+      [&] { overlay->setRestorationIdentifier("list"); },
+      [&] { overlay->setBackgroundColor(white); },
       [&] { overlay->setBorderColor(white); },
       [&] { overlay->setBorderWidth(2); },
       [&] { overlay->setCornerRadius(3); },
@@ -60,6 +66,8 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
       [&] { overlay->setUserInteractionEnabled(false); },
       [&] { overlay->addGestureRecognizer(ui::TapGestureRecognizer::make()); },
       [&] { overlay->removeGestureRecognizer(overlay->gestureRecognizers().front()); },
+      [&] { overlay->insertSubview(View::make(), 0); },
+      [&] { overlay->bringSubviewToFront(overlay->subviews()[0]); },
       [&] { overlay->addSubview(overlay->subviews()[0]); },  // to the front of its own list
       [&] { spare->addSubview(overlay->subviews()[0]); },    // to another parent
       [&] { button->setTitle("OK"); },
@@ -90,8 +98,23 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
     EXPECT_NE(TreeMirror::expected(*window), before);  // the change is visible
     expectMirrored();
   }
-  EXPECT_EQ(std::pair(overlay->subviews().size(), spare->subviews().size()), std::pair(5ul, 1ul));
+  EXPECT_EQ(std::pair(overlay->subviews().size(), spare->subviews().size()), std::pair(6ul, 1ul));
   EXPECT_EQ(mirror->unknownChanges, 0);
+
+  // A subtree taken out is not reported on until it is put back, as it is then.
+  const auto told = mirror->events.size();
+  spare->removeFromSuperview();
+  spare->subviews()[0]->setFrame(Rect::make(9, 9, 9, 9));
+  spare->addSubview(View::make());
+  EXPECT_EQ(mirror->events.size(), told + 1);
+  window->addSubview(spare);
+  expectMirrored();
+  // A throwing observer neither escapes nor breaks the tree.
+  enableDebugLog();
+  mirror->throwOnAttach = true;
+  EXPECT_NO_THROW(overlay->addSubview(spare));
+  EXPECT_EQ(spare->window(), window);
+  EXPECT_TRUE(log().contains("tree observer failed : widget toolkit refused"));
 }
 
 struct Closer {
