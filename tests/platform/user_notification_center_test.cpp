@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 
-#include "desktop_session/temp_dir.hpp"
 #include "tavrino/platform/linux_system_info.hpp"
 #include "tavrino/platform/linux_user_notification_center.hpp"
 
@@ -11,7 +9,6 @@ namespace tavrino::platform {
 namespace {
 
 namespace option = authorization_option;
-using namespace std::string_literals;
 
 class UserNotificationCenterTest : public ::testing::Test, public UserNotificationCenterDelegate {
  protected:
@@ -56,10 +53,6 @@ TEST_F(UserNotificationCenterTest, FirstAnswerIsKeptAndSharedWithTheApplication)
   EXPECT_TRUE(ask(option::alert));
   EXPECT_EQ(application->notificationSettings(), granted);
   EXPECT_EQ(center.requestedAuthorizationOptions(), (std::vector<AuthorizationOptions>{7, 4}));
-  std::optional<NotificationSettings> reported;
-  center.getNotificationSettings([&](NotificationSettings s) { reported = s; });
-  drain();
-  EXPECT_EQ(reported, granted);
 }
 
 // Requests replace their namesakes; the delegate is held weakly.
@@ -79,19 +72,6 @@ TEST_F(UserNotificationCenterTest, NamesakesAreReplacedAndTheDelegateIsHeldWeakl
   EXPECT_EQ(actions, (std::vector<std::string>{"b2", "done"}));
   self.reset();
   EXPECT_FALSE(center.presentToDelegate({}, [](PresentationOptions) {}));
-}
-
-TEST(NotificationAttachmentTest, NeedsAnExistingFileByAbsolutePathOrFileUrl) {
-  tavrino::testing::TempDir dir;
-  const auto file = dir.path() / "qiv_img_77.jpg";
-  std::ofstream(file) << "jpeg";
-  EXPECT_EQ(NotificationAttachment::make("x", "file://" + file.string())->url, file.string());
-  // Missing, relative, a directory: refused with a reason.
-  for (const auto& path :
-       {(dir.path() / "none.jpg").string(), "qiv_img_77.jpg"s, dir.path().string()}) {
-    std::string error;
-    EXPECT_TRUE(!NotificationAttachment::make("x", path, {}, &error) && !error.empty()) << path;
-  }
 }
 
 TEST(SystemVersionTest, ComparesMajorThenMinor) {
