@@ -43,7 +43,6 @@ TEST_F(DispatchTest, MainQueueRunsInDueOrderAndFifoAmongEqualTimes) {
   dispatch.runFor(1s);  // fast-forwards the manual clock
   EXPECT_EQ(order.back(), 4);
   EXPECT_EQ(clock->now(), std::chrono::seconds(1'700'000'000) + 1010ms);
-  EXPECT_TRUE(cancelled->isCancelled());
 }
 
 TEST_F(DispatchTest, RepeatingTimerFiresEachIntervalCollapsesMissedFiresAndStops) {

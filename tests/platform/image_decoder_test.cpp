@@ -7,8 +7,6 @@
 namespace tavrino::platform {
 namespace {
 
-using namespace std::string_view_literals;
-
 Data bytesOf(std::string_view text) {
   return Data(text.begin(), text.end());
 }
@@ -135,10 +133,6 @@ TEST_F(LinuxImageDecoderTest, EveryLayoutComesOutAsRgba) {
 // A bomb's size is refused from its header: the reason names the size, not
 // the pixel data that is missing behind it.
 TEST_F(LinuxImageDecoderTest, RefusalsNameTheirReason) {
-  for (std::string_view prefix :
-       {""sv, "\x89PNG"sv, "GIF8"sv, "\xff\xd8"sv, "RIFF\x10\0\0\0WEBPVP8 "sv,
-        "<svg xmlns='http://www.w3.org/2000/svg'/>"sv})
-    EXPECT_FALSE(decoder.decode(bytesOf(prefix))) << prefix;
   std::vector<std::string> failures;
   for (const char* name :
        {"not_an_image.png", "bomb.png", "bomb_area.png", "bomb.jpg", "bomb.gif", "bomb_frame.gif"})

@@ -54,11 +54,6 @@ TEST_F(NotificationCenterTest, DeliversOnTheMainLoopInOrderToObserversStillThere
   EXPECT_EQ(seen, (std::vector<std::string>{"failing", keyboard + " 500", "v", "bg main"}));
   EXPECT_FALSE(victim.isActive());
 
-  // User info of the wrong type reads as absent.
-  const Notification n{"k", {{std::string(keyboardFrameEndUserInfoKey), std::string("0 0 1 1")}}};
-  EXPECT_FALSE(n.rect(keyboardFrameEndUserInfoKey) || n.number(keyboardFrameEndUserInfoKey) ||
-               n.rect("missing"));
-
   // An observation may outlive the platform; its queued deliveries go with it.
   center().post({"v", {}});
   restartPlatform();
