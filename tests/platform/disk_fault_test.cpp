@@ -80,7 +80,6 @@ TEST(DiskFaults, FullDiskFailsTheWriteAndKeepsEverythingElse) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &fileSize), 0);
     CapturingLog log;
     auto suite = makeSqliteUserDefaults(dir.path(), log)->suite(kSuite);
-    EXPECT_TRUE(suite->isPersistent());
     suite->set("small", 1);
     suite->set("big", big);
     EXPECT_TRUE(log.contains("write failed") || log.contains("commit failed"));

@@ -71,9 +71,10 @@ TEST(LinuxFontsWithoutFilesTest, MissingOrCorruptFilesEstimateHalfTheSizePerChar
   std::ofstream(corrupt.path() / "DejaVuSans.ttf") << "not a font";
   for (const auto* dir : {&empty, &corrupt}) {
     LinuxFonts fonts({dir->path()});
-    EXPECT_TRUE(fonts.hasFamily("Helvetica Neue"));
-    EXPECT_DOUBLE_EQ(fonts.textWidth("ab\u00e9", Font{"Helvetica Neue", 10}), 15);
-    EXPECT_DOUBLE_EQ(fonts.metrics(Font{"Helvetica Neue", 10}).lineHeight, 12);
+    const Font font{"Helvetica Neue", 10};
+    EXPECT_EQ(std::tuple(fonts.hasFamily(font.family), fonts.textWidth("ab\u00e9", font),
+                         fonts.metrics(font).lineHeight),
+              std::tuple(true, 15.0, 12.0));
   }
   EXPECT_TRUE(LinuxFonts({empty.path()}).fileFor("Helvetica Neue").empty());
 }

@@ -1,4 +1,3 @@
-#include "support/sdk_test.hpp"
 #include "tavrino/ui/window.hpp"
 #include "ui/tree_mirror.hpp"
 
@@ -6,39 +5,20 @@ namespace tavrino {
 namespace {
 
 using ui::NavigationController;
-using ui::Rect;
 using ui::TabBarController;
 using ui::View;
 using ui::ViewController;
-using ui::Window;
 
-class ViewTreeTest : public testing::SdkTest {
- protected:
-  void SetUp() override {
-    SdkTest::SetUp();
-    window->setRootViewController(screen);
-  }
-  std::shared_ptr<Window> window = Window::make(Rect::make(0, 0, 375, 812));
-  std::shared_ptr<ViewController> screen = std::make_shared<ViewController>("HomeScreen");
-};
-
-TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
+// (Leaks through cycles: the sanitizer run.)
+TEST(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
   auto parent = View::make(), child = View::make(), grandchild = View::make();
   parent->addSubview(child);
   child->addSubview(grandchild);
   child->addSubview(parent);  // under its own descendant: refused
   grandchild->addSubview(grandchild);
   EXPECT_TRUE(parent->superview() == nullptr && grandchild->subviews().empty());
-
-  std::weak_ptr<View> watched = grandchild;
-  grandchild.reset();
   parent.reset();  // the tree goes with its root
   EXPECT_EQ(child->superview(), nullptr);
-  window->addSubview(std::exchange(child, nullptr));
-  std::weak_ptr<Window> watchedWindow = window;
-  window.reset();
-  screen.reset();
-  EXPECT_TRUE(watched.expired() && watchedWindow.expired());
 }
 
 std::shared_ptr<ViewController> controller(const char* name) {
@@ -65,13 +45,6 @@ TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   EXPECT_TRUE(b->children().empty());
   e->dismiss();  // a presented controller asks its presenter
   EXPECT_EQ(d->presentedViewController(), nullptr);
-
-  std::weak_ptr<ViewController> watched = e;
-  d->present(e);
-  e.reset();
-  d.reset();
-  a.reset();
-  EXPECT_TRUE(watched.expired());
 }
 
 // The stack and the tabs show exactly one screen, and the mirror follows.
@@ -116,7 +89,7 @@ TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   // A new root controller replaces the old one's tree.
   window->setRootViewController(tabs);
   EXPECT_EQ(std::pair(nav->view()->window(), mirror->views),
-            std::pair(std::shared_ptr<Window>(), testing::TreeMirror::expected(*window)));
+            std::pair(std::shared_ptr<ui::Window>(), testing::TreeMirror::expected(*window)));
 }
 
 }  // namespace
