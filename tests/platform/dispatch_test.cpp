@@ -69,8 +69,7 @@ TEST_F(DispatchTest, OtherThreadsPostBackAndStopTheLoop) {
     ranOnMain = dispatch.isMainThread();
     dispatch.mainAsync([&] { back = dispatch.isMainThread(); });
   });
-  EXPECT_TRUE(dispatch.runUntil([&] { return back.load(); }, 5s));
-  EXPECT_FALSE(ranOnMain);
+  EXPECT_TRUE(dispatch.runUntil([&] { return back.load(); }, 5s) && !ranOnMain);
 
   std::atomic<int> ran{0};
   std::thread other([&] {

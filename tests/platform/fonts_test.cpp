@@ -24,11 +24,10 @@ class LinuxFontsTest : public ::testing::Test {
 
 TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
   std::vector<std::string> files;
-  for (std::string_view family : {"Helvetica Neue"sv, Font::systemFamily, "HelveticaNeue-Bold"sv,
-                                  "Arial BoldMT"sv, "Times New Roman"sv, "Courier"sv})
+  for (std::string_view family :
+       {Font::systemFamily, "HelveticaNeue-Bold"sv, "Times New Roman"sv, "Courier"sv})
     files.push_back(fonts.fileFor(family).filename());
-  EXPECT_EQ(files, (std::vector<std::string>{"DejaVuSans.ttf", "DejaVuSans.ttf",
-                                             "DejaVuSans-Bold.ttf", "DejaVuSans-Bold.ttf",
+  EXPECT_EQ(files, (std::vector<std::string>{"DejaVuSans.ttf", "DejaVuSans-Bold.ttf",
                                              "DejaVuSerif.ttf", "DejaVuSansMono.ttf"}));
   // A name that only begins like a known family is not that family.
   EXPECT_TRUE(fonts.hasFamily("helvetica neue") &&
@@ -76,7 +75,6 @@ TEST(LinuxFontsWithoutFilesTest, MissingOrCorruptFilesEstimateHalfTheSizePerChar
                          fonts.metrics(font).lineHeight),
               std::tuple(true, 15.0, 12.0));
   }
-  EXPECT_TRUE(LinuxFonts({empty.path()}).fileFor("Helvetica Neue").empty());
 }
 
 }  // namespace

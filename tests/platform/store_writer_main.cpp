@@ -39,10 +39,9 @@ int main(int argc, char** argv) {
   auto defaults = tavrino::platform::makeSqliteUserDefaults(argv[1], log);
   auto suite = defaults->suite(argv[2]);
   const std::string command = argv[3], key = argv[4], argument = argc > 5 ? argv[5] : "";
-  const int count = std::atoi(argument.c_str());
   bool ok = true;
   if (command == "keys") {
-    for (int i = 0; i < count; ++i) suite->set(key + std::to_string(i), i);
+    for (int i = 0; i < std::atoi(argument.c_str()); ++i) suite->set(key + std::to_string(i), i);
   } else if (command == "set") {
     suite->set(key, argument);
   } else if (command == "remove") {

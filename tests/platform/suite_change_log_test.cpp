@@ -18,7 +18,6 @@ namespace {
 
 using testing::RawSuiteFile;
 using testing::runStoreWriter;
-using testing::runStoreWriters;
 using Changes = std::map<std::string, std::optional<Value>>;
 
 class SuiteChangeLogTest : public testing::SuiteTest {
@@ -256,8 +255,8 @@ TEST_F(SuiteChangeLogTest, ReadsRacingAnotherConnectionNeverMissACommitNorGoBack
 // loses another's writes. (Transactions across processes start from the
 // others' last state: CookieConcurrencyTest.EveryIncrementCounts.)
 TEST_F(SuiteChangeLogTest, ConcurrentProcessesCreatingTheFileLoseNothing) {
-  EXPECT_EQ(runStoreWriters(dir_.path(), kSuite,
-                            {"keys a 300", "keys b 300", "keys c 300", "keys d 300"}),
+  EXPECT_EQ(testing::runStoreWriters(dir_.path(), kSuite,
+                                     {"keys a 300", "keys b 300", "keys c 300", "keys d 300"}),
             (std::vector<int>{0, 0, 0, 0}));
   std::map<std::string, Value> expected;
   for (int i = 0; i < 300; ++i)

