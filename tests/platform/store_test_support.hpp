@@ -33,8 +33,6 @@ class RawSuiteFile {
     sqlite3_busy_timeout(db_, 5000);
   }
   ~RawSuiteFile() { sqlite3_close(db_); }
-  RawSuiteFile(const RawSuiteFile&) = delete;
-  RawSuiteFile& operator=(const RawSuiteFile&) = delete;
 
   // Runs each statement of sql; returns the first column of the last row
   // they gave, as text.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <set>
 
 #include "service/service.hpp"
 #include "support/sdk_test.hpp"
@@ -23,14 +22,14 @@ struct Outcome {
   std::optional<URLError> error;
   std::thread::id thread;
 
-  std::string text() const { return data ? std::string(data->begin(), data->end()) : ""; }
   // The whole outcome: a time-out's description, "failed", or the status and
   // the body ("-" when absent); "+answer" when an error came with one.
   std::string summary() const {
     if (error)
       return (error->code == CURLE_OPERATION_TIMEDOUT ? error->localizedDescription : "failed") +
              (data || response ? "+answer" : "");
-    return std::to_string(response->statusCode) + " " + (data ? text() : "-");
+    return std::to_string(response->statusCode) + " " +
+           (data ? std::string(data->begin(), data->end()) : "-");
   }
 };
 
@@ -113,32 +112,19 @@ TEST_F(URLSessionTest, RequestsArriveAsSentOverOneConnection) {
                                       "HEAD /t? ", "GET /t?&a=2 "}));
 }
 
-// Any status is an answer; a time-out, a trickle, a dropped connection or an
-// oversized body is an error. Of two at once, the shorter time-out ends its
-// own request only. (Binary bodies arrive whole: the PNG in ContentsOf...)
+// Any status is an answer; a time-out or an oversized body is an error. Of
+// two at once, the shorter time-out ends its own request only. (Trickles and
+// dropped connections at the SDK's level: NetworkFaultTest.)
 TEST_F(URLSessionTest, AnyStatusIsAnAnswerButTimeOutsAndBrokenTransfersAreErrors) {
-  auto drip = Behavior::failing(Failure::slowDrip);
-  drip.dripInterval = 300ms;
-  for (const auto& [path, behavior] : std::vector<std::pair<std::string, Behavior>>{
-           {"/t", Behavior::answering(204, "")},
-           {"/u", Behavior::failing(Failure::status500)},
-           {"/d", Behavior::delayed(1500ms)},
-           {"/cmpdata", drip},
-           {"/drop", Behavior::failing(Failure::dropConnection)},
-           {"/huge", Behavior::failing(Failure::hugeBody)}})
-    service_.setBehavior(path, behavior);
+  service_.setBehavior("/u", Behavior::failing(Failure::status500));
+  service_.setBehavior("/d", Behavior::delayed(1500ms));
+  service_.setBehavior("/huge", Behavior::failing(Failure::hugeBody));
   auto shortWait = start(requestTo(base_ + "d?&w=short", 500ms));
   auto longWait = start(requestTo(base_ + "d?&w=long", 3s));
-  std::vector<std::string> outcomes{shortWait.get().summary(), longWait.get().summary()};
-  for (const auto& [target, timeout] : {std::pair("t?", 10000ms),
-                                        {"u?", 10000ms},
-                                        {"cmpdata?", 500ms},
-                                        {"drop?", 10000ms},
-                                        {"huge?", 10000ms}})
-    outcomes.push_back(fetch(requestTo(base_ + target, timeout)).summary());
-  const std::string timedOut = curl_easy_strerror(CURLE_OPERATION_TIMEDOUT);
-  EXPECT_EQ(outcomes, (std::vector<std::string>{timedOut, "200 []", "204 -", "500 -", timedOut,
-                                                "failed", "failed"}));
+  const std::vector<std::string> outcomes{shortWait.get().summary(), longWait.get().summary(),
+                                          get("u?").summary(), get("huge?").summary()};
+  EXPECT_EQ(outcomes, (std::vector<std::string>{curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
+                                                "200 []", "500 -", "failed"}));
 }
 
 TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
@@ -148,7 +134,6 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
   refused[1].headers = {{"X-A", "1\r\nX-Injected: 1"}};
   refused[2].headers = {{"Bad Name", "1"}};
   refused[3].method = "GET /x HTTP/1.1\r\n";
-  refused.push_back(requestTo("not a url"));
   for (const auto& request : refused) {
     const Outcome outcome = fetch(request);
     EXPECT_TRUE(outcome.summary() == "failed" && outcome.thread != std::this_thread::get_id());
@@ -156,53 +141,26 @@ TEST_F(URLSessionTest, RefusesWhatCannotBeSentSafely) {
   EXPECT_EQ(fetch(requestTo("ftp://127.0.0.1:1/x")).error->code, CURLE_UNSUPPORTED_PROTOCOL);
   EXPECT_TRUE(service_.requests().empty());
 
-  // formsURL: only for absolute URLs with a host.
-  // Any scheme counts; a non-ASCII host is left to the resolver; curl reads
-  // "http:///x" as the host "x".
-  // Near the edges of the quick check that spares common URLs the parser, the
-  // answer is the parser's: the quick check never accepts what it refuses.
-  for (const char* text : {"http://example.com/x?a=1&b=%20", "https://h", "http://[::1]:8080/",
-                           "myapp://deep/link", "http://b\u00fccher.example/", "http:///x",
-                           "http://h:0/", "http://h:/", "http://h:65535", "http://-", "http://h#f",
-                           "http:/h", "HTTP://h", "https://a_b.c?q", "http://h@i", "http://%41"})
+  // formsURL: only for absolute URLs with a host, of any scheme; a control
+  // character or a space anywhere is refused, any other byte accepted. The
+  // quick check that spares common URLs the parser never accepts what the
+  // parser refuses.
+  for (const char* text : {"http://example.com/x?a=1&b=%20", "http://[::1]:8080/",
+                           "myapp://deep/link", "http://h:65535", "http://example.com/\x80\xff~!"})
     EXPECT_TRUE(session_->formsURL(text)) << text;
-  for (const char* text : {"", "relative/x", "/abs/path", "//host/x", "mailto:a@b.c",
-                           "file:///etc/passwd", "http://h:99999/", " http://h/", "http://h:65536",
-                           "http://h:123456", "http://h:8x", "http://[::1"})
+  for (const char* text : {"", "relative/x", "file:///etc/passwd", "http://h:65536", "http://h:8x",
+                           "http://exa\x7fmple.com/", "http://example.com/a b", "http://h/\n"})
     EXPECT_FALSE(session_->formsURL(text)) << text;
-  // A control character or a space anywhere is refused, and any other byte
-  // in the path and query accepted.
-  const std::string plain = "http://example.com/path?query=value&other=1";
-  const auto formsWith = [&](std::size_t at, char c) {
-    return session_->formsURL(std::string(plain).insert(at, 1, c));
-  };
-  for (std::size_t at = 8; at <= plain.size(); ++at) {
-    for (char c : {'\0', '\t', '\n', '\r', '\x1f', ' ', '\x7f'})
-      EXPECT_FALSE(formsWith(at, c)) << at << " " << int(c);
-    if (at <= plain.find('/', 8)) continue;
-    for (char c : {'\x21', '\x7e', '\x80', '\xff'})
-      EXPECT_TRUE(formsWith(at, c)) << at << " " << int(c);
-  }
 }
 
-TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOutUntilAborted) {
+// (Aborted at shutdown: NetworkFaultTest.AWholeAnswerIsAppliedWholeAndShutdownDoesNotWait...)
+TEST_F(URLSessionTest, ContentsOfLoadsBlockingWithinItsTimeOut) {
   service_.setBehavior("/t", Behavior::answering(200, ""));
   service_.setBehavior("/d", Behavior::delayed(2s));
   EXPECT_EQ(session_->contentsOf(base_ + "img/a.png", 5s), bytes(service::builtInImage()));
   EXPECT_EQ(session_->contentsOf(base_ + "t?", 5s), Data());
-  for (const std::string& url : {base_ + "missing", "ftp://127.0.0.1/x"s, "no url"s})
-    EXPECT_FALSE(session_->contentsOf(url, 5s)) << url;
+  EXPECT_FALSE(session_->contentsOf(base_ + "missing", 5s));
   EXPECT_FALSE(session_->contentsOf(base_ + "d?", 200ms));
-
-  // A blocking load on a hung server ends soon once loads are aborted.
-  service_.setBehavior("/cmpdata", Behavior::failing(Failure::hang));
-  auto load =
-      std::async(std::launch::async, [&] { return session_->contentsOf(base_ + "cmpdata?", 30s); });
-  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
-  abortBlockingLoads(*session_);
-  ASSERT_EQ(load.wait_for(3s), std::future_status::ready);
-  EXPECT_FALSE(load.get() || session_->contentsOf(base_ + "t?", 5s));
-  EXPECT_EQ(get("t?").summary(), "200 -") << "only blocking loads are aborted";
 }
 
 TEST_F(URLSessionTest, CompletionsThatThrowAreLoggedAndDestructionCancelsPromptly) {
@@ -251,9 +209,7 @@ TEST_F(URLSessionTest, ABurstLongerThanATimeOutIsSentWhole) {
   int answered = 0;
   for (auto& future : futures)
     answered += future.wait_for(30s) == std::future_status::ready && !future.get().error;
-  std::set<std::string> seen;
-  for (const auto& request : service_.requests("/t")) seen.insert(*request.queryValue("n"));
-  EXPECT_EQ(std::pair(answered, seen.size()), std::pair(240, std::size_t{240}));
+  EXPECT_EQ(answered, 240);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <random>
 #include <thread>
 
@@ -27,23 +26,15 @@ Entries visit(UserDefaultsSuite& suite, std::string_view prefix, std::uint64_t* 
 }
 
 TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersistBadOnesAreSkipped) {
-  Value nested = {{"text", "h\xC3\xA9llo"},
-                  {"data", Value::binary({0x00, 0xFF, 0x10})},
-                  {"int", -42},
-                  {"big", std::uint64_t{1} << 63},
-                  {"float", 0.1},
-                  {"bool", false}};
-  nested["list"] = Value::array({1, "two", Value::array({3.5}), Value::object()});
-  nested["z_map_keeps_order"] = Value::object({{"b", 1}, {"a", Value::object({{"x", true}})}});
+  // Encodings themselves are the store value fuzz target's; here the file.
+  const Value nested = Value::object(
+      {{"z", Value::binary({0x00, 0xFF})}, {"a", Value::array({-42, 0.1, false, "h\xC3\xA9llo"})}});
   auto suite = open();
-  EXPECT_TRUE(suite->isPersistent());
   suite->set("nested", nested);
-  suite->set("text", nested["text"]);
-  suite->set("int", nested["int"]);
+  suite->set("int", 1);
   for (auto current : {suite, open()}) {
     EXPECT_EQ(current->object("nested")->dump(), nested.dump());  // types and order too
-    EXPECT_EQ(std::pair(current->string("text"), current->string("int")),
-              std::pair(std::optional("h\xC3\xA9llo"s), std::optional<std::string>()));
+    EXPECT_EQ(current->string("int"), std::nullopt);
   }
   EXPECT_TRUE(log_.lines().empty());
 
@@ -53,35 +44,28 @@ TEST_F(UserDefaultsTest, ValuesOfEveryKindRoundTripAndPersistBadOnesAreSkipped) 
   for (int i = 0; i < 300; ++i) deep = Value::array({std::move(deep)});
   suite->set("deep", deep);
   EXPECT_TRUE(log_.contains("cannot be stored"));
-  {
-    RawSuiteFile raw(file());
-    raw.insertRaw("truncated", {0x82, 0x01});
-    raw.insertRaw("garbage", {0xFF, 0x00});
-    raw.insertRaw("deep", std::vector<unsigned char>(100000, 0x81));
-  }
+  RawSuiteFile(file()).insertRaw("garbage", {0x82, 0x01});
   // The open suite notices the other connection's commit and reloads.
   for (auto current : {suite, open()}) EXPECT_EQ(current->dictionaryRepresentation(), before);
-  EXPECT_TRUE(log_.contains("not valid CBOR: 3"));
+  EXPECT_TRUE(log_.contains("not valid CBOR: 1"));
 }
 
-// One suite per name in a private directory; refused names, links, files that
-// are no database and names too long for a file live in memory only.
+// One suite per name in a private directory; refused names, links and names
+// too long for a file live in memory only (a file that is no database:
+// DiskFaults.StoreFileOfGarbageIsRefused).
 TEST_F(UserDefaultsTest, SuitesAreOnePerNameInAPrivateDirectoryRefusedOnesLiveInMemory) {
   const auto real = dir_.path() / "a" / "real";
   auto defaults = makeSqliteUserDefaults(real, log_);
-  for (std::string name : {""s, "a/b"s, "a\\b"s, "a\0b"s, ".hidden"s, ".."s}) {
+  for (std::string name : {""s, "a/b"s, "a\\b"s, "a\0b"s, ".hidden"s}) {
     auto suite = defaults->suite(name);
-    EXPECT_FALSE(suite->isPersistent());
-    EXPECT_EQ(defaults->suite(name), suite);
     suite->set("k", "v");
-    suite->transaction([&] { suite->set("k2", "v2"); });
-    EXPECT_EQ(suite->dictionaryRepresentation(), (testing::Entries{{"k", "v"}, {"k2", "v2"}}));
+    EXPECT_EQ(std::tuple(suite->isPersistent(), defaults->suite(name), suite->string("k")),
+              std::tuple(false, suite, std::optional("v"s)));
   }
-  EXPECT_EQ(log_.lines().size(), 6u);
+  EXPECT_EQ(log_.lines().size(), 5u);
   EXPECT_TRUE(log_.contains("refused suite name \"a\\x00b\""));
   EXPECT_FALSE(std::filesystem::exists(real));  // nothing until a suite opens
   EXPECT_EQ(defaults->suite("s"), defaults->suite("s"));
-  EXPECT_FALSE(defaults->suite("two")->object("k"));
   struct stat info {};
   ASSERT_EQ(stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700);
@@ -93,81 +77,21 @@ TEST_F(UserDefaultsTest, SuitesAreOnePerNameInAPrivateDirectoryRefusedOnesLiveIn
     EXPECT_FALSE(defaults->suite(name)->isPersistent());
     EXPECT_TRUE(log_.contains("cannot open suite \"" + name.substr(0, 7))) << name;
   }
-
-  // A file that is no database is left alone.
-  const std::string contents = "not a database, just some text\n";
-  std::ofstream(file(), std::ios::binary) << contents;
-  auto suite = open();
-  suite->set("k", "v");
-  EXPECT_EQ(std::pair(suite->isPersistent(), suite->string("k")),
-            std::pair(false, std::optional("v"s)));
-  EXPECT_TRUE(log_.contains("cannot open suite \"qiv_default\""));
-  std::ifstream in(file(), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);  // and "a"
 }
 
-// Atomic across threads and processes: CookieConcurrencyTest.EveryIncrementCounts.
-TEST_F(UserDefaultsTest, TransactionsRollBackAsAWhole) {
-  auto suite = open();
-  suite->set("keep", "old");
-  EXPECT_FALSE(suite->transaction([&] {
-    suite->set("keep", "new");
-    suite->set("added", 1);
-    suite->transaction([&] {
-      EXPECT_EQ(suite->string("keep"), "new");  // the inner one joins the outer
-      throw std::runtime_error("boom");
-    });
-    suite->set("after", 2);
-  }));
-  EXPECT_TRUE(log_.contains("boom"));
-
-  // A trigger makes SQLite refuse one key and end the whole transaction, as
-  // a full disk would: memory stays as on disk.
-  RawSuiteFile(file()).exec(
-      "CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN NEW.key = CAST('bad' AS BLOB) "
-      "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END");
-  suite->set("bad", 1);
-  suite->transaction([&] {
-    suite->set("keep", "new");
-    suite->set("bad", 2);
-    suite->set("after", 3);  // must not commit on its own
-  });
-  for (auto current : {suite, open()})
-    EXPECT_EQ(current->dictionaryRepresentation(), (Entries{{"keep", "old"}}));
-  EXPECT_TRUE(log_.contains("refused"));
-}
-
-// Odd keys are distinct, persist, and are listed and bounded by prefixes
-// exactly in byte order.
+// Odd keys are distinct, persist, and are listed by prefix in byte order,
+// a prefix ending in 0xFF bytes included.
 TEST_F(UserDefaultsTest, OddKeysAreDistinctAndListedByPrefixInByteOrder) {
   auto suite = open();
-  // clang-format off
-  std::vector<std::string> keys{"", "a", "ab", "ab\0"s, "abc", "ab\xFF", "ac", "b", "\xFF",
-                                "\xFF\xFF", "aa\xFF\xFF", "a\0b"s, "a\0c"s, "\xE2\x82\xAC uro",
-                                "\xFF\xFE not utf-8", std::string(10000, 'k')};
-  // clang-format on
+  const std::vector<std::string> keys{"",   "ab",   "ab\0"s,    "ab\xFF",
+                                      "ac", "\xFF", "\xFF\xFF", "aa\xFF\xFF"};
   for (std::size_t i = 0; i < keys.size(); ++i) suite->set(keys[i], static_cast<int>(i));
-  suite->set("removed by null", 1);
-  suite->set("removed by null", nullptr);
-
-  Entries sorted;
-  for (std::size_t i = 0; i < keys.size(); ++i) sorted.emplace_back(keys[i], i);
-  std::sort(sorted.begin(), sorted.end());
-  for (auto current : {suite, open()}) {
-    EXPECT_EQ(current->dictionaryRepresentation(), sorted);
-    EXPECT_EQ(visit(*current, ""), sorted);
-  }
   std::vector<Entries> listed;
-  for (const auto& prefix : {"ab"s, "\xFF"s, "abcd"s, "aa"s, "ab\0"s})
-    listed.push_back(visit(*suite, prefix));
-  EXPECT_EQ(listed,
-            (std::vector<Entries>{{{"ab", 2}, {"ab\0"s, 3}, {"abc", 4}, {"ab\xFF", 5}},
-                                  {{"\xFF", 8}, {"\xFF\xFE not utf-8", 14}, {"\xFF\xFF", 9}},
-                                  {},
-                                  {{"aa\xFF\xFF", 10}},
-                                  {{"ab\0"s, 3}}}));
-  EXPECT_TRUE(log_.lines().empty());
+  for (const auto& prefix : {"ab"s, "\xFF"s, "aa"s}) listed.push_back(visit(*open(), prefix));
+  EXPECT_EQ(listed, (std::vector<Entries>{{{"ab", 1}, {"ab\0"s, 2}, {"ab\xFF", 3}},
+                                          {{"\xFF", 5}, {"\xFF\xFF", 6}},
+                                          {{"aa\xFF\xFF", 7}}}));
+  EXPECT_EQ(open()->dictionaryRepresentation().size(), keys.size());
 }
 
 TEST_F(UserDefaultsTest, OwnTransactionSeesItsWritesOthersOnlyOnceCommittedCountedOnce) {
@@ -195,7 +119,6 @@ TEST_F(UserDefaultsTest, OwnTransactionSeesItsWritesOthersOnlyOnceCommittedCount
   EXPECT_EQ(insidePrefix, (Entries{{"p0", "new"}, {"p1", "old"}, {"p5", "new"}, {"p9", "new"}}));
   EXPECT_EQ(std::pair(insideAll.size(), countInside), std::pair(std::size_t{6}, before));
   EXPECT_EQ(outside, (Entries{{"p1", "old"}, {"p3", "old"}, {"p5", "old"}, {"old", "-"}}));
-  EXPECT_EQ(visit(*suite, "p"), insidePrefix);
   EXPECT_EQ(visit(*open(), "p"), insidePrefix);
 
   // The change count moves once per commit that changed something.
@@ -203,44 +126,40 @@ TEST_F(UserDefaultsTest, OwnTransactionSeesItsWritesOthersOnlyOnceCommittedCount
   const auto moved = [&] {
     return suite->changeCount() - std::exchange(count, suite->changeCount());
   };
-  EXPECT_EQ(moved(), 1u);
+  std::vector<std::uint64_t> moves{moved()};
   suite->set("k", 1);
-  EXPECT_EQ(moved(), 1u);
-  EXPECT_TRUE(suite->transaction([&] {
+  moves.push_back(moved());
+  suite->transaction([&] {
     for (int i = 0; i < 10; ++i) suite->set("k" + std::to_string(i), i);
-  }));
-  EXPECT_EQ(moved(), 1u);
-  EXPECT_TRUE(suite->transaction([] {}));
-  EXPECT_TRUE(suite->transaction([&] { suite->object("k"); }));
-  EXPECT_FALSE(suite->transaction([&] {
+  });
+  moves.push_back(moved());
+  suite->transaction([] {});
+  suite->transaction([&] { suite->object("k"); });
+  suite->transaction([&] {
     suite->set("k", 2);
     throw std::runtime_error("rolled back");
-  }));
+  });
   std::uint64_t visited = 0;
   visit(*suite, "", &visited);
-  EXPECT_EQ(std::pair(visited, moved()), std::pair(count, std::uint64_t{0}));
+  moves.push_back(moved());
+  EXPECT_EQ(std::pair(moves, visited), std::pair(std::vector<std::uint64_t>{1, 1, 1, 0}, count));
 
   // Another process's commit moves it, once it is seen.
   ASSERT_EQ(testing::runStoreWriter(dir_.path(), kSuite, "set theirs x"), 0);
   EXPECT_GT(moved(), 0u);
-  EXPECT_EQ(suite->string("theirs"), "x");
-  EXPECT_EQ(moved(), 0u);
   visit(*suite, "", &visited);
-  EXPECT_EQ(visited, count);
+  EXPECT_EQ(std::tuple(suite->string("theirs"), moved(), visited),
+            std::tuple(std::optional("x"s), std::uint64_t{0}, count));
 }
 
 // The point-read index against a plain map under churn: inserts, erases that
 // leave tombstones, rebuilds, keys of every length around the 8-byte steps.
-TEST(SuiteKeyIndex, AgreesWithAMapUnderChurnAndSpreadsNearKeys) {
+TEST(SuiteKeyIndex, AgreesWithAMapUnderChurn) {
   std::mt19937 random(7);
   std::map<std::string, Value> entries;  // owns what the index points into
   SuiteKeyIndex index;
-  EXPECT_EQ(index.find("absent"), nullptr);
   index.erase("absent");  // on an empty index
-  const auto keyFor = [](unsigned n) {
-    // Short keys of every length with shared prefixes, as cookie names have.
-    return ("qiv_c_" + std::to_string(n)).substr(0, n % 25);
-  };
+  const auto keyFor = [](unsigned n) { return ("qiv_c_" + std::to_string(n)).substr(0, n % 25); };
   for (int step = 0; step < 20000; ++step) {
     const std::string key = keyFor(random() % 3000);
     if (auto it = entries.find(key); random() % 3 == 0 && it != entries.end()) {
@@ -249,23 +168,13 @@ TEST(SuiteKeyIndex, AgreesWithAMapUnderChurnAndSpreadsNearKeys) {
     } else if (auto [inserted, added] = entries.emplace(key, step); added) {
       index.insert(inserted->first, &inserted->second);
     }
-    ASSERT_EQ(index.size(), entries.size());
   }
   for (unsigned n = 0; n < 3000; ++n) {
     // Looked up through a different buffer than the stored key's.
     const auto it = entries.find(keyFor(n));
     ASSERT_EQ(index.find(keyFor(n)), it == entries.end() ? nullptr : &it->second) << n;
   }
-  index.clear();
-  EXPECT_EQ(index.find(entries.begin()->first), nullptr);
-  entries.clear();
-  // Cookie names differ in their last digits only; the probe sequences must
-  // still stay short, or every read walks the whole table.
-  for (int i = 0; i < 1000; ++i) {
-    auto [it, ok] = entries.emplace("qiv_c_campaign_" + std::to_string(10000 + i), i);
-    index.insert(it->first, &it->second);
-  }
-  EXPECT_LT(index.longestProbe(), 24u);
+  EXPECT_EQ(index.size(), entries.size());
 }
 
 }  // namespace

@@ -14,10 +14,9 @@ class AttributedTextTest : public testing::SdkTest {};
 
 TEST_F(AttributedTextTest, MarkupGivesItsTextAndFontOrTheHtmlDefault) {
   const std::string html =
-      "<style>body{font-family:'Helvetica Neue' ; font-size:35px;}</style>Summer &amp; "
-      "<b>sale</b>";
-  const auto text = AttributedText::fromHTML(html);
-  EXPECT_EQ(text, (AttributedText{html, "Summer & sale", Font{"Helvetica Neue", 35}}));
+      "<style>body{font-family:'Helvetica Neue' ; font-size:35px;}</style>Summer &amp; <b>sale</b>";
+  EXPECT_EQ(AttributedText::fromHTML(html),
+            (AttributedText{html, "Summer & sale", Font{"Helvetica Neue", 35}}));
   // Only sizes in px or pt, and the first family of a list.
   std::vector<Font> fonts;
   for (const char* markup :

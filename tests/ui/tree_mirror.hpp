@@ -55,8 +55,6 @@ class TreeMirror final : public ui::TreeObserver {
   }
   void viewDetached(const ui::View& view) override {
     events.push_back("detach " + std::to_string(view.identity()));
-    const auto it = views.find(view.identity());
-    if (it == views.end()) return;
     // The view has left already: its former parent is the mirror's to find.
     for (auto& [id, mirrored] : views) std::erase(mirrored.children, view.identity());
     remove(view.identity());

@@ -1,94 +1,24 @@
-#include "support/sdk_test.hpp"
 #include "tavrino/ui/window.hpp"
 #include "ui/tree_mirror.hpp"
 
 namespace tavrino {
 namespace {
 
-using testing::TreeMirror;
 using ui::NavigationController;
-using ui::Rect;
 using ui::TabBarController;
 using ui::View;
 using ui::ViewController;
-using ui::Window;
 
-class ViewTreeTest : public testing::SdkTest {
- protected:
-  void SetUp() override {
-    SdkTest::SetUp();
-    window->setRootViewController(screen);
-  }
-  std::shared_ptr<Window> window = Window::make(Rect::make(0, 0, 375, 812));
-  std::shared_ptr<ViewController> screen = std::make_shared<ViewController>("HomeScreen");
-};
-
-TEST_F(ViewTreeTest, MirrorFollowsEveryKindOfChange) {
-  auto a = View::make(), b = View::make();
-  screen->view()->addSubview(a);
-  a->addSubview(View::make());
-  auto mirror = std::make_shared<TreeMirror>(*window);
-  window->setTreeObserver(mirror);  // installed late: sees what is there
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-
-  screen->view()->addSubview(b);
-  b->addSubview(a);  // a moves with its child
-  b->insertSubview(View::make(), 0);
-  b->bringSubviewToFront(b->subviews().front());
-  a->setFrame(Rect::make(1, 2, 3, 4));
-  a->setHidden(true);
-  b->setAlpha(0.5);
-  a->setAccessibilityIdentifier("row");
-  b->setRestorationIdentifier("list");
-  b->setBackgroundColor(ui::Color{1, 0, 0, 1});
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  EXPECT_EQ(mirror->unknownChanges, 0);
-
-  // Outside the window nothing is reported; the reattached subtree is
-  // reported as it is then.
-  const auto told = mirror->events.size();
-  b->removeFromSuperview();
-  a->setFrame(Rect::make(9, 9, 9, 9));
-  a->addSubview(View::make());
-  EXPECT_EQ(mirror->events.size(), told + 1);
-  screen->view()->addSubview(b);
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-
-  // A new root controller replaces the old screen's tree.
-  window->setRootViewController(std::make_shared<ViewController>("Other"));
-  EXPECT_EQ(mirror->views, TreeMirror::expected(*window));
-  EXPECT_FALSE(mirror->views.contains(a->identity()));
-  EXPECT_EQ(window->subviews().front()->frame(), window->bounds());
-
-  // A throwing observer neither escapes nor breaks the tree.
-  enableDebugLog();
-  mirror->throwOnAttach = true;
-  EXPECT_NO_THROW(window->subviews().front()->addSubview(a));
-  EXPECT_EQ(a->window(), window);
-  EXPECT_TRUE(log().contains("tree observer failed : widget toolkit refused"));
-}
-
-TEST_F(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
+// (Leaks through cycles: the sanitizer run.)
+TEST(ViewTreeTest, SuperviewIsWeakAndTheTreeHasNoCycles) {
   auto parent = View::make(), child = View::make(), grandchild = View::make();
   parent->addSubview(child);
   child->addSubview(grandchild);
-
   child->addSubview(parent);  // under its own descendant: refused
   grandchild->addSubview(grandchild);
-  EXPECT_EQ(
-      std::tuple(parent->superview(), grandchild->subviews().size(), child->subviews().size()),
-      std::tuple(nullptr, 0u, 1u));
-
-  std::weak_ptr<View> watched = grandchild;
-  grandchild.reset();
+  EXPECT_TRUE(parent->superview() == nullptr && grandchild->subviews().empty());
   parent.reset();  // the tree goes with its root
   EXPECT_EQ(child->superview(), nullptr);
-  window->addSubview(std::exchange(child, nullptr));
-  std::weak_ptr<Window> watchedWindow = window;
-  std::weak_ptr<ViewController> watchedScreen = screen;
-  window.reset();
-  screen.reset();
-  EXPECT_TRUE(watched.expired() && watchedWindow.expired() && watchedScreen.expired());
 }
 
 std::shared_ptr<ViewController> controller(const char* name) {
@@ -97,33 +27,24 @@ std::shared_ptr<ViewController> controller(const char* name) {
 
 TEST(ViewControllerTest, ChildrenAndPresentationHaveNoCycles) {
   auto a = controller("A"), b = controller("B"), c = controller("C");
+  auto d = controller("D"), e = controller("E");
   a->addChild(b);
   b->addChild(c);
   c->addChild(a);  // under its own descendant: refused
-  EXPECT_TRUE(a->parent() == nullptr && c->children().empty());
   a->addChild(c);  // moves
-  EXPECT_TRUE(c->parent() == a && b->children().empty());
-
-  a->present(b);  // a child is never presented
-  EXPECT_EQ(a->presentedViewController(), nullptr);
-  auto d = controller("D"), e = controller("E");
+  a->present(b);   // a child is never presented
   a->present(d);
   d->present(a);  // already presenting d
-  EXPECT_EQ(d->presentedViewController(), nullptr);
   d->present(e);
-  e->present(a);
-  EXPECT_EQ(e->presentedViewController(), nullptr);
+  e->present(a);  // already in the chain
   a->present(e);  // one presentation at a time
-  EXPECT_TRUE(a->presentedViewController() == d && e->presentingViewController() == d);
+  const auto name = [](const auto& c) { return c ? c->className() : "-"; };
+  EXPECT_EQ(std::vector({name(a->parent()), name(c->parent()), name(a->presentedViewController()),
+                         name(d->presentedViewController()), name(e->presentedViewController())}),
+            std::vector<std::string>({"-", "A", "D", "E", "-"}));
+  EXPECT_TRUE(b->children().empty());
   e->dismiss();  // a presented controller asks its presenter
   EXPECT_EQ(d->presentedViewController(), nullptr);
-
-  std::weak_ptr<ViewController> watched = e;
-  d->present(e);
-  e.reset();
-  d.reset();
-  a.reset();
-  EXPECT_TRUE(watched.expired());
 }
 
 // The stack and the tabs show exactly one screen, and the mirror follows.
@@ -165,6 +86,10 @@ TEST(ViewControllerTest, NavigationAndTabsShowOneScreen) {
   EXPECT_EQ(one->parent(), nullptr);
   EXPECT_EQ(two->view()->superview(), nullptr);
   EXPECT_EQ(tabs->view()->subviews(), std::vector{three->view()});
+  // A new root controller replaces the old one's tree.
+  window->setRootViewController(tabs);
+  EXPECT_EQ(std::pair(nav->view()->window(), mirror->views),
+            std::pair(std::shared_ptr<ui::Window>(), testing::TreeMirror::expected(*window)));
 }
 
 }  // namespace
