@@ -1,13 +1,13 @@
 #include "support/main_loop_watchdog.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace tavrino::testing {
@@ -58,19 +58,12 @@ StallLimits defaultStallLimits() {
 MainLoopWatchdog::MainLoopWatchdog(StallLimits limits) : limits_(limits) {}
 
 MainLoopWatchdog::Sample MainLoopWatchdog::sample() {
-  Sample s{};
-  s.wallMs = clockMs(CLOCK_MONOTONIC);
-  s.cpuMs = clockMs(CLOCK_THREAD_CPUTIME_ID);
-  // Fields: time on the CPU, time waiting on a run queue (both ns), slices.
+  // schedstat: time on the CPU, then time waiting on a run queue (both ns).
   std::ifstream schedstat("/proc/thread-self/schedstat");
   unsigned long long onCpu = 0, runDelay = 0;
-  s.haveRunDelay = static_cast<bool>(schedstat >> onCpu >> runDelay);
-  s.runDelayMs = static_cast<double>(runDelay) / 1e6;
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  s.voluntarySwitches = usage.ru_nvcsw;
-  s.cpuPressureMs = cpuPressureMs();
-  return s;
+  schedstat >> onCpu >> runDelay;
+  const double delay = static_cast<double>(runDelay) / 1e6;
+  return {clockMs(CLOCK_MONOTONIC), clockMs(CLOCK_THREAD_CPUTIME_ID), delay, 0, 0, cpuPressureMs()};
 }
 
 void MainLoopWatchdog::willRunTask() {
@@ -80,16 +73,9 @@ void MainLoopWatchdog::willRunTask() {
 void MainLoopWatchdog::didRunTask() {
   if (--depth_ != 0) return;
   const Sample end = sample();
-  TaskCost cost;
-  cost.wallMs = end.wallMs - start_.wallMs;
-  cost.cpuMs = end.cpuMs - start_.cpuMs;
-  if (end.haveRunDelay && start_.haveRunDelay) {
-    cost.blockedMs = cost.wallMs - cost.cpuMs - (end.runDelayMs - start_.runDelayMs);
-  } else if (end.voluntarySwitches != start_.voluntarySwitches) {
-    // Without the run-queue figure, a task that gave up the CPU of its own
-    // accord is taken to have been blocked for all its off-CPU time.
-    cost.blockedMs = cost.wallMs - cost.cpuMs;
-  }
+  TaskCost cost{end.wallMs - start_.wallMs, end.cpuMs - start_.cpuMs, 0};
+  // Without the run-queue figure, all off-CPU time counts as blocked.
+  cost.blockedMs = cost.wallMs - cost.cpuMs - (end.runDelayMs - start_.runDelayMs);
   if (discountContention_ && start_.cpuPressureMs >= 0 && end.cpuPressureMs >= 0) {
     cost.blockedMs -= end.cpuPressureMs - start_.cpuPressureMs;
   }
@@ -135,12 +121,10 @@ class WorstTaskReport final : public ::testing::Environment {
     const WorstTasks seen = watchdog.worst();
     worst_.tasks += seen.tasks;
     if (seen.cpu.cpuMs > worst_.cpu.cpuMs) {
-      worst_.cpu = seen.cpu;
-      cpuTest_ = testName;
+      std::tie(worst_.cpu, cpuTest_) = std::tie(seen.cpu, testName);
     }
     if (seen.blocked.blockedMs > worst_.blocked.blockedMs) {
-      worst_.blocked = seen.blocked;
-      blockedTest_ = testName;
+      std::tie(worst_.blocked, blockedTest_) = std::tie(seen.blocked, testName);
     }
   }
 
