@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kGroup = "fuzzgroup";
+constexpr const char* kGroup = "fuzzgroup";
 
 // Checks addresses with the real parser; every address that forms one
 // "downloads" a few bytes without leaving the machine.
@@ -86,11 +86,8 @@ void checkFiles() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A base that forms no URL: reports are built and stored but never sent.
-  fuzz::install<ImageSession>([] {
-    Util::setCookieToQIVDefaults("_cburl", "not a url");
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-    Util::setCookieToQIVDefaults("qiv_inbox_groupname", std::string(kGroup));
-  });
+  fuzz::install<ImageSession>(
+      {{"_cburl", "not a url"}, {"_enable_inbox", "1"}, {"qiv_inbox_groupname", kGroup}});
   const Value payload = fuzz::jsonObject(data, size);
   auto& application = fuzz::application();
   auto& system = dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo());

@@ -129,8 +129,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
 }
 
 TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop) {
-  // Status 500, garbage, a dropped connection, a slow drip and a huge body
-  // are proven by the URL session's tests, as failures of the transfer.
+  // The failures themselves are proven by the URL session's and the network
+  // fault tests, as failures of the transfer that change nothing.
   auto once = Behavior::answering(201, "scripted", "text/plain");
   once.times = 1;
   service_.setBehavior("/u", once);
@@ -142,22 +142,6 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   get("/img/a.png", 500);
   EXPECT_EQ(get("/img/ok.png"), "exact");
 
-  const std::string whole = get("/cmpdata?");
-  ASSERT_GT(whole.size(), 4u);
-
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::truncated));
-  EXPECT_EQ(get("/cmpdata?"), whole.substr(0, whole.size() / 2));
-
-  // Half the promised body arrives, then the connection ends.
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::cutMidBody));
-  std::string received;
-  auto cut = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
-    received.append(data, length);
-    return true;
-  });
-  EXPECT_FALSE(cut);
-  EXPECT_EQ(received, whole.substr(0, whole.size() / 2));
-
   // A hang lasts until the service stops, as does an idle keep-alive
   // connection the library would otherwise wait out.
   service_.setBehavior("/cmp*", Behavior::failing(Failure::hang));
@@ -167,7 +151,7 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   });
   auto idle = client(/*keepAlive=*/true);
   ASSERT_TRUE(idle.Get("/appinboxcat?"));
-  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 4, 10s));
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
   EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
   const auto recorded = service_.requests().size();
   const auto stopping = std::chrono::steady_clock::now();
@@ -236,12 +220,9 @@ TEST_F(ServiceTest, RefusesDocumentsNestedTooDeepWhereverTheyComeFrom) {
   EXPECT_TRUE(parseJson(nested("@", kMaxJsonNesting), &error));
   EXPECT_FALSE(parseJson(nested("@", kMaxJsonNesting + 1), &error));
   EXPECT_EQ(error, "nested deeper than 256");
-  for (const char* body : {R"({"settings": @})", R"({"path": "/x", "body": @})"}) {
-    const std::string path = body[2] == 's' ? "/_control/scenario" : "/_control/behavior";
-    auto answer = client().Post(path, nested(body, 100000), "application/json");
-    ASSERT_TRUE(answer) << path;
-    EXPECT_EQ(answer->status, 400) << path;
-  }
+  auto answer =
+      client().Post("/_control/scenario", nested(R"({"settings": @})", 100000), "application/json");
+  EXPECT_TRUE(answer && answer->status == 400);
   testing::TempDir dir;
   std::ofstream(dir.path() / "service.json") << nested(R"({"settings": @})", 100000);
   std::ofstream(dir.path() / "sim.json") << nested(R"({"sdk": {"allowedFunctions": @}})", 100000);
