@@ -85,17 +85,5 @@ TEST(ServiceBinary, PrintsALinePerHitEscapedLogsThemAndStopsOnTerm) {
   EXPECT_EQ(entry["query"][1], (Json{"s", "1\x1b[2J\r\nforged"}));
 }
 
-TEST(ServiceBinary, RefusesWhatItCannotServe) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--listen", "nowhere"}, {"--port", "70000"}, {"--what"}}) {
-    const auto run = testing::runProgram(TAVRINO_SERVICE_PATH, args, 10s);
-    EXPECT_NE(run.exitCode, 0) << args[0];
-  }
-  const auto missing =
-      testing::runProgram(TAVRINO_SERVICE_PATH, {"--scenario", "/no/such.json"}, 10s);
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.errors.find("such.json"), std::string::npos) << missing.errors;
-}
-
 }  // namespace
 }  // namespace tavrino::service
