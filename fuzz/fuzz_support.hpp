@@ -43,13 +43,6 @@ inline Value jsonObject(const std::uint8_t* data, std::size_t size) {
   return Util::parseJSONObject(Data(data, data + size));
 }
 
-// A log that drops every line: fuzzing would drown in them.
-class QuietLog final : public platform::Log {
- public:
-  void log(std::string_view) override {}
-  void console(std::string_view) override {}
-};
-
 // Addresses checked by the real parser; every transfer fails at once and
 // nothing downloads. Subclasses may let some through the real session.
 class OfflineSession : public platform::URLSession {
@@ -67,10 +60,10 @@ class OfflineSession : public platform::URLSession {
   platform::URLSession& real_;
 };
 
-// A Linux platform whose log drops every line and whose transfers go through
-// Session, wrapping the real session.
+// A Linux platform whose log drops every line (fuzzing would drown in them)
+// and whose transfers go through Session, wrapping the real session.
 template <typename Session>
-class QuietPlatform final : public platform::PlatformWrapper {
+class QuietPlatform final : public platform::PlatformWrapper, platform::Log {
  public:
   explicit QuietPlatform(const std::filesystem::path& data)
       : PlatformWrapper(platform::makeLinuxPlatform({.dataDirectory = data, .clock = nullptr})),
@@ -78,11 +71,12 @@ class QuietPlatform final : public platform::PlatformWrapper {
   // Background work still uses the session and the log: finish it while
   // they exist.
   ~QuietPlatform() override { shutdown(); }
-  platform::Log& log() override { return log_; }
+  platform::Log& log() override { return *this; }
+  void log(std::string_view) override {}
+  void console(std::string_view) override {}
   platform::URLSession& urlSession() override { return session_; }
 
  private:
-  QuietLog log_;
   Session session_;
 };
 

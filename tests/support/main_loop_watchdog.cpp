@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 namespace tavrino::testing {
@@ -37,16 +36,14 @@ double cpuPressureMs() {
 // 2x), taken at the high end so a slow CI machine does not fail a task that
 // is only slow because it is instrumented.
 double sanitizerSlowdown() {
-  double factor = 1;
 #ifdef TAVRINO_SANITIZERS
-  const std::string_view sanitizers = TAVRINO_SANITIZERS;
-  const std::pair<std::string_view, double> slowdowns[] = {
-      {"address", 2}, {"undefined", 1.5}, {"thread", 15}};
-  for (const auto& [name, slowdown] : slowdowns) {
-    if (sanitizers.find(name) != std::string_view::npos) factor *= slowdown;
-  }
+  const auto factor = [on = std::string_view(TAVRINO_SANITIZERS)](const char* name, double by) {
+    return on.find(name) != std::string_view::npos ? by : 1;
+  };
+  return factor("address", 2) * factor("undefined", 1.5) * factor("thread", 15);
+#else
+  return 1;
 #endif
-  return factor;
 }
 
 }  // namespace
@@ -116,16 +113,11 @@ namespace {
 // The worst tasks of the whole test program, printed when it ends.
 class WorstTaskReport final : public ::testing::Environment {
  public:
-  void add(const MainLoopWatchdog& watchdog, const std::string& testName) {
+  void add(const WorstTasks& seen, const std::string& testName) {
     std::lock_guard lock(mu_);
-    const WorstTasks seen = watchdog.worst();
-    worst_.tasks += seen.tasks;
-    if (seen.cpu.cpuMs > worst_.cpu.cpuMs) {
-      std::tie(worst_.cpu, cpuTest_) = std::tie(seen.cpu, testName);
-    }
-    if (seen.blocked.blockedMs > worst_.blocked.blockedMs) {
-      std::tie(worst_.blocked, blockedTest_) = std::tie(seen.blocked, testName);
-    }
+    tasks_ += seen.tasks;
+    if (seen.cpu.cpuMs > cpu_.first) cpu_ = {seen.cpu.cpuMs, testName};
+    if (seen.blocked.blockedMs > blocked_.first) blocked_ = {seen.blocked.blockedMs, testName};
   }
 
   void TearDown() override {
@@ -133,14 +125,14 @@ class WorstTaskReport final : public ::testing::Environment {
     std::printf(
         "[main loop] %zu tasks watched; worst CPU %.2f ms (%s); worst blocked %.2f ms (%s); "
         "CPU limit %.0f ms, blocking limit %.0f ms\n",
-        worst_.tasks, worst_.cpu.cpuMs, cpuTest_.c_str(), worst_.blocked.blockedMs,
-        blockedTest_.c_str(), defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
+        tasks_, cpu_.first, cpu_.second.c_str(), blocked_.first, blocked_.second.c_str(),
+        defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
   }
 
  private:
   std::mutex mu_;
-  WorstTasks worst_;
-  std::string cpuTest_ = "-", blockedTest_ = "-";
+  std::size_t tasks_ = 0;
+  std::pair<double, std::string> cpu_{0, "-"}, blocked_{0, "-"};
 };
 
 // Registered before the tests run, so gtest calls its TearDown.
@@ -150,7 +142,7 @@ WorstTaskReport* const report =
 }  // namespace
 
 void recordWorstTasks(const MainLoopWatchdog& watchdog, const std::string& testName) {
-  report->add(watchdog, testName);
+  report->add(watchdog.worst(), testName);
 }
 
 }  // namespace tavrino::testing
