@@ -5,7 +5,6 @@
 
 #include <fstream>
 
-#include "desktop_session/temp_dir.hpp"
 #include "sim/options.hpp"
 #include "sim/scenario.hpp"
 
@@ -64,15 +63,9 @@ TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
 }
 
 TEST(SimScenario, FilesLoadOrNameThemselvesAndTheShippedOneHasEveryStepKind) {
-  testing::TempDir dir;
   std::string error;
-  EXPECT_FALSE(Scenario::load(dir.path() / "missing.json", &error));
+  EXPECT_FALSE(Scenario::load("/nonexistent/missing.json", &error));
   EXPECT_NE(error.find("missing.json: cannot be read"), std::string::npos) << error;
-  std::ofstream(dir.path() / "broken.json") << "{\"steps\": [\n  {\"wait\": 1},\n]}";
-  EXPECT_FALSE(Scenario::load(dir.path() / "broken.json", &error));
-  EXPECT_TRUE(error.find("broken.json: not JSON") != std::string::npos &&
-              error.find("line 3") != std::string::npos)
-      << error;
   // The shipped scenario exercises every step kind but waiting, its answers
   // next to it.
   const auto shipped =
