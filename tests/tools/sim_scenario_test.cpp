@@ -3,38 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "sim/options.hpp"
 #include "sim/scenario.hpp"
 
 namespace tavrino::sim {
 namespace {
-
-// The shipped scenario is read by the simulator's runs; here what it does not
-// spell: numbers standing for their text, defaults, a token in hexadecimal.
-TEST(SimScenario, ReadsWhatTheShippedScenarioDoesNotSpell) {
-  std::string error;
-  const auto scenario = Scenario::fromJson(Json::parse(R"({"service": "answers.json",
-    "sdk": {"companyId": 77, "deviceToken": "00fFa1", "store": {"n": 2}},
-    "hostMethods": ["Home.opened:", "Cart.add:"], "screens": {"Home": {"class": "H"}}, "steps": [
-      {"show": "Home", "virtual": true}, {"event": "add", "params": {"x": true}},
-      {"cart": {"id": 7, "price": 9.5}}, {"tap": {"kind": "Button", "image": false, "index": 1}},
-      {"shake": {"x": 3, "ms": 50}}]})"),
-                                           "/base", &error);
-  ASSERT_TRUE(scenario) << error;
-  const SdkSetup& sdk = scenario->sdk;
-  EXPECT_EQ(std::make_tuple(scenario->serviceScenario.string(), sdk.companyId, sdk.store.at("n"),
-                            sdk.deviceToken, scenario->hostMethods[1].selector),
-            std::make_tuple("/base/answers.json", "77", "2", Data{0x00, 0xff, 0xa1}, "add:"));
-  std::vector<std::string> steps;
-  for (const auto& step : scenario->steps) steps.push_back(describe(step));
-  EXPECT_EQ(steps,
-            (std::vector<std::string>{"page view on Home", "event add x=1", "cart item 7 x1 at 9.5",
-                                      "tap Button without image (match 1)",
-                                      "shake the device (3, 2.5, 2.5 g for 50 ms)"}));
-  EXPECT_DOUBLE_EQ(parseColour("#10203040")->alpha, 0x40 / 255.0);
-}
 
 TEST(SimScenario, MistakesAreRefusedWithTheirPlace) {
   const std::pair<std::string, std::string> cases[] = {
