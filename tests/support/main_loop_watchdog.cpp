@@ -59,8 +59,8 @@ MainLoopWatchdog::Sample MainLoopWatchdog::sample() {
   std::ifstream schedstat("/proc/thread-self/schedstat");
   unsigned long long onCpu = 0, runDelay = 0;
   schedstat >> onCpu >> runDelay;
-  const double delay = static_cast<double>(runDelay) / 1e6;
-  return {clockMs(CLOCK_MONOTONIC), clockMs(CLOCK_THREAD_CPUTIME_ID), delay, 0, 0, cpuPressureMs()};
+  return {clockMs(CLOCK_MONOTONIC), clockMs(CLOCK_THREAD_CPUTIME_ID), runDelay / 1e6,
+          cpuPressureMs()};
 }
 
 void MainLoopWatchdog::willRunTask() {

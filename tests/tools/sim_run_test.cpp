@@ -70,12 +70,6 @@ Timeline runSimIn(const std::filesystem::path& workDir) {
 class SimRunTest : public ::testing::Test {
  protected:
   std::string out() { return (dir.path() / "out").string(); }
-  // A scenario file in the test's folder.
-  std::string scenario(const std::string& text) {
-    const auto file = dir.path() / "scenario.json";
-    std::ofstream(file) << text;
-    return file.string();
-  }
   TempDir dir;
 };
 
@@ -163,9 +157,7 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
 TEST_F(SimRunTest, MalformedScenariosAndUnreachableServicesStopWithAClearMessage) {
   const auto broken = dir.path() / "broken.json";
   std::ofstream(broken) << "{\"steps\": [";
-  service::Service probe;  // a port nobody listens on
-  const std::string closed = probe.start();
-  probe.stop();
+  const std::string closed = service::refusingBaseUrl();
   const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
       {{"--scenario", broken.string()}, 1, "broken.json: not JSON"},
       {{"--service", closed}, 1, "cannot reach the service at " + closed},
@@ -188,12 +180,14 @@ TEST_F(SimRunTest, ReadableTimelineOfAServiceGivenByAddressIsPlainInAPipeAndFail
   service::Service external;
   const std::string base = external.start();
   ASSERT_FALSE(base.empty());
-  const std::vector<std::string> args = {
-      "--no-png", "--service", base, "--out", out(), "--scenario", scenario(R"({
+  const auto scenario = (dir.path() / "scenario.json").string();
+  std::ofstream(scenario) << R"({
     "sdk": {"companySettings": false}, "screens": {"Home": {"class": "H"}}, "steps": [
       {"show": "Home", "page": {"p": "Home"}}, {"tap": {"title": "Nothing"}},
       {"pushTap": {"action": "organic"}}, {"push": {"payload": {}}},
-      {"pushTap": {"action": "organic"}}]})")};
+      {"pushTap": {"action": "organic"}}]})";
+  const std::vector<std::string> args = {"--no-png", "--service",  base,    "--out",
+                                         out(),      "--scenario", scenario};
   const Finished run = runProgram(TAVRINO_SIM_PATH, args, 120s);
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   EXPECT_FALSE(has(run.output, "\x1b[")) << "no colour codes in a pipe";
