@@ -1,7 +1,5 @@
-// The simulator's host side: the reading of the SDK's log into decisions,
-// the files of a run, and the child process it runs for a push (its
-// streams, exit code and temporary directory; one that does not finish is
-// ended).
+// The simulator's host side: the output folder of a run, and the child
+// process it runs for a push (one that does not start or finish is reported).
 
 #include <gtest/gtest.h>
 
@@ -12,7 +10,6 @@
 #include "desktop_session/temp_dir.hpp"
 #include "sim/extension_process.hpp"
 #include "sim/run_files.hpp"
-#include "sim/sdk_messages.hpp"
 
 namespace tavrino::sim {
 namespace {
@@ -21,29 +18,6 @@ using namespace std::chrono_literals;
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-TEST(SimMessages, LogLinesBecomeDecisions) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"checking showing criteria .per visit show count.return.", "heldBack", "in this visit"},
-      {"show once per pageview. group name : g1.return.", "heldBack", "group \"g1\""},
-      {"create banner called.", "shown", "lays the campaign out"},
-      {"create banner ratio is zero or infinite.return.", "refused", "ratio is zero"},
-      {"request failed : timed out", "failed", "timed out"},
-      {"shake failed : boom", "failed", "boom"},
-  };
-  for (const auto& [line, what, text] : cases) {
-    const auto decision = decisionOf(line);
-    ASSERT_TRUE(decision) << line;
-    EXPECT_EQ(decision->what, what) << line;
-    EXPECT_TRUE(has(decision->text, text)) << line << " -> " << decision->text;
-  }
-  for (const char* noise : {"checking showing criteria ", "execute called."}) {
-    EXPECT_FALSE(decisionOf(noise)) << noise;
-  }
-  EXPECT_EQ(stripLogPrefix("tavrino_log : x"), "x");
-  EXPECT_TRUE(isNotableStep("push click redirection triggered"));
-  EXPECT_FALSE(isNotableStep("execute called."));
 }
 
 TEST(SimRunFiles, OutputFolderIsEmptiedOnlyWhenTheSimulatorMadeIt) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/options.hpp"
 #include "sim/scenario.hpp"
 
 namespace tavrino::sim {
@@ -49,15 +48,6 @@ TEST(SimScenario, FilesLoadOrNameThemselvesAndTheShippedOneHasEveryStepKind) {
   for (const auto& step : shipped->steps) kinds.insert(step.action.index());
   EXPECT_EQ(kinds.size(), std::variant_size_v<StepAction> - 1);
   EXPECT_FALSE(kinds.contains(StepAction(WaitStep{}).index()));
-}
-
-// The options a run takes are proven by the simulator's runs; here the
-// choices no run makes.
-TEST(SimOptions, NoColourOnATerminalWhenAskedAndUsageMistakes) {
-  EXPECT_EQ(parseArguments({"--no-color"}, "d.json", true).options->style, Timeline::Style::plain);
-  EXPECT_EQ(parseArguments({"--out", ""}, "d.json", false).exitCode, 2);
-  EXPECT_EQ(parseArguments({"--help"}, "d.json", false).exitCode, 0);
-  EXPECT_EQ(parseArguments({}, "", false).exitCode, 2) << "no scenario at all";
 }
 
 }  // namespace
