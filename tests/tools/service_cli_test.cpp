@@ -76,10 +76,10 @@ TEST(ServiceBinary, PrintsALinePerHitEscapedLogsThemAndStopsOnTerm) {
   EXPECT_NE(service.output().find("stopped (1 requests served)"), std::string::npos);
   std::ifstream in(log);
   std::string line;
-  ASSERT_TRUE(std::getline(in, line));
-  const auto entry = Json::parse(line);
-  EXPECT_EQ(entry["path"], "/d");
-  EXPECT_EQ(entry["query"][1], (Json{"s", "1\x1b[2J\r\nforged"}));
+  std::getline(in, line);
+  auto entry = Json::parse(line, nullptr, false);
+  EXPECT_EQ(Json::array({entry["path"], entry["query"][1]}),
+            Json::parse(R"(["/d", ["s", "1\u001b[2J\r\nforged"]])"));
 }
 
 }  // namespace

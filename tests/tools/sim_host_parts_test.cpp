@@ -28,8 +28,8 @@ TEST(SimRunFiles, OutputFolderIsEmptiedOnlyWhenTheSimulatorMadeIt) {
   std::ofstream(folder / "old.html") << "x";
   std::filesystem::create_directories(folder / "data" / "deep");
   ASSERT_TRUE(prepareOutputFolder(folder, &error)) << error;
-  EXPECT_FALSE(std::filesystem::exists(folder / "old.html"));
-  EXPECT_FALSE(std::filesystem::exists(folder / "data"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "old.html") ||
+               std::filesystem::exists(folder / "data"));
 
   const auto foreign = dir.path() / "mine";
   std::filesystem::create_directories(foreign);
