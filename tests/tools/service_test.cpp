@@ -18,15 +18,10 @@ namespace {
 using namespace std::chrono_literals;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-constexpr const char* kScenario = R"({
-  "settings": {"iosproappr": "1"},
-  "categories": ["news", {"NAME": "deals", "ID": 2}],
-  "pages": [
+constexpr const char* kScenario = R"({"pages": [
     {"match": {"p": "Home"}, "answer": [{"function": "ui_sb", "params": {"img": "{{base}}img/a.png"}}]},
-    {"match": {"e": "cart", "n": 2}, "answer": [{"function": "add_act", "params": {"id": "7"}}]}
-  ],
-  "socialProof": [{"t": "5", "i": 7, "count": 42}]
-})";
+    {"match": {"e": "cart", "n": 2}, "answer": [{"function": "add_act", "params": {"id": "7"}}]}],
+  "socialProof": [{"t": "5", "i": 7, "count": 42}]})";
 
 class ServiceTest : public ::testing::Test {
  protected:

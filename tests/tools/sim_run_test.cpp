@@ -42,7 +42,6 @@ struct Timeline {
     }
     return found;
   }
-  std::vector<Json> hits(const std::string& path) const { return of("hit", path); }
 };
 
 std::string queryValue(const Json& hit, const std::string& key) {
@@ -86,7 +85,7 @@ TEST_F(SimRunTest, DefaultScenarioPlaysEveryCampaignKindAndThePushToTheEnd) {
   // endpoints once each: settings and categories at start, images and the
   // social-proof count from the run's own service, the registration.
   std::vector<std::string> visited;
-  for (const auto& hit : t.hits("/d")) visited.push_back(queryValue(hit, "p"));
+  for (const auto& hit : t.of("hit", "/d")) visited.push_back(queryValue(hit, "p"));
   EXPECT_EQ(visited,
             (std::vector<std::string>{"Home", "Listing", "Product", "Cart", "Offers", "Inbox"}));
   EXPECT_EQ(summary["hitCount"], t.of("hit").size()) << "every hit is on the timeline";
