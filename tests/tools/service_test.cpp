@@ -16,7 +16,6 @@ namespace tavrino::service {
 namespace {
 
 using namespace std::chrono_literals;
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 constexpr const char* kScenario = R"({"pages": [
     {"match": {"p": "Home"}, "answer": [{"function": "ui_sb", "params": {"img": "{{base}}img/a.png"}}]},
@@ -54,24 +53,6 @@ class ServiceTest : public ::testing::Test {
   Service service_;
   std::string base_;
 };
-
-// Methods, headers and bodies as recorded are proven by the URL session's
-// tests; here the query's decoding.
-TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
-  const std::string target = "/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&";
-  EXPECT_EQ(get(target), "{}");
-  const auto all = service_.requests();
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(std::tie(all[0].path, all[0].target), std::tie("/t", target));
-  EXPECT_EQ(all[0].query, (Pairs{{"b", "2"},
-                                 {"a", "x&y"},
-                                 {"b", "1"},
-                                 {"e", "\u00C7a\u011F"},
-                                 {"plus", "a+b"},
-                                 {"flag", ""},
-                                 {"bad", "%zz"}}));
-  EXPECT_EQ(all[0].queryValues("b"), (std::vector<std::string>{"2", "1"}));
-}
 
 // Campaign, settings, category, social-proof and image answers are what the
 // SDK's own tests stand on; here what they would not notice.
