@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -186,12 +187,11 @@ TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
   }
   // A real pointer click on the close button reaches its target (the window
   // sits at the screen's origin: there is no window manager).
-  std::shared_ptr<ui::Button> close;
-  for (const auto& button : viewsOf<ui::Button>(host->host().window())) {
-    if (button->accessibilityIdentifier() == "qiv_close") close = button;
-  }
-  ASSERT_TRUE(close);
-  const ui::Rect at = inWindow(*close);
+  const auto buttons = viewsOf<ui::Button>(host->host().window());
+  const auto close = std::ranges::find_if(
+      buttons, [](const auto& button) { return button->accessibilityIdentifier() == "qiv_close"; });
+  ASSERT_NE(close, buttons.end());
+  const ui::Rect at = inWindow(**close);
   HelperProcess("/usr/bin/xdotool",
                 {"mousemove", std::to_string(int(at.origin.x + at.width() / 2)),
                  std::to_string(int(at.origin.y + at.height() / 2)), "click", "1"})

@@ -18,22 +18,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Scenario imageScenario() {
-  std::string error;
-  auto scenario = Scenario::fromJson(
-      Json::parse(R"({"pages": [{"match": {}, "answer": [{"img": "{{base}}img/a.png"}]}]})"), {},
-      &error);
-  EXPECT_TRUE(scenario) << error;
-  return scenario ? *scenario : Scenario{};
-}
-
 TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForItLoopbackWithItsOwn) {
   const auto imageOf = [](Service& service, const std::string& host) {
     httplib::Client client("127.0.0.1", service.port());
     auto answer = client.Get("/d?p=x", {{"Host", host}});
     return answer ? answer->body : "(no answer)";
   };
-  Service service(imageScenario());
+  const auto scenario = Scenario::fromJson(
+      Json::parse(R"({"pages": [{"match": {}, "answer": [{"img": "{{base}}img/a.png"}]}]})"), {},
+      nullptr);
+  ASSERT_TRUE(scenario);
+  Service service(*scenario);
   const std::string base = service.start(0, "0.0.0.0");
   const std::string port = std::to_string(service.port());
   EXPECT_EQ(base, "http://127.0.0.1:" + port + "/");
@@ -44,7 +39,7 @@ TEST(ServiceAddress, EveryInterfaceAnswersWithTheClientsOwnNameForItLoopbackWith
   service.stop();
   EXPECT_FALSE(service.isRunning()) << "stops with connections on any address";
 
-  Service loopback(imageScenario());
+  Service loopback(*scenario);
   const std::string own = loopback.start();
   EXPECT_EQ(imageOf(loopback, "elsewhere:1"), "[{\"img\":\"" + own + "img/a.png\"}]");
   Service other;

@@ -135,10 +135,8 @@ TEST(ServiceLimits, OtherHostsReachTheControlEndpointOnlyWithTheToken) {
   Service service;
   ASSERT_FALSE(service.start(0, "0.0.0.0").empty());
   const auto answer = [&](const std::string& host, const std::string& token) {
-    httplib::Client client(host, service.port());
-    httplib::Headers headers;
-    if (!token.empty()) headers.emplace("X-Control-Token", token);
-    return status(client.Get("/_control/requests", headers));
+    return status(httplib::Client(host, service.port())
+                      .Get("/_control/requests", {{"X-Control-Token", token}}));
   };
   const int guessed = answer(*address, "guess");
   service.setRemoteControlToken("s3cret");
