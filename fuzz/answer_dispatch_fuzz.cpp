@@ -45,10 +45,7 @@ std::map<std::string, Cookie> expectedCookies(const Value& answer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Reports must not leave the machine: a base that forms no URL sends nothing.
-  fuzz::install([] {
-    Util::setCookieToQIVDefaults("_cburl", "not a url");
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-  });
+  fuzz::install({{"_cburl", "not a url"}, {"_enable_inbox", "1"}});
   auto screen = std::make_shared<ui::ViewController>("FuzzScreen");
   auto window = ui::Window::make(ui::Rect::make(0, 0, 375, 812));
   window->setRootViewController(screen);

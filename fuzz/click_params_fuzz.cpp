@@ -18,7 +18,6 @@
 #include "tavrino/banner/pop_up_controller.hpp"
 #include "tavrino/ui/custom_button.hpp"
 #include "tavrino/ui/window.hpp"
-#include "tavrino/util/request.hpp"
 
 using namespace tavrino;
 using fuzz::require;
@@ -58,14 +57,12 @@ bool isClickKey(const std::string& key, const std::set<std::string>& cookieNames
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::install<LoopbackSession>([] {
-    Util::setCookieToQIVDefaults("_cburl", "http://127.0.0.1:9/");
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzz.group");
-    // The first request of a process draws the visitor's lasting random
-    // bucket; draw it here so the invariant sees only what clicks write.
-    (void)Util::createRequest("track", {});
-  });
+  // The visitor's lasting random bucket drawn already: the invariant sees
+  // only what clicks write.
+  fuzz::install<LoopbackSession>({{"_cburl", "http://127.0.0.1:9/"},
+                                  {"_enable_inbox", "1"},
+                                  {"qiv_inbox_groupname", "fuzz.group"},
+                                  {"qivrandom", "7"}});
   auto& application = fuzz::application();
   const Value params = fuzz::jsonObject(data, size);
 

@@ -39,10 +39,9 @@ bool linkSays(std::string_view url, std::string_view key, std::string_view value
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::install<fuzz::OfflineSession>();
   static Tavrino& tavrino = *new Tavrino("http://127.0.0.1:9/", "1", "0");
-  const auto lines = fuzz::splitLines(fuzz::text(data, size));
-  fuzz::replaceStore(
-      fuzz::storeEntries(std::span(lines).subspan(std::min<std::size_t>(lines.size(), 1))));
-  const std::string url = lines.empty() ? "" : fuzz::unescape(lines[0]);
+  const auto in = fuzz::readLines(fuzz::text(data, size));
+  fuzz::replaceStore(in.store);
+  const std::string url = in.first.value_or("");
   const auto broken = [&](const std::string& what) { fuzz::fail(what + "\n  link: " + url); };
 
   std::set<std::string> allowed = {"qivparam"};
@@ -56,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (preview) allowed.insert("qivrandom");
 
   const auto before = fuzz::storeSnapshot();
-  tavrino.trackDeepLink(lines.empty() ? std::nullopt : std::optional<std::string>(url));
+  tavrino.trackDeepLink(in.first);
   platform::current().dispatch().runUntilIdle();
   const auto after = fuzz::storeSnapshot();
   for (const auto& key : fuzz::changedKeys(before, after)) {

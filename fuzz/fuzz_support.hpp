@@ -5,17 +5,9 @@
 // spell "\n", "\r", "\t", "\0", "\\" and "\xHH"; stored values spelled in text).
 
 #include <charconv>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
-#include <memory>
-#include <optional>
-#include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "tavrino/platform/linux.hpp"
@@ -36,6 +28,13 @@ inline void require(bool holds, std::string_view what) {
   if (!holds) fail(std::string(what));
 }
 
+// Nothing that could break a request line: no control byte, blank or byte
+// outside ASCII.
+inline void requireWireSafe(std::string_view text) {
+  for (const unsigned char c : text)
+    require(c > 0x20 && c < 0x7f, "raw byte in " + std::string(text));
+}
+
 inline std::string_view text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
@@ -43,13 +42,6 @@ inline std::string_view text(const std::uint8_t* data, std::size_t size) {
 inline Value jsonObject(const std::uint8_t* data, std::size_t size) {
   return Util::parseJSONObject(Data(data, data + size));
 }
-
-// A log that drops every line: fuzzing would drown in them.
-class QuietLog final : public platform::Log {
- public:
-  void log(std::string_view) override {}
-  void console(std::string_view) override {}
-};
 
 // Addresses checked by the real parser; every transfer fails at once and
 // nothing downloads. Subclasses may let some through the real session.
@@ -68,10 +60,10 @@ class OfflineSession : public platform::URLSession {
   platform::URLSession& real_;
 };
 
-// A Linux platform whose log drops every line and whose transfers go through
-// Session, wrapping the real session.
+// A Linux platform whose log drops every line (fuzzing would drown in them)
+// and whose transfers go through Session, wrapping the real session.
 template <typename Session>
-class QuietPlatform final : public platform::PlatformWrapper {
+class QuietPlatform final : public platform::PlatformWrapper, platform::Log {
  public:
   explicit QuietPlatform(const std::filesystem::path& data)
       : PlatformWrapper(platform::makeLinuxPlatform({.dataDirectory = data, .clock = nullptr})),
@@ -79,11 +71,12 @@ class QuietPlatform final : public platform::PlatformWrapper {
   // Background work still uses the session and the log: finish it while
   // they exist.
   ~QuietPlatform() override { shutdown(); }
-  platform::Log& log() override { return log_; }
+  platform::Log& log() override { return *this; }
+  void log(std::string_view) override {}
+  void console(std::string_view) override {}
   platform::URLSession& urlSession() override { return session_; }
 
  private:
-  QuietLog log_;
   Session session_;
 };
 
@@ -94,12 +87,12 @@ inline std::filesystem::path temporaryDirectory() {
 }
 
 // Installs, once per process, a quiet platform over a private temporary
-// directory, then runs prepare.
+// directory, and stores defaults there.
 template <typename Session = OfflineSession>
-void install(void (*prepare)() = nullptr) {
-  static const bool installed = [prepare] {
+void install(std::initializer_list<std::pair<const char*, const char*>> defaults = {}) {
+  static const bool installed = [&] {
     platform::install(std::make_unique<QuietPlatform<Session>>(temporaryDirectory()));
-    if (prepare != nullptr) prepare();
+    for (const auto& [key, value] : defaults) Util::setCookieToQIVDefaults(key, value);
     return true;
   }();
   (void)installed;
@@ -149,25 +142,13 @@ inline std::vector<std::string_view> splitAt(std::string_view text, std::string_
   }
 }
 
-inline std::vector<std::string_view> splitLines(std::string_view text) {
-  if (text.empty()) return {};
-  auto lines = splitAt(text, "\n");
-  if (lines.back().empty()) lines.pop_back();
-  return lines;
-}
-
 // A stored value spelled in a line: "#i:" a whole number, "#f:" a fraction,
 // "#b:" data, "#j:" JSON (a value that does not parse is the text), anything
 // else the text itself.
 inline Value storedValue(const std::string& text) {
   const std::string rest = text.size() >= 3 ? text.substr(3) : "";
-  if (text.starts_with("#i:")) {
-    std::uint64_t number = 0;  // wraps: any 64 bits will do
-    for (std::size_t i = rest.starts_with('-') ? 1 : 0; i < rest.size(); ++i) {
-      number = number * 10 + (rest[i] & 0x0f);
-    }
-    return Value(static_cast<std::int64_t>(rest.starts_with('-') ? 0 - number : number));
-  }
+  if (text.starts_with("#i:"))
+    return Value(static_cast<std::int64_t>(std::strtoll(rest.c_str(), nullptr, 10)));
   if (text.starts_with("#f:")) return Value(std::strtod(rest.c_str(), nullptr));
   if (text.starts_with("#b:")) return Value::binary(Data(rest.begin(), rest.end()));
   if (text.starts_with("#j:") && rest.size() < 4096) {
@@ -177,24 +158,37 @@ inline Value storedValue(const std::string& text) {
   return Value(text);
 }
 
-// "key=value" lines (escaped), the key up to the first "=", the value the
-// rest or empty.
-inline std::vector<std::pair<std::string, std::string>> pairs(
-    std::span<const std::string_view> lines) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const auto line : lines) {
-    const std::string text = unescape(line);
-    const auto eq = text.find('=');
-    out.emplace_back(text.substr(0, eq), eq == std::string::npos ? "" : text.substr(eq + 1));
-  }
-  return out;
-}
+// A text input: a first line, then "key=value" lines for the store (values
+// as storedValue() reads them) up to a line "--", then "key=value" pairs. The
+// key runs up to the first "=", the value is the rest or empty; lines take
+// escapes.
+struct Lines {
+  std::optional<std::string> first;
+  std::map<std::string, Value> store;  // the last for a key winning
+  std::vector<std::pair<std::string, std::string>> pairs;
+};
 
-// "key=value" lines as store entries, the last for a key winning.
-inline std::map<std::string, Value> storeEntries(std::span<const std::string_view> lines) {
-  std::map<std::string, Value> entries;
-  for (const auto& [key, value] : pairs(lines)) entries[key] = storedValue(value);
-  return entries;
+inline Lines readLines(std::string_view text) {
+  Lines in;
+  auto lines = splitAt(text, "\n");
+  if (lines.back().empty()) lines.pop_back();
+  bool afterStore = false;
+  for (const auto raw : lines) {
+    const std::string line = unescape(raw);
+    const auto eq = line.find('=');
+    std::pair<std::string, std::string> pair(line.substr(0, eq),
+                                             eq == std::string::npos ? "" : line.substr(eq + 1));
+    if (!in.first) {
+      in.first = line;
+    } else if (!afterStore && raw == "--") {
+      afterStore = true;
+    } else if (afterStore) {
+      in.pairs.push_back(std::move(pair));
+    } else {
+      in.store[pair.first] = storedValue(pair.second);
+    }
+  }
+  return in;
 }
 
 // The SDK defaults hold exactly entries afterwards.

@@ -75,10 +75,7 @@ void checkListing(QivInbox& inbox, platform::UserDefaultsSuite& suite) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::install([] {
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-    Util::setCookieToQIVDefaults("qiv_inbox_groupname", "fuzzinbox");
-  });
+  fuzz::install({{"_enable_inbox", "1"}, {"qiv_inbox_groupname", "fuzzinbox"}});
   if (size == 0) return 0;
 
   const bool keepExpired = (data[0] & 1) != 0;

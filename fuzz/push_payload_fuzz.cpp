@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kGroup = "fuzzgroup";
+constexpr const char* kGroup = "fuzzgroup";
 
 // Checks addresses with the real parser; every address that forms one
 // "downloads" a few bytes without leaving the machine.
@@ -63,21 +63,21 @@ void checkSuite(std::string_view name) {
   });
 }
 
+// Only the data directory and image files in the attachment directory.
 void checkFiles() {
   const fs::path attachments = attachmentDirectory();
   fuzz::require(attachments.parent_path() == temporaryRoot,
                 "attachments in " + attachments.string());
-  for (const auto& entry : fs::directory_iterator(temporaryRoot)) {
-    fuzz::require(entry.path() == attachments ||
-                      entry.path().filename().string().starts_with("tavrino-fuzz-"),
-                  "file " + entry.path().string());
-  }
-  if (!fs::exists(attachments)) return;
-  for (const auto& entry : fs::recursive_directory_iterator(attachments)) {
-    const std::string name = entry.path().filename().string();
-    fuzz::require(entry.is_regular_file() && entry.path().parent_path() == attachments &&
-                      name.starts_with("qiv_img_") && name.ends_with(".jpg"),
-                  "attachment " + entry.path().string());
+  for (auto it = fs::recursive_directory_iterator(temporaryRoot); it != fs::end(it); ++it) {
+    const std::string name = it->path().filename().string();
+    if (it.depth() == 0 && name.starts_with("tavrino-fuzz-")) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    fuzz::require(it->path() == attachments ||
+                      (it->is_regular_file() && it->path().parent_path() == attachments &&
+                       name.starts_with("qiv_img_") && name.ends_with(".jpg")),
+                  "file " + it->path().string());
   }
   fs::remove_all(attachments);
 }
@@ -86,11 +86,8 @@ void checkFiles() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A base that forms no URL: reports are built and stored but never sent.
-  fuzz::install<ImageSession>([] {
-    Util::setCookieToQIVDefaults("_cburl", "not a url");
-    Util::setCookieToQIVDefaults("_enable_inbox", "1");
-    Util::setCookieToQIVDefaults("qiv_inbox_groupname", std::string(kGroup));
-  });
+  fuzz::install<ImageSession>(
+      {{"_cburl", "not a url"}, {"_enable_inbox", "1"}, {"qiv_inbox_groupname", kGroup}});
   const Value payload = fuzz::jsonObject(data, size);
   auto& application = fuzz::application();
   auto& system = dynamic_cast<platform::LinuxSystemInfo&>(platform::current().systemInfo());

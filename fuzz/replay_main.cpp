@@ -10,30 +10,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void replay(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  std::size_t count = 0;
+  std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path(argv[i]);
-    if (std::filesystem::is_directory(path)) {
-      for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        if (entry.is_regular_file()) replay(entry.path()), ++count;
-      }
-    } else {
-      replay(path), ++count;
+    if (!std::filesystem::is_directory(argv[i])) {
+      files.emplace_back(argv[i]);
+      continue;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
     }
   }
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
   LLVMFuzzerTestOneInput(nullptr, 0);
-  std::printf("replayed %zu inputs\n", count);
-  return count > 0 ? 0 : 1;
+  std::printf("replayed %zu inputs\n", files.size());
+  return files.empty() ? 1 : 0;
 }

@@ -7,23 +7,15 @@
 
 using namespace tavrino;
 
-namespace {
-
-void requireWireSafe(std::string_view text) {
-  for (const unsigned char c : text) {
-    if (c <= 0x20 || c >= 0x7f) __builtin_trap();
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::install();
   const std::string_view text = fuzz::text(data, size);
   const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
-  requireWireSafe(
+  fuzz::requireWireSafe(
       Util::encodeForUrl(std::string(text.substr(0, split)), std::string(text.substr(split))));
-  if (const auto encoded = urlEncoded(text, CharacterSet::urlDenied())) requireWireSafe(*encoded);
+  if (const auto encoded = urlEncoded(text, CharacterSet::urlDenied())) {
+    fuzz::requireWireSafe(*encoded);
+  }
   Util::sanitize(text);
   Util::mapToDevice(text);
   return 0;

@@ -3,14 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <tuple>
 
 #include "desktop_host.hpp"
 #include "desktop_session/desktop_session.hpp"
 #include "desktop_session/helper_process.hpp"
 #include "gtk/webkit_page.hpp"
+#include "screenshot.hpp"
 #include "service/service.hpp"
 #include "sim/window/window_texture.hpp"
 #include "tavrino/banner/banner_document.hpp"
@@ -27,53 +30,8 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-struct Rgb {
-  int r, g, b;
-  bool operator==(const Rgb&) const = default;
-};
 constexpr Rgb kPopUpGreen{0x43, 0xa0, 0x47};  // the "ev" fragment's page colour
 constexpr Rgb kBadgeRed{0xe5, 0x39, 0x35};
-
-bool near(Rgb a, Rgb b) {
-  return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) <= 12;
-}
-
-// The window as the user sees it, rendered by its own renderer.
-class Screenshot {
- public:
-  explicit Screenshot(GtkWindow* window) : texture_(sim::renderWindow(window)) {
-    width_ = gtk_widget_get_width(GTK_WIDGET(window));
-    height_ = gtk_widget_get_height(GTK_WIDGET(window));
-    pixels_.resize(std::size_t(width_) * height_ * 4);
-    if (texture_) gdk_texture_download(texture_, pixels_.data(), std::size_t(width_) * 4);
-  }
-  ~Screenshot() {
-    if (texture_) g_object_unref(texture_);
-  }
-  // Premultiplied BGRA; everything the tests read is opaque.
-  Rgb at(double x, double y) const {
-    const int px = int(x), py = int(y);
-    if (px < 0 || py < 0 || px >= width_ || py >= height_) return {-1, -1, -1};
-    const auto* p = &pixels_[(std::size_t(py) * width_ + px) * 4];
-    return {p[2], p[1], p[0]};
-  }
-  int count(ui::Rect area, Rgb colour) const {
-    int n = 0;
-    for (int y = int(area.origin.y); y < int(area.origin.y + area.height()); ++y) {
-      for (int x = int(area.origin.x); x < int(area.origin.x + area.width()); ++x) {
-        n += near(at(x, y), colour);
-      }
-    }
-    return n;
-  }
-  int width() const { return width_; }
-  int height() const { return height_; }
-
- private:
-  int width_ = 0, height_ = 0;
-  GdkTexture* texture_ = nullptr;
-  std::vector<std::uint8_t> pixels_;
-};
 
 template <typename T>
 std::vector<std::shared_ptr<T>> viewsOf(const std::shared_ptr<ui::View>& root) {
@@ -125,7 +83,7 @@ class DesktopHostTest : public ::testing::Test {
   bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
     return platform::current().dispatch().runUntil(done, timeout);
   }
-  Screenshot shot() { return Screenshot(host->gtkWindow()); }
+  Screenshot shot() { return Screenshot(sim::renderWindow(host->gtkWindow())); }
   std::vector<std::shared_ptr<ui::WebView>> webViews() {
     return viewsOf<ui::WebView>(host->host().window());
   }
@@ -213,28 +171,27 @@ TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
   // page's colour; just outside, not.
   const ui::Rect f = inWindow(*web);
   const double midX = f.origin.x + f.width() / 2, midY = f.origin.y + f.height() / 2;
-  const double left = f.origin.x, right = f.origin.x + f.width(), top = f.origin.y,
-               bottom = f.origin.y + f.height();
-  const std::pair<double, double> inside[] = {
-      {left + 3, midY}, {right - 4, midY}, {midX, top + 3}, {midX, bottom - 4}, {midX, midY}};
-  const std::pair<double, double> outside[] = {
-      {left - 4, midY}, {right + 3, midY}, {midX, top - 4}, {midX, bottom + 3}};
-  for (const auto& [x, y] : inside)
-    EXPECT_TRUE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
-  for (const auto& [x, y] : outside)
-    EXPECT_FALSE(near(picture.at(x, y), kPopUpGreen)) << x << "," << y;
+  EXPECT_TRUE(near(picture.at(midX, midY), kPopUpGreen));
+  for (const auto& [x, y, dx, dy] : {std::tuple(f.origin.x, midY, -4, 0),
+                                     {f.origin.x + f.width(), midY, 4, 0},
+                                     {midX, f.origin.y, 0, -4},
+                                     {midX, f.origin.y + f.height(), 0, 4}}) {
+    EXPECT_EQ(std::pair(near(picture.at(x - dx, y - dy), kPopUpGreen),
+                        near(picture.at(x + dx, y + dy), kPopUpGreen)),
+              std::pair(true, false))
+        << x << "," << y;
+  }
   // The spinner stopped and hides: nothing is drawn over the loaded page.
   for (const auto& spinner : viewsOf<ui::ActivityIndicator>(host->host().window())) {
     EXPECT_FALSE(spinner->isAnimating() || !spinner->isHidden());
   }
   // A real pointer click on the close button reaches its target (the window
   // sits at the screen's origin: there is no window manager).
-  std::shared_ptr<ui::Button> close;
-  for (const auto& button : viewsOf<ui::Button>(host->host().window())) {
-    if (button->accessibilityIdentifier() == "qiv_close") close = button;
-  }
-  ASSERT_TRUE(close);
-  const ui::Rect at = inWindow(*close);
+  const auto buttons = viewsOf<ui::Button>(host->host().window());
+  const auto close = std::ranges::find_if(
+      buttons, [](const auto& button) { return button->accessibilityIdentifier() == "qiv_close"; });
+  ASSERT_NE(close, buttons.end());
+  const ui::Rect at = inWindow(**close);
   HelperProcess("/usr/bin/xdotool",
                 {"mousemove", std::to_string(int(at.origin.x + at.width() / 2)),
                  std::to_string(int(at.origin.y + at.height() / 2)), "click", "1"})
@@ -263,7 +220,9 @@ TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
   for (const auto& request : service.requests("/t")) clickHits += request.queryValue("a") == "c";
   EXPECT_EQ(clickHits, 1);
   EXPECT_NE(Util::getCookieToQIVDefaults("qiv_c_101", ""), "");
-  EXPECT_TRUE(waitForScreen([&](const Screenshot& p) { return p.count(f, kPopUpGreen) == 0; }));
+  EXPECT_TRUE(waitForScreen([&](const Screenshot& p) {
+    return p.count(kPopUpGreen, f.origin.x, f.origin.y, f.width(), f.height()) == 0;
+  }));
 
   // The listing's badges follow their rows through scroll and resize: the
   // product ids whose rows show one on screen, no badge colour elsewhere.
@@ -274,13 +233,11 @@ TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
     for (const auto& [id, row] : host->productRows()) {
       graphene_rect_t b;
       if (!gtk_widget_compute_bounds(row, GTK_WIDGET(host->gtkWindow()), &b)) continue;
-      const int red = picture.count(
-          ui::Rect::make(b.origin.x, b.origin.y, b.size.width, b.size.height), kBadgeRed);
+      const int red = picture.count(kBadgeRed, b.origin.x, b.origin.y, b.size.width, b.size.height);
       inRows += red;
       if (red > 100) badged.insert(id);
     }
-    const int everywhere =
-        picture.count(ui::Rect::make(0, 0, picture.width(), picture.height()), kBadgeRed);
+    const int everywhere = picture.count(kBadgeRed);
     if (everywhere != inRows) badged.insert("elsewhere");
     return badged;
   };
@@ -299,7 +256,7 @@ TEST_F(DesktopHostTest, CampaignsShowRunAndReportInTheRealWindow) {
   EXPECT_EQ(gtk_adjustment_get_value(scroll), 60);
   gtk_window_set_default_size(host->gtkWindow(), 600, 700);
   EXPECT_EQ(settles(), expected) << "after resizing";
-  EXPECT_EQ(shot().width(), 600);
+  EXPECT_EQ(shot().width, 600);
 }
 
 }  // namespace

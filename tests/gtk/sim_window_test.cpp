@@ -10,6 +10,7 @@
 
 #include "desktop_session/helper_process.hpp"
 #include "desktop_session/temp_dir.hpp"
+#include "screenshot.hpp"
 
 namespace tavrino::testing {
 namespace {
@@ -17,19 +18,8 @@ namespace {
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 
-// Pixels of png within 12 of rgb in the sum of channel differences.
 int pixelsNear(const std::string& png, int r, int g, int b) {
-  GdkTexture* texture = gdk_texture_new_from_filename(png.c_str(), nullptr);
-  if (!texture) return -1;
-  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
-  std::vector<guchar> bgra(std::size_t(width) * height * 4);
-  gdk_texture_download(texture, bgra.data(), std::size_t(width) * 4);
-  g_object_unref(texture);
-  int n = 0;
-  for (std::size_t i = 0; i < bgra.size(); i += 4) {
-    n += std::abs(bgra[i + 2] - r) + std::abs(bgra[i + 1] - g) + std::abs(bgra[i] - b) <= 12;
-  }
-  return n;
+  return Screenshot(gdk_texture_new_from_filename(png.c_str(), nullptr)).count({r, g, b});
 }
 
 TEST(SimWindow, DefaultScenarioIsScreenshotFromARealWindowWithItsMainLoopCost) {

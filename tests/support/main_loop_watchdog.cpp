@@ -1,7 +1,6 @@
 #include "support/main_loop_watchdog.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <time.h>
 
 #include <cstdio>
@@ -37,16 +36,14 @@ double cpuPressureMs() {
 // 2x), taken at the high end so a slow CI machine does not fail a task that
 // is only slow because it is instrumented.
 double sanitizerSlowdown() {
-  double factor = 1;
 #ifdef TAVRINO_SANITIZERS
-  const std::string_view sanitizers = TAVRINO_SANITIZERS;
-  const std::pair<std::string_view, double> slowdowns[] = {
-      {"address", 2}, {"undefined", 1.5}, {"thread", 15}};
-  for (const auto& [name, slowdown] : slowdowns) {
-    if (sanitizers.find(name) != std::string_view::npos) factor *= slowdown;
-  }
+  const auto factor = [on = std::string_view(TAVRINO_SANITIZERS)](const char* name, double by) {
+    return on.find(name) != std::string_view::npos ? by : 1;
+  };
+  return factor("address", 2) * factor("undefined", 1.5) * factor("thread", 15);
+#else
+  return 1;
 #endif
-  return factor;
 }
 
 }  // namespace
@@ -58,19 +55,12 @@ StallLimits defaultStallLimits() {
 MainLoopWatchdog::MainLoopWatchdog(StallLimits limits) : limits_(limits) {}
 
 MainLoopWatchdog::Sample MainLoopWatchdog::sample() {
-  Sample s{};
-  s.wallMs = clockMs(CLOCK_MONOTONIC);
-  s.cpuMs = clockMs(CLOCK_THREAD_CPUTIME_ID);
-  // Fields: time on the CPU, time waiting on a run queue (both ns), slices.
+  // schedstat: time on the CPU, then time waiting on a run queue (both ns).
   std::ifstream schedstat("/proc/thread-self/schedstat");
   unsigned long long onCpu = 0, runDelay = 0;
-  s.haveRunDelay = static_cast<bool>(schedstat >> onCpu >> runDelay);
-  s.runDelayMs = static_cast<double>(runDelay) / 1e6;
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  s.voluntarySwitches = usage.ru_nvcsw;
-  s.cpuPressureMs = cpuPressureMs();
-  return s;
+  schedstat >> onCpu >> runDelay;
+  return {clockMs(CLOCK_MONOTONIC), clockMs(CLOCK_THREAD_CPUTIME_ID), runDelay / 1e6,
+          cpuPressureMs()};
 }
 
 void MainLoopWatchdog::willRunTask() {
@@ -80,16 +70,9 @@ void MainLoopWatchdog::willRunTask() {
 void MainLoopWatchdog::didRunTask() {
   if (--depth_ != 0) return;
   const Sample end = sample();
-  TaskCost cost;
-  cost.wallMs = end.wallMs - start_.wallMs;
-  cost.cpuMs = end.cpuMs - start_.cpuMs;
-  if (end.haveRunDelay && start_.haveRunDelay) {
-    cost.blockedMs = cost.wallMs - cost.cpuMs - (end.runDelayMs - start_.runDelayMs);
-  } else if (end.voluntarySwitches != start_.voluntarySwitches) {
-    // Without the run-queue figure, a task that gave up the CPU of its own
-    // accord is taken to have been blocked for all its off-CPU time.
-    cost.blockedMs = cost.wallMs - cost.cpuMs;
-  }
+  TaskCost cost{end.wallMs - start_.wallMs, end.cpuMs - start_.cpuMs, 0};
+  // Without the run-queue figure, all off-CPU time counts as blocked.
+  cost.blockedMs = cost.wallMs - cost.cpuMs - (end.runDelayMs - start_.runDelayMs);
   if (discountContention_ && start_.cpuPressureMs >= 0 && end.cpuPressureMs >= 0) {
     cost.blockedMs -= end.cpuPressureMs - start_.cpuPressureMs;
   }
@@ -130,18 +113,11 @@ namespace {
 // The worst tasks of the whole test program, printed when it ends.
 class WorstTaskReport final : public ::testing::Environment {
  public:
-  void add(const MainLoopWatchdog& watchdog, const std::string& testName) {
+  void add(const WorstTasks& seen, const std::string& testName) {
     std::lock_guard lock(mu_);
-    const WorstTasks seen = watchdog.worst();
-    worst_.tasks += seen.tasks;
-    if (seen.cpu.cpuMs > worst_.cpu.cpuMs) {
-      worst_.cpu = seen.cpu;
-      cpuTest_ = testName;
-    }
-    if (seen.blocked.blockedMs > worst_.blocked.blockedMs) {
-      worst_.blocked = seen.blocked;
-      blockedTest_ = testName;
-    }
+    tasks_ += seen.tasks;
+    if (seen.cpu.cpuMs > cpu_.first) cpu_ = {seen.cpu.cpuMs, testName};
+    if (seen.blocked.blockedMs > blocked_.first) blocked_ = {seen.blocked.blockedMs, testName};
   }
 
   void TearDown() override {
@@ -149,14 +125,14 @@ class WorstTaskReport final : public ::testing::Environment {
     std::printf(
         "[main loop] %zu tasks watched; worst CPU %.2f ms (%s); worst blocked %.2f ms (%s); "
         "CPU limit %.0f ms, blocking limit %.0f ms\n",
-        worst_.tasks, worst_.cpu.cpuMs, cpuTest_.c_str(), worst_.blocked.blockedMs,
-        blockedTest_.c_str(), defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
+        tasks_, cpu_.first, cpu_.second.c_str(), blocked_.first, blocked_.second.c_str(),
+        defaultStallLimits().cpuMs, defaultStallLimits().blockedMs);
   }
 
  private:
   std::mutex mu_;
-  WorstTasks worst_;
-  std::string cpuTest_ = "-", blockedTest_ = "-";
+  std::size_t tasks_ = 0;
+  std::pair<double, std::string> cpu_{0, "-"}, blocked_{0, "-"};
 };
 
 // Registered before the tests run, so gtest calls its TearDown.
@@ -166,7 +142,7 @@ WorstTaskReport* const report =
 }  // namespace
 
 void recordWorstTasks(const MainLoopWatchdog& watchdog, const std::string& testName) {
-  report->add(watchdog, testName);
+  report->add(watchdog.worst(), testName);
 }
 
 }  // namespace tavrino::testing

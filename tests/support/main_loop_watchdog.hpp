@@ -65,9 +65,7 @@ class MainLoopWatchdog final : public platform::TaskObserver {
   struct Sample {
     double wallMs;
     double cpuMs;
-    double runDelayMs;  // runnable but not running
-    long voluntarySwitches;
-    bool haveRunDelay;
+    double runDelayMs;     // runnable but not running
     double cpuPressureMs;  // negative when the machine does not tell
   };
   static Sample sample();

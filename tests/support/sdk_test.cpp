@@ -21,9 +21,8 @@ std::vector<std::string> CapturingLog::copy(const std::vector<std::string>& of) 
 }
 
 bool CapturingLog::anyContains(const std::vector<std::string>& of, std::string_view text) const {
-  std::lock_guard lock(mu_);
   return std::ranges::any_of(
-      of, [&](const auto& line) { return line.find(text) != std::string::npos; });
+      copy(of), [&](const auto& line) { return line.find(text) != std::string::npos; });
 }
 
 void CapturingLog::clear() {
@@ -60,11 +59,7 @@ void SdkTest::installPlatform() {
       makePlatform({.dataDirectory = dir_.path(), .clock = clock_}));
   platform_ = platform.get();
   // Every platform these tests make runs the Linux main loop.
-  if (auto* linux = dynamic_cast<platform::LinuxDispatch*>(&platform_->dispatch())) {
-    linux->setTaskObserver(watchdog_);
-  } else {
-    ADD_FAILURE() << "the platform's main loop cannot be watched";
-  }
+  dynamic_cast<platform::LinuxDispatch&>(platform_->dispatch()).setTaskObserver(watchdog_);
   platform::install(std::move(platform));
 }
 
@@ -99,12 +94,9 @@ std::string SdkTest::storedAll(std::string_view keys) {
   std::string all;
   for (const auto& key : words(keys)) {
     const auto value = Util::qivDefaults()->object(key);
-    all += all.empty() ? "" : " ";
-    if (!value) {
-      all += "!" + key;
-    } else {
-      all += key + (value->is_string() ? "=" + value->get<std::string>() : ":" + value->dump());
-    }
+    all += (all.empty() ? "" : " ") + (!value               ? "!" + key
+                                       : value->is_string() ? key + "=" + value->get<std::string>()
+                                                            : key + ":" + value->dump());
   }
   return all;
 }

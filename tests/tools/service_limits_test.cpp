@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <thread>
 
 #include "service/service.hpp"
@@ -21,107 +22,95 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A client connection on raw sockets, for requests no HTTP client sends.
-class RawClient {
- public:
-  explicit RawClient(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~RawClient() { ::close(fd_); }
-
-  bool send(std::string_view bytes) {
-    return connected_ && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0;
-  }
-  // The status of the answer that arrives within timeout; 0 when the
-  // connection closes or nothing comes.
-  int status(std::chrono::milliseconds timeout) {
-    pollfd ready{fd_, POLLIN, 0};
-    char line[13] = {};
-    if (::poll(&ready, 1, static_cast<int>(timeout.count())) != 1 ||
-        ::recv(fd_, line, 12, MSG_WAITALL) != 12) {
-      return 0;
+// The status that answers a head sent a byte every 100 ms (0: none).
+int slowHeadStatus(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  char line[13] = {};
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    pollfd ready{fd, POLLIN, 0};
+    for (int i = 0; i < 20 && line[0] == 0; ++i) {
+      ::send(fd, i == 0 ? "GET /t HTTP/1.1\r\n" : "X", i == 0 ? 17 : 1, MSG_NOSIGNAL);
+      if (::poll(&ready, 1, 100) == 1) ::recv(fd, line, 12, MSG_WAITALL);
     }
-    return std::atoi(line + 9);
   }
-
- private:
-  int fd_;
-  bool connected_ = false;
-};
-
-TEST(ServiceLimits, BodiesHeadsAndTheRecordAreBounded) {
-  Service service({}, {.maxBodyBytes = 1000,
-                       .maxHeadBytes = 2000,
-                       .maxHeaderCount = 20,
-                       .maxRecordBytes = 4000,
-                       .maxRecordedBodyBytes = 100});
-  ASSERT_FALSE(service.start().empty());
-  httplib::Client client("127.0.0.1", service.port());
-  const auto status = [](const httplib::Result& result) { return result ? result->status : 0; };
-
-  EXPECT_EQ(status(client.Post("/t", std::string(1000, 'b'), "text/plain")), 200);
-  EXPECT_EQ(status(client.Post("/t", std::string(1001, 'b'), "text/plain")), 413);
-  httplib::Headers many;
-  for (int i = 0; i < 21; ++i) many.emplace("X-" + std::to_string(i), "v");
-  EXPECT_EQ(status(client.Get("/t", many)), 431);
-  EXPECT_EQ(status(client.Get("/t", {{"X-Big", std::string(2000, 'h')}})), 431);
-  // Small on the wire, over the bound once inflated.
-  httplib::Client gzip("127.0.0.1", service.port());
-  gzip.set_compress(true);
-  EXPECT_EQ(status(gzip.Post("/t", std::string(1'000'000, '0'), "text/plain")), 413);
-
-  const auto first = service.requests();
-  ASSERT_EQ(first.size(), 1u);
-  EXPECT_EQ(first[0].body, std::string(100, 'b'));
-  EXPECT_EQ(first[0].bodyBytes, 1000u);
-  for (int i = 0; i < 30; ++i) ASSERT_EQ(status(client.Post("/t", "x", "text/plain")), 200);
-  const RecordStats stats = service.recordStats();
-  EXPECT_EQ(stats.recorded + stats.dropped, 31u);
-  EXPECT_GT(stats.dropped, 0u);
-  EXPECT_LE(stats.recordedBytes, 4000u);
-  EXPECT_EQ(service.requests().size(), stats.recorded);
-  auto summary = client.Get("/_control/summary");
-  EXPECT_EQ(summary ? Json::parse(summary->body)["dropped"] : Json(), stats.dropped);
+  ::close(fd);
+  return std::atoi(line + 9);
 }
 
-TEST(ServiceLimits, ConnectionsBeyondTheCapsAreRefusedAndSlowHeadsCut) {
-  for (const Limits& limits : {Limits{.maxConnections = 2}, Limits{.maxConnectionsPerClient = 2}}) {
-    Service service({}, limits);
-    ASSERT_FALSE(service.start().empty());
-    std::vector<std::unique_ptr<RawClient>> clients;
-    for (int i = 0; i < 3; ++i) clients.push_back(std::make_unique<RawClient>(service.port()));
-    int answered = 0;
-    for (auto& client : clients) {
-      client->send("GET /t HTTP/1.1\r\nHost: x\r\n\r\n");
-      answered += client->status(2s) == 200;
-    }
-    EXPECT_EQ(answered, 2);
-    clients.clear();
-    // Room again once they are gone (their threads end soon after).
-    httplib::Client later("127.0.0.1", service.port());
-    int status = 0;
-    for (int i = 0; i < 100 && status != 200; ++i) {
-      if (i > 0) std::this_thread::sleep_for(10ms);
-      auto result = later.Get("/t");
-      status = result ? result->status : 0;
-    }
-    EXPECT_EQ(status, 200);
-  }
+int status(const httplib::Result& result) {
+  return result ? result->status : 0;
+}
 
-  Service service({}, {.headDeadline = 300ms});
-  ASSERT_FALSE(service.start().empty());
-  RawClient client(service.port());
-  int status = 0;
-  // A byte at a time, each well within the read time-out.
-  for (int i = 0; i < 20 && status == 0; ++i) {
-    client.send(i == 0 ? "GET /t HTTP/1.1\r\n" : "X");
-    status = client.status(100ms);
+// One row per limit: the request that crosses it is refused, and the service
+// serves again afterwards.
+TEST(ServiceLimits, EachLimitRefusesWhatCrossesItAndTheServiceGoesOn) {
+  httplib::Headers many;
+  for (int i = 0; i < 21; ++i) many.emplace("X-" + std::to_string(i), "v");
+  const struct {
+    const char* limit;
+    Limits limits;
+    std::string body;  // posted when not empty; gzipped when compress
+    httplib::Headers headers;
+    bool compress = false;
+    int held = 0;  // connections held open before the request
+    int refusal = 0;
+  } rows[] = {
+      {"body", {.maxBodyBytes = 1000}, std::string(1001, 'b'), {}, false, 0, 413},
+      // Small on the wire, over the bound once inflated.
+      {"inflated body", {.maxBodyBytes = 1000}, std::string(1'000'000, '0'), {}, true, 0, 413},
+      {"header count", {.maxHeaderCount = 20}, "", many, false, 0, 431},
+      {"head size", {.maxHeadBytes = 2000}, "", {{"X-Big", std::string(2000, 'h')}}, false, 0, 431},
+      {"connections", {.maxConnections = 2}, "", {}, false, 2, 503},
+      {"connections per client", {.maxConnectionsPerClient = 2}, "", {}, false, 2, 503},
+      // A byte at a time, each well within the read time-out.
+      {"head deadline", {.headDeadline = 300ms}, "", {}, false, 0, 408},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.limit);
+    Service service({}, row.limits);
+    ASSERT_FALSE(service.start().empty());
+    std::list<httplib::Client> held;
+    for (int i = 0; i < row.held; ++i) {
+      held.emplace_back("127.0.0.1", service.port()).set_keep_alive(true);
+      EXPECT_EQ(status(held.back().Get("/t")), 200);
+    }
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_compress(row.compress);
+    EXPECT_EQ(row.refusal == 408 ? slowHeadStatus(service.port())
+              : row.body.empty() ? status(client.Get("/t", row.headers))
+                                 : status(client.Post("/t", row.body, "text/plain")),
+              row.refusal);
+    held.clear();
+    // Room again once they are gone (their threads end soon after).
+    int served = 0;
+    for (int i = 0; i < 100 && served != 200; ++i) {
+      if (i > 0) std::this_thread::sleep_for(10ms);
+      served = status(client.Get("/t"));
+    }
+    EXPECT_EQ(served, 200);
   }
-  EXPECT_EQ(status, 408);
+}
+
+TEST(ServiceLimits, TheRecordKeepsBoundedBodiesAndDropsTheOldest) {
+  Service service({}, {.maxBodyBytes = 1000, .maxRecordBytes = 4000, .maxRecordedBodyBytes = 100});
+  ASSERT_FALSE(service.start().empty());
+  httplib::Client client("127.0.0.1", service.port());
+  EXPECT_EQ(status(client.Post("/t", std::string(1000, 'b'), "text/plain")), 200);
+  const auto first = service.requests();
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(std::pair(first[0].body, first[0].bodyBytes),
+            std::pair(std::string(100, 'b'), std::size_t{1000}));
+  for (int i = 0; i < 30; ++i) ASSERT_EQ(status(client.Post("/t", "x", "text/plain")), 200);
+  const RecordStats stats = service.recordStats();
+  EXPECT_EQ(std::tuple(stats.recorded + stats.dropped, stats.dropped > 0,
+                       stats.recordedBytes <= 4000, service.requests().size()),
+            std::tuple(31u, true, true, stats.recorded));
+  auto summary = client.Get("/_control/summary");
+  EXPECT_EQ(summary ? Json::parse(summary->body)["dropped"] : Json(), stats.dropped);
 }
 
 // An IPv4 address of this machine other than a loopback one.
@@ -145,18 +134,15 @@ TEST(ServiceLimits, OtherHostsReachTheControlEndpointOnlyWithTheToken) {
   if (!address) GTEST_SKIP() << "no address but loopback";
   Service service;
   ASSERT_FALSE(service.start(0, "0.0.0.0").empty());
-  const auto status = [&](const std::string& host, const std::string& token) {
-    httplib::Client client(host, service.port());
-    httplib::Headers headers;
-    if (!token.empty()) headers.emplace("X-Control-Token", token);
-    auto result = client.Get("/_control/requests", headers);
-    return result ? result->status : 0;
+  const auto answer = [&](const std::string& host, const std::string& token) {
+    return status(httplib::Client(host, service.port())
+                      .Get("/_control/requests", {{"X-Control-Token", token}}));
   };
-  const int guessed = status(*address, "guess");
+  const int guessed = answer(*address, "guess");
   service.setRemoteControlToken("s3cret");
-  EXPECT_EQ((std::vector<int>{guessed, status(*address, ""), status(*address, "s3cre"),
-                              status(*address, "s3cret"), status("127.0.0.1", "")}),
-            (std::vector<int>{403, 403, 403, 200, 200}));
+  EXPECT_EQ((std::vector<int>{guessed, answer(*address, "s3cre"), answer(*address, "s3cret"),
+                              answer("127.0.0.1", "")}),
+            (std::vector<int>{403, 403, 200, 200}));
   auto hit = httplib::Client(*address, service.port()).Get("/t");
   EXPECT_TRUE(hit && hit->status == 200) << "hits from other hosts are served";
 }

@@ -16,17 +16,11 @@ namespace tavrino::service {
 namespace {
 
 using namespace std::chrono_literals;
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-constexpr const char* kScenario = R"({
-  "settings": {"iosproappr": "1"},
-  "categories": ["news", {"NAME": "deals", "ID": 2}],
-  "pages": [
+constexpr const char* kScenario = R"({"pages": [
     {"match": {"p": "Home"}, "answer": [{"function": "ui_sb", "params": {"img": "{{base}}img/a.png"}}]},
-    {"match": {"e": "cart", "n": 2}, "answer": [{"function": "add_act", "params": {"id": "7"}}]}
-  ],
-  "socialProof": [{"t": "5", "i": 7, "count": 42}]
-})";
+    {"match": {"e": "cart", "n": 2}, "answer": [{"function": "add_act", "params": {"id": "7"}}]}],
+  "socialProof": [{"t": "5", "i": 7, "count": 42}]})";
 
 class ServiceTest : public ::testing::Test {
  protected:
@@ -44,39 +38,18 @@ class ServiceTest : public ::testing::Test {
     httplib::Client cli("127.0.0.1", service_.port());
     cli.set_url_encode(false);
     cli.set_keep_alive(keepAlive);
-    cli.set_read_timeout(10, 0);
     return cli;
   }
 
   std::string get(const std::string& target, int expectedStatus = 200) {
     auto result = client().Get(target);
-    EXPECT_TRUE(result) << target;
-    if (!result) return {};
-    EXPECT_EQ(result->status, expectedStatus) << target;
-    return result->body;
+    EXPECT_EQ(result ? result->status : 0, expectedStatus) << target;
+    return result ? result->body : "";
   }
 
   Service service_;
   std::string base_;
 };
-
-// Methods, headers and bodies as recorded are proven by the URL session's
-// tests; here the query's decoding.
-TEST_F(ServiceTest, RecordsRequestsWithDecodedQueryInOrder) {
-  const std::string target = "/t?&b=2&a=x%26y&b=1&e=%C3%87a%C4%9F&plus=a+b&flag&bad=%zz&&";
-  EXPECT_EQ(get(target), "{}");
-  const auto all = service_.requests();
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(std::tie(all[0].path, all[0].target), std::tie("/t", target));
-  EXPECT_EQ(all[0].query, (Pairs{{"b", "2"},
-                                 {"a", "x&y"},
-                                 {"b", "1"},
-                                 {"e", "\u00C7a\u011F"},
-                                 {"plus", "a+b"},
-                                 {"flag", ""},
-                                 {"bad", "%zz"}}));
-  EXPECT_EQ(all[0].queryValues("b"), (std::vector<std::string>{"2", "1"}));
-}
 
 // Campaign, settings, category, social-proof and image answers are what the
 // SDK's own tests stand on; here what they would not notice.
@@ -87,12 +60,7 @@ TEST_F(ServiceTest, AnswersEndpointsFromTheScenario) {
   for (const char* target : {"/d?&e=cart&n=3", "/d?", "/sproof/?s=9&t=5&i=8&e=g"}) {
     EXPECT_EQ(get(target), "[]") << target;
   }
-  for (const char* target : {"/u?&token=1", "/pn/gm.php?&a=1", "/platform/sendnot.php?"}) {
-    EXPECT_EQ(get(target), "{}") << target;
-  }
-  for (const char* name : {"sample.jpg", "sample.gif"}) {
-    EXPECT_EQ(get(std::string("/img/") + name), builtInImage(name).value_or("?")) << name;
-  }
+  EXPECT_EQ(get("/img/sample.gif"), builtInImage("sample.gif").value_or("?"));
   get("/nothing-here", 404);
   get("/xd", 404);
 }
@@ -108,12 +76,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
   std::string error;
   auto scenario = Scenario::load(dir.path() / "s.json", &error);
   ASSERT_TRUE(scenario) << error;
-  EXPECT_EQ(scenario->images, dir.path() / "pics");
   service_.setScenario(*scenario);
-  auto image = client().Get("/img/b.jpg");
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->body, std::string("\xff\xd8jpg", 5));
-  EXPECT_EQ(image->get_header_value("Content-Type"), "image/jpeg");
+  EXPECT_EQ(get("/img/b.jpg"), std::string("\xff\xd8jpg", 5));
   for (const char* target : {"/img/missing.png", "/img/..%2Fsecret.txt", "/img/", "/img/link.png",
                              "/img/up/secret.txt"}) {
     get(target, 404);
@@ -129,8 +93,8 @@ TEST_F(ServiceTest, LoadsScenarioFilesServesTheirImagesOnlyAndRefusesMalformedOn
 }
 
 TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop) {
-  // Status 500, garbage, a dropped connection, a slow drip and a huge body
-  // are proven by the URL session's tests, as failures of the transfer.
+  // The failures themselves are proven by the URL session's and the network
+  // fault tests, as failures of the transfer that change nothing.
   auto once = Behavior::answering(201, "scripted", "text/plain");
   once.times = 1;
   service_.setBehavior("/u", once);
@@ -142,22 +106,6 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   get("/img/a.png", 500);
   EXPECT_EQ(get("/img/ok.png"), "exact");
 
-  const std::string whole = get("/cmpdata?");
-  ASSERT_GT(whole.size(), 4u);
-
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::truncated));
-  EXPECT_EQ(get("/cmpdata?"), whole.substr(0, whole.size() / 2));
-
-  // Half the promised body arrives, then the connection ends.
-  service_.setBehavior("/cmp*", Behavior::failing(Failure::cutMidBody));
-  std::string received;
-  auto cut = client().Get("/cmpdata?", [&](const char* data, std::size_t length) {
-    received.append(data, length);
-    return true;
-  });
-  EXPECT_FALSE(cut);
-  EXPECT_EQ(received, whole.substr(0, whole.size() / 2));
-
   // A hang lasts until the service stops, as does an idle keep-alive
   // connection the library would otherwise wait out.
   service_.setBehavior("/cmp*", Behavior::failing(Failure::hang));
@@ -167,21 +115,12 @@ TEST_F(ServiceTest, BehaviorsAndNetworkFaultsBreakTheEndpointsOwnAnswerUntilStop
   });
   auto idle = client(/*keepAlive=*/true);
   ASSERT_TRUE(idle.Get("/appinboxcat?"));
-  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 4, 10s));
+  ASSERT_TRUE(service_.waitForRequests("/cmpdata", 1, 10s));
   EXPECT_EQ(hung.wait_for(300ms), std::future_status::timeout);
-  const auto recorded = service_.requests().size();
   const auto stopping = std::chrono::steady_clock::now();
   service_.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, 3s);
   EXPECT_NE(hung.get(), 200);
-  EXPECT_EQ(service_.baseUrl(), "");
-  service_.stop();
-
-  // The record survives a stop, and the service starts again.
-  EXPECT_EQ(service_.requests().size(), recorded);
-  ASSERT_FALSE(service_.start().empty());
-  EXPECT_EQ(service_.start(), service_.baseUrl());
-  EXPECT_EQ(get("/u?"), "{}");
 }
 
 TEST_F(ServiceTest, ControlEndpointSteersTheService) {
@@ -207,21 +146,12 @@ TEST_F(ServiceTest, ControlEndpointSteersTheService) {
   }
   EXPECT_EQ(post("/_control/scenario", R"({"images": "pics"})"), 200);
   EXPECT_EQ(post("/_control/scenario", R"({"categories": ["only"]})"), 200);
-  EXPECT_EQ(post("/_control/nonsense", "{}"), 404);
 
   EXPECT_EQ(get("/cmpdata?", 202), R"({"settings":{}})");
   EXPECT_EQ(get("/appinboxcat?"), R"([{"NAME":"only"}])");
 
-  auto listed = cli.Get("/_control/requests?path=/cmpdata");
-  ASSERT_TRUE(listed);
-  const Json requests = Json::parse(listed->body);
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0]["target"], "/cmpdata?");
+  // The simulator's runs read the record through the control endpoint.
   EXPECT_EQ(service_.requests().size(), 2u) << "control requests are not recorded";
-
-  auto wait = cli.Get("/_control/wait?path=/appinboxcat&count=1&timeoutMs=10");
-  ASSERT_TRUE(wait);
-  EXPECT_EQ(Json::parse(wait->body)["ok"], true);
   EXPECT_EQ(post("/_control/reset", ""), 200);
   EXPECT_TRUE(service_.requests().empty());
 }
@@ -236,12 +166,9 @@ TEST_F(ServiceTest, RefusesDocumentsNestedTooDeepWhereverTheyComeFrom) {
   EXPECT_TRUE(parseJson(nested("@", kMaxJsonNesting), &error));
   EXPECT_FALSE(parseJson(nested("@", kMaxJsonNesting + 1), &error));
   EXPECT_EQ(error, "nested deeper than 256");
-  for (const char* body : {R"({"settings": @})", R"({"path": "/x", "body": @})"}) {
-    const std::string path = body[2] == 's' ? "/_control/scenario" : "/_control/behavior";
-    auto answer = client().Post(path, nested(body, 100000), "application/json");
-    ASSERT_TRUE(answer) << path;
-    EXPECT_EQ(answer->status, 400) << path;
-  }
+  auto answer =
+      client().Post("/_control/scenario", nested(R"({"settings": @})", 100000), "application/json");
+  EXPECT_TRUE(answer && answer->status == 400);
   testing::TempDir dir;
   std::ofstream(dir.path() / "service.json") << nested(R"({"settings": @})", 100000);
   std::ofstream(dir.path() / "sim.json") << nested(R"({"sdk": {"allowedFunctions": @}})", 100000);
