@@ -11,6 +11,8 @@
 namespace tavrino {
 namespace {
 
+using platform::AuthorizationStatus;
+
 const Value kPayload = {{"aps", {{"alert", {{"title", "Sale"}, {"body", "Today only"}}}}},
                         {"zbid", "77"},
                         {"m", "/img/a.png"},
@@ -19,8 +21,9 @@ const Value kPayload = {{"aps", {{"alert", {{"title", "Sale"}, {"body", "Today o
                          {{{"id", "b1"}, {"title", "Later"}, {"url", "app://later"}},
                           {{"id", "b2"}, {"title", "Open"}, {"url", "app://x"}}}}};
 
-// A private desktop with a notification server, and the SDK on a platform
-// whose notifications go to it.
+// A private desktop (with or without a notification server) and the SDK on
+// a platform whose notifications go to it.
+template <bool kServer>
 class DesktopNotificationTest : public testing::PushPayloadTest {
  protected:
   void SetUp() override {
@@ -57,10 +60,11 @@ class DesktopNotificationTest : public testing::PushPayloadTest {
     return ids;
   }
 
-  testing::DesktopSession desktop{true};
+  testing::DesktopSession desktop{kServer};
 };
 
-using WithServer = DesktopNotificationTest;
+using WithServer = DesktopNotificationTest<true>;
+using WithoutServer = DesktopNotificationTest<false>;
 
 // What the server shows and offers, clicks on a button and on the body, and
 // a notification the user closes.
@@ -100,6 +104,16 @@ TEST_F(WithServer, ShowsNotificationsAndTurnsAnswersIntoClicks) {
   EXPECT_TRUE(waitUntil([&] { return stepsAmong({"push clicked in delegate cb"}).size() == 3; }));
   EXPECT_TRUE(staysFalse(
       [&] { return clickIds() != expectedClicks || application().openedURLs() != expectedURLs; }));
+}
+
+TEST_F(WithoutServer, PermissionIsDeniedWithALogLineAndNothingShows) {
+  client().register_();
+  EXPECT_TRUE(waitUntil([] {
+    return application().notificationSettings().authorizationStatus == AuthorizationStatus::denied;
+  }));
+  EXPECT_TRUE(log().contains("notification permission denied, no notification server : "));
+  EXPECT_TRUE(deliver("first").has_value());
+  EXPECT_EQ(application().remoteNotificationRegistrationCount(), 0);
 }
 
 }  // namespace
