@@ -212,7 +212,8 @@ TEST_F(WidgetsTest, AnimationAppliesAtOnceAndRecordsWhatMoved) {
   expectMirrored();
   using Moved = std::tuple<Rect, Rect, double, double>;  // frames, alphas
   std::vector<Moved> moved;
-  for (const auto& v : ui::recordedAnimations().at(0).views)
+  const auto records = ui::recordedAnimations();
+  for (const auto& v : records.at(0).views)
     moved.emplace_back(v.startFrame, v.endFrame, v.startAlpha, v.endAlpha);
   EXPECT_EQ(std::pair(completed, moved),
             std::pair(1, std::vector<Moved>{
